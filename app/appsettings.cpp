@@ -1,0 +1,511 @@
+#include "appsettings.h"
+
+#include "camerawrapper.h"
+#include "ipcamera.h"
+#include "storagepaths.h"
+#include "usbcamera.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLoggingCategory>
+#include <QSettings>
+
+Q_DECLARE_LOGGING_CATEGORY(lcApp)
+
+namespace {
+
+QString num(int n)
+{
+    return QString::number(n);
+}
+
+// Key helpers: the concatenations that make up the file format.
+QString camKey(const QString &id, const char *suffix)
+{
+    return id + QLatin1Char('_') + QLatin1String(suffix);
+}
+
+QString presetKey(const QString &id, int n, const char *suffix)
+{
+    return id + QLatin1Char('_') + num(n) + QLatin1Char('_') + QLatin1String(suffix);
+}
+
+QString boxKey(const char *word, const QString &id, int n)
+{
+    return QLatin1String(word) + id + num(n);
+}
+
+} // namespace
+
+AppSettings::AppSettings(QObject *parent) : QObject(parent)
+{
+    // mkpath rather than a single mkdir: on a fresh account the parent of the
+    // application-data folder (~/.local/share) may not exist yet, and a
+    // single-level mkdir would then leave every later write failing silently.
+    QDir dir;
+    dir.mkpath(Storage::appDataFolder());
+    dir.mkpath(Storage::userFolder());
+    dir.mkpath(Storage::downloadsFolder());
+
+    const QString file = Storage::userFolder() + QStringLiteral("/settings.ini");
+    // A first start leaves an (empty) settings file behind even when nothing
+    // is changed, so the operator can find and edit it.
+    if (!QFile::exists(file)) {
+        QFile touch(file);
+        if (!touch.open(QIODevice::WriteOnly))
+            qCWarning(lcApp) << "cannot create" << file;
+    }
+    m_settings = new QSettings(file, QSettings::IniFormat);
+}
+
+AppSettings::~AppSettings()
+{
+    delete m_settings;
+}
+
+QString AppSettings::fileName() const
+{
+    return m_settings->fileName();
+}
+
+void AppSettings::sync()
+{
+    m_settings->sync();
+}
+
+// --- global ---
+
+bool AppSettings::startupOnLaunch() const
+{
+    return m_settings->value(QStringLiteral("startuponlaunch"), false).toBool();
+}
+void AppSettings::setStartupOnLaunch(bool on)
+{
+    m_settings->setValue(QStringLiteral("startuponlaunch"), on);
+}
+QString AppSettings::serverNic() const
+{
+    return m_settings->value(QStringLiteral("servernic"), QStringLiteral("0.0.0.0")).toString();
+}
+void AppSettings::setServerNic(const QString &nic)
+{
+    m_settings->setValue(QStringLiteral("servernic"), nic);
+}
+int AppSettings::serverPortNum() const
+{
+    return m_settings->value(QStringLiteral("serverportnum"), 8080).toInt();
+}
+void AppSettings::setServerPortNum(int port)
+{
+    m_settings->setValue(QStringLiteral("serverportnum"), port);
+}
+bool AppSettings::useDarkTheme() const
+{
+    return m_settings->value(QStringLiteral("usedarktheme"), true).toBool();
+}
+void AppSettings::setUseDarkTheme(bool dark)
+{
+    m_settings->setValue(QStringLiteral("usedarktheme"), dark);
+}
+QString AppSettings::obsIp() const
+{
+    return m_settings->value(QStringLiteral("obsip"), QStringLiteral("0.0.0.0")).toString();
+}
+void AppSettings::setObsIp(const QString &ip)
+{
+    m_settings->setValue(QStringLiteral("obsip"), ip);
+}
+int AppSettings::obsPort() const
+{
+    return m_settings->value(QStringLiteral("obsport"), 4444).toInt();
+}
+void AppSettings::setObsPort(int port)
+{
+    m_settings->setValue(QStringLiteral("obsport"), port);
+}
+QString AppSettings::obsPwd() const
+{
+    return m_settings->value(QStringLiteral("obspwd"), QString()).toString();
+}
+void AppSettings::setObsPwd(const QString &pwd)
+{
+    m_settings->setValue(QStringLiteral("obspwd"), pwd);
+}
+bool AppSettings::enableObsCtrl() const
+{
+    return m_settings->value(QStringLiteral("enableobsctrl"), false).toBool();
+}
+void AppSettings::setEnableObsCtrl(bool on)
+{
+    m_settings->setValue(QStringLiteral("enableobsctrl"), on);
+}
+QString AppSettings::vmixIp() const
+{
+    return m_settings->value(QStringLiteral("vmixip"), QStringLiteral("0.0.0.0")).toString();
+}
+void AppSettings::setVmixIp(const QString &ip)
+{
+    m_settings->setValue(QStringLiteral("vmixip"), ip);
+}
+int AppSettings::vmixPort() const
+{
+    return m_settings->value(QStringLiteral("vmixport"), 8088).toInt();
+}
+void AppSettings::setVmixPort(int port)
+{
+    m_settings->setValue(QStringLiteral("vmixport"), port);
+}
+QString AppSettings::vmixId() const
+{
+    return m_settings->value(QStringLiteral("vmixid"), QStringLiteral("admin")).toString();
+}
+void AppSettings::setVmixId(const QString &id)
+{
+    m_settings->setValue(QStringLiteral("vmixid"), id);
+}
+QString AppSettings::vmixPwd() const
+{
+    return m_settings->value(QStringLiteral("vmixpwd"), QString()).toString();
+}
+void AppSettings::setVmixPwd(const QString &pwd)
+{
+    m_settings->setValue(QStringLiteral("vmixpwd"), pwd);
+}
+bool AppSettings::enableVmixCtrl() const
+{
+    return m_settings->value(QStringLiteral("enablevmixctrl"), false).toBool();
+}
+void AppSettings::setEnableVmixCtrl(bool on)
+{
+    m_settings->setValue(QStringLiteral("enablevmixctrl"), on);
+}
+bool AppSettings::isJoystickAvailable() const
+{
+    return m_settings->value(QStringLiteral("is joystick available"), false).toBool();
+}
+void AppSettings::setJoystickAvailable(bool on)
+{
+    m_settings->setValue(QStringLiteral("is joystick available"), on);
+}
+int AppSettings::selectedJoystick() const
+{
+    return m_settings->value(QStringLiteral("selected_joystick"), 0).toInt();
+}
+void AppSettings::setSelectedJoystick(int index)
+{
+    m_settings->setValue(QStringLiteral("selected_joystick"), index);
+}
+bool AppSettings::isHotkeyAvailable() const
+{
+    return m_settings->value(QStringLiteral("is hotkey available"), false).toBool();
+}
+void AppSettings::setHotkeyAvailable(bool on)
+{
+    m_settings->setValue(QStringLiteral("is hotkey available"), on);
+}
+QString AppSettings::snapshotPath() const
+{
+    return m_settings->value(QStringLiteral("snapshotpath"), QString()).toString();
+}
+void AppSettings::setSnapshotPath(const QString &path)
+{
+    m_settings->setValue(QStringLiteral("snapshotpath"), path);
+}
+
+// --- camera list ---
+
+int AppSettings::loadCameraList(QList<CameraWrapper *> &cameras)
+{
+    const int size = m_settings->beginReadArray(QStringLiteral("cameraslist"));
+    if (size < 1) {
+        m_settings->endArray();
+        return 0;
+    }
+    for (int i = 0; i < size; ++i) {
+        m_settings->setArrayIndex(i);
+        const int type = m_settings->value(QStringLiteral("cameratype"), 0).toInt();
+        const QString id =
+            m_settings->value(QStringLiteral("cameraid"), QStringLiteral("0.0.0.0")).toString();
+        const QString name =
+            m_settings->value(QStringLiteral("cameraname"), QStringLiteral("Camera") + num(i + 1))
+                .toString();
+        const QString device =
+            m_settings->value(QStringLiteral("devicename"), QStringLiteral("0.0.0.0")).toString();
+        if (type == CameraWrapper::UsbCamera) {
+            cameras.append(new USBCamera(id, name, device));
+        } else {
+            if (type != CameraWrapper::NetworkCamera) {
+                qCWarning(lcApp) << "cameraslist entry" << i + 1 << "has unknown cameratype" << type
+                                 << "- using a network camera";
+            }
+            cameras.append(new IPCamera(id, name, device));
+        }
+    }
+    m_settings->endArray();
+    return 0;
+}
+
+void AppSettings::saveCameraList(const QList<CameraWrapper *> &cameras)
+{
+    m_settings->beginWriteArray(QStringLiteral("cameraslist"));
+    for (int i = 0; i < cameras.size(); ++i) {
+        CameraWrapper *cam = cameras.at(i);
+        m_settings->setArrayIndex(i);
+        m_settings->setValue(QStringLiteral("cameratype"), cam->getCameraType());
+        m_settings->setValue(QStringLiteral("cameraid"), cam->getCameraId());
+        m_settings->setValue(QStringLiteral("cameraname"), cam->getCameraName());
+        m_settings->setValue(QStringLiteral("devicename"), cam->getDeviceName());
+    }
+    m_settings->endArray();
+}
+
+// --- per camera ---
+
+int AppSettings::panSpeedIndex(const QString &id) const
+{
+    return m_settings->value(camKey(id, "pan_speed"), 7).toInt();
+}
+void AppSettings::setPanSpeedIndex(const QString &id, int index)
+{
+    m_settings->setValue(camKey(id, "pan_speed"), index);
+}
+int AppSettings::tiltSpeedIndex(const QString &id) const
+{
+    return m_settings->value(camKey(id, "tilt_speed"), 7).toInt();
+}
+void AppSettings::setTiltSpeedIndex(const QString &id, int index)
+{
+    m_settings->setValue(camKey(id, "tilt_speed"), index);
+}
+int AppSettings::zoomSpeedIndex(const QString &id) const
+{
+    return m_settings->value(camKey(id, "zoom_speed"), 5).toInt();
+}
+void AppSettings::setZoomSpeedIndex(const QString &id, int index)
+{
+    m_settings->setValue(camKey(id, "zoom_speed"), index);
+}
+int AppSettings::focusSpeedIndex(const QString &id) const
+{
+    return m_settings->value(camKey(id, "focus_speed"), 5).toInt();
+}
+void AppSettings::setFocusSpeedIndex(const QString &id, int index)
+{
+    m_settings->setValue(camKey(id, "focus_speed"), index);
+}
+bool AppSettings::panTiltLocked(const QString &id) const
+{
+    return m_settings->value(camKey(id, "pantilt_lock"), true).toBool();
+}
+void AppSettings::setPanTiltLocked(const QString &id, bool locked)
+{
+    m_settings->setValue(camKey(id, "pantilt_lock"), locked);
+}
+
+int AppSettings::cameraLimit(const QString &id, int k) const
+{
+    int def;
+    switch (k) {
+    case 0:
+    case 1:
+        def = 170;
+        break;
+    case 2:
+        def = 30;
+        break;
+    case 3:
+        def = 90;
+        break;
+    default:
+        return 170;
+    }
+    return m_settings->value(QStringLiteral("cameralimit_") + num(k) + QLatin1Char('_') + id, def)
+        .toInt();
+}
+void AppSettings::setCameraLimit(const QString &id, int k, int value)
+{
+    m_settings->setValue(QStringLiteral("cameralimit_") + num(k) + QLatin1Char('_') + id, value);
+}
+bool AppSettings::wrapperVisibility(const QString &id) const
+{
+    return m_settings->value(QStringLiteral("wrappervisibility") + id, false).toBool();
+}
+void AppSettings::setWrapperVisibility(const QString &id, bool visible)
+{
+    m_settings->setValue(QStringLiteral("wrappervisibility") + id, visible);
+}
+bool AppSettings::pictureInPictureVisibility(const QString &id) const
+{
+    return m_settings->value(QStringLiteral("pictureinpicturevisibility") + id, false).toBool();
+}
+void AppSettings::setPictureInPictureVisibility(const QString &id, bool visible)
+{
+    m_settings->setValue(QStringLiteral("pictureinpicturevisibility") + id, visible);
+}
+QPoint AppSettings::pictureInPicturePos(const QString &id) const
+{
+    return m_settings->value(QStringLiteral("pictureinpicturepos") + id, QPoint(0, 0)).toPoint();
+}
+void AppSettings::setPictureInPicturePos(const QString &id, const QPoint &pos)
+{
+    m_settings->setValue(QStringLiteral("pictureinpicturepos") + id, pos);
+}
+QString AppSettings::snapshotBack(const QString &id) const
+{
+    return m_settings->value(QStringLiteral("snapshotback") + id, QString()).toString();
+}
+void AppSettings::setSnapshotBack(const QString &id, const QString &file)
+{
+    m_settings->setValue(QStringLiteral("snapshotback") + id, file);
+}
+int AppSettings::snapshotBackType(const QString &id) const
+{
+    return m_settings->value(QStringLiteral("snapshotbacktype") + id, 0).toInt();
+}
+void AppSettings::setSnapshotBackType(const QString &id, int type)
+{
+    m_settings->setValue(QStringLiteral("snapshotbacktype") + id, type);
+}
+
+// --- per camera and memory preset ---
+
+QString AppSettings::presetName(const QString &id, int n) const
+{
+    return m_settings->value(QStringLiteral("mem") + num(n) + id, num(n)).toString();
+}
+void AppSettings::setPresetName(const QString &id, int n, const QString &name)
+{
+    m_settings->setValue(QStringLiteral("mem") + num(n) + id, name);
+}
+int AppSettings::presetAeMode(const QString &id, int n) const
+{
+    return m_settings->value(presetKey(id, n, "aemode"), 0).toInt();
+}
+void AppSettings::setPresetAeMode(const QString &id, int n, int index)
+{
+    m_settings->setValue(presetKey(id, n, "aemode"), index);
+}
+int AppSettings::presetShutterSpeed(const QString &id, int n) const
+{
+    return m_settings->value(presetKey(id, n, "shutterspeed"), 0).toInt();
+}
+void AppSettings::setPresetShutterSpeed(const QString &id, int n, int index)
+{
+    m_settings->setValue(presetKey(id, n, "shutterspeed"), index);
+}
+int AppSettings::presetIris(const QString &id, int n) const
+{
+    return m_settings->value(presetKey(id, n, "iris"), 0).toInt();
+}
+void AppSettings::setPresetIris(const QString &id, int n, int index)
+{
+    m_settings->setValue(presetKey(id, n, "iris"), index);
+}
+int AppSettings::presetBrightness(const QString &id, int n) const
+{
+    return m_settings->value(presetKey(id, n, "brightness"), 0).toInt();
+}
+void AppSettings::setPresetBrightness(const QString &id, int n, int index)
+{
+    m_settings->setValue(presetKey(id, n, "brightness"), index);
+}
+int AppSettings::presetLuminance(const QString &id, int n) const
+{
+    return m_settings->value(presetKey(id, n, "luminance"), 7).toInt();
+}
+void AppSettings::setPresetLuminance(const QString &id, int n, int value)
+{
+    m_settings->setValue(presetKey(id, n, "luminance"), value);
+}
+int AppSettings::presetContrast(const QString &id, int n) const
+{
+    return m_settings->value(presetKey(id, n, "contrast"), 7).toInt();
+}
+void AppSettings::setPresetContrast(const QString &id, int n, int value)
+{
+    m_settings->setValue(presetKey(id, n, "contrast"), value);
+}
+int AppSettings::presetHue(const QString &id, int n) const
+{
+    return m_settings->value(presetKey(id, n, "hue"), 7).toInt();
+}
+void AppSettings::setPresetHue(const QString &id, int n, int value)
+{
+    m_settings->setValue(presetKey(id, n, "hue"), value);
+}
+int AppSettings::presetWbMode(const QString &id, int n) const
+{
+    return m_settings->value(presetKey(id, n, "wbmode"), 0).toInt();
+}
+void AppSettings::setPresetWbMode(const QString &id, int n, int index)
+{
+    m_settings->setValue(presetKey(id, n, "wbmode"), index);
+}
+
+// --- per camera and box ---
+
+bool AppSettings::boxVisibility(const QString &id, int n) const
+{
+    return m_settings->value(boxKey("boxvisibility", id, n), true).toBool();
+}
+void AppSettings::setBoxVisibility(const QString &id, int n, bool visible)
+{
+    m_settings->setValue(boxKey("boxvisibility", id, n), visible);
+}
+int AppSettings::centerType(const QString &id, int n) const
+{
+    return m_settings->value(boxKey("centertype", id, n), 0).toInt();
+}
+void AppSettings::setCenterType(const QString &id, int n, int type)
+{
+    m_settings->setValue(boxKey("centertype", id, n), type);
+}
+QPoint AppSettings::customPresetPos(const QString &id, int n) const
+{
+    return m_settings->value(boxKey("custompresetpos", id, n), QPoint(0, 0)).toPoint();
+}
+void AppSettings::setCustomPresetPos(const QString &id, int n, const QPoint &pos)
+{
+    m_settings->setValue(boxKey("custompresetpos", id, n), pos);
+}
+QString AppSettings::customPresetTitle(const QString &id, int n) const
+{
+    return m_settings
+        ->value(boxKey("custompresettitle", id, n), QStringLiteral("Custom Preset") + num(n))
+        .toString();
+}
+void AppSettings::setCustomPresetTitle(const QString &id, int n, const QString &title)
+{
+    m_settings->setValue(boxKey("custompresettitle", id, n), title);
+}
+QString AppSettings::snapshotBox(const QString &id, int n) const
+{
+    return m_settings->value(boxKey("snapshotbox", id, n), QString()).toString();
+}
+void AppSettings::setSnapshotBox(const QString &id, int n, const QString &file)
+{
+    m_settings->setValue(boxKey("snapshotbox", id, n), file);
+}
+int AppSettings::snapshotBoxType(const QString &id, int n) const
+{
+    return m_settings->value(boxKey("snapshotboxtype", id, n), 0).toInt();
+}
+void AppSettings::setSnapshotBoxType(const QString &id, int n, int type)
+{
+    m_settings->setValue(boxKey("snapshotboxtype", id, n), type);
+}
+QColor AppSettings::snapshotBoxColor(const QString &id, int n) const
+{
+    const int r = m_settings->value(boxKey("snapshotboxcolor_r", id, n), 0).toInt();
+    const int b = m_settings->value(boxKey("snapshotboxcolor_g", id, n), 0).toInt();
+    const int g = m_settings->value(boxKey("snapshotboxcolor_b", id, n), 0).toInt();
+    // Values come from a user-editable file: keep them inside 0-255 so a bad
+    // entry yields a clamped colour instead of an invalid one.
+    return QColor(qBound(0, r, 255), qBound(0, g, 255), qBound(0, b, 255));
+}
+void AppSettings::setSnapshotBoxColor(const QString &id, int n, const QColor &color)
+{
+    m_settings->setValue(boxKey("snapshotboxcolor_r", id, n), color.red());
+    m_settings->setValue(boxKey("snapshotboxcolor_g", id, n), color.blue());
+    m_settings->setValue(boxKey("snapshotboxcolor_b", id, n), color.green());
+}

@@ -1,0 +1,138 @@
+#pragma once
+
+#include <QColor>
+#include <QList>
+#include <QObject>
+#include <QPoint>
+#include <QString>
+
+class QSettings;
+class CameraWrapper;
+
+// Typed façade over settings.ini (Qt INI format) in the per-user folder. The
+// key spellings below are the persistent file format: keys are flat, built by
+// concatenating a fixed word, the camera id and a decimal number. Values are
+// stored unvalidated; getters return the documented default when a key is
+// absent. Writes reach the file through QSettings' deferred write-back (at the
+// latest when the store is destroyed). Main thread only.
+class AppSettings : public QObject
+{
+    Q_OBJECT
+public:
+    explicit AppSettings(QObject *parent = nullptr);
+    ~AppSettings() override;
+
+    // Full path of the INI file.
+    QString fileName() const;
+    // Writes pending changes now (used before an immediate process exit).
+    void sync();
+
+    // --- global ---
+    bool startupOnLaunch() const;
+    void setStartupOnLaunch(bool on);
+    QString serverNic() const;
+    void setServerNic(const QString &nic);
+    int serverPortNum() const;
+    void setServerPortNum(int port);
+    bool useDarkTheme() const;
+    void setUseDarkTheme(bool dark);
+    QString obsIp() const;
+    void setObsIp(const QString &ip);
+    int obsPort() const;
+    void setObsPort(int port);
+    QString obsPwd() const;
+    void setObsPwd(const QString &pwd);
+    bool enableObsCtrl() const;
+    void setEnableObsCtrl(bool on);
+    QString vmixIp() const;
+    void setVmixIp(const QString &ip);
+    int vmixPort() const;
+    void setVmixPort(int port);
+    QString vmixId() const;
+    void setVmixId(const QString &id);
+    QString vmixPwd() const;
+    void setVmixPwd(const QString &pwd);
+    bool enableVmixCtrl() const;
+    void setEnableVmixCtrl(bool on);
+    bool isJoystickAvailable() const;
+    void setJoystickAvailable(bool on);
+    int selectedJoystick() const;
+    void setSelectedJoystick(int index);
+    bool isHotkeyAvailable() const;
+    void setHotkeyAvailable(bool on);
+    QString snapshotPath() const;
+    void setSnapshotPath(const QString &path);
+
+    // --- camera list ---
+    // Appends one camera object per stored `cameraslist` entry to `cameras`;
+    // the caller owns them. Returns 0.
+    int loadCameraList(QList<CameraWrapper *> &cameras);
+    void saveCameraList(const QList<CameraWrapper *> &cameras);
+
+    // --- per camera ---
+    int panSpeedIndex(const QString &id) const;
+    void setPanSpeedIndex(const QString &id, int index);
+    int tiltSpeedIndex(const QString &id) const;
+    void setTiltSpeedIndex(const QString &id, int index);
+    int zoomSpeedIndex(const QString &id) const;
+    void setZoomSpeedIndex(const QString &id, int index);
+    int focusSpeedIndex(const QString &id) const;
+    void setFocusSpeedIndex(const QString &id, int index);
+    bool panTiltLocked(const QString &id) const;
+    void setPanTiltLocked(const QString &id, bool locked);
+    // Limit K: 0 and 1 default 170, 2 defaults 30, 3 defaults 90; K > 3 reads
+    // nothing and answers 170.
+    int cameraLimit(const QString &id, int k) const;
+    void setCameraLimit(const QString &id, int k, int value);
+    bool wrapperVisibility(const QString &id) const;
+    void setWrapperVisibility(const QString &id, bool visible);
+    bool pictureInPictureVisibility(const QString &id) const;
+    void setPictureInPictureVisibility(const QString &id, bool visible);
+    QPoint pictureInPicturePos(const QString &id) const;
+    void setPictureInPicturePos(const QString &id, const QPoint &pos);
+    QString snapshotBack(const QString &id) const;
+    void setSnapshotBack(const QString &id, const QString &file);
+    int snapshotBackType(const QString &id) const;
+    void setSnapshotBackType(const QString &id, int type);
+
+    // --- per camera and memory preset (n = 1..9) ---
+    QString presetName(const QString &id, int n) const;
+    void setPresetName(const QString &id, int n, const QString &name);
+    int presetAeMode(const QString &id, int n) const;
+    void setPresetAeMode(const QString &id, int n, int index);
+    int presetShutterSpeed(const QString &id, int n) const;
+    void setPresetShutterSpeed(const QString &id, int n, int index);
+    int presetIris(const QString &id, int n) const;
+    void setPresetIris(const QString &id, int n, int index);
+    int presetBrightness(const QString &id, int n) const;
+    void setPresetBrightness(const QString &id, int n, int index);
+    int presetLuminance(const QString &id, int n) const;
+    void setPresetLuminance(const QString &id, int n, int value);
+    int presetContrast(const QString &id, int n) const;
+    void setPresetContrast(const QString &id, int n, int value);
+    int presetHue(const QString &id, int n) const;
+    void setPresetHue(const QString &id, int n, int value);
+    int presetWbMode(const QString &id, int n) const;
+    void setPresetWbMode(const QString &id, int n, int index);
+
+    // --- per camera and image-preview-map box (n = box number) ---
+    bool boxVisibility(const QString &id, int n) const;
+    void setBoxVisibility(const QString &id, int n, bool visible);
+    int centerType(const QString &id, int n) const;
+    void setCenterType(const QString &id, int n, int type);
+    QPoint customPresetPos(const QString &id, int n) const;
+    void setCustomPresetPos(const QString &id, int n, const QPoint &pos);
+    QString customPresetTitle(const QString &id, int n) const;
+    void setCustomPresetTitle(const QString &id, int n, const QString &title);
+    QString snapshotBox(const QString &id, int n) const;
+    void setSnapshotBox(const QString &id, int n, const QString &file);
+    int snapshotBoxType(const QString &id, int n) const;
+    void setSnapshotBoxType(const QString &id, int n, int type);
+    // Stored swapped: "snapshotboxcolor_g" holds blue, "snapshotboxcolor_b"
+    // green. Files written by earlier versions depend on that layout.
+    QColor snapshotBoxColor(const QString &id, int n) const;
+    void setSnapshotBoxColor(const QString &id, int n, const QColor &color);
+
+private:
+    QSettings *m_settings;
+};

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages needed to build, run and test Corvanta.
+# Idempotent: packages already present are not reinstalled and apt is only
+# consulted when something is missing.
+set -euo pipefail
+
+PACKAGES=(
+    build-essential cmake make pkg-config
+    qtbase5-dev qtbase5-dev-tools libqt5websockets5-dev libqt5svg5-dev
+    libhttp-parser-dev
+    xvfb xauth
+    wrk
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+    exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+    SUDO="sudo"
+fi
+
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

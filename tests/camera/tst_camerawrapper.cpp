@@ -1,0 +1,157 @@
+#include "camerawrapper.h"
+#include "ipcamera.h"
+#include "storagepaths.h"
+#include "usbcamera.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <functional>
+
+using CameraCall = std::function<void(CameraWrapper &)>;
+Q_DECLARE_METATYPE(CameraCall)
+
+class TestCameraWrapper : public QObject
+{
+    Q_OBJECT
+private slots:
+    void freshStatus();
+    void descriptiveFields();
+    void ipCameraSpeedRanges();
+    void usbCameraNoOps_data();
+    void usbCameraNoOps();
+    void degreeConversions_data();
+    void degreeConversions();
+    void snapshotPathConcatenates();
+};
+
+void TestCameraWrapper::freshStatus()
+{
+    IPCamera cam("127.0.0.1", "Camera1", "0.0.0.0");
+    const CameraStatus &s = cam.status();
+    QCOMPARE(int(s.shutter), 1);
+    for (int i = 0; i < 8; ++i)
+        QCOMPARE(int(s.panTiltPos[i]), 0);
+    QCOMPARE(int(s.iris), 0);
+    QCOMPARE(s.autoFocus, false);
+    QCOMPARE(cam.getSerialNumber(), QStringLiteral("xx00000000"));
+}
+
+void TestCameraWrapper::descriptiveFields()
+{
+    USBCamera usb("USB Cam", "Desk", "Video0");
+    QCOMPARE(usb.getCameraType(), 1);
+    QCOMPARE(usb.getCameraId(), QStringLiteral("USB Cam"));
+    QCOMPARE(usb.getCameraName(), QStringLiteral("Desk"));
+    QCOMPARE(usb.getDeviceName(), QStringLiteral("Video0"));
+    QCOMPARE(usb.getPanSpeedRange().max, 0);
+    QCOMPARE(usb.getFocusSpeedRange().defaultValue, 0);
+
+    IPCamera ip("127.0.0.5", "Stage", "dev");
+    QCOMPARE(ip.getCameraType(), 0);
+}
+
+void TestCameraWrapper::ipCameraSpeedRanges()
+{
+    IPCamera cam("127.0.0.1", "c", "d");
+    auto eq = [](SpeedRange r, int a, int b, int c) {
+        return r.min == a && r.max == b && r.defaultValue == c;
+    };
+    QVERIFY(eq(cam.getPanSpeedRange(), 1, 24, 5));
+    QVERIFY(eq(cam.getTiltSpeedRange(), 1, 20, 5));
+    QVERIFY(eq(cam.getZoomSpeedRange(), 1, 7, 5));
+    QVERIFY(eq(cam.getFocusSpeedRange(), 1, 7, 5));
+}
+
+void TestCameraWrapper::usbCameraNoOps_data()
+{
+    QTest::addColumn<CameraCall>("call");
+    QTest::newRow("setIris") << CameraCall([](CameraWrapper &c) { c.setIris(5); });
+    QTest::newRow("setShutter") << CameraCall([](CameraWrapper &c) { c.setShutter(3); });
+    QTest::newRow("setBright") << CameraCall([](CameraWrapper &c) { c.setBright(9); });
+    QTest::newRow("brightUp") << CameraCall([](CameraWrapper &c) { c.brightUp(); });
+    QTest::newRow("setAeMode") << CameraCall([](CameraWrapper &c) { c.setAeMode(2); });
+    QTest::newRow("setWBMode") << CameraCall([](CameraWrapper &c) { c.setWBMode(4); });
+    QTest::newRow("setLuminance") << CameraCall([](CameraWrapper &c) { c.setLuminance(3); });
+    QTest::newRow("setHue") << CameraCall([](CameraWrapper &c) { c.setHue(3); });
+    QTest::newRow("onePush") << CameraCall([](CameraWrapper &c) { c.onePushTrigger(); });
+    QTest::newRow("osdMenu") << CameraCall([](CameraWrapper &c) { c.osdMenu(); });
+    QTest::newRow("osdEnter") << CameraCall([](CameraWrapper &c) { c.osdEnter(); });
+    QTest::newRow("flip") << CameraCall([](CameraWrapper &c) { c.setImageFlip(true); });
+    QTest::newRow("mirror") << CameraCall([](CameraWrapper &c) { c.setImageMirror(true); });
+    QTest::newRow("presetSpeed") << CameraCall([](CameraWrapper &c) { c.setPresetSpeed(3); });
+    QTest::newRow("upRightLimit") << CameraCall(
+        [](CameraWrapper &c) { c.setUpRightLimit(0x120, 0xF670); });
+    QTest::newRow("downLeftLimit")
+        << CameraCall([](CameraWrapper &c) { c.setDownLeftLimit(0x120, 0xF670); });
+    QTest::newRow("focusLock") << CameraCall([](CameraWrapper &c) { c.setFocusLock(true); });
+    QTest::newRow("motionSync") << CameraCall([](CameraWrapper &c) { c.setMotionSync(true); });
+    QTest::newRow("downloadSnapshot")
+        << CameraCall([](CameraWrapper &c) { c.downloadSnapshot(3); });
+    QTest::newRow("clearPreset") << CameraCall([](CameraWrapper &c) { c.clearPreset(3); });
+    QTest::newRow("queryShutter") << CameraCall([](CameraWrapper &c) { c.queryShutter(); });
+}
+
+void TestCameraWrapper::usbCameraNoOps()
+{
+    QFETCH(CameraCall, call);
+    USBCamera cam("Cam", "Desk", "Video0");
+    QSignalSpy connected(&cam, &CameraWrapper::clientConnected);
+    QSignalSpy error(&cam, &CameraWrapper::clientError);
+    QSignalSpy status(&cam, &CameraWrapper::clientStatusUpdated);
+    QSignalSpy download(&cam, &CameraWrapper::clientFinishDownload);
+    QSignalSpy state(&cam, &CameraWrapper::clientStateChanged);
+    const QByteArray before(reinterpret_cast<const char *>(&cam.status()), sizeof(CameraStatus));
+
+    call(cam);
+
+    const QByteArray after(reinterpret_cast<const char *>(&cam.status()), sizeof(CameraStatus));
+    QCOMPARE(after, before);
+    QCOMPARE(connected.count() + error.count() + status.count() + download.count() + state.count(),
+             0);
+}
+
+void TestCameraWrapper::degreeConversions_data()
+{
+    QTest::addColumn<int>("position");
+    QTest::addColumn<int>("panLeft");
+    QTest::addColumn<int>("panRight");
+    QTest::addColumn<int>("tiltUp");
+    QTest::addColumn<int>("tiltDown");
+    QTest::newRow("zero") << 0 << 4551 << 0 << 0 << 4551;
+    QTest::newRow("0x0200") << 0x0200 << 4515 << 35 << 35 << 4515;
+    QTest::newRow("0xF670") << 0xF670 << 169 << 4381 << 4381 << 169;
+    QTest::newRow("0xFF00") << 0xFF00 << 17 << 4533 << 4533 << 17;
+    QTest::newRow("max") << 0xFFFF << 0 << 4551 << 4551 << 0;
+}
+
+void TestCameraWrapper::degreeConversions()
+{
+    QFETCH(int, position);
+    QFETCH(int, panLeft);
+    QFETCH(int, panRight);
+    QFETCH(int, tiltUp);
+    QFETCH(int, tiltDown);
+    IPCamera ip("127.0.0.1", "c", "d");
+    QCOMPARE(ip.panLeftToDegree(position), panLeft);
+    QCOMPARE(ip.panRightToDegree(position), panRight);
+    QCOMPARE(ip.tiltUpToDegree(position), tiltUp);
+    QCOMPARE(ip.tiltDownToDegree(position), tiltDown);
+
+    USBCamera usb("u", "c", "d");
+    QCOMPARE(usb.panLeftToDegree(position), 0);
+    QCOMPARE(usb.panRightToDegree(position), 0);
+    QCOMPARE(usb.tiltUpToDegree(position), 0);
+    QCOMPARE(usb.tiltDownToDegree(position), 0);
+}
+
+void TestCameraWrapper::snapshotPathConcatenates()
+{
+    const QString p = Storage::snapshotPath("192.168.1.88", 5);
+    QVERIFY2(p.endsWith("/corvanta-controller/downloads/snapshot_192.168.1.885.jpg"),
+             qPrintable(p));
+    QVERIFY(p.startsWith(Storage::appDataFolder()));
+}
+
+QTEST_GUILESS_MAIN(TestCameraWrapper)
+#include "tst_camerawrapper.moc"
