@@ -6,7 +6,7 @@ BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps configure build run test clean format
+.PHONY: all deps configure build run test fuzz clean format
 
 all: build
 
@@ -24,6 +24,15 @@ run: build
 
 test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# make fuzz FUZZ=<name> [FUZZ_SECONDS=60]: builds fuzz_<name> with clang and
+# libFuzzer in build-fuzz/ and fuzzes its corpus for a bounded time.
+FUZZ_SECONDS ?= 60
+fuzz:
+	@./scripts/install-deps.sh --fuzz
+	@cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+		-DCORVANTA_BUILD_FUZZERS=ON -DFUZZ_SECONDS=$(FUZZ_SECONDS) >/dev/null
+	@cmake --build build-fuzz -j $(JOBS) --target run_fuzz_$(FUZZ)
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -10,7 +10,7 @@
 #include <QLoggingCategory>
 #include <QSettings>
 
-Q_DECLARE_LOGGING_CATEGORY(lcApp)
+Q_LOGGING_CATEGORY(lcApp, "corvanta.app")
 
 namespace {
 

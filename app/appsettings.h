@@ -2,9 +2,12 @@
 
 #include <QColor>
 #include <QList>
+#include <QLoggingCategory>
 #include <QObject>
 #include <QPoint>
 #include <QString>
+
+Q_DECLARE_LOGGING_CATEGORY(lcApp)
 
 class QSettings;
 class CameraWrapper;

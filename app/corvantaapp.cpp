@@ -8,8 +8,6 @@
 #include <QDir>
 #include <QMessageBox>
 
-Q_LOGGING_CATEGORY(lcApp, "corvanta.app")
-
 CorvantaApp::CorvantaApp(int &argc, char **argv) : QApplication(argc, argv)
 {
     setupVlcPluginPath(QCoreApplication::applicationDirPath());

@@ -12,6 +12,11 @@ PACKAGES=(
     wrk
 )
 
+# --fuzz: also the clang toolchain and libFuzzer runtime for `make fuzz`.
+if [ "${1:-}" = "--fuzz" ]; then
+    PACKAGES+=(clang libclang-rt-14-dev)
+fi
+
 missing=()
 for p in "${PACKAGES[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
