@@ -4,12 +4,14 @@
 #include "camerawrapper.h"
 #include "ipcamera.h"
 #include "mainwindow.h"
+#include "resources.h"
 
 #include <QDir>
 #include <QMessageBox>
 
 CorvantaApp::CorvantaApp(int &argc, char **argv) : QApplication(argc, argv)
 {
+    Resources::init();
     setupVlcPluginPath(QCoreApplication::applicationDirPath());
 
     m_settings = new AppSettings();
