@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QDialog>
+
+#include <memory>
+
+class AppSettings;
+class CameraWrapper;
+
+namespace Ui {
+class PanTiltLimitDlg;
+}
+
+// Fences the pan and tilt travel of one camera. The operator drives the camera
+// with the dialog's arrows (pan and tilt speed 5), waits for the poll cycle to
+// read the new position, and applies it to the left/down or right/up corner.
+// An axis on the wrong side of centre for the corner gets the corner default
+// (left/down: pan 0xF66F, tilt 0xFE4F; right/up: pan 0x0990, tilt 0x0510).
+// The limits are shown and stored in whole degrees under the per-camera keys
+// cameralimit_K (0 left, 1 right, 2 down, 3 up); they are never read back to
+// the camera. Main thread only; the camera and the settings must outlive the
+// dialog.
+class PanTiltLimitDlg : public QDialog
+{
+    Q_OBJECT
+public:
+    // Pan and tilt defaults of the two corners (16-bit camera positions).
+    static constexpr int kLeftDefaultPan = 0xF66F;
+    static constexpr int kDownDefaultTilt = 0xFE4F;
+    static constexpr int kRightDefaultPan = 0x0990;
+    static constexpr int kUpDefaultTilt = 0x0510;
+    // Speed of the dialog's arrow buttons on both axes.
+    static constexpr int kMoveSpeed = 5;
+
+    PanTiltLimitDlg(QWidget *parent, CameraWrapper *camera, AppSettings *settings);
+    ~PanTiltLimitDlg() override;
+
+public slots:
+    void moveUp();
+    void moveDown();
+    void moveLeft();
+    void moveRight();
+    void moveHome();
+    void moveStop();
+    void panTiltChanged();
+    void applyUpRightLimit();
+    void applyDownLeftLimit();
+
+private:
+    // Current 16-bit pan (or tilt) position from the four digit bytes of the
+    // status record; each byte contributes its low nibble.
+    int panPosition() const;
+    int tiltPosition() const;
+    bool panIsLeft() const;  // first pan digit 0xF
+    bool tiltIsDown() const; // first tilt digit 0xF
+
+    std::unique_ptr<Ui::PanTiltLimitDlg> ui;
+    CameraWrapper *m_camera;
+    AppSettings *m_settings;
+};
