@@ -77,8 +77,15 @@ void TestCorvantaApp::cameraSignalsReachTheWindowAndLog()
     const QString log = Storage::userFolder() + "/app.log";
     QFile::remove(log);
     const auto cams = CorvantaApp::instance()->cameras();
+    MainWindow *w = CorvantaApp::instance()->mainWindow();
+    w->currentCamera = cams[4];
     emit cams[4]->clientConnected();
+    // A camera other than the selected one: logged, the selection stays.
     emit cams[1]->clientDisconnected();
+    QCOMPARE(w->currentCamera, cams[4]);
+    // A late connection of a camera that is not selected is not logged.
+    emit cams[6]->clientConnected();
+    w->currentCamera = cams[7];
     emit cams[7]->clientConnected();
 
     QFile f(log);
@@ -87,7 +94,7 @@ void TestCorvantaApp::cameraSignalsReachTheWindowAndLog()
                                  "\n" + AppLog::connectedLine() + "\n")
                                     .toUtf8();
     QCOMPARE(f.readAll(), expected);
-    QVERIFY(CorvantaApp::instance()->mainWindow()->cameraConnected);
+    QVERIFY(w->cameraConnected);
 }
 
 void TestCorvantaApp::createCamerasReleasesOldCamerasLater()
@@ -114,6 +121,7 @@ void TestCorvantaApp::createCamerasReleasesOldCamerasLater()
     app->connectCameraSignals();
     MainWindow *w = app->mainWindow();
     w->cameraConnected = false;
+    w->currentCamera = cams[0];
     emit cams[0]->clientConnected();
     QVERIFY(w->cameraConnected);
 }
