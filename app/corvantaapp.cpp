@@ -2,6 +2,7 @@
 
 #include "appsettings.h"
 #include "camerawrapper.h"
+#include "httpserverwrapper.h"
 #include "ipcamera.h"
 #include "mainwindow.h"
 #include "resources.h"
@@ -17,6 +18,10 @@ CorvantaApp::CorvantaApp(int &argc, char **argv) : QApplication(argc, argv)
     m_settings = new AppSettings();
     createCameras();
 
+    m_httpServer = new HttpServerWrapper(m_settings);
+    if (m_settings->startupOnLaunch())
+        startHttpServer();
+
     m_mainWindow = new MainWindow();
     connectCameraSignals();
     m_mainWindow->show();
@@ -24,6 +29,8 @@ CorvantaApp::CorvantaApp(int &argc, char **argv) : QApplication(argc, argv)
 
 CorvantaApp::~CorvantaApp()
 {
+    delete m_httpServer;
+    m_httpServer = nullptr;
     delete m_settings;
     m_settings = nullptr;
     delete m_mainWindow;
@@ -82,6 +89,24 @@ void CorvantaApp::connectCameraSignals()
         connect(cam, &CameraWrapper::clientFinishGetName, m_mainWindow,
                 &MainWindow::onCameraNameGetFinished);
     }
+}
+
+bool CorvantaApp::startHttpServer()
+{
+    const int port = m_settings->serverPortNum();
+    if (port >= 0 && port <= 65535 &&
+        m_httpServer->startServer(m_settings->serverNic(), quint16(port)))
+        return true;
+    QMessageBox::warning(m_mainWindow, QStringLiteral("Corvanta App"),
+                         QStringLiteral("Can not turn on Http Server. Please check NIC and port "
+                                        "number settings."));
+    return false;
+}
+
+bool CorvantaApp::stopHttpServer()
+{
+    m_httpServer->stopServer();
+    return true;
 }
 
 void CorvantaApp::onCameraError(QString str)

@@ -8,6 +8,7 @@ Q_DECLARE_LOGGING_CATEGORY(lcApp)
 
 class AppSettings;
 class CameraWrapper;
+class HttpServerWrapper;
 class MainWindow;
 
 // The application object: owns the settings store, the eight camera objects
@@ -30,6 +31,7 @@ public:
     // A copy of the camera list (slot 1 first); the copy shares the objects.
     QList<CameraWrapper *> cameras() const { return m_cameras; }
     MainWindow *mainWindow() const { return m_mainWindow; }
+    HttpServerWrapper *httpServer() const { return m_httpServer; }
 
     // Rebuilds the camera list from the stored `cameraslist`, filling up to
     // eight network cameras. Old camera objects are released with deleteLater,
@@ -43,6 +45,12 @@ public:
     // leaves libvlc's own plug-in search alone.
     static void setupVlcPluginPath(const QString &applicationDir);
 
+    // Listens on `servernic`:`serverportnum`; on failure shows the "Corvanta
+    // App" message box and returns false.
+    bool startHttpServer();
+    // Stops listening (open connections are closed). Returns true.
+    bool stopHttpServer();
+
 public slots:
     // Modal message box titled "Corvanta App".
     void onCameraError(QString str);
@@ -51,4 +59,5 @@ private:
     QList<CameraWrapper *> m_cameras;
     MainWindow *m_mainWindow = nullptr;
     AppSettings *m_settings = nullptr;
+    HttpServerWrapper *m_httpServer = nullptr;
 };

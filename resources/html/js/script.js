@@ -1,0 +1,2 @@
+// Browser control script of the Corvanta pages.
+"use strict";

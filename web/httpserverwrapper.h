@@ -1,0 +1,93 @@
+#pragma once
+
+#include "qhttpserver.h"
+
+#include <QJsonObject>
+#include <QObject>
+#include <QString>
+
+class AppSettings;
+
+// The embedded web server: listens on one interface address and port, accepts
+// GET only, serves the browser pages and their static files from the resource
+// tree, serves preset thumbnails from the downloads folder, and turns every
+// API request ("/cam/...", "/obs/...", "/vmix/...") into one signal carrying
+// the response and the typed query parameters. Receivers must complete the
+// response before returning (direct delivery on the GUI thread); a response
+// left open is answered 500 with an empty body.
+class HttpServerWrapper : public QObject
+{
+    Q_OBJECT
+public:
+    // settings: read and written for the page theme (`usedarktheme`); not owned.
+    explicit HttpServerWrapper(AppSettings *settings, QObject *parent = nullptr);
+    ~HttpServerWrapper() override;
+
+    // False when already listening (nothing changes) or when the address
+    // cannot be bound.
+    bool startServer(QString nicAddress, quint16 port);
+    void stopServer();
+
+    qhttp::server::QHttpServer *server() const { return m_server; }
+
+    // Splits the query at "&" and each part at "="; keys and values are
+    // form-decoded (percent escapes, "+" as space). A part without exactly
+    // one "=" stops parsing and adds "status" = "FAILED" and
+    // "msg" = "The url is not correct". query is the encoded query text.
+    static QJsonObject parseQuery(const QString &query);
+
+    // The fixed bodies.
+    static const QByteArray kParamMismatchBody;
+    static const QByteArray kNotFoundBody;
+    static const QByteArray kWrongMethodBody;
+
+signals:
+    void getVMixSettings(qhttp::server::QHttpResponse *resp);
+    void getVMixStatus(qhttp::server::QHttpResponse *resp);
+    void vmixSaveReconnect(qhttp::server::QHttpResponse *resp, QString vmixIp, int vmixPort,
+                           QString vmixId, QString vmixPwd);
+    void setVMixSourceVolume(qhttp::server::QHttpResponse *resp, QString sourceName, double volume);
+    void setVMixSourceMuted(qhttp::server::QHttpResponse *resp, QString sourceName);
+    void setVMixMasterVolume(qhttp::server::QHttpResponse *resp, double volume);
+    void setVMixMasterMuted(qhttp::server::QHttpResponse *resp);
+    void vmixToggleStreaming(qhttp::server::QHttpResponse *resp);
+    void vmixToggleRecording(qhttp::server::QHttpResponse *resp);
+    void vmixTogglePlayList(qhttp::server::QHttpResponse *resp);
+    void vmixApplyTransition(qhttp::server::QHttpResponse *resp, int transition);
+    void vmixSetPreview(qhttp::server::QHttpResponse *resp, QString sourceName);
+    void getObsStatus(qhttp::server::QHttpResponse *resp);
+    void getObsSettings(qhttp::server::QHttpResponse *resp);
+    void setObsSourceVolume(qhttp::server::QHttpResponse *resp, QString sourceName, double volume);
+    void setObsSourceMuted(qhttp::server::QHttpResponse *resp, QString sourceName);
+    void obsToggleStreaming(qhttp::server::QHttpResponse *resp);
+    void obsToggleRecording(qhttp::server::QHttpResponse *resp);
+    void obsSetTransition(qhttp::server::QHttpResponse *resp, QString transition);
+    void obsSaveReconnect(qhttp::server::QHttpResponse *resp, QString obsIp, int obsPort,
+                          QString obsPwd);
+    void getCameraSettings(qhttp::server::QHttpResponse *resp);
+    void getCurrentCamInfo(qhttp::server::QHttpResponse *resp);
+    void saveCameraSettings(qhttp::server::QHttpResponse *resp, QString camListJson);
+    void setPreset(qhttp::server::QHttpResponse *resp, QString presetName, int presetNum,
+                   bool isUploadImage);
+    void recallPreset(qhttp::server::QHttpResponse *resp, int presetNum, int presetSpeed);
+    void connectCam(qhttp::server::QHttpResponse *resp, int camNum);
+    void controlCam(qhttp::server::QHttpResponse *resp, int controlMethod, int panSpeed,
+                    int tiltSpeed, int zoomSpeed, int focusSpeed);
+    void focusAuto(qhttp::server::QHttpResponse *resp, bool focusAuto);
+    void checkImageDownloaded(qhttp::server::QHttpResponse *resp);
+    void stopControl(qhttp::server::QHttpResponse *resp, int controlMethod);
+
+public slots:
+    void handleRequest(qhttp::server::QHttpRequest *req, qhttp::server::QHttpResponse *resp);
+
+private:
+    void servePage(qhttp::server::QHttpResponse *resp, const QString &query, const QString &suffix);
+    void serveAsset(qhttp::server::QHttpResponse *resp, const QString &query);
+    bool serveFile(qhttp::server::QHttpResponse *resp, QString path, bool useDefaultImage);
+    static void replyParamMismatch(qhttp::server::QHttpResponse *resp);
+    static void replyNotFound(qhttp::server::QHttpResponse *resp);
+    static void replyWrongMethod(qhttp::server::QHttpResponse *resp);
+
+    AppSettings *m_settings;
+    qhttp::server::QHttpServer *m_server;
+};

@@ -1,0 +1,187 @@
+#pragma once
+
+#include "httplimits.h"
+#include "httprequestparser.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QHostAddress>
+#include <QList>
+#include <QLoggingCategory>
+#include <QObject>
+#include <QPair>
+#include <QPointer>
+#include <QSet>
+#include <QUrl>
+
+#include <functional>
+
+class QTcpServer;
+class QTimer;
+
+Q_DECLARE_LOGGING_CATEGORY(lcWeb)
+
+namespace qhttp {
+
+// Request methods in the numbering of the http-parser library.
+enum THttpMethod
+{
+    EHTTP_DELETE = 0,
+    EHTTP_GET = 1,
+    EHTTP_HEAD = 2,
+    EHTTP_POST = 3,
+    EHTTP_PUT = 4,
+};
+
+// Response status codes.
+enum TStatusCode
+{
+    ESTATUS_OK = 200,
+    ESTATUS_NO_CONTENT = 204,
+    ESTATUS_BAD_REQUEST = 400,
+    ESTATUS_FORBIDDEN = 403,
+    ESTATUS_NOT_FOUND = 404,
+    ESTATUS_METHOD_NOT_ALLOWED = 405,
+    ESTATUS_REQUEST_TIMEOUT = 408,
+    ESTATUS_PAYLOAD_TOO_LARGE = 413,
+    ESTATUS_REQUEST_HEADER_FIELDS_TOO_LARGE = 431,
+    ESTATUS_INTERNAL_SERVER_ERROR = 500,
+    ESTATUS_SERVICE_UNAVAILABLE = 503,
+};
+
+namespace server {
+
+class HttpConnection;
+class QHttpServer;
+
+// One received request. Made by the server; valid until its response is
+// ended (then released with deleteLater).
+class QHttpRequest : public QObject
+{
+    Q_OBJECT
+public:
+    explicit QHttpRequest(HttpRequestHead head, QObject *parent = nullptr);
+
+    // http-parser numbering: GET is 1 (see THttpMethod).
+    int method() const { return m_head.method; }
+    // The request target as a URL (path and query; no scheme or host for the
+    // usual origin-form target).
+    const QUrl &url() const { return m_url; }
+    // "1.1" or "1.0".
+    QByteArray httpVersion() const;
+    // Value of the first header with this name (case-insensitive); empty if none.
+    QByteArray header(const QByteArray &name) const;
+    const QList<QPair<QByteArray, QByteArray>> &headers() const { return m_head.headers; }
+
+    // The URL of a request target as sent on the request line.
+    static QUrl targetToUrl(const QByteArray &target);
+
+private:
+    HttpRequestHead m_head;
+    QUrl m_url;
+};
+
+// The answer to one request. Status and headers are set first, body bytes
+// appended with write(), and end() frames the whole response with
+// Content-Length and hands it to its connection, which sends responses in
+// request order. Ending is safe at any time, also after the client has gone
+// (the bytes are then dropped). A response lives until it is ended (or its
+// server is destroyed) and is released with deleteLater right after end().
+class QHttpResponse : public QObject
+{
+    Q_OBJECT
+public:
+    // Made by the server. Without a connection (parser tests, fuzzing) the
+    // framed bytes are kept and readable through wireBytes().
+    QHttpResponse(HttpConnection *connection, quint64 sequence, bool headRequest, bool keepAlive,
+                  bool http10, QObject *parent = nullptr);
+    ~QHttpResponse() override;
+
+    void setStatusCode(qhttp::TStatusCode code);
+    // Header lines are sent in the order added. Content-Length, Connection
+    // and Transfer-Encoding belong to the framing and are ignored here, as is
+    // any field or value that holds CR, LF or NUL.
+    void addHeader(const QByteArray &field, const QByteArray &value);
+    void write(const QByteArray &data);
+    // Appends data, finishes and sends the response, and releases it. Further
+    // calls are ignored.
+    void end(const QByteArray &data = QByteArray());
+
+    // Drops status, headers and body set so far (before end() only).
+    void reset();
+    bool isEnded() const { return m_ended; }
+    int statusCode() const { return m_status; }
+    // The framed response after end() when made without a connection.
+    const QByteArray &wireBytes() const { return m_wire; }
+
+    // Frames a response: status line, the given headers, Content-Length,
+    // Connection when needed, blank line, then the body unless omitBody.
+    static QByteArray frame(int status, const QList<QPair<QByteArray, QByteArray>> &headers,
+                            const QByteArray &body, bool omitBody, bool keepAlive, bool http10);
+
+private:
+    friend class HttpConnection;
+    QPointer<HttpConnection> m_connection;
+    QPointer<QHttpRequest> m_request;
+    QList<QPair<QByteArray, QByteArray>> m_headers;
+    QByteArray m_body;
+    QByteArray m_wire;
+    quint64 m_sequence;
+    int m_status = ESTATUS_OK;
+    bool m_headRequest;
+    bool m_keepAlive;
+    bool m_http10;
+    bool m_ended = false;
+};
+
+// HTTP/1.1 server on QTcpServer, in the thread that owns it (the GUI thread
+// here). Keep-alive and pipelining, Content-Length framing, the bounds of
+// HttpLimits. newRequest is emitted once per complete request.
+class QHttpServer : public QObject
+{
+    Q_OBJECT
+public:
+    using TServerHandler = std::function<void(QHttpRequest *, QHttpResponse *)>;
+
+    explicit QHttpServer(QObject *parent = nullptr);
+    ~QHttpServer() override;
+
+    // Binds address:port. The handler, when set, is called after newRequest
+    // for each request that newRequest's receivers left unended. False on any
+    // failure (the server stays not listening) and when already listening.
+    bool listen(const QHostAddress &address, quint16 port,
+                const TServerHandler &handler = TServerHandler());
+    bool isListening() const;
+    // Closes the listening socket and every open connection; the server can
+    // listen again later.
+    void stopListening();
+
+    // The bound port while listening, else 0.
+    quint16 serverPort() const;
+    int connectionCount() const { return m_connections.size(); }
+    void setTimeouts(const HttpTimeouts &timeouts);
+    const HttpTimeouts &timeouts() const { return m_timeouts; }
+
+signals:
+    void newRequest(qhttp::server::QHttpRequest *req, qhttp::server::QHttpResponse *resp);
+
+private:
+    friend class HttpConnection;
+    void onNewConnection();
+    void sweep();
+    void connectionGone(HttpConnection *c);
+    void dispatch(QHttpRequest *req, QHttpResponse *resp);
+    qint64 now() const { return m_clock.elapsed(); }
+    void updateSweepTimer();
+
+    QTcpServer *m_tcp = nullptr;
+    QTimer *m_sweepTimer = nullptr;
+    QSet<HttpConnection *> m_connections;
+    TServerHandler m_handler;
+    HttpTimeouts m_timeouts;
+    QElapsedTimer m_clock;
+    bool m_destroying = false;
+};
+
+} // namespace server
+} // namespace qhttp
