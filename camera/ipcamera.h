@@ -1,20 +1,167 @@
 #pragma once
 
 #include "camerawrapper.h"
+#include "visca.h"
 
-// A network PTZ camera: VISCA over TCP port 5678, device configuration and
-// snapshots over HTTP port 80.
+#include <QAbstractSocket>
+#include <QElapsedTimer>
+#include <QHash>
+#include <QList>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+class QTcpSocket;
+class QTimer;
+
+// A network PTZ camera: VISCA over TCP (port 5678), device configuration and
+// snapshots over HTTP (port 80), addressed by cameraId (IP address or host).
+//
+// Commands are written at once while the socket is connected and dropped
+// otherwise. Inquiries go through a queue (at most kMaxQueuedInquiries) and are
+// sent one at a time; a reply frame, an error reply or kInquiryTimeoutMs
+// without an answer advances it. While connected a poll timer queues one
+// inquiry per tick (kPollIntervalMs) in a 12-step cycle; the white-balance
+// answer ends a cycle (clientReadOneCycle).
+//
+// A connection that was up and closes without disconnectCamera is reopened
+// once, at once; a connection opened by that reconnect which closes again
+// within kStableConnectionMs is not reopened (a peer that accepts and drops
+// every connection cannot make the camera loop).
+//
+// The port and timing setters exist for tests and the camera simulator; the
+// production values are the defaults. Main thread only.
 class IPCamera : public CameraWrapper
 {
     Q_OBJECT
 public:
+    static constexpr quint16 kViscaPort = 5678;
+    static constexpr quint16 kHttpPort = 80;
+    static constexpr int kPollIntervalMs = 500;
+    static constexpr int kInquiryTimeoutMs = 1000;
+    static constexpr int kMaxQueuedInquiries = 16;
+    static constexpr int kStableConnectionMs = 3000;
+    // Largest HTTP bodies accepted; larger replies are aborted.
+    static constexpr qint64 kMaxSnapshotBytes = 16 * 1024 * 1024;
+    static constexpr qint64 kMaxDeviceConfBytes = 64 * 1024;
+    // An HTTP request without progress for this long fails.
+    static constexpr int kHttpTimeoutMs = 10000;
+
     IPCamera(const QString &cameraId, const QString &cameraName, const QString &deviceName);
     ~IPCamera() override;
 
+    void setViscaPort(quint16 port) { m_viscaPort = port; }
+    void setHttpPort(quint16 port) { m_httpPort = port; }
+    void setPollInterval(int ms);
+    void setInquiryTimeout(int ms);
+    quint16 viscaPort() const { return m_viscaPort; }
+    quint16 httpPort() const { return m_httpPort; }
+
+    // Number of inquiries waiting or in flight (head = in flight).
+    int queuedInquiries() const { return inquiryQueue.size(); }
+    int currentKind() const { return currentInquiryKind; }
+    QAbstractSocket::SocketState socketState() const;
+
+    // "Unconnected", "HostLookup", ... "Closing"; "Unknown" for other values.
+    static QString stateName(int state);
+
 public slots:
+    void downloadSnapshot(int presetNum) override;
+    void connectCamera() override;
+    void disconnectCamera() override;
+    void moveUp(int panSpeed, int tiltSpeed) override;
+    void moveLeft(int panSpeed, int tiltSpeed) override;
+    void moveDown(int panSpeed, int tiltSpeed) override;
+    void moveRight(int panSpeed, int tiltSpeed) override;
+    void moveStop(int panSpeed, int tiltSpeed) override;
+    void zoomStop() override;
+    void moveHome() override;
+    void zoomIn(int speed) override;
+    void zoomOut(int speed) override;
+    void moveUpLeft(int panSpeed, int tiltSpeed) override;
+    void moveUpRight(int panSpeed, int tiltSpeed) override;
+    void moveDownRight(int panSpeed, int tiltSpeed) override;
+    void moveDownLeft(int panSpeed, int tiltSpeed) override;
+    void setAutoFocus(bool on) override;
+    void focusIn(int speed) override;
+    void focusOut(int speed) override;
+    void focusStop() override;
+    void setPreset(int presetNum) override;
+    void callPreset(int presetNum) override;
+    void setIris(int index) override;
+    void setShutter(int index) override;
+    void setBright(int value) override;
+    void brightUp() override;
+    void brightDown() override;
+    void setAeMode(int index) override;
+    void setWBMode(int index) override;
+    void queryZoomPos() override;
+    void queryFocusPos() override;
+    void queryFocusMode() override;
+    void queryShutter() override;
+    void queryIris() override;
+    void queryBright() override;
+    void queryPanTiltPos() override;
+    void queryLuminance() override;
+    void queryContrast() override;
+    void queryHue() override;
+    void queryAeMode() override;
+    void queryWBMode() override;
+    void setLuminance(int value) override;
+    void setContrast(int value) override;
+    void setHue(int value) override;
+    void onePushTrigger() override;
+    void osdMenu() override;
+    void osdEnter() override;
+    void osdBack() override;
+    void setImageFlip(bool on) override;
+    void setImageMirror(bool on) override;
+    void setPresetSpeed(int index) override;
+    void setUpRightLimit(int tilt, int pan) override;
+    void setDownLeftLimit(int tilt, int pan) override;
+    void setFocusLock(bool on) override;
     // Degrees from a 16-bit position, truncated toward zero (14.4 steps per degree).
     int panLeftToDegree(int position) override;
     int panRightToDegree(int position) override;
     int tiltUpToDegree(int position) override;
     int tiltDownToDegree(int position) override;
+    void setMotionSync(bool on) override;
+    void clearPreset(int presetNum) override;
+
+    void onClientConnected();
+    void onClientDisconnected();
+    void onClientError();
+    void onFinishDownloadImage(QNetworkReply *reply);
+    void onGetName(QNetworkReply *reply);
+    void onTimer();
+    void onReadyRead();
+    void onClientStateChanged(QAbstractSocket::SocketState state);
+
+private:
+    void openConnection(bool automatic);
+    void sendCommand(const QByteArray &bytes);
+    void enqueueInquiry(int kind);
+    void sendMessage(const Visca::CameraCommand &command);
+    void advanceQueue();
+    void onInquiryTimeout();
+    void handleFrame(const QByteArray &frame);
+    QUrl httpUrl(const QString &path, const QString &query = QString()) const;
+    void limitReplySize(QNetworkReply *reply, qint64 maxBytes);
+
+    QTcpSocket *socket = nullptr;
+    QNetworkAccessManager *imageManager = nullptr;
+    QNetworkAccessManager *nameManager = nullptr;
+    QHash<QNetworkReply *, int> pendingSnapshots;
+    int pollIndex = 0;
+    QTimer *pollTimer = nullptr;
+    QList<Visca::CameraCommand> inquiryQueue;
+    int currentInquiryKind = 0;
+    bool disconnectRequested = false;
+
+    QTimer *inquiryTimer = nullptr;
+    Visca::ReplyAssembler assembler;
+    quint16 m_viscaPort = kViscaPort;
+    quint16 m_httpPort = kHttpPort;
+    bool m_reconnecting = false;  // the pending/current connection is the automatic reconnect
+    bool m_fromReconnect = false; // the established connection came from it
+    QElapsedTimer m_connectedSince;
 };

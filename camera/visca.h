@@ -1,0 +1,156 @@
+#pragma once
+
+// VISCA wire format of the network camera (camera address 1).
+//
+// Every outgoing message starts with 0x81 and ends with 0xFF; every accepted
+// reply starts with 0x90. The encoders below are pure: parameters in, the exact
+// message bytes out. Integer arguments are not clamped:
+//  - "mod 255 byte": the single byte (value mod 255);
+//  - "digit pair": v / 16 and v mod 16, one hexadecimal digit per byte;
+//  - "digit quad": the four hexadecimal digits of a 16-bit position, most
+//    significant first;
+//  - "on/off byte": 0x02 for true, 0x03 for false.
+
+#include "camerawrapper.h"
+
+#include <QByteArray>
+#include <QVector>
+
+#include <cstdint>
+
+namespace Visca {
+
+// Kind of an outgoing message: 0 for a command, 3-14 for an inquiry. The kind
+// of the last inquiry sent decides how a reply frame is read.
+enum InquiryKind : int
+{
+    Command = 0,
+    ZoomPos = 3,
+    FocusPos = 4,
+    FocusMode = 5,
+    Shutter = 6,
+    Iris = 7,
+    Bright = 8,
+    PanTiltPos = 9,
+    Luminance = 10,
+    Contrast = 11,
+    Hue = 12,
+    AeMode = 13,
+    WbMode = 14,
+};
+
+constexpr int kFirstInquiryKind = ZoomPos;
+constexpr int kLastInquiryKind = WbMode;
+
+// Longest reply frame the assembler accepts, in bytes.
+constexpr int kMaxFrameLength = 32;
+
+// One outgoing message: 5-15 bytes, and its kind.
+struct CameraCommand
+{
+    QByteArray bytes;
+    int kind = Command;
+};
+
+// Pan/tilt drive. Direction bytes: pan 01 left, 02 right, 03 stop; tilt 01 up,
+// 02 down, 03 stop. Speeds are mod 255 bytes.
+QByteArray panTiltDrive(int panSpeed, int tiltSpeed, uint8_t panDir, uint8_t tiltDir);
+QByteArray moveUp(int panSpeed, int tiltSpeed);
+QByteArray moveDown(int panSpeed, int tiltSpeed);
+QByteArray moveLeft(int panSpeed, int tiltSpeed);
+QByteArray moveRight(int panSpeed, int tiltSpeed);
+QByteArray moveUpLeft(int panSpeed, int tiltSpeed);
+QByteArray moveUpRight(int panSpeed, int tiltSpeed);
+QByteArray moveDownLeft(int panSpeed, int tiltSpeed);
+QByteArray moveDownRight(int panSpeed, int tiltSpeed);
+QByteArray moveStop(int panSpeed, int tiltSpeed);
+QByteArray moveHome();
+
+// Zoom tele 0x20 + speed, wide 0x30 + speed; focus near 0x30 + speed, far
+// 0x20 + speed (plain addition, low 8 bits).
+QByteArray zoomIn(int speed);
+QByteArray zoomOut(int speed);
+QByteArray zoomStop();
+QByteArray focusIn(int speed);
+QByteArray focusOut(int speed);
+QByteArray focusStop();
+QByteArray setAutoFocus(bool on);
+
+// Preset memory: number as a mod 255 byte.
+QByteArray setPreset(int presetNum);
+QByteArray callPreset(int presetNum);
+QByteArray clearPreset(int presetNum);
+// Recall speed (index mod 24) + 1: combo index 0-23 gives speed 1-24.
+QByteArray setPresetSpeed(int index);
+
+// Exposure. Iris index 0-12, shutter index 0-16 (sent as index + 1),
+// brightness 0-17, each as a digit pair.
+QByteArray setIris(int index);
+QByteArray setShutter(int index);
+QByteArray setBright(int value);
+QByteArray brightUp();
+QByteArray brightDown();
+// Exposure mode index 0-4 -> camera byte 00, 03, 0A, 0B, 0D (others 00).
+QByteArray setAeMode(int index);
+uint8_t aeModeByte(int index);
+// White balance index 4 -> 05, 5 -> 10, others the index itself (low 8 bits).
+QByteArray setWBMode(int index);
+uint8_t wbModeByte(int index);
+// Picture values, low 8 bits written whole into the last data byte.
+QByteArray setLuminance(int value);
+QByteArray setContrast(int value);
+QByteArray setHue(int value);
+QByteArray onePushTrigger();
+
+// On-screen menu: the menu button is a recall of preset 95.
+QByteArray osdMenu();
+QByteArray osdEnter();
+QByteArray osdBack();
+
+QByteArray setImageFlip(bool on);
+QByteArray setImageMirror(bool on);
+QByteArray setMotionSync(bool on);
+QByteArray setFocusLock(bool on);
+
+// Pan/tilt limits: pan and tilt positions as digit quads (low 16 bits).
+QByteArray setUpRightLimit(int tilt, int pan);
+QByteArray setDownLeftLimit(int tilt, int pan);
+
+// The five-byte inquiry of a kind (3-14); empty for any other kind.
+QByteArray inquiry(int kind);
+
+// Splits a byte stream into reply frames. A frame opens at 0x90 (bytes before
+// it are skipped while no frame is open) and closes at an 0xFF that is either
+// the last byte of the chunk or followed by 0x90; any other 0xFF is data. A
+// frame that would grow past kMaxFrameLength bytes is dropped together with
+// the byte that overflowed it. State persists between chunks.
+class ReplyAssembler
+{
+public:
+    // Appends every frame completed by the chunk to frames.
+    void feed(const char *data, int size, QVector<QByteArray> &frames);
+    QVector<QByteArray> feed(const QByteArray &chunk);
+    // Forgets a partly assembled frame.
+    void reset() { m_index = -1; }
+    bool frameOpen() const { return m_index >= 0; }
+
+private:
+    int m_index = -1; // index of the last stored byte; -1 while idle
+    char m_frame[kMaxFrameLength] = {};
+};
+
+// What a reply frame did to the camera's state.
+struct ReplyEffect
+{
+    bool error = false;        // 90 6X ...: advance the queue, emit nothing
+    bool advanceQueue = false; // remove the head inquiry (and send the next)
+    bool readOneCycle = false; // white-balance answer: end of a poll cycle
+    bool statusUpdated = false;
+};
+
+// Reads one assembled frame under the current inquiry kind, storing the values
+// the kind names into status. A 3-byte frame (acknowledge or completion)
+// stores nothing and advances nothing. Frames of any length are accepted.
+ReplyEffect parseReply(const QByteArray &frame, int currentKind, CameraStatus &status);
+
+} // namespace Visca

@@ -1,0 +1,511 @@
+// IPCamera against the camera simulator on loopback: connection, reconnect,
+// polling, inquiry queue time-out and bound, device configuration, snapshots.
+
+#include "camerasimulator.h"
+#include "ipcamera.h"
+#include "storagepaths.h"
+#include "tempdatahome.h"
+#include "visca.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+constexpr int kWait = 5000;
+constexpr int kFastPollMs = 10;
+
+QByteArray hex(const char *text)
+{
+    return QByteArray::fromHex(text);
+}
+
+} // namespace
+
+class TestIPCamera : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void connectsAndReportsStates();
+    void connectWhenConnectedOnlyReportsState();
+    void commandsReachCameraByteExact();
+    void commandDroppedWhileUnconnected();
+    void fullPollCycleFillsStatus();
+    void readOneCycleOncePerCycle();
+    void pollsSurviveSplitAndGarbage();
+    void reconnectsOnceAfterDrop();
+    void noReconnectAfterDisconnectCamera();
+    void disconnectRequestedBeforeConnectSuppressesNextReconnect();
+    void failedReconnectStaysUnconnected();
+    void peerDroppingEveryConnectionDoesNotLoop();
+    void unansweredInquiryTimesOut();
+    void queueIsBounded();
+    void errorReplyAdvancesQueue();
+    void deviceNameAndSerial_data();
+    void deviceNameAndSerial();
+    void deviceConfFailureReportsError();
+    void snapshotsAnsweredInReverseOrder();
+    void snapshotFailureReportsError();
+
+private:
+    std::unique_ptr<IPCamera> makeCamera(int pollMs = kFastPollMs);
+    bool connectAndWait(IPCamera &cam);
+
+    std::unique_ptr<TempDataHome> m_home;
+    std::unique_ptr<CameraSimulator> m_sim;
+};
+
+void TestIPCamera::initTestCase()
+{
+    QLoggingCategory::setFilterRules(QStringLiteral("corvanta.camera.debug=false"));
+}
+
+void TestIPCamera::init()
+{
+    m_home = std::make_unique<TempDataHome>();
+    QVERIFY(QDir().mkpath(Storage::downloadsFolder()));
+    m_sim = std::make_unique<CameraSimulator>();
+    QVERIFY2(m_sim->listen(QHostAddress::LocalHost, 0, 0), qPrintable(m_sim->errorString()));
+}
+
+void TestIPCamera::cleanup()
+{
+    m_sim.reset();
+    m_home.reset();
+}
+
+std::unique_ptr<IPCamera> TestIPCamera::makeCamera(int pollMs)
+{
+    auto cam = std::make_unique<IPCamera>(QStringLiteral("127.0.0.1"), QStringLiteral("Camera1"),
+                                          QStringLiteral("0.0.0.0"));
+    cam->setViscaPort(m_sim->viscaPort());
+    cam->setHttpPort(m_sim->httpPort());
+    cam->setPollInterval(pollMs);
+    return cam;
+}
+
+bool TestIPCamera::connectAndWait(IPCamera &cam)
+{
+    QSignalSpy connected(&cam, &CameraWrapper::clientConnected);
+    cam.connectCamera();
+    return connected.count() > 0 || connected.wait(kWait);
+}
+
+void TestIPCamera::connectsAndReportsStates()
+{
+    auto cam = makeCamera(100000); // no polling
+    QSignalSpy states(cam.get(), &CameraWrapper::clientStateChanged);
+    QSignalSpy errors(cam.get(), &CameraWrapper::clientError);
+    QVERIFY(connectAndWait(*cam));
+    QCOMPARE(cam->socketState(), QAbstractSocket::ConnectedState);
+    QStringList seen;
+    for (const auto &args : states)
+        seen << args.at(0).toString();
+    QVERIFY2(seen.contains(QStringLiteral("Connecting")), qPrintable(seen.join(',')));
+    QCOMPARE(seen.last(), QStringLiteral("Connected"));
+    QTRY_COMPARE_WITH_TIMEOUT(m_sim->openConnections(), 1, kWait);
+    QVERIFY(errors.isEmpty());
+}
+
+void TestIPCamera::connectWhenConnectedOnlyReportsState()
+{
+    auto cam = makeCamera(100000);
+    QVERIFY(connectAndWait(*cam));
+    QTRY_COMPARE_WITH_TIMEOUT(m_sim->acceptedConnections(), 1, kWait);
+    QSignalSpy states(cam.get(), &CameraWrapper::clientStateChanged);
+    cam->connectCamera();
+    QCOMPARE(states.count(), 1);
+    QCOMPARE(states.at(0).at(0).toString(), QStringLiteral("Connected"));
+    QTest::qWait(50);
+    QCOMPARE(m_sim->acceptedConnections(), 1);
+}
+
+void TestIPCamera::commandsReachCameraByteExact()
+{
+    auto cam = makeCamera(100000);
+    QVERIFY(connectAndWait(*cam));
+    QSignalSpy commands(m_sim.get(), &CameraSimulator::commandReceived);
+    cam->moveUp(0, 7);
+    cam->setUpRightLimit(0x0120, 0xF670);
+    cam->setPreset(5);
+    QTRY_COMPARE_WITH_TIMEOUT(commands.count(), 3, kWait);
+    QCOMPARE(commands.at(0).at(0).toByteArray(), hex("8101060100070301ff"));
+    QCOMPARE(commands.at(1).at(0).toByteArray(), hex("8101060700010f06070000010200ff"));
+    QCOMPARE(commands.at(2).at(0).toByteArray(), hex("8101043f0105ff"));
+    QVERIFY(m_sim->hasPreset(5));
+    QVERIFY(m_sim->hasUpRightLimit());
+    QCOMPARE(m_sim->upRightLimit().pan, int(int16_t(0xF670)));
+}
+
+void TestIPCamera::commandDroppedWhileUnconnected()
+{
+    auto cam = makeCamera(100000);
+    cam->moveHome(); // dropped: nothing open
+    QVERIFY(connectAndWait(*cam));
+    cam->moveStop(0, 0);
+    QSignalSpy commands(m_sim.get(), &CameraSimulator::commandReceived);
+    QVERIFY(commands.wait(kWait));
+    QCOMPARE(m_sim->receivedMessages(), QList<QByteArray>{hex("8101060100000303ff")});
+}
+
+void TestIPCamera::fullPollCycleFillsStatus()
+{
+    m_sim->setPosition(-16, 0x123, 0x2A5F, 0x1B3C);
+    QSignalSpy commands(m_sim.get(), &CameraSimulator::commandReceived);
+    auto control = makeCamera(100000);
+    QVERIFY(connectAndWait(*control));
+    control->setShutter(9); // shutter 10
+    control->setIris(12);
+    control->setBright(17);
+    control->setLuminance(0x0C);
+    control->setContrast(0x09);
+    control->setHue(0x03);
+    control->setAeMode(2); // 0x0A
+    control->setWBMode(3);
+    control->setAutoFocus(false);
+    QTRY_COMPARE_WITH_TIMEOUT(commands.count(), 9, kWait);
+    control->disconnectCamera();
+    QTRY_COMPARE_WITH_TIMEOUT(m_sim->openConnections(), 0, kWait);
+
+    auto cam = makeCamera();
+    cam->status().autoFocus = true;
+    QSignalSpy cycle(cam.get(), &CameraWrapper::clientReadOneCycle);
+    QVERIFY(connectAndWait(*cam));
+    QVERIFY(cycle.wait(kWait));
+    const CameraStatus &s = cam->status();
+    const uint8_t pt[8] = {0xF, 0xF, 0xF, 0x0, 0x0, 0x1, 0x2, 0x3};
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(s.panTiltPos), 8),
+             QByteArray(reinterpret_cast<const char *>(pt), 8));
+    const uint8_t zoom[4] = {0x2, 0xA, 0x5, 0xF};
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(s.zoomPos), 4),
+             QByteArray(reinterpret_cast<const char *>(zoom), 4));
+    const uint8_t focus[4] = {0x1, 0xB, 0x3, 0xC};
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(s.focusPos), 4),
+             QByteArray(reinterpret_cast<const char *>(focus), 4));
+    QCOMPARE(s.autoFocus, false);
+    QCOMPARE(int(s.shutter), 10);
+    QCOMPARE(int(s.iris), 12);
+    QCOMPARE(int(s.bright), 17);
+    QCOMPARE(int(s.luminance), 0x0C);
+    QCOMPARE(int(s.contrast), 0x09);
+    QCOMPARE(int(s.hue), 0x03);
+    QCOMPARE(int(s.aeMode), 0x0A);
+    QCOMPARE(int(s.wbMode), 0x03);
+}
+
+void TestIPCamera::readOneCycleOncePerCycle()
+{
+    auto cam = makeCamera();
+    QSignalSpy inquiries(m_sim.get(), &CameraSimulator::inquiryReceived);
+    QSignalSpy cycle(cam.get(), &CameraWrapper::clientReadOneCycle);
+    QSignalSpy updates(cam.get(), &CameraWrapper::clientStatusUpdated);
+    QVERIFY(connectAndWait(*cam));
+    QTRY_VERIFY_WITH_TIMEOUT(cycle.count() >= 3, kWait);
+    cam->disconnectCamera();
+    QTRY_COMPARE_WITH_TIMEOUT(cam->socketState(), QAbstractSocket::UnconnectedState, kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(m_sim->openConnections(), 0, kWait);
+
+    // Inquiries arrive in poll order, one white-balance answer per 12.
+    QVERIFY(inquiries.count() >= 36);
+    for (int i = 0; i < inquiries.count(); ++i) {
+        static const int order[12] = {3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14};
+        QCOMPARE(inquiries.at(i).at(0).toByteArray(), Visca::inquiry(order[i % 12]));
+    }
+    QVERIFY(cycle.count() == inquiries.count() / 12 || cycle.count() == inquiries.count() / 12 - 1);
+    QVERIFY(updates.count() >= cycle.count() * 12);
+}
+
+void TestIPCamera::pollsSurviveSplitAndGarbage()
+{
+    m_sim->setSplitFrames(true);
+    m_sim->setGarbage(true);
+    m_sim->setPosition(100, 200, 300, 5000);
+    auto cam = makeCamera();
+    QSignalSpy cycle(cam.get(), &CameraWrapper::clientReadOneCycle);
+    QVERIFY(connectAndWait(*cam));
+    QTRY_VERIFY_WITH_TIMEOUT(cycle.count() >= 2, kWait);
+    const uint8_t pt[8] = {0x0, 0x0, 0x6, 0x4, 0x0, 0x0, 0xC, 0x8};
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(cam->status().panTiltPos), 8),
+             QByteArray(reinterpret_cast<const char *>(pt), 8));
+}
+
+void TestIPCamera::reconnectsOnceAfterDrop()
+{
+    auto cam = makeCamera(100000);
+    QVERIFY(connectAndWait(*cam));
+    QTRY_COMPARE_WITH_TIMEOUT(m_sim->openConnections(), 1, kWait);
+    QSignalSpy connected(cam.get(), &CameraWrapper::clientConnected);
+    QSignalSpy disconnected(cam.get(), &CameraWrapper::clientDisconnected);
+    QSignalSpy states(cam.get(), &CameraWrapper::clientStateChanged);
+
+    m_sim->dropConnections();
+    QVERIFY(connected.wait(kWait));
+    QTRY_COMPARE_WITH_TIMEOUT(m_sim->acceptedConnections(), 2, kWait);
+    QCOMPARE(cam->socketState(), QAbstractSocket::ConnectedState);
+    QTest::qWait(100);
+    QCOMPARE(connected.count(), 1);
+    QCOMPARE(m_sim->acceptedConnections(), 2);
+    QVERIFY(disconnected.isEmpty()); // a network camera reports loss by state only
+    QStringList seen;
+    for (const auto &args : states)
+        seen << args.at(0).toString();
+    QVERIFY2(seen.contains(QStringLiteral("Unconnected")), qPrintable(seen.join(',')));
+}
+
+void TestIPCamera::noReconnectAfterDisconnectCamera()
+{
+    auto cam = makeCamera();
+    QVERIFY(connectAndWait(*cam));
+    QTRY_COMPARE_WITH_TIMEOUT(m_sim->openConnections(), 1, kWait);
+    QSignalSpy connected(cam.get(), &CameraWrapper::clientConnected);
+    cam->disconnectCamera();
+    QTRY_COMPARE_WITH_TIMEOUT(cam->socketState(), QAbstractSocket::UnconnectedState, kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(m_sim->openConnections(), 0, kWait);
+    QTest::qWait(100);
+    QCOMPARE(connected.count(), 0);
+    QCOMPARE(m_sim->acceptedConnections(), 1);
+    QCOMPARE(cam->queuedInquiries(), 0);
+
+    // The request was used up by that disconnection: a later loss reconnects.
+    QVERIFY(connectAndWait(*cam));
+    QTRY_COMPARE_WITH_TIMEOUT(m_sim->openConnections(), 1, kWait);
+    m_sim->dropConnections();
+    QTRY_COMPARE_WITH_TIMEOUT(m_sim->acceptedConnections(), 3, kWait);
+}
+
+void TestIPCamera::disconnectRequestedBeforeConnectSuppressesNextReconnect()
+{
+    auto cam = makeCamera(100000);
+    cam->disconnectCamera(); // unconnected: only remembers the request
+    QVERIFY(connectAndWait(*cam));
+    QTRY_COMPARE_WITH_TIMEOUT(m_sim->openConnections(), 1, kWait);
+    QSignalSpy states(cam.get(), &CameraWrapper::clientStateChanged);
+    m_sim->dropConnections();
+    QTRY_COMPARE_WITH_TIMEOUT(cam->socketState(), QAbstractSocket::UnconnectedState, kWait);
+    QTest::qWait(100);
+    QCOMPARE(m_sim->acceptedConnections(), 1);
+
+    // Flag cleared: the next loss is reconnected.
+    QVERIFY(connectAndWait(*cam));
+    QTRY_COMPARE_WITH_TIMEOUT(m_sim->openConnections(), 1, kWait);
+    m_sim->dropConnections();
+    QTRY_COMPARE_WITH_TIMEOUT(m_sim->acceptedConnections(), 3, kWait);
+}
+
+void TestIPCamera::failedReconnectStaysUnconnected()
+{
+    auto cam = makeCamera(100000);
+    QSignalSpy got(cam.get(), &CameraWrapper::clientFinishGetName);
+    QVERIFY(connectAndWait(*cam));
+    QVERIFY(got.wait(kWait)); // no HTTP request left in flight
+    QSignalSpy errors(cam.get(), &CameraWrapper::clientError);
+    QSignalSpy states(cam.get(), &CameraWrapper::clientStateChanged);
+    QSignalSpy connected(cam.get(), &CameraWrapper::clientConnected);
+    m_sim->close(); // stop listening and drop: the reconnect is refused
+    QTRY_COMPARE_WITH_TIMEOUT(errors.count(), 2, kWait);
+    QCOMPARE(errors.at(1).at(0).toString(), QStringLiteral("Connection refused"));
+    QTRY_COMPARE_WITH_TIMEOUT(cam->socketState(), QAbstractSocket::UnconnectedState, kWait);
+    QTest::qWait(100);
+    QStringList seen;
+    for (const auto &args : states)
+        seen << args.at(0).toString();
+    QCOMPARE(seen.count(QStringLiteral("Connecting")), 1);
+    QCOMPARE(seen.last(), QStringLiteral("Unconnected"));
+    QCOMPARE(errors.count(), 2);
+    QCOMPARE(connected.count(), 0);
+}
+
+void TestIPCamera::peerDroppingEveryConnectionDoesNotLoop()
+{
+    auto cam = makeCamera(100000);
+    QVERIFY(connectAndWait(*cam));
+    QTRY_COMPARE_WITH_TIMEOUT(m_sim->openConnections(), 1, kWait);
+    m_sim->setDropNewConnections(true);
+    m_sim->dropConnections();
+    // One reconnect is made and dropped at once; that one is not repeated.
+    QTRY_COMPARE_WITH_TIMEOUT(m_sim->acceptedConnections(), 2, kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(cam->socketState(), QAbstractSocket::UnconnectedState, kWait);
+    QTest::qWait(200);
+    QCOMPARE(m_sim->acceptedConnections(), 2);
+    QCOMPARE(cam->socketState(), QAbstractSocket::UnconnectedState);
+}
+
+void TestIPCamera::unansweredInquiryTimesOut()
+{
+    m_sim->setIgnoredInquiry(Visca::inquiry(Visca::Shutter));
+    auto cam = makeCamera(100000);
+    cam->setInquiryTimeout(100);
+    QVERIFY(connectAndWait(*cam));
+    QSignalSpy inquiries(m_sim.get(), &CameraSimulator::inquiryReceived);
+    cam->queryShutter();
+    cam->queryIris();
+    QCOMPARE(cam->queuedInquiries(), 2);
+    QVERIFY(inquiries.wait(kWait));
+    QCOMPARE(inquiries.count(), 1);
+    // The iris inquiry goes out once the shutter inquiry has timed out.
+    QTRY_COMPARE_WITH_TIMEOUT(inquiries.count(), 2, kWait);
+    QCOMPARE(inquiries.at(1).at(0).toByteArray(), Visca::inquiry(Visca::Iris));
+    QTRY_COMPARE_WITH_TIMEOUT(cam->queuedInquiries(), 0, kWait);
+    QCOMPARE(cam->currentKind(), int(Visca::Iris));
+}
+
+void TestIPCamera::queueIsBounded()
+{
+    // A peer that accepts and never answers.
+    QTcpServer silent;
+    QVERIFY(silent.listen(QHostAddress::LocalHost, 0));
+    IPCamera cam(QStringLiteral("127.0.0.1"), QStringLiteral("c"), QStringLiteral("d"));
+    cam.setViscaPort(silent.serverPort());
+    cam.setHttpPort(m_sim->httpPort());
+    cam.setPollInterval(100000);
+    cam.setInquiryTimeout(100000);
+    QVERIFY(connectAndWait(cam));
+    QVERIFY(silent.hasPendingConnections() || silent.waitForNewConnection(kWait));
+    QTcpSocket *peer = silent.nextPendingConnection();
+    for (int i = 0; i < 40; ++i)
+        cam.queryZoomPos();
+    QCOMPARE(cam.queuedInquiries(), IPCamera::kMaxQueuedInquiries);
+    // Only the head was written.
+    QTRY_COMPARE_WITH_TIMEOUT(peer->bytesAvailable(), qint64(5), kWait);
+    QTest::qWait(50);
+    QCOMPARE(peer->readAll(), Visca::inquiry(Visca::ZoomPos));
+}
+
+void TestIPCamera::errorReplyAdvancesQueue()
+{
+    QTcpServer raw;
+    QVERIFY(raw.listen(QHostAddress::LocalHost, 0));
+    IPCamera cam(QStringLiteral("127.0.0.1"), QStringLiteral("c"), QStringLiteral("d"));
+    cam.setViscaPort(raw.serverPort());
+    cam.setHttpPort(m_sim->httpPort());
+    cam.setPollInterval(100000);
+    QVERIFY(connectAndWait(cam));
+    QVERIFY(raw.hasPendingConnections() || raw.waitForNewConnection(kWait));
+    QTcpSocket *peer = raw.nextPendingConnection();
+    cam.queryFocusMode();
+    cam.queryWBMode();
+    QTRY_COMPARE_WITH_TIMEOUT(peer->bytesAvailable(), qint64(5), kWait);
+    QCOMPARE(peer->readAll(), Visca::inquiry(Visca::FocusMode));
+
+    QSignalSpy updates(&cam, &CameraWrapper::clientStatusUpdated);
+    peer->write(hex("906002ff"));
+    QTRY_COMPARE_WITH_TIMEOUT(peer->bytesAvailable(), qint64(5), kWait);
+    QCOMPARE(peer->readAll(), Visca::inquiry(Visca::WbMode));
+    QCOMPARE(updates.count(), 0);
+    QCOMPARE(cam.queuedInquiries(), 1);
+
+    QSignalSpy cycle(&cam, &CameraWrapper::clientReadOneCycle);
+    peer->write(hex("9041ff9051ff"));
+    QTRY_COMPARE_WITH_TIMEOUT(updates.count(), 2, kWait);
+    QCOMPARE(cam.queuedInquiries(), 1); // acknowledge/completion store nothing
+    peer->write(hex("905005ff"));
+    QVERIFY(cycle.wait(kWait));
+    QCOMPARE(updates.count(), 3);
+    QCOMPARE(int(cam.status().wbMode), 5);
+    QCOMPARE(cam.queuedInquiries(), 0);
+}
+
+void TestIPCamera::deviceNameAndSerial_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("serial");
+    QTest::newRow("generated") << QByteArray() << "Sim Stage Left"
+                               << "SN12345678";
+    QTest::newRow("two lines") << QByteArray("devname=\"Two Line Cam\"\ndevtype=\"x\"")
+                               << "Two Line Cam"
+                               << "xx00000000";
+    QTest::newRow("second '=' cuts")
+        << QByteArray("devname=\"a=b\"\n1\n2\n3\n4\nserial=\"S1\"\n") << "a"
+        << "S1";
+    QTest::newRow("line without '='")
+        << QByteArray("nothing here\n\n\n\n\nsn=\"Q9\"\r\n") << "0.0.0.0"
+        << "Q9\r";
+}
+
+void TestIPCamera::deviceNameAndSerial()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(QString, name);
+    QFETCH(QString, serial);
+    m_sim->setName(QStringLiteral("Sim Stage Left"));
+    m_sim->setSerialNumber(QStringLiteral("SN12345678"));
+    m_sim->setDeviceConfBody(body);
+    auto cam = makeCamera(100000);
+    QSignalSpy got(cam.get(), &CameraWrapper::clientFinishGetName);
+    QSignalSpy requests(m_sim.get(), &CameraSimulator::httpRequestReceived);
+    QVERIFY(connectAndWait(*cam));
+    QVERIFY(got.wait(kWait));
+    QCOMPARE(requests.at(0).at(0).toString(), QStringLiteral("/cgi-bin/param.cgi?get_device_conf"));
+    QCOMPARE(cam->getDeviceName(), name);
+    QCOMPARE(cam->getSerialNumber(), serial);
+}
+
+void TestIPCamera::deviceConfFailureReportsError()
+{
+    auto cam = makeCamera(100000);
+    QTcpServer closedPort;
+    QVERIFY(closedPort.listen(QHostAddress::LocalHost, 0));
+    cam->setHttpPort(closedPort.serverPort());
+    closedPort.close();
+    QSignalSpy errors(cam.get(), &CameraWrapper::clientError);
+    QSignalSpy got(cam.get(), &CameraWrapper::clientFinishGetName);
+    QVERIFY(connectAndWait(*cam));
+    QVERIFY(errors.wait(kWait));
+    QVERIFY(!errors.at(0).at(0).toString().isEmpty());
+    QCOMPARE(got.count(), 0);
+    QCOMPARE(cam->getSerialNumber(), QStringLiteral("xx00000000"));
+}
+
+void TestIPCamera::snapshotsAnsweredInReverseOrder()
+{
+    auto cam = makeCamera(100000);
+    m_sim->setSnapshotDelays({600, 0});
+    QSignalSpy finished(cam.get(), &CameraWrapper::clientFinishDownload);
+    QSignalSpy errors(cam.get(), &CameraWrapper::clientError);
+    cam->downloadSnapshot(3);
+    cam->downloadSnapshot(4);
+    QVERIFY(finished.wait(kWait));
+    const QString path4 = Storage::snapshotPath(QStringLiteral("127.0.0.1"), 4);
+    const QString path3 = Storage::snapshotPath(QStringLiteral("127.0.0.1"), 3);
+    QCOMPARE(finished.at(0).at(0).toInt(), 4);
+    QVERIFY(QFile::exists(path4));
+    QVERIFY(!QFile::exists(path3));
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 2, kWait);
+    QCOMPARE(finished.at(1).at(0).toInt(), 3);
+    QVERIFY(path4.endsWith(QStringLiteral("/snapshot_127.0.0.14.jpg")));
+    QFile file(path3);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QImage image;
+    QVERIFY(image.loadFromData(file.readAll(), "JPG"));
+    QCOMPARE(image.size(), QSize(640, 360));
+    QVERIFY(errors.isEmpty());
+}
+
+void TestIPCamera::snapshotFailureReportsError()
+{
+    auto cam = makeCamera(100000);
+    QTcpServer closedPort;
+    QVERIFY(closedPort.listen(QHostAddress::LocalHost, 0));
+    cam->setHttpPort(closedPort.serverPort());
+    closedPort.close();
+    QSignalSpy finished(cam.get(), &CameraWrapper::clientFinishDownload);
+    QSignalSpy errors(cam.get(), &CameraWrapper::clientError);
+    cam->downloadSnapshot(2);
+    QVERIFY(errors.wait(kWait));
+    QCOMPARE(finished.count(), 0);
+    QVERIFY(!QFile::exists(Storage::snapshotPath(QStringLiteral("127.0.0.1"), 2)));
+}
+
+QTEST_MAIN(TestIPCamera)
+#include "tst_ipcamera.moc"

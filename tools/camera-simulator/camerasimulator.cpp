@@ -1,0 +1,668 @@
+#include "camerasimulator.h"
+
+#include <QBuffer>
+#include <QDateTime>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QPointer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+
+namespace {
+
+constexpr int kMaxMessageLength = 32; // longer VISCA input is dropped
+constexpr int kMaxHttpHeader = 16384; // longer request heads are refused
+constexpr int kMotionTickMs = 40;
+constexpr int kSplitGapMs = 5;
+constexpr double kPanTiltStepsPerSpeed = 40.0; // steps per second per speed unit
+constexpr double kZoomFocusStepsPerSpeed = 700.0;
+
+const QByteArray kAck = QByteArray::fromHex("9041ff");
+const QByteArray kCompletion = QByteArray::fromHex("9051ff");
+const QByteArray kSyntaxError = QByteArray::fromHex("906002ff");
+const QByteArray kGarbage = QByteArray::fromHex("001234");
+
+uint8_t b(const QByteArray &m, int i)
+{
+    return static_cast<uint8_t>(m.at(i));
+}
+
+// Four hexadecimal digit bytes of a 16-bit value (two's complement).
+QByteArray digitQuad(int value)
+{
+    const int v = value & 0xFFFF;
+    QByteArray out(4, 0);
+    out[0] = char((v >> 12) & 0xF);
+    out[1] = char((v >> 8) & 0xF);
+    out[2] = char((v >> 4) & 0xF);
+    out[3] = char(v & 0xF);
+    return out;
+}
+
+// Signed 16-bit value of four digit bytes at m[from].
+int fromDigitQuad(const QByteArray &m, int from)
+{
+    int v = 0;
+    for (int i = 0; i < 4; ++i)
+        v = (v << 4) | (b(m, from + i) & 0xF);
+    return static_cast<int16_t>(v);
+}
+
+QByteArray frame(std::initializer_list<int> bytes)
+{
+    QByteArray out;
+    for (int x : bytes)
+        out.append(char(x & 0xFF));
+    return out;
+}
+
+int onOff(uint8_t byte, bool &ok)
+{
+    ok = (byte == 0x02 || byte == 0x03);
+    return byte == 0x02;
+}
+
+} // namespace
+
+struct CameraSimulator::Client
+{
+    QTcpSocket *socket = nullptr;
+    QByteArray in;
+    bool inMessage = false;
+    // Pending output, in order: due time on the simulator clock, bytes.
+    QList<QPair<qint64, QByteArray>> out;
+    QTimer *timer = nullptr;
+};
+
+CameraSimulator::CameraSimulator(QObject *parent) : QObject(parent)
+{
+    m_clock.start();
+    m_visca = new QTcpServer(this);
+    m_http = new QTcpServer(this);
+    m_motionTimer = new QTimer(this);
+    m_motionTimer->setInterval(kMotionTickMs);
+    connect(m_visca, &QTcpServer::newConnection, this, &CameraSimulator::onViscaConnection);
+    connect(m_http, &QTcpServer::newConnection, this, &CameraSimulator::onHttpConnection);
+    connect(m_motionTimer, &QTimer::timeout, this, &CameraSimulator::onMotionTick);
+}
+
+CameraSimulator::~CameraSimulator()
+{
+    close();
+}
+
+bool CameraSimulator::listen(const QHostAddress &address, quint16 viscaPort, quint16 httpPort)
+{
+    close();
+    if (!m_visca->listen(address, viscaPort)) {
+        m_error = QStringLiteral("VISCA port %1: %2").arg(viscaPort).arg(m_visca->errorString());
+        return false;
+    }
+    if (!m_http->listen(address, httpPort)) {
+        m_error = QStringLiteral("HTTP port %1: %2").arg(httpPort).arg(m_http->errorString());
+        m_visca->close();
+        return false;
+    }
+    m_error.clear();
+    return true;
+}
+
+void CameraSimulator::close()
+{
+    m_visca->close();
+    m_http->close();
+    dropConnections();
+}
+
+quint16 CameraSimulator::viscaPort() const
+{
+    return m_visca->serverPort();
+}
+
+quint16 CameraSimulator::httpPort() const
+{
+    return m_http->serverPort();
+}
+
+void CameraSimulator::clearLog()
+{
+    m_log.clear();
+    m_lastCommand.clear();
+}
+
+void CameraSimulator::setPosition(int pan, int tilt, int zoom, int focus)
+{
+    m_pan = pan;
+    m_tilt = tilt;
+    m_zoom = zoom;
+    m_focus = focus;
+    clampPositions();
+}
+
+bool CameraSimulator::isMoving() const
+{
+    return m_panDir || m_tiltDir || m_zoomDir || m_focusDir;
+}
+
+void CameraSimulator::dropConnections()
+{
+    const auto clients = m_clients;
+    for (Client *c : clients)
+        c->socket->abort();
+}
+
+// ------------------------------------------------------------------- VISCA
+
+void CameraSimulator::onViscaConnection()
+{
+    while (QTcpSocket *socket = m_visca->nextPendingConnection()) {
+        ++m_accepted;
+        if (m_dropNew) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        auto *client = new Client;
+        client->socket = socket;
+        client->timer = new QTimer(socket);
+        client->timer->setSingleShot(true);
+        m_clients.insert(socket, client);
+        connect(client->timer, &QTimer::timeout, this, [this, socket] { flushOut(socket); });
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onViscaReadable(socket); });
+        connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+            delete m_clients.take(socket);
+            socket->deleteLater();
+            emit clientDisconnected();
+        });
+        emit clientConnected();
+    }
+}
+
+void CameraSimulator::onViscaReadable(QTcpSocket *socket)
+{
+    Client *client = m_clients.value(socket);
+    if (!client)
+        return;
+    const QByteArray data = socket->readAll();
+    for (char ch : data) {
+        const auto byte = static_cast<uint8_t>(ch);
+        if (!client->inMessage) {
+            if ((byte & 0xF0) == 0x80) { // 8x: a message to camera x
+                client->inMessage = true;
+                client->in = QByteArray(1, ch);
+            }
+            continue;
+        }
+        client->in.append(ch);
+        if (byte == 0xFF) {
+            client->inMessage = false;
+            handleMessage(*client, client->in);
+            if (!m_clients.contains(socket))
+                return; // a handler closed the connection
+        } else if (client->in.size() >= kMaxMessageLength) {
+            client->inMessage = false;
+            sendBurst(*client, {kSyntaxError});
+        }
+    }
+}
+
+void CameraSimulator::handleMessage(Client &client, const QByteArray &message)
+{
+    m_log.append(message);
+    while (m_log.size() > kMaxLoggedMessages)
+        m_log.removeFirst();
+    emit messageReceived(message);
+
+    if (b(message, 0) != 0x81) {
+        sendBurst(client, {kSyntaxError});
+        return;
+    }
+    if (message.size() >= 3 && b(message, 1) == 0x09) {
+        emit inquiryReceived(message);
+        if (!m_ignoredInquiry.isEmpty() && message == m_ignoredInquiry)
+            return;
+        const QByteArray reply = inquiryReply(message);
+        sendBurst(client, {reply.isEmpty() ? kSyntaxError : reply});
+        return;
+    }
+    m_lastCommand = message;
+    emit commandReceived(message);
+    if (applyCommand(message))
+        sendBurst(client, {kAck, kCompletion});
+    else
+        sendBurst(client, {kSyntaxError});
+}
+
+QByteArray CameraSimulator::inquiryReply(const QByteArray &m) const
+{
+    if (m.size() != 5)
+        return {};
+    const int group = b(m, 2), code = b(m, 3);
+    const QByteArray head = QByteArray::fromHex("9050");
+    const QByteArray tail = QByteArray(1, char(0xFF));
+    if (group == 0x06 && code == 0x12)
+        return head + digitQuad(pan()) + digitQuad(tilt()) + tail;
+    if (group != 0x04)
+        return {};
+    switch (code) {
+    case 0x47:
+        return head + digitQuad(zoom()) + tail;
+    case 0x48:
+        return head + digitQuad(focus()) + tail;
+    case 0x38:
+        return frame({0x90, 0x50, m_autoFocus ? 0x02 : 0x03, 0xFF});
+    case 0x4A:
+        return frame({0x90, 0x50, 0x00, 0x00, m_shutter >> 4, m_shutter & 0xF, 0xFF});
+    case 0x4B:
+        return frame({0x90, 0x50, 0x00, 0x00, m_iris >> 4, m_iris & 0xF, 0xFF});
+    case 0x4D:
+        return frame({0x90, 0x50, m_bright, 0xFF});
+    case 0xA1:
+        return frame({0x90, 0x50, 0x00, 0x00, 0x00, m_luminance, 0xFF});
+    case 0xA2:
+        return frame({0x90, 0x50, 0x00, 0x00, 0x00, m_contrast, 0xFF});
+    case 0x4F:
+        return frame({0x90, 0x50, 0x00, 0x00, 0x00, m_hue, 0xFF});
+    case 0x39:
+        return frame({0x90, 0x50, m_aeMode, 0xFF});
+    case 0x35:
+        return frame({0x90, 0x50, m_wbMode, 0xFF});
+    default:
+        return {};
+    }
+}
+
+bool CameraSimulator::applyCommand(const QByteArray &m)
+{
+    const int n = m.size();
+    if (n < 5)
+        return false;
+    const int cat = b(m, 1), group = b(m, 2), code = b(m, 3);
+    bool ok = true;
+
+    if (cat == 0x0A && n == 6) {
+        if (group == 0x11 && code == 0x13) {
+            m_motionSync = onOff(b(m, 4), ok);
+            return ok;
+        }
+        if (group == 0x04 && code == 0x68) {
+            m_focusLock = onOff(b(m, 4), ok);
+            return ok;
+        }
+        return false;
+    }
+    if (cat != 0x01)
+        return false;
+
+    if (group == 0x06) {
+        if (code == 0x01 && n == 9) { // pan/tilt drive
+            const int h = b(m, 6), v = b(m, 7);
+            if (h < 1 || h > 3 || v < 1 || v > 3)
+                return false;
+            m_panSpeed = b(m, 4);
+            m_tiltSpeed = b(m, 5);
+            m_panDir = h == 1 ? -1 : h == 2 ? 1 : 0;
+            m_tiltDir = v == 1 ? 1 : v == 2 ? -1 : 0;
+            startMotion();
+            return true;
+        }
+        if (code == 0x01 && n == 6) {
+            const int speed = b(m, 4);
+            if (speed < 1 || speed > 24)
+                return false;
+            m_presetSpeed = speed;
+            return true;
+        }
+        if (code == 0x04 && n == 5) {
+            m_panDir = m_tiltDir = 0;
+            m_pan = 0;
+            m_tilt = 0;
+            return true;
+        }
+        if (code == 0x06 && n == 6)
+            return b(m, 4) == 0x04 || b(m, 4) == 0x05; // menu back / enter
+        if (code == 0x07 && n == 15 && b(m, 4) == 0x00) {
+            for (int i = 6; i < 14; ++i) {
+                if (b(m, i) > 0x0F)
+                    return false;
+            }
+            const int p = fromDigitQuad(m, 6), t = fromDigitQuad(m, 10);
+            if (b(m, 5) == 0x01) {
+                m_hasUpRight = true;
+                m_limitPanMax = p;
+                m_limitTiltMax = t;
+            } else if (b(m, 5) == 0x00) {
+                m_hasDownLeft = true;
+                m_limitPanMin = p;
+                m_limitTiltMin = t;
+            } else {
+                return false;
+            }
+            return true;
+        }
+        return false;
+    }
+    if (group != 0x04)
+        return false;
+
+    if (n == 6) {
+        const int p = b(m, 4);
+        switch (code) {
+        case 0x07:   // zoom
+        case 0x08: { // focus
+            int dir = 0;
+            if (p == 0x00)
+                dir = 0;
+            else if ((p & 0xF0) == 0x20)
+                dir = 1;
+            else if ((p & 0xF0) == 0x30)
+                dir = -1;
+            else
+                return false;
+            if (code == 0x07) {
+                m_zoomDir = dir;
+                m_zoomSpeed = p & 0x0F;
+            } else {
+                m_focusDir = dir;
+                m_focusSpeed = p & 0x0F;
+            }
+            startMotion();
+            return true;
+        }
+        case 0x38:
+            m_autoFocus = onOff(p, ok);
+            return ok;
+        case 0x39:
+            if (p != 0x00 && p != 0x03 && p != 0x0A && p != 0x0B && p != 0x0D)
+                return false;
+            m_aeMode = p;
+            return true;
+        case 0x35:
+            m_wbMode = p;
+            return true;
+        case 0x0D:
+            if (p == 0x02)
+                m_bright = qMin(m_bright + 1, 17);
+            else if (p == 0x03)
+                m_bright = qMax(m_bright - 1, 0);
+            else
+                return false;
+            return true;
+        case 0x10:
+            if (p != 0x05)
+                return false;
+            ++m_onePushCount;
+            return true;
+        case 0x66:
+            m_flip = onOff(p, ok);
+            return ok;
+        case 0x61:
+            m_mirror = onOff(p, ok);
+            return ok;
+        default:
+            return false;
+        }
+    }
+    if (n == 7 && code == 0x3F) {
+        const int op = b(m, 4), num = b(m, 5);
+        if (op == 0x00) {
+            m_presets.remove(num);
+        } else if (op == 0x01) {
+            m_presets.insert(num, {pan(), tilt(), zoom(), focus()});
+            emit presetStored(num);
+        } else if (op == 0x02) {
+            if (num == 95) {
+                m_menuOpen = !m_menuOpen;
+            } else if (m_presets.contains(num)) {
+                const Preset p = m_presets.value(num);
+                m_panDir = m_tiltDir = m_zoomDir = m_focusDir = 0;
+                m_pan = p.pan;
+                m_tilt = p.tilt;
+                m_zoom = p.zoom;
+                m_focus = p.focus;
+            }
+            emit presetRecalled(num);
+        } else {
+            return false;
+        }
+        return true;
+    }
+    if (n == 9 && b(m, 4) == 0x00 && b(m, 5) == 0x00) {
+        const int pairValue = (b(m, 6) & 0x0F) * 16 + (b(m, 7) & 0x0F);
+        switch (code) {
+        case 0x4B:
+            m_iris = pairValue;
+            return true;
+        case 0x4A:
+            m_shutter = pairValue;
+            return true;
+        case 0x4D:
+            m_bright = pairValue;
+            return true;
+        case 0xA1:
+            m_luminance = b(m, 7);
+            return true;
+        case 0xA2:
+            m_contrast = b(m, 7);
+            return true;
+        case 0x4F:
+            m_hue = b(m, 7);
+            return true;
+        default:
+            return false;
+        }
+    }
+    return false;
+}
+
+void CameraSimulator::sendBurst(Client &client, const QList<QByteArray> &frames)
+{
+    const qint64 now = m_clock.elapsed();
+    qint64 due = now + m_replyDelayMs;
+    if (!client.out.isEmpty())
+        due = qMax(due, client.out.last().first);
+    if (m_garbage)
+        queueOut(client, kGarbage, due);
+    for (const QByteArray &f : frames) {
+        if (m_split && f.size() > 1) {
+            const int half = f.size() / 2;
+            queueOut(client, f.left(half), due);
+            due += kSplitGapMs;
+            queueOut(client, f.mid(half), due);
+        } else {
+            queueOut(client, f, due);
+        }
+    }
+}
+
+void CameraSimulator::queueOut(Client &client, const QByteArray &bytes, qint64 due)
+{
+    client.out.append({due, bytes});
+    flushOut(client.socket);
+}
+
+void CameraSimulator::flushOut(QTcpSocket *socket)
+{
+    Client *client = m_clients.value(socket);
+    if (!client)
+        return;
+    const qint64 now = m_clock.elapsed();
+    while (!client->out.isEmpty() && client->out.first().first <= now) {
+        socket->write(client->out.takeFirst().second);
+        // A split frame's parts go out in separate segments.
+        if (m_split)
+            socket->flush();
+    }
+    if (!client->out.isEmpty())
+        client->timer->start(int(qMax<qint64>(0, client->out.first().first - now)));
+}
+
+// ------------------------------------------------------------------- motion
+
+void CameraSimulator::startMotion()
+{
+    if (isMoving()) {
+        if (!m_motionTimer->isActive()) {
+            m_motionClock.start();
+            m_motionTimer->start();
+        }
+    } else {
+        onMotionTick(); // account for the time since the last tick
+        m_motionTimer->stop();
+    }
+}
+
+void CameraSimulator::onMotionTick()
+{
+    if (!m_motionClock.isValid()) {
+        m_motionClock.start();
+        return;
+    }
+    const double dt = m_motionClock.restart() / 1000.0;
+    m_pan += m_panDir * m_panSpeed * kPanTiltStepsPerSpeed * dt;
+    m_tilt += m_tiltDir * m_tiltSpeed * kPanTiltStepsPerSpeed * dt;
+    m_zoom += m_zoomDir * (m_zoomSpeed + 1) * kZoomFocusStepsPerSpeed * dt;
+    m_focus += m_focusDir * (m_focusSpeed + 1) * kZoomFocusStepsPerSpeed * dt;
+    clampPositions();
+    if (!isMoving())
+        m_motionTimer->stop();
+}
+
+void CameraSimulator::clampPositions()
+{
+    const int panMin = qMax(kPanMin, m_hasDownLeft ? m_limitPanMin : kPanMin);
+    const int panMax = qMin(kPanMax, m_hasUpRight ? m_limitPanMax : kPanMax);
+    const int tiltMin = qMax(kTiltMin, m_hasDownLeft ? m_limitTiltMin : kTiltMin);
+    const int tiltMax = qMin(kTiltMax, m_hasUpRight ? m_limitTiltMax : kTiltMax);
+    if (panMin <= panMax)
+        m_pan = qBound<double>(panMin, m_pan, panMax);
+    if (tiltMin <= tiltMax)
+        m_tilt = qBound<double>(tiltMin, m_tilt, tiltMax);
+    m_zoom = qBound<double>(kZoomMin, m_zoom, kZoomMax);
+    m_focus = qBound<double>(kFocusMin, m_focus, kFocusMax);
+}
+
+// -------------------------------------------------------------------- HTTP
+
+QByteArray CameraSimulator::deviceConfBody() const
+{
+    if (!m_deviceConfOverride.isEmpty())
+        return m_deviceConfOverride;
+    QByteArray body;
+    body += "devname=\"" + m_name.toUtf8() + "\"\n";
+    body += "devtype=\"PTZ-SIM\"\n";
+    body += "versioninfo=\"SIM 1.0.0\"\n";
+    body += "device_model=\"SIM-20X\"\n";
+    body += "mac_address=\"02:00:00:00:00:01\"\n";
+    body += "serial_num=\"" + m_serial.toUtf8() + "\"\n";
+    body += "ip_address=\"127.0.0.1\"\n";
+    body += "http_port=\"" + QByteArray::number(httpPort()) + "\"\n";
+    body += "visca_port=\"" + QByteArray::number(viscaPort()) + "\"\n";
+    return body;
+}
+
+QByteArray CameraSimulator::snapshotJpeg() const
+{
+    QImage image(640, 360, QImage::Format_RGB32);
+    image.fill(QColor(40, 44, 52));
+    {
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        // A cross whose place follows pan/tilt and whose size follows zoom.
+        const double x = (pan() - kPanMin) / double(kPanMax - kPanMin) * image.width();
+        const double y =
+            image.height() - (tilt() - kTiltMin) / double(kTiltMax - kTiltMin) * image.height();
+        const double r = 10 + 60.0 * zoom() / kZoomMax;
+        painter.setPen(QPen(QColor(230, 160, 40), 3));
+        painter.drawLine(QPointF(x - r, y), QPointF(x + r, y));
+        painter.drawLine(QPointF(x, y - r), QPointF(x, y + r));
+        painter.drawEllipse(QPointF(x, y), r, r);
+        if (qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
+            painter.setPen(Qt::white);
+            QFont font = painter.font();
+            font.setPixelSize(20);
+            painter.setFont(font);
+            const QString text = QStringLiteral("%1\npan %2  tilt %3  zoom %4  focus %5\n%6")
+                                     .arg(m_name)
+                                     .arg(pan())
+                                     .arg(tilt())
+                                     .arg(zoom())
+                                     .arg(focus())
+                                     .arg(QDateTime::currentDateTime().toString(Qt::ISODate));
+            painter.drawText(image.rect().adjusted(16, 16, -16, -16), Qt::AlignLeft | Qt::AlignTop,
+                             text);
+        }
+    }
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPG", 85);
+    return jpeg;
+}
+
+void CameraSimulator::onHttpConnection()
+{
+    while (QTcpSocket *socket = m_http->nextPendingConnection()) {
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { handleHttp(socket); });
+        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    }
+}
+
+void CameraSimulator::handleHttp(QTcpSocket *socket)
+{
+    if (socket->property("answered").toBool()) {
+        socket->readAll();
+        return;
+    }
+    QByteArray head = socket->property("head").toByteArray() + socket->readAll();
+    const int end = head.indexOf("\r\n\r\n");
+    if (end < 0) {
+        if (head.size() > kMaxHttpHeader)
+            socket->abort();
+        else
+            socket->setProperty("head", head);
+        return;
+    }
+    socket->setProperty("answered", true);
+    socket->setProperty("head", QVariant());
+    ++m_httpRequests;
+
+    const QList<QByteArray> requestLine = head.left(head.indexOf("\r\n")).split(' ');
+    const QByteArray method = requestLine.value(0);
+    const QByteArray target = requestLine.value(1);
+    emit httpRequestReceived(QString::fromLatin1(target));
+
+    int status = 200;
+    QByteArray reason = "OK", type = "text/plain", body;
+    int delay = 0;
+    if (method != "GET") {
+        status = 405;
+        reason = "Method Not Allowed";
+    } else if (target == "/snapshot.jpg") {
+        type = "image/jpeg";
+        body = snapshotJpeg();
+        if (!m_snapshotDelays.isEmpty())
+            delay = qMax(0, m_snapshotDelays.takeFirst());
+    } else if (target == "/cgi-bin/param.cgi?get_device_conf") {
+        body = deviceConfBody();
+    } else {
+        status = 404;
+        reason = "Not Found";
+        body = "not found\n";
+    }
+    QByteArray response = "HTTP/1.1 " + QByteArray::number(status) + ' ' + reason + "\r\n";
+    response += "Content-Type: " + type + "\r\n";
+    response += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
+    response += "Connection: close\r\n\r\n";
+    response += body;
+
+    QPointer<QTcpSocket> guard(socket);
+    QTimer::singleShot(delay, this, [guard, response] {
+        if (!guard)
+            return;
+        guard->write(response);
+        guard->disconnectFromHost();
+    });
+}
