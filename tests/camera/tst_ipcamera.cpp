@@ -51,6 +51,8 @@ private slots:
     void unansweredInquiryTimesOut();
     void queueIsBounded();
     void errorReplyAdvancesQueue();
+    void replyChunks_data();
+    void replyChunks();
     void deviceNameAndSerial_data();
     void deviceNameAndSerial();
     void deviceConfFailureReportsError();
@@ -413,6 +415,60 @@ void TestIPCamera::errorReplyAdvancesQueue()
     QCOMPARE(updates.count(), 3);
     QCOMPARE(int(cam.status().wbMode), 5);
     QCOMPARE(cam.queuedInquiries(), 0);
+}
+
+void TestIPCamera::replyChunks_data()
+{
+    QTest::addColumn<QList<QByteArray>>("chunks");
+    QTest::addColumn<int>("updates");
+    QTest::addColumn<bool>("advanced");
+    QTest::addColumn<bool>("autoFocus");
+    using L = QList<QByteArray>;
+    QTest::newRow("auto focus") << L{hex("905002ff")} << 1 << true << true;
+    QTest::newRow("ack and completion") << L{hex("9041ff9051ff")} << 2 << false << false;
+    QTest::newRow("split frame") << L{hex("905000"), hex("000aff")} << 1 << true << false;
+    QTest::newRow("leading bytes") << L{hex("0012905002ff")} << 1 << true << true;
+    QTest::newRow("error reply") << L{hex("906002ff")} << 0 << true << false;
+    QTest::newRow("too long") << L{hex("9050") + QByteArray(40, 2) + hex("ff")} << 0 << false
+                              << false;
+}
+
+void TestIPCamera::replyChunks()
+{
+    QFETCH(QList<QByteArray>, chunks);
+    QFETCH(int, updates);
+    QFETCH(bool, advanced);
+    QFETCH(bool, autoFocus);
+    QTcpServer raw;
+    QVERIFY(raw.listen(QHostAddress::LocalHost, 0));
+    IPCamera cam(QStringLiteral("127.0.0.1"), QStringLiteral("c"), QStringLiteral("d"));
+    cam.setViscaPort(raw.serverPort());
+    cam.setHttpPort(m_sim->httpPort());
+    cam.setPollInterval(100000);
+    QVERIFY(connectAndWait(cam));
+    QVERIFY(raw.hasPendingConnections() || raw.waitForNewConnection(kWait));
+    QTcpSocket *peer = raw.nextPendingConnection();
+    cam.queryFocusMode();
+    cam.queryWBMode();
+    QTRY_COMPARE_WITH_TIMEOUT(peer->bytesAvailable(), qint64(5), kWait);
+    peer->readAll();
+
+    QSignalSpy updated(&cam, &CameraWrapper::clientStatusUpdated);
+    for (const QByteArray &chunk : chunks) {
+        peer->write(chunk);
+        peer->flush();
+    }
+    if (advanced) {
+        QTRY_COMPARE_WITH_TIMEOUT(peer->bytesAvailable(), qint64(5), kWait);
+        QCOMPARE(peer->readAll(), Visca::inquiry(Visca::WbMode));
+        QCOMPARE(cam.queuedInquiries(), 1);
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(updated.count(), updates, kWait);
+    QTest::qWait(50);
+    QCOMPARE(updated.count(), updates);
+    QCOMPARE(cam.queuedInquiries(), advanced ? 1 : 2);
+    QCOMPARE(peer->bytesAvailable(), qint64(0));
+    QCOMPARE(cam.status().autoFocus, autoFocus);
 }
 
 void TestIPCamera::deviceNameAndSerial_data()
