@@ -20,11 +20,14 @@ void ExposureReplay::setStageInterval(int ms)
     m_intervalMs = qMax(0, ms);
 }
 
-void ExposureReplay::start(QObject *camera, int presetNum)
+void ExposureReplay::start(QObject *camera, int presetNum, int firstStage)
 {
+    if (firstStage < 0 || firstStage >= kStageCount)
+        return;
     auto *chain = new Chain;
     chain->camera = camera;
     chain->presetNum = presetNum;
+    chain->stage = firstStage;
     chain->timer = new QTimer(this);
     chain->timer->setSingleShot(true);
     connect(chain->timer, &QTimer::timeout, this, [this, chain] { runStage(chain); });

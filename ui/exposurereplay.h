@@ -37,8 +37,9 @@ public:
     void setStageInterval(int ms);
     int stageInterval() const { return m_intervalMs; }
 
-    // Runs stage 0 of a new chain now and schedules the rest.
-    void start(QObject *camera, int presetNum);
+    // Runs stage firstStage (normally 0) of a new chain now and schedules the
+    // rest; a first stage outside 0-7 starts nothing.
+    void start(QObject *camera, int presetNum, int firstStage = 0);
     // Ends every running chain; no further stage of them runs.
     void cancel();
     int runningChains() const { return m_chains.size(); }

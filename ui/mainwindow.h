@@ -9,9 +9,13 @@
 
 Q_DECLARE_LOGGING_CATEGORY(lcUi)
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QPushButton;
+class QRadioButton;
+class QSlider;
+class ExposureReplay;
 class HelpWin;
 class PlaceholderWindow;
 
@@ -145,9 +149,89 @@ public slots:
     void onHelpClicked();
 
     // --- Presets ---
+    // Memory buttons 1-9: recall, or store in store mode (a name dialog
+    // follows; the window is back in recall mode afterwards).
+    void onMem1Clicked();
+    void onMem2Clicked();
+    void onMem3Clicked();
+    void onMem4Clicked();
+    void onMem5Clicked();
+    void onMem6Clicked();
+    void onMem7Clicked();
+    void onMem8Clicked();
+    void onMem9Clicked();
+    void onPresetModeSet();
+    void onRecallModeSet();
+    // Recalls presetNum on the connected camera, then replays the exposure
+    // stored with it.
+    void onCallPreset(int presetNum);
+    // Sends the preset recall speed (list index 0-23 = speed 1-24).
+    void onSetPresetSpeedBtnClicked();
+    // A snapshot of presetNum has been saved: thumbnail of mem1-mem6 reloaded.
     void onCameraDownloadFinished(int presetNum);
+    // Actions of the preset setting dialog.
+    void presetSettingDlgSet(int n, QString presetText);
+    void presetSettingDlgRecall(int n);
+    void presetSettingDlgClearImage(int n);
+    void presetSettingDlgClearPreset(int n);
+    void presetSettingDlgMoveUpPress();
+    void presetSettingDlgMoveDownPress();
+    void presetSettingDlgMoveLeftPress();
+    void presetSettingDlgMoveRightPress();
+    void presetSettingDlgZoomInPress();
+    void presetSettingDlgZoomOutPress();
+    void presetSettingDlgMoveHome();
+    void presetSettingDlgMoveUpRelease();
+    void presetSettingDlgMoveDownRelease();
+    void presetSettingDlgMoveLeftRelease();
+    void presetSettingDlgMoveRightRelease();
+    void presetSettingDlgZoomInRelease();
+    void presetSettingDlgZoomOutRelease();
+    // Stores the name of preset n of the current camera and, with
+    // storeExposure checked, the eight exposure, image and white-balance
+    // values of the panel.
+    void savePreset(int n, const QString &name);
+    // Empty name and all eight stored exposure values 0 for preset n.
+    void clearPresetSettings(int n);
+    // Replays the exposure stored with presetNum on the current camera from
+    // stage `step` (normally 0) on, one stage per replay interval. The replay
+    // stops when storeExposure is unchecked, the camera disconnects or
+    // another camera is selected.
+    void applyStoredExposure(int presetNum, int step = 0);
+    // Interval between two replay stages; 500 ms unless changed (tests).
+    void setExposureReplayInterval(int ms);
 
     // --- Exposure, image and colour ---
+    void onAeModeSelected(int index);
+    void onShutterComboChanged(int index);
+    void onIrisComboChanged(int index);
+    void onBrightComboChanged(int index);
+    void onWBModeSelected(int index);
+    void onShutterUpClicked();
+    void onShutterDownClicked();
+    void onIrisUpClicked();
+    void onIrisDownClicked();
+    void onBrightUpClicked();
+    void onBrightDownClicked();
+    void onLuminanceSliderMoved(int pos);
+    void onContrastSliderMoved(int pos);
+    void onHueSliderMoved(int pos);
+    // Joystick image steps: every third call (counted across the three)
+    // moves its slider by one, clamped to 0-14.
+    void onLuminanceChangeTriggered(bool increase);
+    void onContrastChangeTriggered(bool increase);
+    void onHueChangeTriggered(bool increase);
+    void onLowLightBtnClicked();
+    void onSportsDayBtnClicked();
+    void onSportsNightBtnClicked();
+    void onOnePushTriggerBtnClicked();
+    void onOsdMenuClicked();
+    void onOsdEnterClicked();
+    void onOsdBackClicked();
+    void onImageFlip();
+    void onImageMirror();
+    void onMotionSyncOnClicked();
+    void onMotionSyncOffClicked();
 
 protected:
     bool event(QEvent *e) override;
@@ -192,6 +276,14 @@ private:
     void setupPresetWidgets();
     // Names and thumbnails of the memory buttons for the current camera.
     void refreshPresetButtons();
+    void memoryButtonClicked(int n);
+    void presetSettingDlgMoveRelease();
+    QRadioButton *m_presetModeRadio = nullptr;
+    QRadioButton *m_recallModeRadio = nullptr;
+    QPushButton *m_memButtons[9] = {};
+    QCheckBox *m_storeExposure = nullptr;
+    QComboBox *m_presetSpeed = nullptr;
+    QPushButton *m_applyPresetSpeedBtn = nullptr;
 
     // --- Exposure, image and colour ---
     // Builds, wires and fills the widgets inside exposurePanel (construction).
@@ -201,4 +293,33 @@ private:
     void updateExposureStatus();
     // Cancels a running replay of exposure values stored with a preset.
     void stopExposureReplay();
+    // A camera is connected and the one-time sync is not running.
+    bool canSendExposure() const;
+    // Enables the shutter, iris and bright controls for an AE mode list index.
+    void applyAeModeEnabling(int index);
+    void stepImageSlider(QSlider *slider, bool increase);
+    // AE mode "Manual", then the shutter and iris list indices.
+    void applyScene(int shutterIndex, int irisIndex);
+    // One replay stage; false ends the chain.
+    bool applyExposureStage(QObject *camera, int presetNum, int stage);
+    QComboBox *m_aeModeSelect = nullptr;
+    QComboBox *m_shutterCombo = nullptr;
+    QComboBox *m_irisCombo = nullptr;
+    QComboBox *m_brightCombo = nullptr;
+    QComboBox *m_wbCombo = nullptr;
+    QPushButton *m_shutterUp = nullptr;
+    QPushButton *m_shutterDown = nullptr;
+    QPushButton *m_irisUp = nullptr;
+    QPushButton *m_irisDown = nullptr;
+    QPushButton *m_brightUp = nullptr;
+    QPushButton *m_brightDown = nullptr;
+    QPushButton *m_onePushTriggerBtn = nullptr;
+    QPushButton *m_imgFlipBtn = nullptr;
+    QPushButton *m_imgMirrorBtn = nullptr;
+    QSlider *m_luminanceSlider = nullptr;
+    QSlider *m_contrastSlider = nullptr;
+    QSlider *m_hueSlider = nullptr;
+    // Calls of the three joystick image step slots, modulo 3.
+    int m_imageStepCounter = 0;
+    ExposureReplay *m_exposureReplay = nullptr;
 };
