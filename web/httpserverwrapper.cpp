@@ -4,6 +4,7 @@
 #include "storagepaths.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QJsonValue>
 #include <QPointer>
@@ -359,7 +360,8 @@ bool HttpServerWrapper::serveFile(QHttpResponse *resp, QString path, bool useDef
                    : QStringLiteral(":/corvanta-assets/html/assets/default-light.png");
     }
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
+    // A folder (an empty name) is not a file to send.
+    if (!QFileInfo(path).isFile() || !f.open(QIODevice::ReadOnly)) {
         resp->setStatusCode(qhttp::ESTATUS_NOT_FOUND);
         return false;
     }

@@ -185,9 +185,13 @@ bool QHttpServer::listen(const QHostAddress &address, quint16 port, const TServe
         m_tcp->setMaxPendingConnections(HttpLimits::kMaxConnections);
         connect(m_tcp, &QTcpServer::newConnection, this, &QHttpServer::onNewConnection);
     }
-    if (address.isNull() || !m_tcp->listen(address, port)) {
+    if (address.isNull()) {
+        qCWarning(lcWeb) << "cannot listen: no valid address";
+        return false;
+    }
+    if (!m_tcp->listen(address, port)) {
         qCWarning(lcWeb) << "cannot listen on" << address.toString() << port
-                         << (m_tcp ? m_tcp->errorString() : QString());
+                         << m_tcp->errorString();
         return false;
     }
     m_handler = handler;

@@ -1,0 +1,125 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHostAddress>
+#include <QList>
+#include <QPair>
+#include <QTcpSocket>
+#include <QtTest>
+
+// One HTTP response as read off the wire.
+struct RawResponse
+{
+    int status = 0;
+    QByteArray statusLine;
+    QList<QPair<QByteArray, QByteArray>> headers;
+    QByteArray body;
+    QByteArray raw; // every byte of the response, head and body
+
+    QByteArray header(const QByteArray &name) const
+    {
+        for (const auto &h : headers) {
+            if (h.first.compare(name, Qt::CaseInsensitive) == 0)
+                return h.second;
+        }
+        return QByteArray();
+    }
+    bool hasHeader(const QByteArray &name) const
+    {
+        for (const auto &h : headers) {
+            if (h.first.compare(name, Qt::CaseInsensitive) == 0)
+                return true;
+        }
+        return false;
+    }
+};
+
+// A client that writes raw bytes and reads Content-Length framed responses,
+// running the event loop while it waits (the server lives on the same thread).
+class RawHttpClient
+{
+public:
+    bool connectTo(quint16 port, int timeoutMs = 5000)
+    {
+        m_socket.connectToHost(QHostAddress::LocalHost, port);
+        return QTest::qWaitFor([&] { return m_socket.state() == QAbstractSocket::ConnectedState; },
+                               timeoutMs);
+    }
+
+    void send(const QByteArray &bytes)
+    {
+        m_socket.write(bytes);
+        m_socket.flush();
+    }
+
+    // Reads the next response; for a HEAD request the body is not on the wire.
+    bool read(RawResponse *out, bool headRequest = false, int timeoutMs = 5000)
+    {
+        int headEnd = -1;
+        const bool gotHead = QTest::qWaitFor(
+            [&] {
+                pull();
+                headEnd = m_buffer.indexOf("\r\n\r\n");
+                return headEnd >= 0;
+            },
+            timeoutMs);
+        if (!gotHead)
+            return false;
+        RawResponse r;
+        const QList<QByteArray> lines = m_buffer.left(headEnd).split('\n');
+        r.statusLine = lines.value(0).trimmed();
+        r.status = r.statusLine.split(' ').value(1).toInt();
+        for (int i = 1; i < lines.size(); ++i) {
+            const QByteArray line = lines.at(i).trimmed();
+            const int colon = line.indexOf(':');
+            if (colon > 0)
+                r.headers.append({line.left(colon), line.mid(colon + 1).trimmed()});
+        }
+        const int length = headRequest ? 0 : r.header("Content-Length").toInt();
+        const int total = headEnd + 4 + length;
+        if (!QTest::qWaitFor(
+                [&] {
+                    pull();
+                    return m_buffer.size() >= total;
+                },
+                timeoutMs))
+            return false;
+        r.raw = m_buffer.left(total);
+        r.body = r.raw.mid(headEnd + 4);
+        m_buffer.remove(0, total);
+        *out = r;
+        return true;
+    }
+
+    // True once the server has closed the connection (or reset it).
+    bool waitClosed(int timeoutMs = 5000)
+    {
+        return QTest::qWaitFor(
+            [&] {
+                pull();
+                return m_socket.state() == QAbstractSocket::UnconnectedState;
+            },
+            timeoutMs);
+    }
+
+    bool isOpen() { return m_socket.state() == QAbstractSocket::ConnectedState; }
+    // Bytes received but not yet taken as a response.
+    QByteArray pending()
+    {
+        pull();
+        return m_buffer;
+    }
+    QTcpSocket &socket() { return m_socket; }
+
+private:
+    void pull() { m_buffer += m_socket.readAll(); }
+
+    QTcpSocket m_socket;
+    QByteArray m_buffer;
+};
+
+// GET request bytes for a target.
+inline QByteArray getRequest(const QByteArray &target, const QByteArray &extra = QByteArray())
+{
+    return "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + extra + "\r\n";
+}

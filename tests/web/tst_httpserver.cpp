@@ -1,0 +1,572 @@
+#include "httplimits.h"
+#include "httprequestparser.h"
+#include "qhttpserver.h"
+#include "rawhttpclient.h"
+
+#include <QPointer>
+#include <QTimer>
+#include <QtTest>
+
+#include <memory>
+#include <vector>
+
+using qhttp::server::QHttpRequest;
+using qhttp::server::QHttpResponse;
+using qhttp::server::QHttpServer;
+
+// The HTTP layer on its own: parser byte vectors, and a server on 127.0.0.1
+// whose handler answers with "<method> <path>?<query>".
+class TestHttpServer : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void parserMethodNumbering_data();
+    void parserMethodNumbering();
+    void parserTakesPipelinedRequestsOneByOne();
+    void parserAcceptsByteByByte();
+    void parserDiscardsBodies();
+    void parserKeepAlive_data();
+    void parserKeepAlive();
+    void parserErrors_data();
+    void parserErrors();
+    void framing();
+
+    void keepAliveServesSeveralRequests();
+    void pipelinedRequestsAnsweredInOrder();
+    void http10AndConnectionCloseClose_data();
+    void http10AndConnectionCloseClose();
+    void headResponseCarriesNoBody();
+    void bodyIsReadAndDiscarded();
+    void boundsAnswerAndClose_data();
+    void boundsAnswerAndClose();
+    void slowHeadIsClosed();
+    void silentNewConnectionIsClosed();
+    void idleKeepAliveIsClosed();
+    void connectionCap();
+    void clientDisconnectsMidRequest();
+    void responseEndedAfterClientLeft();
+    void laterResponseWaitsForEarlierOne();
+    void stopListeningClosesConnections();
+    void listenFailures();
+
+private:
+    void answer(QHttpRequest *req, QHttpResponse *resp);
+    std::unique_ptr<QHttpServer> m_server;
+    quint16 m_port = 0;
+    // When set, requests for "/later" are kept here instead of being answered.
+    std::vector<QPointer<QHttpResponse>> m_held;
+};
+
+void TestHttpServer::answer(QHttpRequest *req, QHttpResponse *resp)
+{
+    if (req->url().path() == QLatin1String("/later")) {
+        m_held.push_back(resp);
+        return;
+    }
+    resp->addHeader("Content-Type", "text/plain");
+    resp->end(QByteArray::number(req->method()) + ' ' + req->url().toEncoded());
+}
+
+void TestHttpServer::init()
+{
+    m_held.clear();
+    m_server.reset(new QHttpServer);
+    QVERIFY(
+        m_server->listen(QHostAddress::LocalHost, 0,
+                         [this](QHttpRequest *req, QHttpResponse *resp) { answer(req, resp); }));
+    m_port = m_server->serverPort();
+    QVERIFY(m_port != 0);
+}
+
+void TestHttpServer::cleanup()
+{
+    m_server.reset();
+}
+
+// --- parser ---
+
+static std::vector<HttpRequestHead> parseAll(const QByteArray &bytes, HttpRequestParser &p,
+                                             HttpRequestParser::Event *last = nullptr)
+{
+    std::vector<HttpRequestHead> out;
+    std::size_t pos = 0;
+    HttpRequestParser::Event ev = HttpRequestParser::Event::NeedMore;
+    while (pos < std::size_t(bytes.size())) {
+        std::size_t used = 0;
+        ev = p.feed(bytes.constData() + pos, std::size_t(bytes.size()) - pos, &used);
+        pos += used;
+        if (ev == HttpRequestParser::Event::Request)
+            out.push_back(p.takeRequest());
+        else if (ev == HttpRequestParser::Event::Error || used == 0)
+            break;
+    }
+    if (last)
+        *last = ev;
+    return out;
+}
+
+void TestHttpServer::parserMethodNumbering_data()
+{
+    QTest::addColumn<QByteArray>("method");
+    QTest::addColumn<int>("number");
+    QTest::newRow("DELETE") << QByteArray("DELETE") << 0;
+    QTest::newRow("GET") << QByteArray("GET") << 1;
+    QTest::newRow("HEAD") << QByteArray("HEAD") << 2;
+    QTest::newRow("POST") << QByteArray("POST") << 3;
+    QTest::newRow("PUT") << QByteArray("PUT") << 4;
+}
+
+void TestHttpServer::parserMethodNumbering()
+{
+    QFETCH(QByteArray, method);
+    QFETCH(int, number);
+    HttpRequestParser p;
+    const auto reqs = parseAll(method + " /x HTTP/1.1\r\nHost: a\r\n\r\n", p);
+    QCOMPARE(int(reqs.size()), 1);
+    QCOMPARE(reqs[0].method, number);
+    QCOMPARE(reqs[0].target, QByteArray("/x"));
+}
+
+void TestHttpServer::parserTakesPipelinedRequestsOneByOne()
+{
+    HttpRequestParser p;
+    const QByteArray two = getRequest("/a?x=1") + getRequest("/b", "X-Thing: Yes\r\n");
+    std::size_t used = 0;
+    QCOMPARE(p.feed(two.constData(), std::size_t(two.size()), &used),
+             HttpRequestParser::Event::Request);
+    QCOMPARE(int(used), getRequest("/a?x=1").size());
+    QCOMPARE(p.takeRequest().target, QByteArray("/a?x=1"));
+    std::size_t used2 = 0;
+    QCOMPARE(p.feed(two.constData() + used, std::size_t(two.size()) - used, &used2),
+             HttpRequestParser::Event::Request);
+    QCOMPARE(used + used2, std::size_t(two.size()));
+    const HttpRequestHead b = p.takeRequest();
+    QCOMPARE(b.target, QByteArray("/b"));
+    QCOMPARE(b.headers.size(), 2);
+    QCOMPARE(b.headers.at(1).first, QByteArray("x-thing"));
+    QCOMPARE(b.headers.at(1).second, QByteArray("Yes"));
+}
+
+void TestHttpServer::parserAcceptsByteByByte()
+{
+    HttpRequestParser p;
+    const QByteArray req = getRequest("/cam/control?panSpeed=3");
+    int requests = 0;
+    for (int i = 0; i < req.size(); ++i) {
+        std::size_t used = 0;
+        const auto ev = p.feed(req.constData() + i, 1, &used);
+        QCOMPARE(int(used), 1);
+        if (i < 3)
+            QVERIFY(p.inRequest());
+        if (ev == HttpRequestParser::Event::Request) {
+            ++requests;
+            QCOMPARE(i, req.size() - 1);
+            QCOMPARE(p.takeRequest().target, QByteArray("/cam/control?panSpeed=3"));
+        }
+    }
+    QCOMPARE(requests, 1);
+    QVERIFY(!p.inRequest());
+}
+
+void TestHttpServer::parserDiscardsBodies()
+{
+    HttpRequestParser p;
+    const QByteArray bytes = "POST /a HTTP/1.1\r\nContent-Length: 5\r\n\r\nGET /"
+                             "PUT /b HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n"
+                             "3\r\nabc\r\n0\r\n\r\n" +
+                             getRequest("/c");
+    HttpRequestParser::Event last;
+    const auto reqs = parseAll(bytes, p, &last);
+    QCOMPARE(int(reqs.size()), 3);
+    QCOMPARE(reqs[0].target, QByteArray("/a"));
+    QCOMPARE(reqs[1].target, QByteArray("/b"));
+    QCOMPARE(reqs[2].target, QByteArray("/c"));
+}
+
+void TestHttpServer::parserKeepAlive_data()
+{
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<bool>("keepAlive");
+    QTest::newRow("1.1") << QByteArray("GET / HTTP/1.1\r\n\r\n") << true;
+    QTest::newRow("1.1 close") << QByteArray("GET / HTTP/1.1\r\nConnection: close\r\n\r\n")
+                               << false;
+    QTest::newRow("1.0") << QByteArray("GET / HTTP/1.0\r\n\r\n") << false;
+    QTest::newRow("1.0 keep-alive")
+        << QByteArray("GET / HTTP/1.0\r\nConnection: keep-alive\r\n\r\n") << true;
+    QTest::newRow("upgrade") << QByteArray("GET / HTTP/1.1\r\nConnection: Upgrade\r\n"
+                                           "Upgrade: websocket\r\n\r\n")
+                             << false;
+}
+
+void TestHttpServer::parserKeepAlive()
+{
+    QFETCH(QByteArray, request);
+    QFETCH(bool, keepAlive);
+    HttpRequestParser p;
+    const auto reqs = parseAll(request, p);
+    QCOMPARE(int(reqs.size()), 1);
+    QCOMPARE(reqs[0].keepAlive, keepAlive);
+    QCOMPARE(p.finished(), !keepAlive);
+}
+
+void TestHttpServer::parserErrors_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("status");
+    const QByteArray bigHead =
+        "GET / HTTP/1.1\r\nX-Pad: " + QByteArray(int(HttpLimits::kMaxHeadBytes), 'a') + "\r\n\r\n";
+    QTest::newRow("garbage") << QByteArray("HELLO\r\n\r\n") << 400;
+    QTest::newRow("bad version") << QByteArray("GET / HTTP/x.1\r\n\r\n") << 400;
+    QTest::newRow("tls hello") << QByteArray("\x16\x03\x01\x02\x00\x01\x00\x01\xfc\x03\x03", 11)
+                               << 400;
+    QTest::newRow("length and chunked") << QByteArray("POST / HTTP/1.1\r\nContent-Length: 3\r\n"
+                                                      "Transfer-Encoding: chunked\r\n\r\n")
+                                        << 400;
+    QTest::newRow("head too large") << bigHead << 431;
+    QTest::newRow("url too large")
+        << "GET /" + QByteArray(int(HttpLimits::kMaxHeadBytes), 'u') << 431;
+    QTest::newRow("declared body too large")
+        << "POST / HTTP/1.1\r\nContent-Length: " +
+               QByteArray::number(qulonglong(HttpLimits::kMaxBodyBytes) + 1) + "\r\n\r\n"
+        << 413;
+    QTest::newRow("chunked body too large")
+        << "POST / HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n" +
+               QByteArray::number(qulonglong(HttpLimits::kMaxBodyBytes) + 1, 16) + "\r\n" +
+               QByteArray(int(HttpLimits::kMaxBodyBytes) + 1, 'b')
+        << 413;
+}
+
+void TestHttpServer::parserErrors()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, status);
+    HttpRequestParser p;
+    HttpRequestParser::Event last;
+    const auto reqs = parseAll(bytes, p, &last);
+    QCOMPARE(int(reqs.size()), 0);
+    QCOMPARE(last, HttpRequestParser::Event::Error);
+    QCOMPARE(p.errorStatus(), status);
+    std::size_t used = 1;
+    QCOMPARE(p.feed("GET / HTTP/1.1\r\n\r\n", 18, &used), HttpRequestParser::Event::Error);
+    QCOMPARE(int(used), 0);
+}
+
+void TestHttpServer::framing()
+{
+    QCOMPARE(QHttpResponse::frame(404, {{"Content-Type", "application/json"}}, "Page Not Found!",
+                                  false, true, false),
+             QByteArray("HTTP/1.1 404 Not Found\r\nContent-Type: application/json\r\n"
+                        "Content-Length: 15\r\n\r\nPage Not Found!"));
+    QCOMPARE(QHttpResponse::frame(200, {}, "abc", true, false, false),
+             QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 3\r\nConnection: close\r\n\r\n"));
+    QCOMPARE(QHttpResponse::frame(431, {}, QByteArray(), false, true, true),
+             QByteArray("HTTP/1.1 431 Request Header Fields Too Large\r\nContent-Length: 0\r\n"
+                        "Connection: keep-alive\r\n\r\n"));
+
+    // Framing headers and header injection are refused.
+    QHttpResponse r(nullptr, 0, false, true, false);
+    r.addHeader("Content-Length", "99");
+    r.addHeader("Connection", "close");
+    r.addHeader("X-Evil", "a\r\nSet-Cookie: x");
+    r.addHeader("X-Ok", "1");
+    r.write("ab");
+    r.end("c");
+    r.end("again");
+    QCOMPARE(r.wireBytes(),
+             QByteArray("HTTP/1.1 200 OK\r\nX-Ok: 1\r\nContent-Length: 3\r\n\r\nabc"));
+}
+
+// --- server over sockets ---
+
+void TestHttpServer::keepAliveServesSeveralRequests()
+{
+    RawHttpClient c;
+    QVERIFY(c.connectTo(m_port));
+    for (int i = 0; i < 5; ++i) {
+        const QByteArray target = "/n?i=" + QByteArray::number(i);
+        c.send(getRequest(target));
+        RawResponse r;
+        QVERIFY(c.read(&r));
+        QCOMPARE(r.status, 200);
+        QCOMPARE(r.body, "1 " + target);
+        QVERIFY(!r.hasHeader("Connection"));
+    }
+    QVERIFY(c.isOpen());
+    QCOMPARE(m_server->connectionCount(), 1);
+}
+
+void TestHttpServer::pipelinedRequestsAnsweredInOrder()
+{
+    RawHttpClient c;
+    QVERIFY(c.connectTo(m_port));
+    QByteArray all;
+    for (int i = 0; i < 40; ++i)
+        all += getRequest("/p" + QByteArray::number(i));
+    c.send(all);
+    for (int i = 0; i < 40; ++i) {
+        RawResponse r;
+        QVERIFY(c.read(&r));
+        QCOMPARE(r.body, "1 /p" + QByteArray::number(i));
+    }
+    QVERIFY(c.isOpen());
+}
+
+void TestHttpServer::http10AndConnectionCloseClose_data()
+{
+    QTest::addColumn<QByteArray>("request");
+    QTest::newRow("1.0") << QByteArray("GET /x HTTP/1.0\r\n\r\n");
+    QTest::newRow("close") << getRequest("/x", "Connection: close\r\n");
+    QTest::newRow("close then more")
+        << getRequest("/x", "Connection: close\r\n") + getRequest("/y");
+}
+
+void TestHttpServer::http10AndConnectionCloseClose()
+{
+    QFETCH(QByteArray, request);
+    RawHttpClient c;
+    QVERIFY(c.connectTo(m_port));
+    c.send(request);
+    RawResponse r;
+    QVERIFY(c.read(&r));
+    QCOMPARE(r.body, QByteArray("1 /x"));
+    QCOMPARE(r.header("Connection"), QByteArray("close"));
+    QVERIFY(c.waitClosed());
+    QVERIFY(c.pending().isEmpty());
+    QTRY_COMPARE(m_server->connectionCount(), 0);
+}
+
+void TestHttpServer::headResponseCarriesNoBody()
+{
+    RawHttpClient c;
+    QVERIFY(c.connectTo(m_port));
+    c.send("HEAD /h HTTP/1.1\r\n\r\n" + getRequest("/g"));
+    RawResponse head;
+    QVERIFY(c.read(&head, true));
+    QCOMPARE(head.header("Content-Length"), QByteArray("4"));
+    QVERIFY(head.body.isEmpty());
+    RawResponse get;
+    QVERIFY(c.read(&get));
+    QCOMPARE(get.body, QByteArray("1 /g"));
+}
+
+void TestHttpServer::bodyIsReadAndDiscarded()
+{
+    RawHttpClient c;
+    QVERIFY(c.connectTo(m_port));
+    const QByteArray body(200 * 1024, 'z');
+    c.send("POST /post HTTP/1.1\r\nContent-Length: " + QByteArray::number(body.size()) +
+           "\r\n\r\n" + body + getRequest("/after"));
+    RawResponse r1, r2;
+    QVERIFY(c.read(&r1));
+    QCOMPARE(r1.body, QByteArray("3 /post"));
+    QVERIFY(c.read(&r2));
+    QCOMPARE(r2.body, QByteArray("1 /after"));
+}
+
+void TestHttpServer::boundsAnswerAndClose_data()
+{
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<QByteArray>("statusLine");
+    QTest::newRow("malformed") << QByteArray("GET / HTTP/1.1\r\nBad Header\r\n\r\n")
+                               << QByteArray("HTTP/1.1 400 Bad Request");
+    QTest::newRow("oversized head")
+        << getRequest("/", "X-Pad: " + QByteArray(17 * 1024, 'p') + "\r\n")
+        << QByteArray("HTTP/1.1 431 Request Header Fields Too Large");
+    QTest::newRow("body over limit")
+        << QByteArray("POST / HTTP/1.1\r\nContent-Length: 1048577\r\n\r\n")
+        << QByteArray("HTTP/1.1 413 Payload Too Large");
+    QTest::newRow("after a good request") << getRequest("/ok") + "NOT HTTP AT ALL\r\n\r\n"
+                                          << QByteArray("HTTP/1.1 400 Bad Request");
+}
+
+void TestHttpServer::boundsAnswerAndClose()
+{
+    QFETCH(QByteArray, request);
+    QFETCH(QByteArray, statusLine);
+    RawHttpClient c;
+    QVERIFY(c.connectTo(m_port));
+    c.send(request);
+    RawResponse r;
+    QVERIFY(c.read(&r));
+    if (r.status == 200)
+        QVERIFY(c.read(&r));
+    QCOMPARE(r.statusLine, statusLine);
+    QCOMPARE(r.header("Content-Length"), QByteArray("0"));
+    QCOMPARE(r.header("Connection"), QByteArray("close"));
+    QVERIFY(c.waitClosed());
+    QTRY_COMPARE(m_server->connectionCount(), 0);
+}
+
+void TestHttpServer::slowHeadIsClosed()
+{
+    HttpTimeouts t;
+    t.headMs = 300;
+    m_server->setTimeouts(t);
+    RawHttpClient c;
+    QVERIFY(c.connectTo(m_port));
+    // Trickle a head that never completes: the deadline is not pushed back
+    // by each new byte.
+    QElapsedTimer clock;
+    clock.start();
+    c.send("GET /slow HTTP/1.1\r\n");
+    int sent = 0;
+    while (c.isOpen() && clock.elapsed() < 5000) {
+        QTest::qWait(50);
+        c.send("X-" + QByteArray::number(sent++) + ": y\r\n");
+    }
+    QVERIFY(c.waitClosed());
+    QVERIFY(clock.elapsed() < 3000);
+    QVERIFY(c.pending().isEmpty());
+    QTRY_COMPARE(m_server->connectionCount(), 0);
+}
+
+void TestHttpServer::silentNewConnectionIsClosed()
+{
+    HttpTimeouts t;
+    t.headMs = 200;
+    m_server->setTimeouts(t);
+    RawHttpClient c;
+    QVERIFY(c.connectTo(m_port));
+    QVERIFY(c.waitClosed());
+    QTRY_COMPARE(m_server->connectionCount(), 0);
+}
+
+void TestHttpServer::idleKeepAliveIsClosed()
+{
+    HttpTimeouts t;
+    t.idleMs = 400;
+    m_server->setTimeouts(t);
+    RawHttpClient c;
+    QVERIFY(c.connectTo(m_port));
+    // Requests closer together than the idle limit keep the connection.
+    for (int i = 0; i < 4; ++i) {
+        c.send(getRequest("/i"));
+        RawResponse r;
+        QVERIFY(c.read(&r));
+        QTest::qWait(150);
+    }
+    QVERIFY(c.isOpen());
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(c.waitClosed());
+    QVERIFY(clock.elapsed() >= 200);
+    QTRY_COMPARE(m_server->connectionCount(), 0);
+}
+
+void TestHttpServer::connectionCap()
+{
+    std::vector<std::unique_ptr<RawHttpClient>> clients;
+    for (int i = 0; i < HttpLimits::kMaxConnections; ++i) {
+        clients.emplace_back(new RawHttpClient);
+        QVERIFY(clients.back()->connectTo(m_port));
+    }
+    QTRY_COMPARE(m_server->connectionCount(), HttpLimits::kMaxConnections);
+
+    RawHttpClient extra;
+    QVERIFY(extra.connectTo(m_port));
+    QVERIFY(extra.waitClosed());
+    QCOMPARE(m_server->connectionCount(), HttpLimits::kMaxConnections);
+
+    // Existing connections are still served; a freed place is taken again.
+    clients.front()->send(getRequest("/still"));
+    RawResponse r;
+    QVERIFY(clients.front()->read(&r));
+    QCOMPARE(r.body, QByteArray("1 /still"));
+    clients.back()->socket().abort();
+    QTRY_COMPARE(m_server->connectionCount(), HttpLimits::kMaxConnections - 1);
+    RawHttpClient again;
+    QVERIFY(again.connectTo(m_port));
+    again.send(getRequest("/again"));
+    QVERIFY(again.read(&r));
+    QCOMPARE(r.body, QByteArray("1 /again"));
+}
+
+void TestHttpServer::clientDisconnectsMidRequest()
+{
+    {
+        RawHttpClient c;
+        QVERIFY(c.connectTo(m_port));
+        c.send("GET /half HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Partial: ab");
+        QTRY_COMPARE(m_server->connectionCount(), 1);
+        c.socket().abort();
+        QTRY_COMPARE(m_server->connectionCount(), 0);
+    }
+    {
+        RawHttpClient c;
+        QVERIFY(c.connectTo(m_port));
+        c.send("POST /body HTTP/1.1\r\nContent-Length: 100000\r\n\r\n" + QByteArray(5000, 'x'));
+        QTRY_COMPARE(m_server->connectionCount(), 1);
+        c.socket().close();
+        QTRY_COMPARE(m_server->connectionCount(), 0);
+    }
+    RawHttpClient c;
+    QVERIFY(c.connectTo(m_port));
+    c.send(getRequest("/fine"));
+    RawResponse r;
+    QVERIFY(c.read(&r));
+    QCOMPARE(r.body, QByteArray("1 /fine"));
+}
+
+void TestHttpServer::responseEndedAfterClientLeft()
+{
+    RawHttpClient c;
+    QVERIFY(c.connectTo(m_port));
+    c.send(getRequest("/later"));
+    QTRY_COMPARE(int(m_held.size()), 1);
+    c.socket().abort();
+    QTRY_COMPARE(m_server->connectionCount(), 0);
+    QTest::qWait(20); // let the connection's deferred deletion run
+    QVERIFY(m_held[0]);
+    m_held[0]->addHeader("X-Late", "1");
+    m_held[0]->end("late");
+    QVERIFY(m_held[0]->isEnded());
+    QTRY_VERIFY(!m_held[0]); // released after end
+}
+
+void TestHttpServer::laterResponseWaitsForEarlierOne()
+{
+    RawHttpClient c;
+    QVERIFY(c.connectTo(m_port));
+    c.send(getRequest("/later") + getRequest("/now"));
+    QTRY_COMPARE(int(m_held.size()), 1);
+    QTest::qWait(50);
+    QVERIFY(c.pending().isEmpty()); // "/now" is answered but must wait
+    m_held[0]->end("first");
+    RawResponse r1, r2;
+    QVERIFY(c.read(&r1));
+    QCOMPARE(r1.body, QByteArray("first"));
+    QVERIFY(c.read(&r2));
+    QCOMPARE(r2.body, QByteArray("1 /now"));
+}
+
+void TestHttpServer::stopListeningClosesConnections()
+{
+    RawHttpClient c;
+    QVERIFY(c.connectTo(m_port));
+    c.send(getRequest("/x"));
+    RawResponse r;
+    QVERIFY(c.read(&r));
+    m_server->stopListening();
+    QVERIFY(!m_server->isListening());
+    QVERIFY(c.waitClosed());
+    RawHttpClient refused;
+    refused.socket().connectToHost(QHostAddress::LocalHost, m_port);
+    QVERIFY(refused.waitClosed());
+    QVERIFY(m_server->listen(QHostAddress::LocalHost, 0));
+}
+
+void TestHttpServer::listenFailures()
+{
+    QVERIFY(!m_server->listen(QHostAddress::LocalHost, 0)); // already listening
+    QHttpServer other;
+    QVERIFY(!other.listen(QHostAddress::LocalHost, m_port)); // port in use
+    QVERIFY(!other.isListening());
+    QVERIFY(!other.listen(QHostAddress(QStringLiteral("not an address")), 0));
+    QVERIFY(other.listen(QHostAddress::LocalHost, 0));
+}
+
+QTEST_GUILESS_MAIN(TestHttpServer)
+#include "tst_httpserver.moc"

@@ -1,0 +1,544 @@
+#include "appsettings.h"
+#include "httpserverwrapper.h"
+#include "rawhttpclient.h"
+#include "resources.h"
+#include "storagepaths.h"
+#include "tempdatahome.h"
+
+#include <QFile>
+#include <QMetaMethod>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <memory>
+
+using qhttp::server::QHttpResponse;
+
+// HttpServerWrapper over real sockets on 127.0.0.1: every signal receiver
+// below ends its response with "handled:<signal>" so the typed parameters can
+// be checked through QSignalSpy.
+class TestHttpServerWrapper : public QObject
+{
+    Q_OBJECT
+public slots:
+    void endResponse(qhttp::server::QHttpResponse *resp)
+    {
+        resp->end("handled:" + QByteArray(metaObject()->className()));
+    }
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void signalsInDeclarationOrder();
+    void routesEmitTypedParameters_data();
+    void routesEmitTypedParameters();
+    void fixedAnswers_data();
+    void fixedAnswers();
+    void fixedAnswersByteForByte();
+    void wrongMethodOnHeadRequest();
+    void pagesFollowAndStoreTheTheme();
+    void staticFiles_data();
+    void staticFiles();
+    void presetImageOrThemeDefault();
+    void assetNamesCannotLeaveTheirFolder_data();
+    void assetNamesCannotLeaveTheirFolder();
+    void parseQuery_data();
+    void parseQuery();
+    void responseLeftOpenIsAnswered500_data();
+    void responseLeftOpenIsAnswered500();
+    void startServerTwiceKeepsTheFirst();
+    void stopAndStartAgain();
+    void startServerFailures();
+
+private:
+    RawResponse get(const QByteArray &target);
+    std::unique_ptr<TempDataHome> m_home;
+    std::unique_ptr<AppSettings> m_settings;
+    std::unique_ptr<HttpServerWrapper> m_web;
+    QList<QSignalSpy *> m_spies;
+    quint16 m_port = 0;
+};
+
+static QByteArray resource(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void TestHttpServerWrapper::initTestCase()
+{
+    Resources::init();
+    QVERIFY(!resource(":/corvanta-assets/html/assets/default.png").isEmpty());
+}
+
+void TestHttpServerWrapper::init()
+{
+    m_home.reset(new TempDataHome);
+    m_settings.reset(new AppSettings);
+    m_web.reset(new HttpServerWrapper(m_settings.get()));
+    QVERIFY(m_web->startServer(QStringLiteral("127.0.0.1"), 0));
+    m_port = m_web->server()->serverPort();
+    const QMetaObject *mo = m_web->metaObject();
+    for (int i = mo->methodOffset(); i < mo->methodCount(); ++i) {
+        const QMetaMethod m = mo->method(i);
+        if (m.methodType() != QMetaMethod::Signal)
+            continue;
+        m_spies.append(new QSignalSpy(m_web.get(), m));
+        QVERIFY(m_spies.last()->isValid());
+        QVERIFY(connect(m_web.get(), m, this,
+                        metaObject()->method(metaObject()->indexOfSlot(
+                            "endResponse(qhttp::server::QHttpResponse*)"))));
+    }
+}
+
+void TestHttpServerWrapper::cleanup()
+{
+    qDeleteAll(m_spies);
+    m_spies.clear();
+    m_web.reset();
+    m_settings.reset();
+    m_home.reset();
+}
+
+RawResponse TestHttpServerWrapper::get(const QByteArray &target)
+{
+    RawHttpClient c;
+    RawResponse r;
+    if (c.connectTo(m_port)) {
+        c.send(getRequest(target));
+        c.read(&r);
+    }
+    return r;
+}
+
+void TestHttpServerWrapper::signalsInDeclarationOrder()
+{
+    const QStringList expected = {
+        "getVMixSettings(qhttp::server::QHttpResponse*)",
+        "getVMixStatus(qhttp::server::QHttpResponse*)",
+        "vmixSaveReconnect(qhttp::server::QHttpResponse*,QString,int,QString,QString)",
+        "setVMixSourceVolume(qhttp::server::QHttpResponse*,QString,double)",
+        "setVMixSourceMuted(qhttp::server::QHttpResponse*,QString)",
+        "setVMixMasterVolume(qhttp::server::QHttpResponse*,double)",
+        "setVMixMasterMuted(qhttp::server::QHttpResponse*)",
+        "vmixToggleStreaming(qhttp::server::QHttpResponse*)",
+        "vmixToggleRecording(qhttp::server::QHttpResponse*)",
+        "vmixTogglePlayList(qhttp::server::QHttpResponse*)",
+        "vmixApplyTransition(qhttp::server::QHttpResponse*,int)",
+        "vmixSetPreview(qhttp::server::QHttpResponse*,QString)",
+        "getObsStatus(qhttp::server::QHttpResponse*)",
+        "getObsSettings(qhttp::server::QHttpResponse*)",
+        "setObsSourceVolume(qhttp::server::QHttpResponse*,QString,double)",
+        "setObsSourceMuted(qhttp::server::QHttpResponse*,QString)",
+        "obsToggleStreaming(qhttp::server::QHttpResponse*)",
+        "obsToggleRecording(qhttp::server::QHttpResponse*)",
+        "obsSetTransition(qhttp::server::QHttpResponse*,QString)",
+        "obsSaveReconnect(qhttp::server::QHttpResponse*,QString,int,QString)",
+        "getCameraSettings(qhttp::server::QHttpResponse*)",
+        "getCurrentCamInfo(qhttp::server::QHttpResponse*)",
+        "saveCameraSettings(qhttp::server::QHttpResponse*,QString)",
+        "setPreset(qhttp::server::QHttpResponse*,QString,int,bool)",
+        "recallPreset(qhttp::server::QHttpResponse*,int,int)",
+        "connectCam(qhttp::server::QHttpResponse*,int)",
+        "controlCam(qhttp::server::QHttpResponse*,int,int,int,int,int)",
+        "focusAuto(qhttp::server::QHttpResponse*,bool)",
+        "checkImageDownloaded(qhttp::server::QHttpResponse*)",
+        "stopControl(qhttp::server::QHttpResponse*,int)",
+    };
+    QStringList actual;
+    const QMetaObject &mo = HttpServerWrapper::staticMetaObject;
+    for (int i = mo.methodOffset(); i < mo.methodCount(); ++i) {
+        if (mo.method(i).methodType() == QMetaMethod::Signal)
+            actual << QString::fromLatin1(mo.method(i).methodSignature());
+    }
+    QCOMPARE(actual, expected);
+    QVERIFY(mo.indexOfSlot("handleRequest(qhttp::server::QHttpRequest*,qhttp::server::"
+                           "QHttpResponse*)") >= 0);
+}
+
+void TestHttpServerWrapper::routesEmitTypedParameters_data()
+{
+    QTest::addColumn<QByteArray>("target");
+    QTest::addColumn<QString>("signal");
+    QTest::addColumn<QVariantList>("args"); // after the response pointer
+
+    auto row = [](const char *name, const char *target, const char *signal, QVariantList args) {
+        QTest::newRow(name) << QByteArray(target) << QString::fromLatin1(signal) << args;
+    };
+    row("vmix settings", "/vmix/settings", "getVMixSettings", {});
+    row("vmix status", "/vmix/status", "getVMixStatus", {});
+    row("vmix save",
+        "/vmix/saveReconnect?vmixIp=127.0.0.5&vmixId=Stage+Mgr&vmixPwd=p%26w%3Dx&vmixPort=8099",
+        "vmixSaveReconnect", {"127.0.0.5", 8099, "Stage Mgr", "p&w=x"});
+    row("vmix source volume", "/vmix/sourceVolume?sourceName=Mic+%26+Aux&volume=0.75",
+        "setVMixSourceVolume", {"Mic & Aux", 0.75});
+    row("vmix source muted", "/vmix/sourceMuted?sourceName=A%2BB", "setVMixSourceMuted", {"A+B"});
+    row("vmix master volume bad", "/vmix/masterVolume?volume=loud", "setVMixMasterVolume", {0.0});
+    row("vmix master muted", "/vmix/masterMuted", "setVMixMasterMuted", {});
+    row("vmix streaming", "/vmix/toggleStreaming", "vmixToggleStreaming", {});
+    row("vmix recording", "/vmix/toggleRecording", "vmixToggleRecording", {});
+    row("vmix playlist", "/vmix/togglePlayList", "vmixTogglePlayList", {});
+    row("vmix transition", "/vmix/transition?transition=3", "vmixApplyTransition", {3});
+    row("vmix preview", "/vmix/setPreview?sourceName=Cam%201", "vmixSetPreview", {"Cam 1"});
+    row("obs status", "/obs/status", "getObsStatus", {});
+    row("obs settings", "/obs/settings", "getObsSettings", {});
+    row("obs source volume", "/obs/sourceVolume?volume=-3.5&sourceName=Desk", "setObsSourceVolume",
+        {"Desk", -3.5});
+    row("obs source muted", "/obs/sourceMuted?sourceName=Mic+%26+Aux", "setObsSourceMuted",
+        {"Mic & Aux"});
+    row("obs streaming", "/obs/toggleStreaming", "obsToggleStreaming", {});
+    row("obs recording", "/obs/toggleRecording", "obsToggleRecording", {});
+    row("obs transition is text", "/obs/transition?transition=Fade+Slow", "obsSetTransition",
+        {"Fade Slow"});
+    row("obs save", "/obs/saveReconnect?obsIp=127.0.0.6&obsPort=4455&obsPwd=", "obsSaveReconnect",
+        {"127.0.0.6", 4455, ""});
+    row("cam settings ignores query", "/cam/settings?junk", "getCameraSettings", {});
+    row("cam info", "/cam/getCurrentCamInfo", "getCurrentCamInfo", {});
+    row("cam save", "/cam/saveSettings?camList=%5B%7B%22cameraname%22%3A%22Studio+A%22%7D%5D",
+        "saveCameraSettings", {"[{\"cameraname\":\"Studio A\"}]"});
+    row("set preset never uploads", "/cam/setPreset?presetNum=3&presetName=Wide&isUploadImage=true",
+        "setPreset", {"Wide", 3, false});
+    row("recall preset", "/cam/recallPreset?presetNum=4&callSpeed=12", "recallPreset", {4, 12});
+    row("connect", "/cam/connect?camNum=5", "connectCam", {5});
+    row("connect letter", "/cam/connect?camNum=x", "connectCam", {0});
+    row("control", "/cam/control?controlMethod=2&panSpeed=0&tiltSpeed=9&zoomSpeed=0&focusSpeed=0",
+        "controlCam", {2, 0, 9, 0, 0});
+    row("control trailing bad part",
+        "/cam/control?controlMethod=1&panSpeed=4&tiltSpeed=5&zoomSpeed=6&focusSpeed=7&junk",
+        "controlCam", {1, 4, 5, 6, 7});
+    row("control later second equals",
+        "/cam/control?controlMethod=1&panSpeed=4&tiltSpeed=5&zoomSpeed=6&focusSpeed=7&a=b=c",
+        "controlCam", {1, 4, 5, 6, 7});
+    row("stop control", "/cam/stopControl?controlMethod=2", "stopControl", {2});
+    row("focus auto true", "/cam/focusAuto?focusAuto=true", "focusAuto", {true});
+    row("focus auto True", "/cam/focusAuto?focusAuto=True", "focusAuto", {false});
+    row("focus auto 1", "/cam/focusAuto?focusAuto=1", "focusAuto", {false});
+    row("check image", "/cam/checkImg", "checkImageDownloaded", {});
+}
+
+void TestHttpServerWrapper::routesEmitTypedParameters()
+{
+    QFETCH(QByteArray, target);
+    QFETCH(QString, signal);
+    QFETCH(QVariantList, args);
+    const RawResponse r = get(target);
+    QCOMPARE(r.status, 200);
+    QCOMPARE(r.body, QByteArray("handled:TestHttpServerWrapper"));
+
+    const QMetaObject *mo = m_web->metaObject();
+    int emitted = 0;
+    for (QSignalSpy *spy : qAsConst(m_spies)) {
+        if (spy->isEmpty())
+            continue;
+        ++emitted;
+        const QByteArray sig = spy->signal();
+        QVERIFY2(sig.startsWith(signal.toLatin1() + '('), sig.constData());
+        QCOMPARE(spy->count(), 1);
+        const QList<QVariant> got = spy->at(0);
+        QCOMPARE(got.size(), args.size() + 1);
+        QCOMPARE(got.at(0).userType(), qMetaTypeId<QHttpResponse *>()); // released by now
+        for (int i = 0; i < args.size(); ++i) {
+            // The value and its type as declared by the signal.
+            const int declared = mo->method(mo->indexOfSignal(sig)).parameterType(i + 1);
+            QCOMPARE(got.at(i + 1).userType(), declared);
+            QVariant want = args.at(i);
+            QVERIFY(want.convert(declared));
+            QCOMPARE(got.at(i + 1), want);
+        }
+    }
+    QCOMPARE(emitted, 1);
+}
+
+void TestHttpServerWrapper::fixedAnswers_data()
+{
+    QTest::addColumn<QByteArray>("target");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("body");
+    const QByteArray mismatch("Param mismatch"), notFound("Page Not Found!");
+    QTest::newRow("connect without query") << QByteArray("/cam/connect") << 400 << mismatch;
+    QTest::newRow("missing one key")
+        << QByteArray("/cam/control?controlMethod=2&panSpeed=0&tiltSpeed=0&zoomSpeed=0") << 400
+        << mismatch;
+    QTest::newRow("second equals before a key")
+        << QByteArray(
+               "/cam/control?controlMethod=2&panSpeed=0=1&tiltSpeed=0&zoomSpeed=0&focusSpeed=0")
+        << 400 << mismatch;
+    QTest::newRow("empty query") << QByteArray("/cam/recallPreset?") << 400 << mismatch;
+    QTest::newRow("encoded delimiters are not delimiters")
+        << QByteArray("/cam/connect?camNum%3D5") << 400 << mismatch;
+    QTest::newRow("asset without name") << QByteArray("/assets?_type=img") << 400 << mismatch;
+    QTest::newRow("asset unknown type")
+        << QByteArray("/assets?_type=font&_name=a.ttf") << 400 << mismatch;
+    QTest::newRow("unknown path") << QByteArray("/nothing") << 404 << notFound;
+    QTest::newRow("case differs") << QByteArray("/Camera") << 404 << notFound;
+    QTest::newRow("trailing slash") << QByteArray("/camera/") << 404 << notFound;
+    QTest::newRow("api trailing slash") << QByteArray("/cam/settings/") << 404 << notFound;
+    QTest::newRow("double slash") << QByteArray("//camera") << 404 << notFound;
+    QTest::newRow("page query without theme") << QByteArray("/?x=1") << 404 << notFound;
+    QTest::newRow("page bad query") << QByteArray("/camera?dark") << 404 << notFound;
+    QTest::newRow("theme capitalised") << QByteArray("/switcher?theme=Dark") << 404 << notFound;
+    QTest::newRow("theme empty") << QByteArray("/?theme=") << 404 << notFound;
+}
+
+void TestHttpServerWrapper::fixedAnswers()
+{
+    QFETCH(QByteArray, target);
+    QFETCH(int, status);
+    QFETCH(QByteArray, body);
+    const bool darkBefore = m_settings->useDarkTheme();
+    const RawResponse r = get(target);
+    QCOMPARE(r.status, status);
+    QCOMPARE(r.body, body);
+    QCOMPARE(r.header("Content-Type"), QByteArray("application/json"));
+    for (QSignalSpy *spy : qAsConst(m_spies))
+        QVERIFY2(spy->isEmpty(), spy->signal().constData());
+    QCOMPARE(m_settings->useDarkTheme(), darkBefore);
+}
+
+void TestHttpServerWrapper::fixedAnswersByteForByte()
+{
+    QCOMPARE(get("/cam/connect").raw,
+             QByteArray("HTTP/1.1 400 Bad Request\r\nContent-Type: application/json\r\n"
+                        "Content-Length: 14\r\n\r\nParam mismatch"));
+    QCOMPARE(get("/camera/").raw,
+             QByteArray("HTTP/1.1 404 Not Found\r\nContent-Type: application/json\r\n"
+                        "Content-Length: 15\r\n\r\nPage Not Found!"));
+
+    RawHttpClient c;
+    QVERIFY(c.connectTo(m_port));
+    c.send("POST /cam/settings HTTP/1.1\r\nContent-Length: 3\r\n\r\nabc" +
+           QByteArray("DELETE /nowhere HTTP/1.1\r\n\r\n"));
+    const QByteArray wrong("HTTP/1.1 400 Bad Request\r\nContent-Length: 26\r\n\r\n"
+                           "Only 'Get' Method Allowed.");
+    RawResponse r;
+    QVERIFY(c.read(&r));
+    QCOMPARE(r.raw, wrong);
+    QVERIFY(c.read(&r));
+    QCOMPARE(r.raw, wrong);
+    for (QSignalSpy *spy : qAsConst(m_spies))
+        QVERIFY(spy->isEmpty());
+}
+
+void TestHttpServerWrapper::wrongMethodOnHeadRequest()
+{
+    // HEAD is answered like POST, without the body on the wire (HTTP framing
+    // of HEAD responses); the connection stays usable.
+    RawHttpClient c;
+    QVERIFY(c.connectTo(m_port));
+    c.send("HEAD /unknown HTTP/1.1\r\n\r\n" + getRequest("/cam/settings"));
+    RawResponse r;
+    QVERIFY(c.read(&r, true));
+    QCOMPARE(r.status, 400);
+    QCOMPARE(r.header("Content-Length"), QByteArray("26"));
+    QVERIFY(!r.hasHeader("Content-Type"));
+    QVERIFY(c.read(&r));
+    QCOMPARE(r.body, QByteArray("handled:TestHttpServerWrapper"));
+}
+
+void TestHttpServerWrapper::pagesFollowAndStoreTheTheme()
+{
+    const QByteArray darkBoth = resource(":/corvanta-assets/html/dark/dark-both.html");
+    const QByteArray lightBoth = resource(":/corvanta-assets/html/light/light-both.html");
+    QVERIFY(!darkBoth.isEmpty() && darkBoth != lightBoth);
+
+    RawResponse r = get("/");
+    QCOMPARE(r.status, 200);
+    QCOMPARE(r.header("Content-Type"), QByteArray("text/html"));
+    QCOMPARE(r.body, darkBoth); // default theme is dark
+
+    r = get("/camera?theme=light&_time=1");
+    QCOMPARE(r.body, resource(":/corvanta-assets/html/light/light-camera.html"));
+    QCOMPARE(m_settings->useDarkTheme(), false);
+    QCOMPARE(AppSettings().useDarkTheme(), false); // written to the store
+    QCOMPARE(get("/").body, lightBoth);
+    QCOMPARE(get("/switcher").body, resource(":/corvanta-assets/html/light/light-switcher.html"));
+
+    r = get("/switcher?theme=dark");
+    QCOMPARE(r.body, resource(":/corvanta-assets/html/dark/dark-switcher.html"));
+    QCOMPARE(m_settings->useDarkTheme(), true);
+    QCOMPARE(get("/").body, darkBoth);
+    QCOMPARE(get("/camera").body, resource(":/corvanta-assets/html/dark/dark-camera.html"));
+}
+
+void TestHttpServerWrapper::staticFiles_data()
+{
+    QTest::addColumn<QByteArray>("target");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("contentType");
+    QTest::addColumn<QString>("file");
+    QTest::newRow("js") << QByteArray("/assets?_type=js&_name=script.js&_time=123") << 200
+                        << QByteArray("text/javascript") << ":/corvanta-assets/html/js/script.js";
+    QTest::newRow("css") << QByteArray("/assets?_name=style.css&_type=css") << 200
+                         << QByteArray("text/css") << ":/corvanta-assets/html/css/style.css";
+    QTest::newRow("img") << QByteArray("/assets?_type=img&_name=favicon.png") << 200
+                         << QByteArray("image/apng") << ":/corvanta-assets/html/assets/favicon.png";
+    QTest::newRow("missing img") << QByteArray("/assets?_type=img&_name=nothing.png") << 404
+                                 << QByteArray("image/apng") << QString();
+    QTest::newRow("missing js") << QByteArray("/assets?_type=js&_name=nothing.js") << 404
+                                << QByteArray("text/javascript") << QString();
+    QTest::newRow("empty img name")
+        << QByteArray("/assets?_type=img&_name=") << 404 << QByteArray("image/apng") << QString();
+}
+
+void TestHttpServerWrapper::staticFiles()
+{
+    QFETCH(QByteArray, target);
+    QFETCH(int, status);
+    QFETCH(QByteArray, contentType);
+    QFETCH(QString, file);
+    const RawResponse r = get(target);
+    QCOMPARE(r.status, status);
+    QCOMPARE(r.header("Content-Type"), contentType);
+    QCOMPARE(r.body, file.isEmpty() ? QByteArray() : resource(file));
+}
+
+void TestHttpServerWrapper::presetImageOrThemeDefault()
+{
+    const QByteArray darkDefault = resource(":/corvanta-assets/html/assets/default.png");
+    const QByteArray lightDefault = resource(":/corvanta-assets/html/assets/default-light.png");
+    QVERIFY(darkDefault != lightDefault);
+
+    RawResponse r = get("/assets?_type=preset&_name=127.0.0.233.jpg&_time=5");
+    QCOMPARE(r.status, 200);
+    QCOMPARE(r.header("Content-Type"), QByteArray("image/apng"));
+    QCOMPARE(r.body, darkDefault);
+
+    m_settings->setUseDarkTheme(false);
+    QCOMPARE(get("/assets?_type=preset&_name=127.0.0.233.jpg").body, lightDefault);
+
+    QFile f(Storage::snapshotPath(QStringLiteral("127.0.0.23"), 3));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("\xff\xd8jpeg bytes\xff\xd9");
+    f.close();
+    r = get("/assets?_type=preset&_name=127.0.0.233.jpg");
+    QCOMPARE(r.status, 200);
+    QCOMPARE(r.body, QByteArray("\xff\xd8jpeg bytes\xff\xd9"));
+}
+
+void TestHttpServerWrapper::assetNamesCannotLeaveTheirFolder_data()
+{
+    QTest::addColumn<QByteArray>("target");
+    QTest::newRow("preset dot dot")
+        << QByteArray("/assets?_type=preset&_name=..%2F..%2Fsettings.ini");
+    QTest::newRow("preset slash") << QByteArray("/assets?_type=preset&_name=x/../../settings.ini");
+    QTest::newRow("preset backslash") << QByteArray("/assets?_type=preset&_name=a%5Cb.jpg");
+    QTest::newRow("preset NUL") << QByteArray("/assets?_type=preset&_name=a.jpg%00.png");
+    QTest::newRow("preset bare dots") << QByteArray("/assets?_type=preset&_name=..");
+    QTest::newRow("img into pages")
+        << QByteArray("/assets?_type=img&_name=..%2Fdark%2Fdark-both.html");
+    QTest::newRow("css absolute") << QByteArray("/assets?_type=css&_name=%2Fetc%2Fpasswd");
+    QTest::newRow("js dots") << QByteArray("/assets?_type=js&_name=...js");
+}
+
+void TestHttpServerWrapper::assetNamesCannotLeaveTheirFolder()
+{
+    QFETCH(QByteArray, target);
+    // A file the names above would reach if joined unchecked.
+    QFile settings(Storage::userFolder() + "/settings.ini");
+    QVERIFY(settings.open(QIODevice::WriteOnly));
+    settings.write("[General]\nsecret=1\n");
+    settings.close();
+    const RawResponse r = get(target);
+    QCOMPARE(r.status, 404);
+    QCOMPARE(r.body, QByteArray("Page Not Found!"));
+    QCOMPARE(r.header("Content-Type"), QByteArray("application/json"));
+}
+
+void TestHttpServerWrapper::parseQuery_data()
+{
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<QVariantMap>("expected");
+    const QVariantMap failed{{"status", "FAILED"}, {"msg", "The url is not correct"}};
+    QTest::newRow("empty") << QString() << failed;
+    QTest::newRow("pairs") << "a=1&b=2" << QVariantMap{{"a", "1"}, {"b", "2"}};
+    QTest::newRow("later key wins") << "a=1&a=2" << QVariantMap{{"a", "2"}};
+    QTest::newRow("empty value") << "a=" << QVariantMap{{"a", ""}};
+    QTest::newRow("form decoded") << "name=Studio+A&src=Mic+%26+Aux&p=%2B1%3D2"
+                                  << QVariantMap{
+                                         {"name", "Studio A"}, {"src", "Mic & Aux"}, {"p", "+1=2"}};
+    QTest::newRow("key decoded") << "my+key%21=v" << QVariantMap{{"my key!", "v"}};
+    QTest::newRow("utf8") << "n=Caf%C3%A9" << QVariantMap{{"n", QString::fromUtf8("Café")}};
+    QTest::newRow("stops at bad part")
+        << "a=1&b&c=3"
+        << QVariantMap{{"a", "1"}, {"status", "FAILED"}, {"msg", "The url is not correct"}};
+    QTest::newRow("stops at second equals")
+        << "a=1&b=2=3&c=3"
+        << QVariantMap{{"a", "1"}, {"status", "FAILED"}, {"msg", "The url is not correct"}};
+    QTest::newRow("trailing ampersand")
+        << "a=1&"
+        << QVariantMap{{"a", "1"}, {"status", "FAILED"}, {"msg", "The url is not correct"}};
+}
+
+void TestHttpServerWrapper::parseQuery()
+{
+    QFETCH(QString, query);
+    QFETCH(QVariantMap, expected);
+    QCOMPARE(HttpServerWrapper::parseQuery(query).toVariantMap(), expected);
+}
+
+void TestHttpServerWrapper::responseLeftOpenIsAnswered500_data()
+{
+    QTest::addColumn<bool>("partial");
+    QTest::newRow("no receiver") << false;
+    QTest::newRow("receiver writes but does not end") << true;
+}
+
+void TestHttpServerWrapper::responseLeftOpenIsAnswered500()
+{
+    QFETCH(bool, partial);
+    disconnect(m_web.get(), &HttpServerWrapper::connectCam, this, nullptr);
+    if (partial) {
+        connect(m_web.get(), &HttpServerWrapper::connectCam, this, [](QHttpResponse *resp, int) {
+            resp->addHeader("Content-Type", "application/json");
+            resp->write("{\"status\":");
+        });
+    }
+    QTest::ignoreMessage(QtWarningMsg,
+                         QRegularExpression("no handler completed the response for.*/cam/connect"));
+    RawHttpClient c;
+    QVERIFY(c.connectTo(m_port));
+    c.send(getRequest("/cam/connect?camNum=2") + getRequest("/cam/settings"));
+    RawResponse r;
+    QVERIFY(c.read(&r));
+    QCOMPARE(r.raw, QByteArray("HTTP/1.1 500 Internal Server Error\r\nContent-Length: 0\r\n\r\n"));
+    QVERIFY(c.read(&r)); // the connection carries on
+    QCOMPARE(r.status, 200);
+}
+
+void TestHttpServerWrapper::startServerTwiceKeepsTheFirst()
+{
+    QVERIFY(m_web->server()->isListening());
+    QVERIFY(!m_web->startServer(QStringLiteral("127.0.0.1"), 0));
+    QVERIFY(!m_web->startServer(QStringLiteral("127.0.0.2"), 0));
+    QCOMPARE(m_web->server()->serverPort(), m_port);
+    QCOMPARE(get("/cam/checkImg").status, 200);
+}
+
+void TestHttpServerWrapper::stopAndStartAgain()
+{
+    m_web->stopServer();
+    QVERIFY(!m_web->server()->isListening());
+    m_web->stopServer(); // not listening: nothing happens
+    RawHttpClient refused;
+    refused.socket().connectToHost(QHostAddress::LocalHost, m_port);
+    QVERIFY(refused.waitClosed());
+    QVERIFY(m_web->startServer(QStringLiteral("127.0.0.1"), 0));
+    m_port = m_web->server()->serverPort();
+    QCOMPARE(get("/cam/checkImg").status, 200);
+}
+
+void TestHttpServerWrapper::startServerFailures()
+{
+    HttpServerWrapper other(m_settings.get());
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("cannot listen"));
+    QVERIFY(!other.startServer(QStringLiteral("127.0.0.1"), m_port)); // port in use
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("cannot listen"));
+    QVERIFY(!other.startServer(QStringLiteral("not-an-address"), 0));
+    QVERIFY(!other.server()->isListening());
+    QVERIFY(other.startServer(QStringLiteral("127.0.0.1"), 0)); // can start later
+}
+
+QTEST_GUILESS_MAIN(TestHttpServerWrapper)
+#include "tst_httpserverwrapper.moc"
