@@ -12,7 +12,8 @@
 
 namespace {
 constexpr double kStepsPerDegree = 14.4;
-}
+constexpr char kMaxBytesProperty[] = "corvantaMaxBytes";
+} // namespace
 
 IPCamera::IPCamera(const QString &cameraId, const QString &cameraName, const QString &deviceName)
     : CameraWrapper(NetworkCamera, cameraId, cameraName, deviceName)
@@ -62,6 +63,16 @@ void IPCamera::setPollInterval(int ms)
 void IPCamera::setInquiryTimeout(int ms)
 {
     inquiryTimer->setInterval(ms);
+}
+
+int IPCamera::pollInterval() const
+{
+    return pollTimer->interval();
+}
+
+int IPCamera::inquiryTimeout() const
+{
+    return inquiryTimer->interval();
 }
 
 QAbstractSocket::SocketState IPCamera::socketState() const
@@ -204,11 +215,21 @@ QUrl IPCamera::httpUrl(const QString &path, const QString &query) const
 
 void IPCamera::limitReplySize(QNetworkReply *reply, qint64 maxBytes)
 {
+    reply->setProperty(kMaxBytesProperty, maxBytes);
     connect(reply, &QNetworkReply::downloadProgress, reply,
-            [reply, maxBytes](qint64 received, qint64) {
-                if (received > maxBytes)
+            [reply, maxBytes](qint64 received, qint64 total) {
+                if ((received > maxBytes || total > maxBytes) && reply->isRunning())
                     reply->abort();
             });
+}
+
+QString IPCamera::replyFailure(QNetworkReply *reply)
+{
+    if (reply->error() != QNetworkReply::NoError)
+        return reply->errorString();
+    if (reply->bytesAvailable() > reply->property(kMaxBytesProperty).toLongLong())
+        return tr("Camera reply too large");
+    return QString();
 }
 
 void IPCamera::downloadSnapshot(int presetNum)
@@ -223,8 +244,9 @@ void IPCamera::downloadSnapshot(int presetNum)
 void IPCamera::onFinishDownloadImage(QNetworkReply *reply)
 {
     const int presetNum = pendingSnapshots.take(reply);
-    if (reply->error() != QNetworkReply::NoError) {
-        emit clientError(reply->errorString());
+    const QString failure = replyFailure(reply);
+    if (!failure.isEmpty()) {
+        emit clientError(failure);
     } else {
         QFile file(Storage::snapshotPath(cameraId, presetNum));
         if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
@@ -242,8 +264,9 @@ void IPCamera::onFinishDownloadImage(QNetworkReply *reply)
 void IPCamera::onGetName(QNetworkReply *reply)
 {
     reply->deleteLater();
-    if (reply->error() != QNetworkReply::NoError) {
-        emit clientError(reply->errorString());
+    const QString failure = replyFailure(reply);
+    if (!failure.isEmpty()) {
+        emit clientError(failure);
         return;
     }
     const QStringList lines = QString::fromUtf8(reply->readAll()).split(QLatin1Char('\n'));

@@ -55,6 +55,8 @@ public:
     void setInquiryTimeout(int ms);
     quint16 viscaPort() const { return m_viscaPort; }
     quint16 httpPort() const { return m_httpPort; }
+    int pollInterval() const;
+    int inquiryTimeout() const;
 
     // Number of inquiries waiting or in flight (head = in flight).
     int queuedInquiries() const { return inquiryQueue.size(); }
@@ -146,6 +148,8 @@ private:
     void handleFrame(const QByteArray &frame);
     QUrl httpUrl(const QString &path, const QString &query = QString()) const;
     void limitReplySize(QNetworkReply *reply, qint64 maxBytes);
+    // The reply's error text, or a text for a body over its limit; empty if fine.
+    static QString replyFailure(QNetworkReply *reply);
 
     QTcpSocket *socket = nullptr;
     QNetworkAccessManager *imageManager = nullptr;

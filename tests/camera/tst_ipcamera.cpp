@@ -36,6 +36,9 @@ private slots:
     void init();
     void cleanup();
 
+    void productionDefaults();
+    void stateNames_data();
+    void stateNames();
     void connectsAndReportsStates();
     void connectWhenConnectedOnlyReportsState();
     void commandsReachCameraByteExact();
@@ -56,6 +59,7 @@ private slots:
     void deviceNameAndSerial_data();
     void deviceNameAndSerial();
     void deviceConfFailureReportsError();
+    void oversizedDeviceConfIsRefused();
     void snapshotsAnsweredInReverseOrder();
     void snapshotFailureReportsError();
 
@@ -101,6 +105,39 @@ bool TestIPCamera::connectAndWait(IPCamera &cam)
     QSignalSpy connected(&cam, &CameraWrapper::clientConnected);
     cam.connectCamera();
     return connected.count() > 0 || connected.wait(kWait);
+}
+
+void TestIPCamera::productionDefaults()
+{
+    IPCamera cam(QStringLiteral("127.0.0.1"), QStringLiteral("c"), QStringLiteral("d"));
+    QCOMPARE(cam.viscaPort(), quint16(5678));
+    QCOMPARE(cam.httpPort(), quint16(80));
+    QCOMPARE(cam.pollInterval(), 500);
+    QCOMPARE(cam.inquiryTimeout(), 1000);
+    QCOMPARE(IPCamera::kMaxQueuedInquiries, 16);
+    QCOMPARE(cam.socketState(), QAbstractSocket::UnconnectedState);
+}
+
+void TestIPCamera::stateNames_data()
+{
+    QTest::addColumn<int>("state");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("0") << 0 << "Unconnected";
+    QTest::newRow("1") << 1 << "HostLookup";
+    QTest::newRow("2") << 2 << "Connecting";
+    QTest::newRow("3") << 3 << "Connected";
+    QTest::newRow("4") << 4 << "Bound";
+    QTest::newRow("5") << 5 << "Listening";
+    QTest::newRow("6") << 6 << "Closing";
+    QTest::newRow("7") << 7 << "Unknown";
+    QTest::newRow("-1") << -1 << "Unknown";
+}
+
+void TestIPCamera::stateNames()
+{
+    QFETCH(int, state);
+    QFETCH(QString, name);
+    QCOMPARE(IPCamera::stateName(state), name);
 }
 
 void TestIPCamera::connectsAndReportsStates()
@@ -521,6 +558,20 @@ void TestIPCamera::deviceConfFailureReportsError()
     QVERIFY(!errors.at(0).at(0).toString().isEmpty());
     QCOMPARE(got.count(), 0);
     QCOMPARE(cam->getSerialNumber(), QStringLiteral("xx00000000"));
+}
+
+void TestIPCamera::oversizedDeviceConfIsRefused()
+{
+    const QByteArray big =
+        "devname=\"Big\"\n" + QByteArray(int(IPCamera::kMaxDeviceConfBytes) * 2, 'x');
+    m_sim->setDeviceConfBody(big);
+    auto cam = makeCamera(100000);
+    QSignalSpy errors(cam.get(), &CameraWrapper::clientError);
+    QSignalSpy got(cam.get(), &CameraWrapper::clientFinishGetName);
+    QVERIFY(connectAndWait(*cam));
+    QVERIFY(errors.wait(kWait));
+    QCOMPARE(got.count(), 0);
+    QCOMPARE(cam->getDeviceName(), QStringLiteral("0.0.0.0"));
 }
 
 void TestIPCamera::snapshotsAnsweredInReverseOrder()
