@@ -4,6 +4,7 @@
 #include "applog.h"
 #include "appsettings.h"
 #include "corvantaapp.h"
+#include "helpwindows.h"
 #include "placeholderwindow.h"
 #include "storagepaths.h"
 #include "theme.h"
@@ -83,6 +84,9 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     currentCamera = nullptr;
 
     // 10. Owned windows, non-modal.
+    m_helpWin = new HelpWin(this);
+    m_helpWin->setModal(false);
+    m_helpWin->setWindowFlags(Qt::Dialog | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     m_previewWindow = new PlaceholderWindow(
         QStringLiteral("Preview"), QStringLiteral("The live preview is not available yet."), this);
     connect(m_previewWindow, &PlaceholderWindow::closed, this, &MainWindow::previewWindowClosed);
@@ -98,6 +102,7 @@ MainWindow::~MainWindow()
 {
     delete m_boundingBoxWindow;
     delete m_previewWindow;
+    delete m_helpWin;
 }
 
 bool MainWindow::writeLog(const QString &line)
@@ -814,13 +819,29 @@ void MainWindow::onBoudingSettingClicked()
     m_boundingBoxWindow->raise();
 }
 
-void MainWindow::onAboutUsClicked() {}
+void MainWindow::onAboutUsClicked()
+{
+    AboutUs dialog;
+    dialog.exec();
+}
 
-void MainWindow::onXboxHelpClicked() {}
+void MainWindow::onXboxHelpClicked()
+{
+    XBoxHelp dialog;
+    dialog.exec();
+}
 
-void MainWindow::onHotkeyHelpClicked() {}
+void MainWindow::onHotkeyHelpClicked()
+{
+    HotkeyHelp dialog;
+    dialog.exec();
+}
 
-void MainWindow::onHelpClicked() {}
+void MainWindow::onHelpClicked()
+{
+    m_helpWin->show();
+    m_helpWin->raise();
+}
 
 bool MainWindow::event(QEvent *e)
 {
