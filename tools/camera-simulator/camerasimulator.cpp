@@ -134,6 +134,8 @@ void CameraSimulator::clearLog()
 
 void CameraSimulator::setPosition(int pan, int tilt, int zoom, int focus)
 {
+    if (m_motionTimer->isActive())
+        m_motionClock.restart();
     m_pan = pan;
     m_tilt = tilt;
     m_zoom = zoom;
@@ -210,6 +212,7 @@ void CameraSimulator::onViscaReadable(QTcpSocket *socket)
 
 void CameraSimulator::handleMessage(Client &client, const QByteArray &message)
 {
+    advanceMotion(); // positions up to now before anything reads or changes them
     m_log.append(message);
     while (m_log.size() > kMaxLoggedMessages)
         m_log.removeFirst();
@@ -503,29 +506,29 @@ void CameraSimulator::flushOut(QTcpSocket *socket)
 
 void CameraSimulator::startMotion()
 {
-    if (isMoving()) {
-        if (!m_motionTimer->isActive()) {
-            m_motionClock.start();
-            m_motionTimer->start();
-        }
-    } else {
-        onMotionTick(); // account for the time since the last tick
+    if (!isMoving()) {
         m_motionTimer->stop();
+    } else if (!m_motionTimer->isActive()) {
+        m_motionClock.start();
+        m_motionTimer->start();
     }
 }
 
-void CameraSimulator::onMotionTick()
+void CameraSimulator::advanceMotion()
 {
-    if (!m_motionClock.isValid()) {
-        m_motionClock.start();
+    if (!m_motionTimer->isActive())
         return;
-    }
     const double dt = m_motionClock.restart() / 1000.0;
     m_pan += m_panDir * m_panSpeed * kPanTiltStepsPerSpeed * dt;
     m_tilt += m_tiltDir * m_tiltSpeed * kPanTiltStepsPerSpeed * dt;
     m_zoom += m_zoomDir * (m_zoomSpeed + 1) * kZoomFocusStepsPerSpeed * dt;
     m_focus += m_focusDir * (m_focusSpeed + 1) * kZoomFocusStepsPerSpeed * dt;
     clampPositions();
+}
+
+void CameraSimulator::onMotionTick()
+{
+    advanceMotion();
     if (!isMoving())
         m_motionTimer->stop();
 }

@@ -27,6 +27,10 @@
 // Fault injection: ignore one inquiry, delay every VISCA reply, put garbage
 // bytes before each reply burst, split frames across writes, drop the open
 // connections (now or each new one), delay snapshot answers individually.
+// Garbage right after a frame's closing 0xFF in the same segment turns that
+// 0xFF into data for a client that closes frames only at 0xFF followed by
+// 0x90 or at the end of a read; with one request outstanding at a time each
+// burst arrives on its own.
 //
 // Positions are signed steps: pan -2448..2448, tilt -432..1296, zoom
 // 0..16384, focus 4096..20480. Main thread only.
@@ -162,6 +166,7 @@ private:
     void queueOut(Client &client, const QByteArray &bytes, qint64 due);
     void flushOut(QTcpSocket *socket);
     void startMotion();
+    void advanceMotion();
     void onMotionTick();
     void clampPositions();
     void handleHttp(QTcpSocket *socket);
