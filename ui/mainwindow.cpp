@@ -5,6 +5,7 @@
 #include "appsettings.h"
 #include "corvantaapp.h"
 #include "helpwindows.h"
+#include "pantiltlimitdlg.h"
 #include "placeholderwindow.h"
 #include "storagepaths.h"
 #include "theme.h"
@@ -706,7 +707,8 @@ void MainWindow::onPanTiltLimitSettingClicked()
             app()->onCameraError(QStringLiteral("No camera connected"));
         return;
     }
-    // Opens the pan/tilt limit dialog for currentCamera once it exists.
+    PanTiltLimitDlg dialog(this, currentCamera, settings());
+    dialog.exec();
 }
 
 void MainWindow::onSnapshotPathClicked()
