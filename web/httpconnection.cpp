@@ -118,7 +118,8 @@ void HttpConnection::processInput()
     m_busy = false;
     if (m_released)
         return;
-    m_socket->flush();
+    if (m_socket->bytesToWrite() > 0)
+        m_socket->flush();
     updateDeadline();
 }
 
@@ -136,7 +137,41 @@ void HttpConnection::dispatch(HttpRequestHead head)
     auto *req = new QHttpRequest(std::move(head), m_server);
     auto *resp = new QHttpResponse(this, seq, isHead, keepAlive, http10, m_server);
     resp->m_request = req;
+    resp->m_inDispatch = true;
+    QPointer<QHttpResponse> guard(resp);
+    QPointer<QHttpRequest> reqGuard(req);
     m_server->dispatch(req, resp);
+    // This connection may be gone now (nested event loop in a receiver):
+    // only locals are used from here on.
+    if (!guard)
+        return;
+    guard->m_inDispatch = false;
+    if (guard->isEnded()) {
+        // Every receiver has returned, so nothing refers to the pair any more.
+        delete reqGuard.data();
+        delete guard.data();
+    }
+}
+
+void HttpConnection::send(const QByteArray &bytes)
+{
+    m_lastProgress = m_server->now();
+#ifdef Q_OS_UNIX
+    // Straight to the kernel when nothing is queued in the socket: saves the
+    // write-notifier round trip through the event loop for each response.
+    if (m_socket->bytesToWrite() == 0 && m_socket->state() == QAbstractSocket::ConnectedState) {
+        const ssize_t n = ::send(int(m_socket->socketDescriptor()), bytes.constData(),
+                                 std::size_t(bytes.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n == bytes.size())
+            return;
+        if (n > 0) {
+            m_socket->write(bytes.constData() + n, bytes.size() - n);
+            return;
+        }
+        // EAGAIN or an error: the socket reports errors on its own.
+    }
+#endif
+    m_socket->write(bytes);
 }
 
 void HttpConnection::queueError(int status)
@@ -172,7 +207,7 @@ void HttpConnection::flushReady()
     while (!m_pending.empty() && m_pending.front().ready && !m_closeQueued) {
         Pending p = std::move(m_pending.front());
         m_pending.pop_front();
-        m_socket->write(p.bytes);
+        send(p.bytes);
         if (p.close) {
             m_closeQueued = true;
             m_closing = true;

@@ -48,6 +48,7 @@ private:
     void dispatch(HttpRequestHead head);
     void queueError(int status);
     void flushReady();
+    void send(const QByteArray &bytes);
     void startLinger();
     void updateDeadline();
     void release();

@@ -119,6 +119,8 @@ void QHttpResponse::end(const QByteArray &data)
         m_connection->deliver(m_sequence, std::move(wire), !m_keepAlive);
     else
         m_wire = std::move(wire);
+    if (m_inDispatch)
+        return;
     if (m_request)
         m_request->deleteLater();
     deleteLater();

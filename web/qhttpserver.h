@@ -132,6 +132,9 @@ private:
     bool m_keepAlive;
     bool m_http10;
     bool m_ended = false;
+    // Set while the server delivers this response to its receivers; the
+    // connection then releases it right after they return.
+    bool m_inDispatch = false;
 };
 
 // HTTP/1.1 server on QTcpServer, in the thread that owns it (the GUI thread
