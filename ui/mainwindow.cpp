@@ -350,9 +350,11 @@ void MainWindow::applyCameraControlSettings()
     select(ui->tiltSpeed, tiltIndex);
     select(ui->zoomSpeed, zoomIndex);
     select(ui->focusSpeed, focusIndex);
-    // Run the speed slots once each: they align pan and tilt under the lock and
-    // store the indices in effect.
+    // Run the speed slots once each, pan first, as selecting the entries one
+    // after the other would: they align pan and tilt under the lock (the tilt
+    // selection last) and store the indices in effect.
     onPanSpeedChanged(ui->panSpeed->currentIndex());
+    select(ui->tiltSpeed, tiltIndex);
     onTiltSpeedChanged(ui->tiltSpeed->currentIndex());
     onZoomSpeedChanged(ui->zoomSpeed->currentIndex());
     onFocusSpeedChanged(ui->focusSpeed->currentIndex());
@@ -628,10 +630,20 @@ void MainWindow::onFocusLockClicked()
     }
 }
 
+int MainWindow::lockedSpeedIndex(int index) const
+{
+    // Both lists must hold the shared index, also for a camera whose lists are
+    // shorter than a network camera's.
+    const int last = qMin(ui->panSpeed->count(), ui->tiltSpeed->count()) - 1;
+    return qMin(qMin(index, kLockedSpeedIndexMax), last);
+}
+
 void MainWindow::onPanSpeedChanged(int index)
 {
     if (ui->panTiltLock->isChecked()) {
-        index = qMin(index, kLockedSpeedIndexMax);
+        index = lockedSpeedIndex(index);
+        if (index < 0)
+            return;
         ui->panSpeed->setCurrentIndex(index);
         ui->tiltSpeed->setCurrentIndex(index);
     }
@@ -641,8 +653,16 @@ void MainWindow::onPanSpeedChanged(int index)
 
 void MainWindow::onTiltSpeedChanged(int index)
 {
-    if (ui->panTiltLock->isChecked())
-        ui->panSpeed->setCurrentIndex(index);
+    if (ui->panTiltLock->isChecked()) {
+        const int shared = lockedSpeedIndex(index);
+        if (shared < 0)
+            return;
+        ui->panSpeed->setCurrentIndex(shared);
+        if (shared != index) {
+            ui->tiltSpeed->setCurrentIndex(shared); // stores through this slot
+            return;
+        }
+    }
     if (cameraConnected && currentCamera && settings())
         settings()->setTiltSpeedIndex(currentCamera->getCameraId(), index);
 }
@@ -663,8 +683,9 @@ void MainWindow::onPanTiltLockClicked()
 {
     const bool locked = ui->panTiltLock->isChecked();
     if (locked) {
-        ui->panSpeed->setCurrentIndex(kLockSpeedIndex);
-        ui->tiltSpeed->setCurrentIndex(kLockSpeedIndex);
+        const int shared = lockedSpeedIndex(kLockSpeedIndex);
+        ui->panSpeed->setCurrentIndex(shared);
+        ui->tiltSpeed->setCurrentIndex(shared);
     }
     if (cameraConnected && currentCamera && settings())
         settings()->setPanTiltLocked(currentCamera->getCameraId(), locked);

@@ -249,6 +249,8 @@ private:
     // A camera is selected and connected: control paths may act on it.
     bool canDrive() const;
     int comboValue(const QComboBox *combo) const;
+    // The index pan and tilt share under the pan/tilt lock (-1: empty lists).
+    int lockedSpeedIndex(int index) const;
     QList<QPushButton *> cameraButtons() const;
 
     std::unique_ptr<Ui::MainWindow> ui;

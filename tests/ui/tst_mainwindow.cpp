@@ -4,6 +4,7 @@
 #include "corvantaapp.h"
 #include "ipcamera.h"
 #include "mainwindow.h"
+#include "storagepaths.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -44,10 +45,12 @@ private slots:
     void statusBarToggle();
     void previewSwitches();
     void helpWindows();
+    void cancelledSnapshotFolderStoresStart();
     void exitWritesPendingSettings();
     void fillSpeedCombo_data();
     void fillSpeedCombo();
     void panRangeFromZeroSelectsStoredIndex();
+    void lockWithShortListsKeepsBothInRange();
 
     void connectingFillsSpeedsFromCamera();
     void panTiltLimitWithConnectionOpensDialog();
@@ -102,6 +105,11 @@ public:
         tiltSpeedRange = {1, 20, 5};
         zoomSpeedRange = {1, 7, 5};
         focusSpeedRange = {1, 7, 5};
+    }
+    void setRanges(const SpeedRange &pan, const SpeedRange &tilt)
+    {
+        panSpeedRange = pan;
+        tiltSpeedRange = tilt;
     }
 };
 
@@ -408,6 +416,21 @@ void TestMainWindow::helpWindows()
     help->close();
 }
 
+void TestMainWindow::cancelledSnapshotFolderStoresStart()
+{
+    settings()->setSnapshotPath(QString());
+    m_messages.clear();
+    child<QAction>("actionSnapshotPath")->trigger();
+    QCOMPARE(m_messages.size(), 1);
+    QVERIFY2(m_messages.first().startsWith("QFileDialog Choose a path to save snapshot"),
+             qPrintable(m_messages.first()));
+    QCOMPARE(settings()->snapshotPath(), Storage::downloadsFolder());
+
+    settings()->setSnapshotPath("/srv/stills");
+    child<QAction>("actionSnapshotPath")->trigger();
+    QCOMPARE(settings()->snapshotPath(), QStringLiteral("/srv/stills"));
+}
+
 // "Exit" ends the process at once; what the settings store still holds in its
 // deferred write-back reaches the file first. Runs this executable again as a
 // child process (see main()).
@@ -483,6 +506,38 @@ void TestMainWindow::panRangeFromZeroSelectsStoredIndex()
     emit cam.clientDisconnected();
     QVERIFY(!w->currentCamera);
     QVERIFY(!w->cameraConnected);
+}
+
+void TestMainWindow::lockWithShortListsKeepsBothInRange()
+{
+    MainWindow *w = window();
+    RangeCamera cam;
+    cam.setRanges({1, 4, 2}, {1, 12, 5});
+    settings()->setPanTiltLocked("range-cam", true);
+    settings()->setPanSpeedIndex("range-cam", 2);
+    settings()->setTiltSpeedIndex("range-cam", 9);
+    connect(&cam, &CameraWrapper::clientConnected, w, &MainWindow::onCameraConnected);
+    connect(&cam, &CameraWrapper::clientDisconnected, w, &MainWindow::onCameraDisconnected);
+    w->currentCamera = &cam;
+    emit cam.clientConnected();
+
+    QComboBox *pan = child<QComboBox>("panSpeed");
+    QComboBox *tilt = child<QComboBox>("tiltSpeed");
+    // The stored tilt index 9 does not exist in the four-entry pan list.
+    QCOMPARE(pan->currentIndex(), 3);
+    QCOMPARE(tilt->currentIndex(), 3);
+    tilt->setCurrentIndex(10);
+    QCOMPARE(pan->currentIndex(), 3);
+    QCOMPARE(tilt->currentIndex(), 3);
+    QCOMPARE(settings()->tiltSpeedIndex("range-cam"), 3);
+    child<QCheckBox>("panTiltLock")->click(); // off
+    child<QCheckBox>("panTiltLock")->click(); // on: index 6 is beyond the pan list
+    QCOMPARE(pan->currentIndex(), 3);
+    QCOMPARE(tilt->currentIndex(), 3);
+    QCOMPARE(pan->currentText(), QStringLiteral("4"));
+
+    emit cam.clientDisconnected();
+    QVERIFY(!w->currentCamera);
 }
 
 // --- Connected to the simulator on 127.0.0.1 ---
