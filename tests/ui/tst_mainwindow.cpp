@@ -2,6 +2,7 @@
 #include "camerasimulator.h"
 #include "camerawrapper.h"
 #include "corvantaapp.h"
+#include "helpwindows.h"
 #include "ipcamera.h"
 #include "mainwindow.h"
 #include "storagepaths.h"
@@ -413,6 +414,20 @@ void TestMainWindow::helpWindows()
     QVERIFY(!help->isModal());
     QCOMPARE(help->windowTitle(), QStringLiteral("Help"));
     QVERIFY(!QApplication::activeModalWidget());
+
+    // Its two links lead to sections of the project's README.
+    const QString text = help->findChild<QLabel *>("label")->text();
+    QFile readme(HelpWin::readmeUrl(QString()).toLocalFile());
+    QVERIFY(readme.open(QIODevice::ReadOnly));
+    const QString markdown = QString::fromUtf8(readme.readAll());
+    const QList<QPair<QString, QString>> sections = {
+        {"getting-a-cameras-address", "\n## Getting a camera's address\n"},
+        {"asking-for-help", "\n## Asking for help\n"}};
+    for (const auto &section : sections) {
+        QVERIFY2(text.contains(HelpWin::readmeUrl(section.first).toString(QUrl::FullyEncoded)),
+                 qPrintable(section.first));
+        QVERIFY2(markdown.contains(section.second), qPrintable(section.second));
+    }
     help->close();
 }
 
