@@ -1,0 +1,158 @@
+#include "appsettings.h"
+#include "corvantaapp.h"
+#include "httpserverwrapper.h"
+#include "mainwindow.h"
+#include "rawhttpclient.h"
+#include "storagepaths.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QMessageBox>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+// A port on 127.0.0.1 held by a plain listening socket.
+int g_blockerFd = -1;
+quint16 g_blockedPort = 0;
+
+struct SeenBox
+{
+    QString title;
+    QString text;
+    bool mainWindowExisted;
+};
+QList<SeenBox> g_boxes;
+
+quint16 occupyPort()
+{
+    g_blockerFd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = 0;
+    if (::bind(g_blockerFd, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0 ||
+        ::listen(g_blockerFd, 1) != 0)
+        return 0;
+    socklen_t len = sizeof a;
+    ::getsockname(g_blockerFd, reinterpret_cast<sockaddr *>(&a), &len);
+    return ntohs(a.sin_port);
+}
+
+// Runs inside the QApplication constructor: from then on every modal message
+// box is recorded and closed, including the one shown during start-up.
+void watchMessageBoxes()
+{
+    auto *timer = new QTimer(QCoreApplication::instance());
+    timer->setInterval(20);
+    QObject::connect(timer, &QTimer::timeout, [] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible())
+            return;
+        CorvantaApp *app = CorvantaApp::instance();
+        g_boxes.append({box->windowTitle(), box->text(), app && app->mainWindow()});
+        box->done(QMessageBox::Ok);
+    });
+    timer->start();
+}
+Q_COREAPP_STARTUP_FUNCTION(watchMessageBoxes)
+
+} // namespace
+
+// CorvantaApp's web server start-up step and its start/stop operations, with
+// `startuponlaunch` set and the configured port already taken.
+class TestWebStartup : public QObject
+{
+    Q_OBJECT
+private slots:
+    void busyPortAtStartUpShowsTheBoxOnce();
+    void startHttpServerAfterThePortIsFree();
+    void stopHttpServer();
+    void startHttpServerFailureShowsTheBox();
+};
+
+static const char kMessage[] =
+    "Can not turn on Http Server. Please check NIC and port number settings.";
+
+void TestWebStartup::busyPortAtStartUpShowsTheBoxOnce()
+{
+    QCOMPARE(g_boxes.size(), 1);
+    QCOMPARE(g_boxes[0].title, QStringLiteral("Corvanta App"));
+    QCOMPARE(g_boxes[0].text, QString::fromLatin1(kMessage));
+    QVERIFY(!g_boxes[0].mainWindowExisted); // shown before the main window
+    CorvantaApp *app = CorvantaApp::instance();
+    QVERIFY(app->httpServer());
+    QVERIFY(!app->httpServer()->server()->isListening());
+    QVERIFY(app->mainWindow()); // start-up went on
+}
+
+void TestWebStartup::startHttpServerAfterThePortIsFree()
+{
+    ::close(g_blockerFd);
+    CorvantaApp *app = CorvantaApp::instance();
+    QVERIFY(app->startHttpServer());
+    QCOMPARE(app->httpServer()->server()->serverPort(), g_blockedPort);
+    RawHttpClient c;
+    QVERIFY(c.connectTo(g_blockedPort));
+    c.send(getRequest("/camera"));
+    RawResponse r;
+    QVERIFY(c.read(&r));
+    QCOMPARE(r.status, 200);
+    QCOMPARE(r.header("Content-Type"), QByteArray("text/html"));
+    QCOMPARE(g_boxes.size(), 1);
+}
+
+void TestWebStartup::stopHttpServer()
+{
+    CorvantaApp *app = CorvantaApp::instance();
+    QVERIFY(app->stopHttpServer());
+    QVERIFY(!app->httpServer()->server()->isListening());
+    QVERIFY(app->stopHttpServer()); // stopping twice is harmless
+}
+
+void TestWebStartup::startHttpServerFailureShowsTheBox()
+{
+    CorvantaApp *app = CorvantaApp::instance();
+    app->settings()->setServerNic(QStringLiteral("not-an-address"));
+    QVERIFY(!app->startHttpServer());
+    QCOMPARE(g_boxes.size(), 2);
+    QCOMPARE(g_boxes[1].text, QString::fromLatin1(kMessage));
+    QVERIFY(!app->httpServer()->server()->isListening());
+}
+
+int main(int argc, char **argv)
+{
+    QTemporaryDir home;
+    qputenv("XDG_DATA_HOME", home.path().toUtf8());
+    qputenv("QT_LOGGING_RULES", "corvanta.web.warning=false");
+    g_blockedPort = occupyPort();
+    if (g_blockedPort == 0)
+        return 1;
+
+    const QString appData = home.path() + "/tst_webstartup/corvanta-controller";
+    QDir().mkpath(appData);
+    {
+        QSettings raw(appData + "/settings.ini", QSettings::IniFormat);
+        raw.setValue("startuponlaunch", true);
+        raw.setValue("servernic", "127.0.0.1");
+        raw.setValue("serverportnum", int(g_blockedPort));
+    }
+
+    CorvantaApp app(argc, argv);
+    if (Storage::userFolder() != appData) {
+        qCritical() << "unexpected data folder" << Storage::userFolder();
+        return 1;
+    }
+    TestWebStartup tc;
+    return QTest::qExec(&tc, argc, argv);
+}
+
+#include "tst_webstartup.moc"
