@@ -1,0 +1,208 @@
+#pragma once
+
+// Shared set-up of the main-window suites: one CorvantaApp on a throw-away
+// data folder, network cameras 1-3 (127.0.0.1-3) each talking to its own
+// camera simulator on loopback with a fast poll, and helpers that read what
+// reached each simulator.
+
+#include "appsettings.h"
+#include "camerasimulator.h"
+#include "camerawrapper.h"
+#include "corvantaapp.h"
+#include "ipcamera.h"
+#include "mainwindow.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QInputDialog>
+#include <QSettings>
+#include <QTcpSocket>
+#include <QTimer>
+#include <QtTest>
+
+#include <memory>
+
+namespace PanelHarness {
+
+constexpr int kWait = 5000;
+constexpr int kFastPollMs = 20;
+constexpr int kSimulatedCameras = 3;
+
+inline QByteArray hex(const char *text)
+{
+    return QByteArray::fromHex(text);
+}
+
+inline QString cameraId(int index)
+{
+    return QStringLiteral("127.0.0.%1").arg(index + 1);
+}
+
+// One simulator and the commands (not inquiries) it received, with the time
+// of arrival in ms since the harness clock started.
+struct SimulatedCamera
+{
+    std::unique_ptr<CameraSimulator> sim;
+    QList<QByteArray> commands;
+    QList<qint64> times;
+    QStringList httpTargets;
+};
+
+class Harness : public QObject
+{
+public:
+    Harness() { clock.start(); }
+
+    CorvantaApp *app() const { return CorvantaApp::instance(); }
+    MainWindow *window() const { return app()->mainWindow(); }
+    AppSettings *settings() const { return app()->settings(); }
+    CameraWrapper *camera(int index) const { return app()->cameras().at(index); }
+
+    // Stores cameras 1-3 as network cameras 127.0.0.1-3, rebuilds the list,
+    // starts one simulator per camera and points the camera at it.
+    bool setUp()
+    {
+        QList<CameraWrapper *> list;
+        for (int i = 0; i < kSimulatedCameras; ++i)
+            list << new IPCamera(cameraId(i), QStringLiteral("Sim%1").arg(i + 1),
+                                 QStringLiteral("dev"));
+        settings()->saveCameraList(list);
+        qDeleteAll(list);
+        window()->rebuildCameraList();
+
+        for (int i = 0; i < kSimulatedCameras; ++i) {
+            SimulatedCamera &c = cams[i];
+            c.sim = std::make_unique<CameraSimulator>();
+            if (!c.sim->listen(QHostAddress(cameraId(i)), 0, 0))
+                return false;
+            QObject::connect(c.sim.get(), &CameraSimulator::commandReceived, this,
+                             [this, i](const QByteArray &bytes) {
+                                 cams[i].commands << bytes;
+                                 cams[i].times << clock.elapsed();
+                             });
+            QObject::connect(c.sim.get(), &CameraSimulator::httpRequestReceived, this,
+                             [this, i](const QString &target) { cams[i].httpTargets << target; });
+            auto *ip = qobject_cast<IPCamera *>(camera(i));
+            if (!ip)
+                return false;
+            ip->setViscaPort(c.sim->viscaPort());
+            ip->setHttpPort(c.sim->httpPort());
+            ip->setPollInterval(kFastPollMs);
+        }
+        return true;
+    }
+
+    void clearLogs()
+    {
+        for (SimulatedCamera &c : cams) {
+            c.commands.clear();
+            c.times.clear();
+            c.httpTargets.clear();
+        }
+    }
+
+    // Leaves the window with no camera connected and selected.
+    void disconnectAll()
+    {
+        MainWindow *w = window();
+        if (w->currentCamera) {
+            w->currentCamera->disconnectCamera();
+            w->onCameraDisconnected();
+        }
+        for (int i = 0; i < kSimulatedCameras; ++i)
+            QTRY_COMPARE_WITH_TIMEOUT(cams[i].sim->openConnections(), 0, kWait);
+    }
+
+    // Selects camera index and waits until it is connected and the one-time
+    // copy of its values into the widgets is done.
+    void connectCamera(int index)
+    {
+        MainWindow *w = window();
+        w->selectCamera(index);
+        QTRY_VERIFY_WITH_TIMEOUT(w->cameraConnected && w->currentCamera == camera(index), kWait);
+        QTRY_COMPARE_WITH_TIMEOUT(w->uiSyncState, 2, kWait);
+    }
+
+    // Sends raw VISCA messages to simulator index over a connection of its
+    // own and waits for each completion (or error) reply.
+    bool sendRaw(int index, const QList<QByteArray> &messages)
+    {
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress(cameraId(index)), cams[index].sim->viscaPort());
+        if (!socket.waitForConnected(kWait))
+            return false;
+        for (const QByteArray &m : messages) {
+            socket.write(m);
+            QByteArray in;
+            QElapsedTimer t;
+            t.start();
+            while (!in.contains(hex("9051ff")) && !in.contains(hex("906002ff"))) {
+                if (t.elapsed() > kWait)
+                    return false;
+                QTest::qWait(5);
+                in += socket.readAll();
+            }
+        }
+        return true;
+    }
+
+    // Puts simulator index back to the panel-relevant defaults: AE auto,
+    // shutter 1, iris 0, bright 7, luminance, contrast and hue 7, white
+    // balance auto, flip and mirror off.
+    bool resetCameraState(int index)
+    {
+        return sendRaw(index,
+                       {hex("8101043900ff"), hex("8101044a00000001ff"), hex("8101044b00000000ff"),
+                        hex("8101044d00000007ff"), hex("810104a100000007ff"),
+                        hex("810104a200000007ff"), hex("8101044f00000007ff"), hex("8101043500ff"),
+                        hex("8101046603ff"), hex("8101046103ff")});
+    }
+
+    // Reads a key straight from settings.ini after pending writes reached it.
+    QVariant storedValue(const QString &key) const
+    {
+        settings()->sync();
+        QSettings raw(settings()->fileName(), QSettings::IniFormat);
+        return raw.value(key);
+    }
+
+    QElapsedTimer clock;
+    SimulatedCamera cams[kSimulatedCameras];
+};
+
+// What the name dialog showed before it was answered.
+struct NameDialogSeen
+{
+    bool shown = false;
+    QString title;
+    QString label;
+    QString text;
+};
+
+// Answers the next modal text input dialog: accepts it with `text`, or
+// rejects it when `accept` is false.
+inline void answerNameDialog(NameDialogSeen *seen, bool accept, const QString &text = QString())
+{
+    auto *timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [=] {
+        auto *dlg = qobject_cast<QInputDialog *>(QApplication::activeModalWidget());
+        if (!dlg)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        seen->shown = true;
+        seen->title = dlg->windowTitle();
+        seen->label = dlg->labelText();
+        seen->text = dlg->textValue();
+        if (accept) {
+            dlg->setTextValue(text);
+            dlg->accept();
+        } else {
+            dlg->reject();
+        }
+    });
+    timer->start();
+}
+
+} // namespace PanelHarness

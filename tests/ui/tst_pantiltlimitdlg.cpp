@@ -1,0 +1,290 @@
+// PanTiltLimitDlg: live labels, stored limits and the limit commands, against
+// the camera simulator on loopback.
+
+#include "appsettings.h"
+#include "camerasimulator.h"
+#include "ipcamera.h"
+#include "pantiltlimitdlg.h"
+#include "tempdatahome.h"
+#include "usbcamera.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+constexpr int kWait = 5000;
+
+QByteArray hex(const char *text)
+{
+    return QByteArray::fromHex(text);
+}
+
+void setDigits(CameraWrapper *camera, quint16 pan, quint16 tilt)
+{
+    uint8_t *d = camera->status().panTiltPos;
+    for (int i = 0; i < 4; ++i) {
+        d[i] = (pan >> (12 - 4 * i)) & 0xF;
+        d[4 + i] = (tilt >> (12 - 4 * i)) & 0xF;
+    }
+}
+
+} // namespace
+
+class TestPanTiltLimitDlg : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void widgetsAndStoredLimits();
+    void labelsFollowStatus_data();
+    void labelsFollowStatus();
+    void apply_data();
+    void apply();
+    void arrowsDriveAtSpeedFive();
+    void usbCameraStoresZeroAndSendsNothing();
+
+private:
+    QString label(PanTiltLimitDlg &dlg, const char *name)
+    {
+        return dlg.findChild<QLabel *>(QLatin1String(name))->text();
+    }
+    QString edit(PanTiltLimitDlg &dlg, const char *name)
+    {
+        return dlg.findChild<QLineEdit *>(QLatin1String(name))->text();
+    }
+    QVariant stored(const QString &key)
+    {
+        settings->sync();
+        return QSettings(settings->fileName(), QSettings::IniFormat).value(key);
+    }
+    // A network camera connected to a fresh simulator.
+    void connectToSimulator();
+
+    std::unique_ptr<TempDataHome> home;
+    std::unique_ptr<AppSettings> settings;
+    std::unique_ptr<CameraSimulator> sim;
+    std::unique_ptr<IPCamera> camera;
+    QList<QByteArray> commands;
+};
+
+void TestPanTiltLimitDlg::init()
+{
+    home = std::make_unique<TempDataHome>();
+    settings = std::make_unique<AppSettings>();
+    camera = std::make_unique<IPCamera>(QStringLiteral("127.0.0.1"), QStringLiteral("Cam"),
+                                        QStringLiteral("dev"));
+    commands.clear();
+}
+
+void TestPanTiltLimitDlg::cleanup()
+{
+    camera.reset();
+    sim.reset();
+    settings.reset();
+    home.reset();
+}
+
+void TestPanTiltLimitDlg::connectToSimulator()
+{
+    sim = std::make_unique<CameraSimulator>();
+    QVERIFY(sim->listen(QHostAddress::LocalHost, 0, 0));
+    connect(sim.get(), &CameraSimulator::commandReceived, this,
+            [this](const QByteArray &m) { commands << m; });
+    camera->setViscaPort(sim->viscaPort());
+    camera->setHttpPort(sim->httpPort());
+    camera->setPollInterval(10);
+    QSignalSpy connected(camera.get(), &CameraWrapper::clientConnected);
+    camera->connectCamera();
+    QVERIFY(connected.wait(kWait));
+}
+
+void TestPanTiltLimitDlg::widgetsAndStoredLimits()
+{
+    {
+        PanTiltLimitDlg dlg(nullptr, camera.get(), settings.get());
+        QCOMPARE(dlg.windowTitle(), QStringLiteral("Pan/Tilt Limit Setting"));
+        QCOMPARE(dlg.size(), QSize(240, 383));
+        QCOMPARE(edit(dlg, "leftLimitEdit"), QStringLiteral("170"));
+        QCOMPARE(edit(dlg, "rightLimitEdit"), QStringLiteral("170"));
+        QCOMPARE(edit(dlg, "downLimitEdit"), QStringLiteral("30"));
+        QCOMPARE(edit(dlg, "upLimitEdit"), QStringLiteral("90"));
+        for (const char *name : {"leftLimitEdit", "rightLimitEdit", "downLimitEdit", "upLimitEdit"})
+            QVERIFY(dlg.findChild<QLineEdit *>(name)->isReadOnly());
+        QCOMPARE(label(dlg, "panLabel"), QStringLiteral("Pan: FFFF"));
+        QCOMPARE(label(dlg, "tiltLabel"), QStringLiteral("Tilt: FFFF"));
+        QCOMPARE(label(dlg, "label_5"),
+                 QStringLiteral("After moving to the position you want, please wait for 6 "
+                                "seconds to get the correct position."));
+        QCOMPARE(dlg.findChild<QPushButton *>("leftDownBtn")->text(),
+                 QStringLiteral("Apply To Left Down"));
+        QCOMPARE(dlg.findChild<QPushButton *>("rightUpBtn")->text(),
+                 QStringLiteral("Apply to Right Up"));
+        for (const char *name :
+             {"moveUpBtn", "moveDownBtn", "moveLeftBtn", "moveRightBtn", "moveHomeBtn"})
+            QVERIFY(dlg.findChild<QPushButton *>(name)->text().isEmpty());
+    }
+    settings->setCameraLimit(QStringLiteral("127.0.0.1"), 0, 101);
+    settings->setCameraLimit(QStringLiteral("127.0.0.1"), 1, 102);
+    settings->setCameraLimit(QStringLiteral("127.0.0.1"), 2, 13);
+    settings->setCameraLimit(QStringLiteral("127.0.0.1"), 3, 14);
+    PanTiltLimitDlg dlg(nullptr, camera.get(), settings.get());
+    QCOMPARE(edit(dlg, "leftLimitEdit"), QStringLiteral("101"));
+    QCOMPARE(edit(dlg, "rightLimitEdit"), QStringLiteral("102"));
+    QCOMPARE(edit(dlg, "downLimitEdit"), QStringLiteral("13"));
+    QCOMPARE(edit(dlg, "upLimitEdit"), QStringLiteral("14"));
+}
+
+void TestPanTiltLimitDlg::labelsFollowStatus_data()
+{
+    QTest::addColumn<int>("pan");
+    QTest::addColumn<int>("tilt");
+    QTest::addColumn<QString>("panText");
+    QTest::addColumn<QString>("tiltText");
+    QTest::newRow("right/up corner") << 0x0990 << 0x0510 << "Pan(right) :170"
+                                     << "Tilt(Up) :90";
+    QTest::newRow("left/down corner") << 0xF66F << 0xFE4F << "Pan(Left) :170"
+                                      << "Tilt(Down) :30";
+    QTest::newRow("centre") << 0x0000 << 0x0000 << "Pan(right) :0"
+                            << "Tilt(Up) :0";
+    QTest::newRow("just left and down") << 0xFFFF << 0xFFFF << "Pan(Left) :0"
+                                        << "Tilt(Down) :0";
+}
+
+void TestPanTiltLimitDlg::labelsFollowStatus()
+{
+    QFETCH(int, pan);
+    QFETCH(int, tilt);
+    QFETCH(QString, panText);
+    QFETCH(QString, tiltText);
+    PanTiltLimitDlg dlg(nullptr, camera.get(), settings.get());
+    setDigits(camera.get(), pan, tilt);
+    emit camera->clientStatusUpdated();
+    QCOMPARE(label(dlg, "panLabel"), panText);
+    QCOMPARE(label(dlg, "tiltLabel"), tiltText);
+}
+
+void TestPanTiltLimitDlg::apply_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<int>("simPan"); // simulator steps, signed
+    QTest::addColumn<int>("simTilt");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("panLimitIndex");
+    QTest::addColumn<int>("panDegrees");
+    QTest::addColumn<int>("tiltLimitIndex");
+    QTest::addColumn<int>("tiltDegrees");
+    // Pan 0x0200 is right of centre: the left default 0xF66F applies.
+    QTest::newRow("left down, pan on the wrong side") << "leftDownBtn" << 0x0200 << -0x0100
+                                                      << hex("810106070000"
+                                                             "0f06060f"
+                                                             "0f0f0000"
+                                                             "ff")
+                                                      << 0 << 170 << 2 << 17;
+    QTest::newRow("left down, both on the side") << "leftDownBtn" << -0x0480 << -0x0100
+                                                 << hex("810106070000"
+                                                        "0f0b0800"
+                                                        "0f0f0000"
+                                                        "ff")
+                                                 << 0 << 79 << 2 << 17;
+    QTest::newRow("right up, both on the side") << "rightUpBtn" << 0x0480 << 0x0120
+                                                << hex("810106070001"
+                                                       "00040800"
+                                                       "00010200"
+                                                       "ff")
+                                                << 1 << 80 << 3 << 20;
+    QTest::newRow("right up, both on the wrong side") << "rightUpBtn" << -0x0200 << -0x0100
+                                                      << hex("810106070001"
+                                                             "00090900"
+                                                             "00050100"
+                                                             "ff")
+                                                      << 1 << 170 << 3 << 90;
+}
+
+void TestPanTiltLimitDlg::apply()
+{
+    QFETCH(QString, button);
+    QFETCH(int, simPan);
+    QFETCH(int, simTilt);
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, panLimitIndex);
+    QFETCH(int, panDegrees);
+    QFETCH(int, tiltLimitIndex);
+    QFETCH(int, tiltDegrees);
+
+    connectToSimulator();
+    PanTiltLimitDlg dlg(nullptr, camera.get(), settings.get());
+    sim->setPosition(simPan, simTilt, 0, CameraSimulator::kFocusMin);
+    // Wait until the poll has read the position.
+    const quint16 wantPan = quint16(simPan), wantTilt = quint16(simTilt);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            const uint8_t *d = camera->status().panTiltPos;
+            const int p = d[0] << 12 | d[1] << 8 | d[2] << 4 | d[3];
+            const int t = d[4] << 12 | d[5] << 8 | d[6] << 4 | d[7];
+            return p == wantPan && t == wantTilt;
+        }(),
+        kWait);
+    commands.clear();
+
+    dlg.findChild<QPushButton *>(button)->click();
+    QTRY_COMPARE_WITH_TIMEOUT(commands, QList<QByteArray>{bytes}, kWait);
+    const QString id = QStringLiteral("127.0.0.1");
+    QCOMPARE(stored(QStringLiteral("cameralimit_%1_%2").arg(panLimitIndex).arg(id)).toInt(),
+             panDegrees);
+    QCOMPARE(stored(QStringLiteral("cameralimit_%1_%2").arg(tiltLimitIndex).arg(id)).toInt(),
+             tiltDegrees);
+    const char *panEdit = panLimitIndex == 0 ? "leftLimitEdit" : "rightLimitEdit";
+    const char *tiltEdit = tiltLimitIndex == 2 ? "downLimitEdit" : "upLimitEdit";
+    QCOMPARE(edit(dlg, panEdit), QString::number(panDegrees));
+    QCOMPARE(edit(dlg, tiltEdit), QString::number(tiltDegrees));
+    if (button == "leftDownBtn")
+        QTRY_VERIFY_WITH_TIMEOUT(sim->hasDownLeftLimit(), kWait);
+    else
+        QTRY_VERIFY_WITH_TIMEOUT(sim->hasUpRightLimit(), kWait);
+}
+
+void TestPanTiltLimitDlg::arrowsDriveAtSpeedFive()
+{
+    connectToSimulator();
+    PanTiltLimitDlg dlg(nullptr, camera.get(), settings.get());
+    const QList<QPair<const char *, QByteArray>> arrows = {
+        {"moveUpBtn", hex("8101060105050301ff")},
+        {"moveDownBtn", hex("8101060105050302ff")},
+        {"moveLeftBtn", hex("8101060105050103ff")},
+        {"moveRightBtn", hex("8101060105050203ff")}};
+    QList<QByteArray> expected;
+    for (const auto &a : arrows) {
+        auto *b = dlg.findChild<QPushButton *>(a.first);
+        QTest::mousePress(b, Qt::LeftButton);
+        QTest::mouseRelease(b, Qt::LeftButton);
+        expected << a.second << hex("8101060105050303ff");
+    }
+    auto *home = dlg.findChild<QPushButton *>("moveHomeBtn");
+    QTest::mousePress(home, Qt::LeftButton);
+    QTest::mouseRelease(home, Qt::LeftButton);
+    expected << hex("81010604ff");
+    QTRY_COMPARE_WITH_TIMEOUT(commands, expected, kWait);
+}
+
+void TestPanTiltLimitDlg::usbCameraStoresZeroAndSendsNothing()
+{
+    USBCamera usb(QStringLiteral("usb-1"), QStringLiteral("Desk"), QStringLiteral("dev"));
+    PanTiltLimitDlg dlg(nullptr, &usb, settings.get());
+    emit usb.clientStatusUpdated();
+    QCOMPARE(label(dlg, "panLabel"), QStringLiteral("Pan(right) :0"));
+    dlg.findChild<QPushButton *>("leftDownBtn")->click();
+    dlg.findChild<QPushButton *>("rightUpBtn")->click();
+    for (int k = 0; k < 4; ++k)
+        QCOMPARE(settings->cameraLimit(QStringLiteral("usb-1"), k), 0);
+}
+
+QTEST_MAIN(TestPanTiltLimitDlg)
+#include "tst_pantiltlimitdlg.moc"

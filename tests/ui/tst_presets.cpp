@@ -1,0 +1,380 @@
+// Presets of the main window against camera simulators on loopback: store and
+// recall bytes, the name dialog, names and exposure in settings.ini,
+// thumbnails, and the staged replay of stored exposure.
+
+#include "panelharness.h"
+#include "storagepaths.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QSlider>
+
+using namespace PanelHarness;
+
+namespace {
+
+// Exposure commands of the panel (set iris/shutter/bright, AE mode, white
+// balance, luminance, contrast, hue): their fourth byte.
+bool isExposureCommand(const QByteArray &m)
+{
+    static const QByteArray codes = hex("4b4a4d3935a1a24f");
+    return m.size() >= 4 && quint8(m[0]) == 0x81 && m[1] == 0x01 && m[2] == 0x04 &&
+           codes.contains(m[3]);
+}
+
+} // namespace
+
+class TestPresets : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+
+    void widgetsAndTexts();
+    void storeAsksForNameAndReturnsToRecall_data();
+    void storeAsksForNameAndReturnsToRecall();
+    void snapshotOnlyForPresetsOneToSix();
+    void storeExposureKeepsPanelValues();
+    void recallWithStoreExposureOffSendsOnlyPosition();
+    void aaeReplayTimeline();
+    void replayStops_data();
+    void replayStops();
+    void presetSpeedApply();
+    void clearPresetResetsNameAndExposure();
+    void nothingWithoutConnection();
+
+private:
+    MainWindow *w() const { return h.window(); }
+    template <typename T> T *child(const char *name) const
+    {
+        return w()->findChild<T *>(QLatin1String(name));
+    }
+    void storeExposureValues(int cam, int n, const QList<int> &values);
+
+    Harness h;
+};
+
+void TestPresets::initTestCase()
+{
+    QVERIFY(h.setUp());
+    w()->setExposureReplayInterval(500);
+}
+
+void TestPresets::init()
+{
+    h.disconnectAll();
+    for (int i = 0; i < kSimulatedCameras; ++i)
+        QVERIFY(h.resetCameraState(i));
+    child<QCheckBox>("storeExposure")->setChecked(false);
+    w()->setExposureReplayInterval(100);
+    h.clearLogs();
+}
+
+void TestPresets::widgetsAndTexts()
+{
+    auto *set = child<QRadioButton>("presetMode");
+    auto *recall = child<QRadioButton>("recallMode");
+    QVERIFY(set && recall);
+    QCOMPARE(set->text(), QStringLiteral("Set"));
+    QCOMPARE(recall->text(), QStringLiteral("Recall"));
+    QVERIFY(recall->isChecked());
+    for (int n = 1; n <= 9; ++n)
+        QVERIFY(child<QPushButton>(qPrintable(QStringLiteral("mem%1").arg(n))));
+    QCOMPARE(child<QCheckBox>("storeExposure")->text(),
+             QStringLiteral("Store exposure settings with each PTZ preset"));
+    auto *speed = child<QComboBox>("presetSpeed");
+    QCOMPARE(speed->count(), 24);
+    QCOMPARE(speed->itemText(0), QStringLiteral("1"));
+    QCOMPARE(speed->itemText(23), QStringLiteral("24"));
+    QCOMPARE(speed->currentIndex(), 0);
+    QCOMPARE(child<QPushButton>("applyPresetSpeedBtn")->text(), QStringLiteral("Apply"));
+}
+
+void TestPresets::storeAsksForNameAndReturnsToRecall_data()
+{
+    QTest::addColumn<bool>("accept");
+    QTest::addColumn<QString>("entered");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("cancelled keeps the old name") << false << QString() << "Podium";
+    QTest::newRow("empty keeps the old name") << true << QString() << "Podium";
+    QTest::newRow("entered name") << true << "Lectern"
+                                  << "Lectern";
+}
+
+void TestPresets::storeAsksForNameAndReturnsToRecall()
+{
+    QFETCH(bool, accept);
+    QFETCH(QString, entered);
+    QFETCH(QString, expected);
+
+    h.settings()->setPresetName(cameraId(0), 4, QStringLiteral("Podium"));
+    h.connectCamera(0);
+    auto *mem4 = child<QPushButton>("mem4");
+    QCOMPARE(mem4->text(), QStringLiteral("Podium"));
+
+    child<QRadioButton>("presetMode")->click();
+    QVERIFY(w()->presetMode);
+    NameDialogSeen seen;
+    answerNameDialog(&seen, accept, entered);
+    mem4->click();
+
+    QVERIFY(seen.shown);
+    QCOMPARE(seen.title, QStringLiteral("Corvanta"));
+    QCOMPARE(seen.label, QStringLiteral("Preset #4 Name:"));
+    QCOMPARE(seen.text, QStringLiteral("Podium"));
+    QCOMPARE(mem4->text(), expected);
+    QCOMPARE(h.storedValue("mem4" + cameraId(0)).toString(), expected);
+    // The position is stored either way, and the window is back in recall mode.
+    QTRY_VERIFY_WITH_TIMEOUT(h.cams[0].commands.contains(hex("8101043f0104ff")), kWait);
+    QVERIFY(!w()->presetMode);
+    QVERIFY(child<QRadioButton>("recallMode")->isChecked());
+    QVERIFY(!child<QRadioButton>("presetMode")->isChecked());
+
+    // The next click recalls.
+    h.clearLogs();
+    mem4->click();
+    QTRY_COMPARE_WITH_TIMEOUT(h.cams[0].commands, QList<QByteArray>{hex("8101043f0204ff")}, kWait);
+}
+
+void TestPresets::snapshotOnlyForPresetsOneToSix()
+{
+    const QString thumb = Storage::snapshotPath(cameraId(0), 3);
+    QFile::remove(thumb);
+    h.connectCamera(0);
+    auto *mem3 = child<QPushButton>("mem3");
+    auto *mem8 = child<QPushButton>("mem8");
+    QVERIFY(mem3->styleSheet().contains(thumb));
+    QCOMPARE(mem3->styleSheet(),
+             QStringLiteral("QPushButton{\n\theight : 40px;\n\timage : url('") + thumb + "');\n}");
+    QVERIFY(!mem8->styleSheet().contains("image"));
+    const QImage before = mem3->grab().toImage();
+    QSignalSpy downloaded(w(), &MainWindow::cameraImageDownloaded);
+
+    // Preset 8: position and name, no snapshot.
+    child<QRadioButton>("presetMode")->click();
+    NameDialogSeen seen8;
+    answerNameDialog(&seen8, true, QStringLiteral("Eight"));
+    mem8->click();
+    QTRY_VERIFY_WITH_TIMEOUT(h.cams[0].commands.contains(hex("8101043f0108ff")), kWait);
+    QCOMPARE(seen8.label, QStringLiteral("Preset #8 Name:"));
+    QCOMPARE(h.storedValue("mem8" + cameraId(0)).toString(), QStringLiteral("Eight"));
+    QTest::qWait(200);
+    QVERIFY2(!h.cams[0].httpTargets.contains("/snapshot.jpg"),
+             qPrintable(h.cams[0].httpTargets.join(',')));
+
+    // Preset 3: a snapshot is requested and becomes the button's image.
+    w()->imageDownloaded = false;
+    child<QRadioButton>("presetMode")->click();
+    NameDialogSeen seen3;
+    answerNameDialog(&seen3, true, QStringLiteral("Three"));
+    mem3->click();
+    QTRY_VERIFY_WITH_TIMEOUT(h.cams[0].commands.contains(hex("8101043f0103ff")), kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(downloaded.count(), 1, kWait);
+    QCOMPARE(downloaded.at(0).at(0).toInt(), 3);
+    QVERIFY(h.cams[0].httpTargets.contains("/snapshot.jpg"));
+    QVERIFY(QFile::exists(thumb));
+    QVERIFY(w()->imageDownloaded);
+    QCOMPARE(mem3->text(), QStringLiteral("Three"));
+    QVERIFY(mem3->styleSheet().contains(thumb));
+    QVERIFY2(mem3->grab().toImage() != before, "the button still shows no thumbnail");
+}
+
+void TestPresets::storeExposureValues(int cam, int n, const QList<int> &v)
+{
+    AppSettings *s = h.settings();
+    const QString id = cameraId(cam);
+    s->setPresetAeMode(id, n, v[0]);
+    s->setPresetShutterSpeed(id, n, v[1]);
+    s->setPresetIris(id, n, v[2]);
+    s->setPresetBrightness(id, n, v[3]);
+    s->setPresetLuminance(id, n, v[4]);
+    s->setPresetContrast(id, n, v[5]);
+    s->setPresetHue(id, n, v[6]);
+    s->setPresetWbMode(id, n, v[7]);
+}
+
+void TestPresets::storeExposureKeepsPanelValues()
+{
+    h.connectCamera(0);
+    child<QCheckBox>("storeExposure")->setChecked(true);
+    child<QComboBox>("aeModeSelect")->setCurrentIndex(1);
+    child<QComboBox>("shutterCombo")->setCurrentIndex(6);
+    child<QComboBox>("irisCombo")->setCurrentIndex(5);
+    child<QComboBox>("brightCombo")->setCurrentIndex(11);
+    child<QSlider>("luminanceSlider")->setValue(9);
+    child<QSlider>("contrastSlider")->setValue(4);
+    child<QSlider>("hueSlider")->setValue(13);
+    child<QComboBox>("wbCombo")->setCurrentIndex(2);
+
+    child<QRadioButton>("presetMode")->click();
+    NameDialogSeen seen;
+    answerNameDialog(&seen, true, QStringLiteral("Stage left"));
+    child<QPushButton>("mem7")->click();
+
+    const QString p = cameraId(0) + "_7_";
+    QCOMPARE(h.storedValue("mem7" + cameraId(0)).toString(), QStringLiteral("Stage left"));
+    QCOMPARE(h.storedValue(p + "aemode").toInt(), 1);
+    QCOMPARE(h.storedValue(p + "shutterspeed").toInt(), 6);
+    QCOMPARE(h.storedValue(p + "iris").toInt(), 5);
+    QCOMPARE(h.storedValue(p + "brightness").toInt(), 11);
+    QCOMPARE(h.storedValue(p + "luminance").toInt(), 9);
+    QCOMPARE(h.storedValue(p + "contrast").toInt(), 4);
+    QCOMPARE(h.storedValue(p + "hue").toInt(), 13);
+    QCOMPARE(h.storedValue(p + "wbmode").toInt(), 2);
+}
+
+void TestPresets::recallWithStoreExposureOffSendsOnlyPosition()
+{
+    storeExposureValues(0, 5, {1, 8, 4, 3, 2, 2, 2, 1});
+    h.connectCamera(0);
+    h.clearLogs();
+    child<QPushButton>("mem5")->click();
+    QTest::qWait(8 * 100 + 200); // longer than a whole replay
+    QCOMPARE(h.cams[0].commands, QList<QByteArray>{hex("8101043f0205ff")});
+}
+
+void TestPresets::aaeReplayTimeline()
+{
+    constexpr int interval = 100;
+    // AAE, shutter 5, iris 9, bright 4, luminance 10, contrast 3, hue 12, WB outdoor.
+    storeExposureValues(0, 3, {3, 5, 9, 4, 10, 3, 12, 2});
+    h.connectCamera(0);
+    child<QCheckBox>("storeExposure")->setChecked(true);
+    w()->setExposureReplayInterval(interval);
+    h.clearLogs();
+
+    child<QPushButton>("mem3")->click();
+    const QList<QByteArray> expected = {hex("8101043f0203ff"),     hex("810104390bff"),
+                                        hex("8101044b00000009ff"), hex("810104a10000000aff"),
+                                        hex("810104a200000003ff"), hex("8101044f0000000cff"),
+                                        hex("8101043502ff")};
+    QTRY_COMPARE_WITH_TIMEOUT(h.cams[0].commands.size(), expected.size(), kWait);
+    QTest::qWait(3 * interval);
+    QCOMPARE(h.cams[0].commands, expected);
+
+    // Stage k runs k intervals after stage 0 (the AE mode): iris at stage 2,
+    // then stages 4-7.
+    const QList<qint64> &t = h.cams[0].times;
+    const qint64 ae = t[1];
+    QVERIFY2(ae - t[0] < interval / 2, "the AE mode is not sent at once");
+    const int stages[] = {2, 4, 5, 6, 7};
+    for (int i = 0; i < 5; ++i) {
+        const qint64 offset = t[2 + i] - ae;
+        QVERIFY2(offset >= stages[i] * interval - interval / 2,
+                 qPrintable(QString("stage %1 after %2 ms").arg(stages[i]).arg(offset)));
+    }
+    QCOMPARE(child<QComboBox>("aeModeSelect")->currentText(), QStringLiteral("AAE"));
+    QCOMPARE(child<QComboBox>("irisCombo")->currentText(), QStringLiteral("F2.8"));
+    QCOMPARE(child<QComboBox>("wbCombo")->currentText(), QStringLiteral("Outdoor"));
+}
+
+void TestPresets::replayStops_data()
+{
+    QTest::addColumn<bool>("switchCamera");
+    QTest::newRow("another camera selected") << true;
+    QTest::newRow("camera disconnected, then connected again") << false;
+}
+
+void TestPresets::replayStops()
+{
+    QFETCH(bool, switchCamera);
+    constexpr int interval = 150;
+    // Manual exposure stored for preset 6 on both cameras.
+    storeExposureValues(0, 6, {1, 8, 4, 3, 2, 2, 2, 1});
+    storeExposureValues(1, 6, {1, 9, 6, 3, 11, 11, 11, 2});
+    h.connectCamera(0);
+    child<QCheckBox>("storeExposure")->setChecked(true);
+    w()->setExposureReplayInterval(interval);
+    h.clearLogs();
+
+    w()->onCallPreset(6);
+    QTRY_COMPARE_WITH_TIMEOUT(h.cams[0].commands.size(), 2, kWait);
+    QCOMPARE(h.cams[0].commands[1], hex("8101043903ff"));
+    if (switchCamera) {
+        h.connectCamera(1);
+    } else {
+        h.disconnectAll();
+        h.connectCamera(0);
+    }
+    const int sentToFirst = h.cams[0].commands.size();
+    QTest::qWait(8 * interval + 200);
+
+    for (const QByteArray &m : qAsConst(h.cams[1].commands))
+        QVERIFY2(!isExposureCommand(m), m.toHex().constData());
+    const QList<QByteArray> later = h.cams[0].commands.mid(sentToFirst);
+    for (const QByteArray &m : later)
+        QVERIFY2(!isExposureCommand(m), m.toHex().constData());
+    QVERIFY(sentToFirst <= 3);
+}
+
+void TestPresets::presetSpeedApply()
+{
+    h.connectCamera(0);
+    h.clearLogs();
+    auto *speed = child<QComboBox>("presetSpeed");
+    speed->setCurrentIndex(23);
+    child<QPushButton>("applyPresetSpeedBtn")->click();
+    speed->setCurrentIndex(0);
+    child<QPushButton>("applyPresetSpeedBtn")->click();
+    QTRY_COMPARE_WITH_TIMEOUT(h.cams[0].commands,
+                              (QList<QByteArray>{hex("8101060118ff"), hex("8101060101ff")}), kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(h.cams[0].sim->presetSpeed(), 1, kWait);
+}
+
+void TestPresets::clearPresetResetsNameAndExposure()
+{
+    storeExposureValues(0, 2, {4, 5, 6, 7, 8, 9, 10, 3});
+    h.settings()->setPresetName(cameraId(0), 2, QStringLiteral("Wide"));
+    const QString thumb = Storage::snapshotPath(cameraId(0), 2);
+    {
+        QFile f(thumb);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("x");
+    }
+    h.connectCamera(0);
+    h.clearLogs();
+    w()->presetSettingDlgClearPreset(2);
+    w()->presetSettingDlgClearImage(2);
+    QVERIFY(!QFile::exists(thumb));
+    w()->presetSettingDlgClearImage(2); // a missing file is no error
+    QTRY_COMPARE_WITH_TIMEOUT(h.cams[0].commands, QList<QByteArray>{hex("8101043f0002ff")}, kWait);
+    const QString p = cameraId(0) + "_2_";
+    QCOMPARE(h.storedValue("mem2" + cameraId(0)).toString(), QString());
+    for (const char *key :
+         {"aemode", "shutterspeed", "iris", "brightness", "luminance", "contrast", "hue", "wbmode"})
+        QCOMPARE(h.storedValue(p + key).toInt(), 0);
+    h.connectCamera(0);
+    QCOMPARE(child<QPushButton>("mem2")->text(), QString());
+}
+
+void TestPresets::nothingWithoutConnection()
+{
+    auto *set = child<QRadioButton>("presetMode");
+    set->click();
+    QVERIFY(!w()->presetMode); // the radio moves, the mode does not
+    child<QPushButton>("mem1")->click();
+    w()->onCallPreset(1);
+    w()->presetSettingDlgSet(1, QStringLiteral("x"));
+    child<QPushButton>("applyPresetSpeedBtn")->click();
+    child<QRadioButton>("recallMode")->click();
+    QTest::qWait(100);
+    for (const SimulatedCamera &c : h.cams)
+        QVERIFY(c.commands.isEmpty());
+    QVERIFY(!QApplication::activeModalWidget());
+}
+
+int main(int argc, char **argv)
+{
+    QTemporaryDir home;
+    qputenv("XDG_DATA_HOME", home.path().toUtf8());
+    CorvantaApp app(argc, argv);
+    TestPresets tc;
+    return QTest::qExec(&tc, argc, argv);
+}
+
+#include "tst_presets.moc"
