@@ -28,6 +28,7 @@ constexpr int kCameraButtons = 8;
 // network camera has 20 entries, so the shared index stops at 19.
 constexpr int kLockedSpeedIndexMax = 19;
 constexpr int kLockSpeedIndex = 6;
+constexpr int kMaxSpeedEntries = 256;
 
 const QLatin1String kNoDeviceName("Device Name");
 const QLatin1String kNoSerialNumber("Serial Number");
@@ -52,7 +53,6 @@ QString positionText(const char *name, const uint8_t *digits)
 
 MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWindow)
 {
-    // 2. The form; its own title is replaced.
     ui->setupUi(this);
     setWindowTitle(QStringLiteral("Corvanta App") + QStringLiteral(" - ") +
                    QStringLiteral("v1.4.1"));
@@ -60,10 +60,10 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     for (QPushButton *b : cameraButtons())
         b->setStyleSheet(Theme::cameraButtonStyle());
 
-    // 4. Widget wiring.
     wireMotionButtons();
 
-    // 5. Speed lists hold the single entry "0" until a camera connects.
+    // Speed lists hold the single entry "0" until a camera connects; the
+    // preset and exposure widgets are wired and filled right after them.
     fillSpeedCombo(ui->panSpeed, {});
     fillSpeedCombo(ui->tiltSpeed, {});
     fillSpeedCombo(ui->zoomSpeed, {});
@@ -71,20 +71,13 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     setupPresetWidgets();
     setupExposureWidgets();
 
-    // 6. Menus.
     wireMenus();
-
-    // 7. Status bar.
     createStatusLabels();
-
-    // 8.
     refreshCameraButtons();
-
-    // 9.
     cameraConnected = false;
     currentCamera = nullptr;
 
-    // 10. Owned windows, non-modal.
+    // Owned windows, all non-modal.
     m_helpWin = new HelpWin(this);
     m_helpWin->setModal(false);
     m_helpWin->setWindowFlags(Qt::Dialog | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
@@ -95,7 +88,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
         new PlaceholderWindow(QStringLiteral("Image Preview Map"),
                               QStringLiteral("The image preview map is not available yet."), this);
 
-    // 11. The window starts compact.
+    // The window starts compact.
     applyCompactView();
 }
 
@@ -255,6 +248,7 @@ void MainWindow::selectCamera(int index)
         cameraConnected = false;
         uiSyncState = 2;
     }
+    qCDebug(lcUi) << "selecting camera" << index + 1 << cam->getCameraId();
     currentCamera = cam;
     // The camera list can be rebuilt from elsewhere (web interface): never keep
     // a pointer to a released camera.
@@ -314,7 +308,9 @@ void MainWindow::fillSpeedCombo(QComboBox *combo, const SpeedRange &range)
         first = 1;
     else if (range.max == 0)
         first = 0;
-    for (int v = first; v <= range.max; ++v)
+    // A camera reports its own ranges; a list never grows past what a speed
+    // byte can carry.
+    for (qint64 v = first; v <= range.max && combo->count() < kMaxSpeedEntries; ++v)
         combo->addItem(QString::number(v));
     combo->setCurrentIndex(combo->findText(QString::number(range.defaultValue)));
 }

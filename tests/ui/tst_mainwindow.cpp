@@ -24,6 +24,7 @@
 #include <QtTest>
 
 #include <cstdio>
+#include <limits>
 
 // The control panel against two simulated network cameras on 127.0.0.1 and
 // 127.0.0.2. One CorvantaApp (built in main() on a throw-away data folder whose
@@ -481,6 +482,11 @@ void TestMainWindow::fillSpeedCombo_data()
                                   << "5";
     QTest::newRow("current outside") << 2 << 4 << 9 << QStringList{"2", "3", "4"} << "";
     QTest::newRow("minimum above maximum") << 5 << 3 << 4 << QStringList{} << "";
+    QStringList capped;
+    for (int i = 1; i <= 256; ++i)
+        capped << QString::number(i);
+    QTest::newRow("endless range is capped")
+        << 1 << std::numeric_limits<int>::max() << 5 << capped << "5";
 }
 
 void TestMainWindow::fillSpeedCombo()
