@@ -59,6 +59,11 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     setStyleSheet(Theme::mainWindowStyleSheet());
     for (QPushButton *b : cameraButtons())
         b->setStyleSheet(Theme::cameraButtonStyle());
+    for (QPushButton *b :
+         {ui->MoveTop, ui->MoveBottom, ui->MoveLeft, ui->MoveRight, ui->angleUpLeft,
+          ui->angleUpRight, ui->angleDownLeft, ui->angleDownRight, ui->MoveHome, ui->ZoomIn,
+          ui->ZoomOut, ui->focusIn, ui->focusOut, ui->tvBtn})
+        Theme::dimWhenDisabled(b);
 
     wireMotionButtons();
 

@@ -1,6 +1,9 @@
 #include "theme.h"
 
+#include <QEvent>
+#include <QGraphicsOpacityEffect>
 #include <QStringList>
+#include <QWidget>
 
 namespace Theme {
 
@@ -93,7 +96,38 @@ QString spriteRules()
     return css;
 }
 
+// Follows the enabled state of the widget it watches.
+class DisabledFader : public QObject
+{
+public:
+    DisabledFader(QWidget *widget, QGraphicsOpacityEffect *effect)
+        : QObject(widget), m_effect(effect)
+    {
+        widget->installEventFilter(this);
+        update(widget);
+    }
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::EnabledChange)
+            update(static_cast<QWidget *>(watched));
+        return false;
+    }
+
+private:
+    void update(QWidget *widget) { m_effect->setOpacity(widget->isEnabled() ? 1.0 : 0.35); }
+
+    QGraphicsOpacityEffect *m_effect;
+};
+
 } // namespace
+
+void dimWhenDisabled(QWidget *widget)
+{
+    auto *effect = new QGraphicsOpacityEffect(widget);
+    widget->setGraphicsEffect(effect);
+    new DisabledFader(widget, effect);
+}
 
 QString mainWindowStyleSheet()
 {

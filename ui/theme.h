@@ -2,6 +2,8 @@
 
 #include <QString>
 
+class QWidget;
+
 // The panel's dark grey theme as Qt style sheets.
 namespace Theme {
 
@@ -17,5 +19,9 @@ QString dialogStyleSheet();
 // Camera selection buttons: normal and selected.
 QString cameraButtonStyle();
 QString selectedCameraButtonStyle();
+
+// Sprite buttons carry no disabled frame: draw `widget` faded while it is
+// disabled.
+void dimWhenDisabled(QWidget *widget);
 
 } // namespace Theme
