@@ -89,7 +89,11 @@ void HttpConnection::processInput()
         m_again = false;
         while (canReadMore()) {
             if (m_inPos >= m_in.size()) {
-                m_in = m_socket->read(qint64(HttpLimits::kReadChunkBytes));
+                const qint64 n =
+                    qMin(m_socket->bytesAvailable(), qint64(HttpLimits::kReadChunkBytes));
+                if (n <= 0)
+                    break;
+                m_in = m_socket->read(n);
                 m_inPos = 0;
                 if (m_in.isEmpty())
                     break;

@@ -39,9 +39,12 @@ struct RawResponse
 class RawHttpClient
 {
 public:
+    // Starts connecting without waiting.
+    void startConnect(quint16 port) { m_socket.connectToHost(QHostAddress::LocalHost, port); }
+
     bool connectTo(quint16 port, int timeoutMs = 5000)
     {
-        m_socket.connectToHost(QHostAddress::LocalHost, port);
+        startConnect(port);
         return QTest::qWaitFor([&] { return m_socket.state() == QAbstractSocket::ConnectedState; },
                                timeoutMs);
     }

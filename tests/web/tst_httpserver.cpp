@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -32,6 +33,7 @@ private slots:
     void parserKeepAlive();
     void parserErrors_data();
     void parserErrors();
+    void parserAcceptsHeadJustUnderTheBound();
     void framing();
 
     void keepAliveServesSeveralRequests();
@@ -46,6 +48,7 @@ private slots:
     void silentNewConnectionIsClosed();
     void idleKeepAliveIsClosed();
     void connectionCap();
+    void clientThatStopsReadingIsClosed();
     void clientDisconnectsMidRequest();
     void responseEndedAfterClientLeft();
     void laterResponseWaitsForEarlierOne();
@@ -64,6 +67,10 @@ void TestHttpServer::answer(QHttpRequest *req, QHttpResponse *resp)
 {
     if (req->url().path() == QLatin1String("/later")) {
         m_held.push_back(resp);
+        return;
+    }
+    if (req->url().path() == QLatin1String("/big")) {
+        resp->end(QByteArray(256 * 1024, 'B'));
         return;
     }
     resp->addHeader("Content-Type", "text/plain");
@@ -252,6 +259,16 @@ void TestHttpServer::parserErrors()
     std::size_t used = 1;
     QCOMPARE(p.feed("GET / HTTP/1.1\r\n\r\n", 18, &used), HttpRequestParser::Event::Error);
     QCOMPARE(int(used), 0);
+}
+
+void TestHttpServer::parserAcceptsHeadJustUnderTheBound()
+{
+    HttpRequestParser p;
+    QByteArray head = "GET / HTTP/1.1\r\nX-Pad: ";
+    head += QByteArray(int(HttpLimits::kMaxHeadBytes) - head.size() - 64, 'a') + "\r\n\r\n";
+    QVERIFY(head.size() < int(HttpLimits::kMaxHeadBytes));
+    const auto reqs = parseAll(head + head, p);
+    QCOMPARE(int(reqs.size()), 2); // the bound applies per request, not per connection
 }
 
 void TestHttpServer::framing()
@@ -459,9 +476,14 @@ void TestHttpServer::idleKeepAliveIsClosed()
 void TestHttpServer::connectionCap()
 {
     std::vector<std::unique_ptr<RawHttpClient>> clients;
-    for (int i = 0; i < HttpLimits::kMaxConnections; ++i) {
-        clients.emplace_back(new RawHttpClient);
-        QVERIFY(clients.back()->connectTo(m_port));
+    // In batches below the listen backlog, so no SYN is dropped and retried.
+    while (int(clients.size()) < HttpLimits::kMaxConnections) {
+        for (int i = 0; i < 32 && int(clients.size()) < HttpLimits::kMaxConnections; ++i) {
+            clients.emplace_back(new RawHttpClient);
+            clients.back()->startConnect(m_port);
+        }
+        QTRY_VERIFY(
+            std::all_of(clients.begin(), clients.end(), [](auto &c) { return c->isOpen(); }));
     }
     QTRY_COMPARE(m_server->connectionCount(), HttpLimits::kMaxConnections);
 
@@ -482,6 +504,23 @@ void TestHttpServer::connectionCap()
     again.send(getRequest("/again"));
     QVERIFY(again.read(&r));
     QCOMPARE(r.body, QByteArray("1 /again"));
+}
+
+void TestHttpServer::clientThatStopsReadingIsClosed()
+{
+    HttpTimeouts t;
+    t.idleMs = 400;
+    m_server->setTimeouts(t);
+    RawHttpClient c;
+    c.socket().setReadBufferSize(1024); // the client takes (almost) nothing off the wire
+    QVERIFY(c.connectTo(m_port));
+    QByteArray many;
+    for (int i = 0; i < 200; ++i) // 50 MiB of answers asked for
+        many += getRequest("/big");
+    c.send(many);
+    QTRY_COMPARE_WITH_TIMEOUT(m_server->connectionCount(), 0, 10000);
+    c.socket().setReadBufferSize(0);
+    QVERIFY(c.waitClosed());
 }
 
 void TestHttpServer::clientDisconnectsMidRequest()
