@@ -70,6 +70,7 @@ private slots:
     void selectingAnotherCameraDisconnectsPrevious();
     void connectionOpensPreviewWhenLeftOpen();
     void configurationRebuildLeavesNoCameraSelected();
+    void cameraListRebuiltElsewhereReleasesSelection();
 
 private:
     MainWindow *window() const { return CorvantaApp::instance()->mainWindow(); }
@@ -869,6 +870,26 @@ static int exitChild(int argc, char **argv)
     app.mainWindow()->findChild<QAction *>("actionExit")->trigger();
     std::printf("not exited\n");
     return 3;
+}
+
+// The web interface rebuilds the list through the application object alone;
+// the window must not keep the released camera.
+void TestMainWindow::cameraListRebuiltElsewhereReleasesSelection()
+{
+    MainWindow *w = window();
+    QVERIFY(w->cameraConnected);
+    QCOMPARE(w->currentCamera, camera(0));
+    QSignalSpy dropped1(&m_sim1, &CameraSimulator::clientDisconnected);
+    {
+        IPCamera one("127.0.0.1", "Named on the web", "d");
+        settings()->saveCameraList({&one});
+    }
+    CorvantaApp::instance()->createCameras();
+    CorvantaApp::instance()->connectCameraSignals();
+    QTRY_VERIFY(!w->currentCamera);
+    QVERIFY(!w->cameraConnected);
+    QCOMPARE(child<QPushButton>("connectCam1")->text(), QStringLiteral("Named on t"));
+    QVERIFY(dropped1.size() == 1 || dropped1.wait(5000));
 }
 
 int main(int argc, char **argv)
