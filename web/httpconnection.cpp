@@ -120,8 +120,10 @@ void HttpConnection::processInput()
         }
     } while (m_again && !m_released);
     m_busy = false;
-    if (m_released)
+    if (m_released) {
+        deleteLater(); // deferred by release() while we were on the stack
         return;
+    }
     if (m_socket->bytesToWrite() > 0)
         m_socket->flush();
     updateDeadline();
@@ -286,9 +288,13 @@ void HttpConnection::release()
         return;
     m_released = true;
     m_pending.clear();
-    // Unended responses keep a null connection and drop their bytes.
     m_server->connectionGone(this);
-    deleteLater();
+    // Unended responses see a null connection once this is deleted and drop
+    // their bytes. Not while processInput() is on the stack: a receiver's
+    // nested event loop would run the deletion under the socket's own
+    // readyRead emission.
+    if (!m_busy)
+        deleteLater();
 }
 
 } // namespace server

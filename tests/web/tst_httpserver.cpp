@@ -53,6 +53,8 @@ private slots:
     void responseEndedAfterClientLeft();
     void laterResponseWaitsForEarlierOne();
     void stopListeningClosesConnections();
+    void handlerWithNestedEventLoop();
+    void clientLeavesDuringNestedEventLoop();
     void listenFailures();
 
 private:
@@ -61,12 +63,24 @@ private:
     quint16 m_port = 0;
     // When set, requests for "/later" are kept here instead of being answered.
     std::vector<QPointer<QHttpResponse>> m_held;
+    // Aborted from inside the "/nested" handler when set.
+    QTcpSocket *m_abortDuringHandler = nullptr;
 };
 
 void TestHttpServer::answer(QHttpRequest *req, QHttpResponse *resp)
 {
     if (req->url().path() == QLatin1String("/later")) {
         m_held.push_back(resp);
+        return;
+    }
+    if (req->url().path() == QLatin1String("/nested")) {
+        // A receiver that opens a modal dialog runs a nested event loop.
+        if (m_abortDuringHandler)
+            m_abortDuringHandler->abort();
+        QEventLoop loop;
+        QTimer::singleShot(150, &loop, &QEventLoop::quit);
+        loop.exec();
+        resp->end("nested");
         return;
     }
     if (req->url().path() == QLatin1String("/big")) {
@@ -595,6 +609,40 @@ void TestHttpServer::stopListeningClosesConnections()
     refused.socket().connectToHost(QHostAddress::LocalHost, m_port);
     QVERIFY(refused.waitClosed());
     QVERIFY(m_server->listen(QHostAddress::LocalHost, 0));
+}
+
+void TestHttpServer::handlerWithNestedEventLoop()
+{
+    RawHttpClient a, b;
+    QVERIFY(a.connectTo(m_port));
+    QVERIFY(b.connectTo(m_port));
+    a.send(getRequest("/nested"));
+    b.send(getRequest("/b"));
+    QTest::qWait(30);
+    a.send(getRequest("/after")); // arrives while the first is still in its handler
+    RawResponse r;
+    QVERIFY(a.read(&r));
+    QCOMPARE(r.body, QByteArray("nested"));
+    QVERIFY(a.read(&r));
+    QCOMPARE(r.body, QByteArray("1 /after"));
+    QVERIFY(b.read(&r));
+    QCOMPARE(r.body, QByteArray("1 /b"));
+}
+
+void TestHttpServer::clientLeavesDuringNestedEventLoop()
+{
+    RawHttpClient a;
+    QVERIFY(a.connectTo(m_port));
+    m_abortDuringHandler = &a.socket();
+    a.send(getRequest("/nested") + getRequest("/x"));
+    QTRY_COMPARE(m_server->connectionCount(), 0);
+    m_abortDuringHandler = nullptr;
+    RawHttpClient c;
+    QVERIFY(c.connectTo(m_port));
+    c.send(getRequest("/fine"));
+    RawResponse r;
+    QVERIFY(c.read(&r));
+    QCOMPARE(r.body, QByteArray("1 /fine"));
 }
 
 void TestHttpServer::listenFailures()
