@@ -25,7 +25,7 @@
 namespace PanelHarness {
 
 constexpr int kWait = 5000;
-constexpr int kFastPollMs = 20;
+constexpr int kFastPollMs = 10;
 constexpr int kSimulatedCameras = 3;
 
 inline QByteArray hex(const char *text)
@@ -114,10 +114,13 @@ public:
     }
 
     // Selects camera index and waits until it is connected and the one-time
-    // copy of its values into the widgets is done.
+    // copy of its values into the widgets is done; nothing when that is the
+    // window's state already.
     void connectCamera(int index)
     {
         MainWindow *w = window();
+        if (w->cameraConnected && w->currentCamera == camera(index) && w->uiSyncState == 2)
+            return;
         w->selectCamera(index);
         QTRY_VERIFY_WITH_TIMEOUT(w->cameraConnected && w->currentCamera == camera(index), kWait);
         QTRY_COMPARE_WITH_TIMEOUT(w->uiSyncState, 2, kWait);

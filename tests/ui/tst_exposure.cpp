@@ -44,6 +44,7 @@ private slots:
     void panTiltLimitMenu();
 
 private:
+    void freshConnection();
     MainWindow *w() const { return h.window(); }
     template <typename T> T *child(const QString &name) const { return w()->findChild<T *>(name); }
     QString statusText(const char *labelName) const
@@ -61,6 +62,13 @@ void TestExposure::initTestCase()
 }
 
 void TestExposure::init()
+{
+    // Most cases set the widgets they depend on and keep the connection of
+    // the case before; those about connecting start from freshConnection().
+    h.clearLogs();
+}
+
+void TestExposure::freshConnection()
 {
     h.disconnectAll();
     QVERIFY(h.resetCameraState(0));
@@ -263,6 +271,7 @@ void TestExposure::scenes()
 
 void TestExposure::whiteBalanceAndOnePush()
 {
+    freshConnection();
     auto *wb = child<QComboBox>("wbCombo");
     auto *onePush = child<QPushButton>("onePushTriggerBtn");
     // Without a connection neither the camera nor the button follows.
@@ -440,9 +449,7 @@ void TestExposure::syncFromCamera()
     QFETCH(int, irisIndex);
     QFETCH(int, wbIndex);
 
-    // Fresh simulator state: defaults, then the row's commands.
-    QVERIFY(h.sendRaw(0, {hex("8101043900ff"), hex("8101044a00000001ff"), hex("8101044b00000000ff"),
-                          hex("8101044d00000007ff"), hex("8101043500ff")}));
+    freshConnection();
     QVERIFY(h.sendRaw(0, cameraState));
     child<QComboBox>("shutterCombo")->setCurrentIndex(5);
     child<QComboBox>("irisCombo")->setCurrentIndex(3);
@@ -464,6 +471,7 @@ void TestExposure::syncFromCamera()
 
 void TestExposure::syncHappensOncePerConnection()
 {
+    freshConnection();
     QVERIFY(h.sendRaw(0, {hex("810104a100000005ff"), hex("8101043903ff")}));
     h.connectCamera(0);
     auto *lum = child<QSlider>("luminanceSlider");
@@ -482,6 +490,7 @@ void TestExposure::syncHappensOncePerConnection()
 
 void TestExposure::nothingSentWithoutConnection()
 {
+    freshConnection();
     child<QComboBox>("aeModeSelect")->setCurrentIndex(2);
     child<QComboBox>("aeModeSelect")->setCurrentIndex(1);
     child<QComboBox>("shutterCombo")->setCurrentIndex(9);
@@ -498,6 +507,7 @@ void TestExposure::nothingSentWithoutConnection()
 
 void TestExposure::panTiltLimitMenu()
 {
+    freshConnection();
     QAction *action = w()->findChild<QAction *>("actionPanTiltLimitSetting");
     QVERIFY(action);
 
