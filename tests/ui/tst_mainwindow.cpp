@@ -11,6 +11,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QImage>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -41,6 +42,8 @@ private slots:
     void startsCompactWithPlaceholderSpeedsAndNothingSelected();
     void movesWithoutConnectionSendNothing();
     void panTiltLimitWithoutConnectionShowsMessage();
+    void images_data();
+    void images();
     void menus_data();
     void menus();
     void compactAndAdvancedViews();
@@ -233,6 +236,34 @@ void TestMainWindow::panTiltLimitWithoutConnectionShowsMessage()
     m_messages.clear();
     child<QAction>("actionPanTiltLimitSetting")->trigger();
     QCOMPARE(m_messages, QStringList{"No camera connected"});
+}
+
+void TestMainWindow::images_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QSize>("size");
+    for (const char *sprite : {"uparrow.png", "downarrow.png", "leftarrow.png", "rightarrow.png",
+                               "upleft.png", "upright.png", "downleftarrow.png", "downright.png",
+                               "home.png", "plus.png", "minus.png", "focusin.png", "focusout.png"})
+        QTest::newRow(sprite) << sprite << QSize(44, 132);
+    QTest::newRow("tv.png") << "tv.png" << QSize(30, 90);
+    QTest::newRow("xbox.png") << "xbox.png" << QSize(800, 720);
+    QTest::newRow("hotkey.png") << "hotkey.png" << QSize(720, 540);
+    QTest::newRow("corvanta1.png") << "corvanta1.png" << QSize();
+}
+
+void TestMainWindow::images()
+{
+    QFETCH(QString, file);
+    QFETCH(QSize, size);
+    const QImage image(":/corvanta-assets/img/" + file);
+    QVERIFY2(!image.isNull(), qPrintable(file));
+    if (size.isValid())
+        QCOMPARE(image.size(), size);
+    // Every sprite is referenced by the window's style sheet.
+    if (file != QLatin1String("xbox.png") && file != QLatin1String("hotkey.png") &&
+        file != QLatin1String("corvanta1.png"))
+        QVERIFY(window()->styleSheet().contains("url(:/corvanta-assets/img/" + file + ")"));
 }
 
 void TestMainWindow::menus_data()
