@@ -54,6 +54,7 @@ private slots:
     void laterResponseWaitsForEarlierOne();
     void stopListeningClosesConnections();
     void handlerWithNestedEventLoop();
+    void handlerStopsTheServer();
     void clientLeavesDuringNestedEventLoop();
     void listenFailures();
 
@@ -81,6 +82,11 @@ void TestHttpServer::answer(QHttpRequest *req, QHttpResponse *resp)
         QTimer::singleShot(150, &loop, &QEventLoop::quit);
         loop.exec();
         resp->end("nested");
+        return;
+    }
+    if (req->url().path() == QLatin1String("/stop")) {
+        m_server->stopListening();
+        resp->end("stopped");
         return;
     }
     if (req->url().path() == QLatin1String("/big")) {
@@ -627,6 +633,27 @@ void TestHttpServer::handlerWithNestedEventLoop()
     QCOMPARE(r.body, QByteArray("1 /after"));
     QVERIFY(b.read(&r));
     QCOMPARE(r.body, QByteArray("1 /b"));
+}
+
+void TestHttpServer::handlerStopsTheServer()
+{
+    RawHttpClient a, b;
+    QVERIFY(a.connectTo(m_port));
+    QVERIFY(b.connectTo(m_port));
+    a.send(getRequest("/stop") + getRequest("/x"));
+    QVERIFY(a.waitClosed());
+    QVERIFY(b.waitClosed());
+    QVERIFY(!m_server->isListening());
+    QTRY_COMPARE(m_server->connectionCount(), 0);
+    QVERIFY(
+        m_server->listen(QHostAddress::LocalHost, 0,
+                         [this](QHttpRequest *req, QHttpResponse *resp) { answer(req, resp); }));
+    RawHttpClient c;
+    QVERIFY(c.connectTo(m_server->serverPort()));
+    c.send(getRequest("/again"));
+    RawResponse r;
+    QVERIFY(c.read(&r));
+    QCOMPARE(r.body, QByteArray("1 /again"));
 }
 
 void TestHttpServer::clientLeavesDuringNestedEventLoop()
