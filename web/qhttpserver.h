@@ -85,8 +85,10 @@ private:
 // appended with write(), and end() frames the whole response with
 // Content-Length and hands it to its connection, which sends responses in
 // request order. Ending is safe at any time, also after the client has gone
-// (the bytes are then dropped). A response lives until it is ended (or its
-// server is destroyed) and is released with deleteLater right after end().
+// (the bytes are then dropped). A response and its request live until the
+// response is ended (or their server is destroyed); then they are released:
+// right after the receivers of newRequest return when they ended it, else with
+// deleteLater. Keep a QPointer to a response that is answered later.
 class QHttpResponse : public QObject
 {
     Q_OBJECT
