@@ -7,11 +7,14 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QInputDialog>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
@@ -175,7 +178,9 @@ void MainWindow::memoryButtonClicked(int n)
 
     // The name dialog runs a nested event loop: keep the camera the preset was
     // stored on, whatever happens meanwhile.
-    CameraWrapper *camera = currentCamera;
+    // (The camera list can even be rebuilt meanwhile.)
+    const QPointer<CameraWrapper> camera = currentCamera;
+    const QString cameraId = camera->getCameraId();
     if (hasThumbnail(n))
         camera->downloadSnapshot(n);
     camera->setPreset(n);
@@ -190,11 +195,11 @@ void MainWindow::memoryButtonClicked(int n)
 
     // The operator may have switched cameras while the dialog was open; the
     // name and exposure belong to the camera the position was stored on.
-    if (camera == currentCamera) {
+    if (camera && camera == currentCamera) {
         button->setText(name);
         savePreset(n, name);
     } else if (AppSettings *s = presetStore()) {
-        s->setPresetName(camera->getCameraId(), n, name);
+        s->setPresetName(cameraId, n, name);
     }
 
     presetMode = false;
@@ -299,7 +304,14 @@ void MainWindow::presetSettingDlgClearImage(int n)
 {
     if (!cameraConnected || !currentCamera)
         return;
-    QFile::remove(Storage::snapshotPath(currentCamera->getCameraId(), n));
+    // The camera id is part of the file name; a path that leaves the
+    // downloads folder is never deleted.
+    const QString path = QDir::cleanPath(Storage::snapshotPath(currentCamera->getCameraId(), n));
+    if (QFileInfo(path).absolutePath() != QDir::cleanPath(Storage::downloadsFolder())) {
+        qCWarning(lcUi) << "thumbnail outside the downloads folder not deleted";
+        return;
+    }
+    QFile::remove(path);
 }
 
 void MainWindow::presetSettingDlgClearPreset(int n)

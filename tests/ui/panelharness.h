@@ -2,8 +2,8 @@
 
 // Shared set-up of the main-window suites: one CorvantaApp on a throw-away
 // data folder, network cameras 1-3 (127.0.0.1-3) each talking to its own
-// camera simulator on loopback with a fast poll, and helpers that read what
-// reached each simulator.
+// camera simulator on loopback with a fast poll, a USB camera 4 with a hostile
+// id, and helpers that read what reached each simulator.
 
 #include "appsettings.h"
 #include "camerasimulator.h"
@@ -11,6 +11,7 @@
 #include "corvantaapp.h"
 #include "ipcamera.h"
 #include "mainwindow.h"
+#include "usbcamera.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -27,6 +28,7 @@ namespace PanelHarness {
 constexpr int kWait = 5000;
 constexpr int kFastPollMs = 10;
 constexpr int kSimulatedCameras = 3;
+const QString kEscapingId = QStringLiteral("/../../victim");
 
 inline QByteArray hex(const char *text)
 {
@@ -66,6 +68,9 @@ public:
         for (int i = 0; i < kSimulatedCameras; ++i)
             list << new IPCamera(cameraId(i), QStringLiteral("Sim%1").arg(i + 1),
                                  QStringLiteral("dev"));
+        // Camera 4: a USB camera whose id walks out of the downloads folder
+        // when it is made part of a thumbnail path.
+        list << new USBCamera(kEscapingId, QStringLiteral("Usb"), QStringLiteral("dev"));
         settings()->saveCameraList(list);
         qDeleteAll(list);
         window()->rebuildCameraList();

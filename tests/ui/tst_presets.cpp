@@ -7,6 +7,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QPushButton>
@@ -47,6 +48,7 @@ private slots:
     void replayStops();
     void presetSpeedApply();
     void clearPresetResetsNameAndExposure();
+    void clearImageStaysInDownloads();
     void nothingWithoutConnection();
 
 private:
@@ -357,6 +359,25 @@ void TestPresets::clearPresetResetsNameAndExposure()
     // The button shows the cleared name at the next selection.
     w()->selectCamera(0);
     QCOMPARE(child<QPushButton>("mem2")->text(), QString());
+}
+
+void TestPresets::clearImageStaysInDownloads()
+{
+    const QString victim = QDir::cleanPath(Storage::snapshotPath(kEscapingId, 1));
+    QVERIFY(!victim.startsWith(Storage::downloadsFolder()));
+    // The folder the raw path runs through exists, so removing it would work.
+    QVERIFY(QDir().mkpath(Storage::downloadsFolder() + "/snapshot_"));
+    {
+        QFile f(victim);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("keep");
+    }
+    w()->selectCamera(3);
+    emit h.camera(3)->clientConnected();
+    QVERIFY(w()->cameraConnected);
+    w()->presetSettingDlgClearImage(1);
+    QVERIFY(QFile::exists(victim));
+    w()->onCameraDisconnected();
 }
 
 void TestPresets::nothingWithoutConnection()
