@@ -11,7 +11,11 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
 #include <QPushButton>
 #include <QSlider>
 #include <QVBoxLayout>
@@ -61,6 +65,62 @@ QSlider *makeSlider(const char *objectName, QWidget *parent)
     slider->setRange(kSliderMin, kSliderMax);
     slider->setPageStep(kSliderPageStep);
     return slider;
+}
+
+enum class Scene
+{
+    LowLight,
+    SportsDay,
+    SportsNight
+};
+
+// Scene button icons, painted: a crescent moon (low light), a sun (sports
+// day), a moon over a ball (sports night).
+QIcon sceneIcon(Scene scene)
+{
+    constexpr int size = 64;
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QColor ink(QStringLiteral("#f2f2f2"));
+    const QColor back(QStringLiteral("#808080"));
+    auto crescent = [&](const QPointF &centre, qreal radius) {
+        QPainterPath moon;
+        moon.addEllipse(centre, radius, radius);
+        QPainterPath bite;
+        bite.addEllipse(centre + QPointF(radius * 0.55, -radius * 0.35), radius * 0.9,
+                        radius * 0.9);
+        p.fillPath(moon.subtracted(bite), ink);
+    };
+    switch (scene) {
+    case Scene::LowLight:
+        crescent(QPointF(30, 32), 22);
+        break;
+    case Scene::SportsDay: {
+        p.setPen(QPen(ink, 4, Qt::SolidLine, Qt::RoundCap));
+        const QPointF c(32, 32);
+        for (int i = 0; i < 8; ++i) {
+            QLineF ray(c, c + QPointF(27, 0));
+            ray.setAngle(i * 45.0);
+            p.drawLine(QLineF(ray.pointAt(0.62), ray.p2()));
+        }
+        p.setPen(Qt::NoPen);
+        p.setBrush(ink);
+        p.drawEllipse(c, 13, 13);
+        break;
+    }
+    case Scene::SportsNight:
+        crescent(QPointF(22, 22), 16);
+        p.setPen(QPen(back, 2));
+        p.setBrush(ink);
+        p.drawEllipse(QPointF(42, 44), 14, 14);
+        p.drawLine(QPointF(28, 44), QPointF(56, 44));
+        p.drawArc(QRectF(34, 30, 16, 28), 0, 360 * 16);
+        break;
+    }
+    p.end();
+    return QIcon(pixmap);
 }
 
 // Sets a combo box to a list index; an index outside the list leaves it alone.
@@ -114,19 +174,29 @@ void MainWindow::setupExposureWidgets()
     {
         const char *objectName;
         const char *label;
-    } scenes[] = {{"lowLightBtn", "Low Light"},
-                  {"sportsDayBtn", "Sports Day"},
-                  {"sportsNightBtn", "Sports Night"}};
+        Scene scene;
+    } scenes[] = {{"lowLightBtn", "Low Light", Scene::LowLight},
+                  {"sportsDayBtn", "Sports Day", Scene::SportsDay},
+                  {"sportsNightBtn", "Sports Night", Scene::SportsNight}};
     QPushButton *sceneButtons[3];
     for (int i = 0; i < 3; ++i) {
         sceneButtons[i] = makeButton(QString(), scenes[i].objectName, exposureGroup);
         sceneButtons[i]->setMinimumSize(44, 44);
+        sceneButtons[i]->setIcon(sceneIcon(scenes[i].scene));
+        sceneButtons[i]->setIconSize(QSize(32, 32));
         auto *label = new QLabel(QLatin1String(scenes[i].label), exposureGroup);
         label->setAlignment(Qt::AlignCenter);
         sceneGrid->addWidget(sceneButtons[i], 0, i, Qt::AlignHCenter);
         sceneGrid->addWidget(label, 1, i);
     }
     exposureGrid->addLayout(sceneGrid, 4, 0, 1, 4);
+    exposureGrid->setColumnStretch(3, 1);
+    // Room for the longest entry ("1/10000") beside the step buttons.
+    const int comboWidth =
+        m_shutterCombo->fontMetrics().horizontalAdvance(shutterNames().last()) + 44;
+    // (A style sheet: the window's theme sets the combo boxes' minimum width.)
+    for (QComboBox *combo : {m_shutterCombo, m_irisCombo, m_brightCombo})
+        combo->setStyleSheet(QStringLiteral("QComboBox{min-width : %1px;}").arg(comboWidth));
     panelLayout->addWidget(exposureGroup);
 
     // IMAGE/COLOR

@@ -31,6 +31,12 @@ PanTiltLimitDlg::PanTiltLimitDlg(QWidget *parent, CameraWrapper *camera, AppSett
     ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
+    // The wrapped instruction text needs its full height at the dialog's
+    // width; the layout would otherwise squeeze the arrow buttons instead.
+    ensurePolished();
+    const QMargins margins = layout()->contentsMargins();
+    ui->label_5->setMinimumHeight(
+        ui->label_5->heightForWidth(240 - margins.left() - margins.right()));
     resize(240, 383);
 
     const QString id = m_camera ? m_camera->getCameraId() : QString();

@@ -111,7 +111,9 @@ void TestPanTiltLimitDlg::widgetsAndStoredLimits()
     {
         PanTiltLimitDlg dlg(nullptr, camera.get(), settings.get());
         QCOMPARE(dlg.windowTitle(), QStringLiteral("Pan/Tilt Limit Setting"));
-        QCOMPARE(dlg.size(), QSize(240, 383));
+        // 240 x 383, or taller where the platform's font needs the room.
+        QCOMPARE(dlg.width(), 240);
+        QVERIFY(dlg.height() >= 383);
         QCOMPARE(edit(dlg, "leftLimitEdit"), QStringLiteral("170"));
         QCOMPARE(edit(dlg, "rightLimitEdit"), QStringLiteral("170"));
         QCOMPARE(edit(dlg, "downLimitEdit"), QStringLiteral("30"));
