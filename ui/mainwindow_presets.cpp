@@ -176,9 +176,9 @@ void MainWindow::memoryButtonClicked(int n)
         return;
     }
 
-    // The name dialog runs a nested event loop: keep the camera the preset was
-    // stored on, whatever happens meanwhile.
-    // (The camera list can even be rebuilt meanwhile.)
+    // The name dialog runs a nested event loop in which the camera can be
+    // switched or the camera list rebuilt: keep track of the camera the
+    // position was stored on.
     const QPointer<CameraWrapper> camera = currentCamera;
     const QString cameraId = camera->getCameraId();
     if (hasThumbnail(n))
@@ -193,8 +193,8 @@ void MainWindow::memoryButtonClicked(int n)
                                                   QLineEdit::Normal, current, &ok);
     const QString name = (!ok || entered.isEmpty()) ? current : entered;
 
-    // The operator may have switched cameras while the dialog was open; the
-    // name and exposure belong to the camera the position was stored on.
+    // The name (and exposure) belong to the camera the position was stored
+    // on; after a switch only its name can still be kept.
     if (camera && camera == currentCamera) {
         button->setText(name);
         savePreset(n, name);

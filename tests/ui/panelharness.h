@@ -166,6 +166,23 @@ public:
                         hex("8101046603ff"), hex("8101046103ff")});
     }
 
+    // Stores the exposure of preset n of camera cam: AE mode, shutter, iris,
+    // bright (list indices), luminance, contrast, hue (slider values), white
+    // balance (list index).
+    void storeExposure(int cam, int n, const QList<int> &v)
+    {
+        AppSettings *s = settings();
+        const QString id = cameraId(cam);
+        s->setPresetAeMode(id, n, v.value(0));
+        s->setPresetShutterSpeed(id, n, v.value(1));
+        s->setPresetIris(id, n, v.value(2));
+        s->setPresetBrightness(id, n, v.value(3));
+        s->setPresetLuminance(id, n, v.value(4));
+        s->setPresetContrast(id, n, v.value(5));
+        s->setPresetHue(id, n, v.value(6));
+        s->setPresetWbMode(id, n, v.value(7));
+    }
+
     // Reads a key straight from settings.ini after pending writes reached it.
     QVariant storedValue(const QString &key) const
     {

@@ -8,7 +8,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QPushButton>
 #include <QRadioButton>
@@ -16,19 +15,6 @@
 #include <QSlider>
 
 using namespace PanelHarness;
-
-namespace {
-
-// Exposure commands of the panel (set iris/shutter/bright, AE mode, white
-// balance, luminance, contrast, hue): their fourth byte.
-bool isExposureCommand(const QByteArray &m)
-{
-    static const QByteArray codes = hex("4b4a4d3935a1a24f");
-    return m.size() >= 4 && quint8(m[0]) == 0x81 && m[1] == 0x01 && m[2] == 0x04 &&
-           codes.contains(m[3]);
-}
-
-} // namespace
 
 class TestPresets : public QObject
 {
@@ -42,10 +28,6 @@ private slots:
     void storeAsksForNameAndReturnsToRecall();
     void snapshotOnlyForPresetsOneToSix();
     void storeExposureKeepsPanelValues();
-    void recallWithStoreExposureOffSendsOnlyPosition();
-    void aaeReplayTimeline();
-    void replayStops_data();
-    void replayStops();
     void presetSpeedApply();
     void clearPresetResetsNameAndExposure();
     void clearImageStaysInDownloads();
@@ -57,7 +39,6 @@ private:
     {
         return w()->findChild<T *>(QLatin1String(name));
     }
-    void storeExposureValues(int cam, int n, const QList<int> &values);
 
     Harness h;
 };
@@ -65,7 +46,6 @@ private:
 void TestPresets::initTestCase()
 {
     QVERIFY(h.setUp());
-    w()->setExposureReplayInterval(500);
 }
 
 void TestPresets::init()
@@ -74,7 +54,6 @@ void TestPresets::init()
     for (int i = 0; i < kSimulatedCameras; ++i)
         QVERIFY(h.resetCameraState(i));
     child<QCheckBox>("storeExposure")->setChecked(false);
-    w()->setExposureReplayInterval(100);
     h.clearLogs();
 }
 
@@ -187,20 +166,6 @@ void TestPresets::snapshotOnlyForPresetsOneToSix()
     QVERIFY2(mem3->grab().toImage() != before, "the button still shows no thumbnail");
 }
 
-void TestPresets::storeExposureValues(int cam, int n, const QList<int> &v)
-{
-    AppSettings *s = h.settings();
-    const QString id = cameraId(cam);
-    s->setPresetAeMode(id, n, v[0]);
-    s->setPresetShutterSpeed(id, n, v[1]);
-    s->setPresetIris(id, n, v[2]);
-    s->setPresetBrightness(id, n, v[3]);
-    s->setPresetLuminance(id, n, v[4]);
-    s->setPresetContrast(id, n, v[5]);
-    s->setPresetHue(id, n, v[6]);
-    s->setPresetWbMode(id, n, v[7]);
-}
-
 void TestPresets::storeExposureKeepsPanelValues()
 {
     h.connectCamera(0);
@@ -231,95 +196,6 @@ void TestPresets::storeExposureKeepsPanelValues()
     QCOMPARE(h.storedValue(p + "wbmode").toInt(), 2);
 }
 
-void TestPresets::recallWithStoreExposureOffSendsOnlyPosition()
-{
-    storeExposureValues(0, 5, {1, 8, 4, 3, 2, 2, 2, 1});
-    h.connectCamera(0);
-    h.clearLogs();
-    child<QCheckBox>("storeExposure")->setChecked(false);
-    w()->setExposureReplayInterval(40);
-    child<QPushButton>("mem5")->click();
-    QTest::qWait(8 * 40 + 100); // longer than a whole replay
-    QCOMPARE(h.cams[0].commands, QList<QByteArray>{hex("8101043f0205ff")});
-}
-
-void TestPresets::aaeReplayTimeline()
-{
-    constexpr int interval = 100;
-    // AAE, shutter 5, iris 9, bright 4, luminance 10, contrast 3, hue 12, WB outdoor.
-    storeExposureValues(0, 3, {3, 5, 9, 4, 10, 3, 12, 2});
-    h.connectCamera(0);
-    child<QCheckBox>("storeExposure")->setChecked(true);
-    w()->setExposureReplayInterval(interval);
-    h.clearLogs();
-
-    child<QPushButton>("mem3")->click();
-    const QList<QByteArray> expected = {hex("8101043f0203ff"),     hex("810104390bff"),
-                                        hex("8101044b00000009ff"), hex("810104a10000000aff"),
-                                        hex("810104a200000003ff"), hex("8101044f0000000cff"),
-                                        hex("8101043502ff")};
-    QTRY_COMPARE_WITH_TIMEOUT(h.cams[0].commands.size(), expected.size(), kWait);
-    QTest::qWait(2 * interval);
-    QCOMPARE(h.cams[0].commands, expected);
-
-    // Stage k runs k intervals after stage 0 (the AE mode): iris at stage 2,
-    // then stages 4-7.
-    const QList<qint64> &t = h.cams[0].times;
-    const qint64 ae = t[1];
-    QVERIFY2(ae - t[0] < interval / 2, "the AE mode is not sent at once");
-    const int stages[] = {2, 4, 5, 6, 7};
-    for (int i = 0; i < 5; ++i) {
-        const qint64 offset = t[2 + i] - ae;
-        QVERIFY2(offset >= stages[i] * interval - interval / 2,
-                 qPrintable(QString("stage %1 after %2 ms").arg(stages[i]).arg(offset)));
-    }
-    QCOMPARE(child<QComboBox>("aeModeSelect")->currentText(), QStringLiteral("AAE"));
-    QCOMPARE(child<QComboBox>("irisCombo")->currentText(), QStringLiteral("F2.8"));
-    QCOMPARE(child<QComboBox>("wbCombo")->currentText(), QStringLiteral("Outdoor"));
-}
-
-void TestPresets::replayStops_data()
-{
-    QTest::addColumn<bool>("switchCamera");
-    QTest::newRow("another camera selected") << true;
-    QTest::newRow("camera disconnected, then connected again") << false;
-}
-
-void TestPresets::replayStops()
-{
-    QFETCH(bool, switchCamera);
-    constexpr int interval = 150;
-    // Manual exposure stored for preset 6 on both cameras.
-    storeExposureValues(0, 6, {1, 8, 4, 3, 2, 2, 2, 1});
-    storeExposureValues(1, 6, {1, 9, 6, 3, 11, 11, 11, 2});
-    h.connectCamera(0);
-    child<QCheckBox>("storeExposure")->setChecked(true);
-    w()->setExposureReplayInterval(interval);
-    h.clearLogs();
-
-    QElapsedTimer sinceRecall;
-    sinceRecall.start();
-    w()->onCallPreset(6);
-    if (switchCamera) {
-        h.connectCamera(1);
-    } else {
-        h.disconnectAll();
-        h.connectCamera(0);
-    }
-    // Stages were still due when the window was connected again.
-    QVERIFY2(sinceRecall.elapsed() < 6 * interval,
-             qPrintable(QString("reconnecting took %1 ms").arg(sinceRecall.elapsed())));
-    QTest::qWait(int(qMax<qint64>(0, 8 * interval + 150 - sinceRecall.elapsed())));
-
-    // Only the recall and stage 0 (AE mode) reach the first camera, nothing
-    // of the replay the second.
-    const QList<QByteArray> started = {hex("8101043f0206ff"), hex("8101043903ff")};
-    for (const QByteArray &m : qAsConst(h.cams[0].commands))
-        QVERIFY2(started.contains(m), m.toHex().constData());
-    for (const QByteArray &m : qAsConst(h.cams[1].commands))
-        QVERIFY2(!isExposureCommand(m), m.toHex().constData());
-}
-
 void TestPresets::presetSpeedApply()
 {
     h.connectCamera(0);
@@ -336,7 +212,7 @@ void TestPresets::presetSpeedApply()
 
 void TestPresets::clearPresetResetsNameAndExposure()
 {
-    storeExposureValues(0, 2, {4, 5, 6, 7, 8, 9, 10, 3});
+    h.storeExposure(0, 2, {4, 5, 6, 7, 8, 9, 10, 3});
     h.settings()->setPresetName(cameraId(0), 2, QStringLiteral("Wide"));
     const QString thumb = Storage::snapshotPath(cameraId(0), 2);
     {
