@@ -324,4 +324,6 @@ private:
     // Calls of the three joystick image step slots, modulo 3.
     int m_imageStepCounter = 0;
     ExposureReplay *m_exposureReplay = nullptr;
+    // Stops the replay when the replaying camera's connection goes down.
+    QMetaObject::Connection m_replayConnectionWatch;
 };

@@ -549,6 +549,15 @@ void MainWindow::applyStoredExposure(int presetNum, int step)
 {
     if (!cameraConnected || !currentCamera)
         return;
+    // A network camera reports a lost connection only as a state change (the
+    // window's connected flag stays set); any state but "Connected" ends the
+    // replay, so it does not resume on a reconnected socket.
+    disconnect(m_replayConnectionWatch);
+    m_replayConnectionWatch = connect(currentCamera, &CameraWrapper::clientStateChanged, this,
+                                      [this](const QString &state) {
+                                          if (state != QLatin1String("Connected"))
+                                              stopExposureReplay();
+                                      });
     m_exposureReplay->start(currentCamera, presetNum, step);
 }
 

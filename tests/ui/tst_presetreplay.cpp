@@ -143,14 +143,15 @@ void TestPresetReplay::replayTimeline()
 
 void TestPresetReplay::replayStops_data()
 {
-    QTest::addColumn<bool>("switchCamera");
-    QTest::newRow("another camera selected") << true;
-    QTest::newRow("camera disconnected, then connected again") << false;
+    QTest::addColumn<int>("how");
+    QTest::newRow("another camera selected") << 0;
+    QTest::newRow("camera disconnected, then connected again") << 1;
+    QTest::newRow("network connection lost and reopened") << 2;
 }
 
 void TestPresetReplay::replayStops()
 {
-    QFETCH(bool, switchCamera);
+    QFETCH(int, how);
     constexpr int interval = 100;
     // Manual exposure stored for preset 6 on both cameras.
     h.storeExposure(0, 6, {1, 8, 4, 3, 2, 2, 2, 1});
@@ -163,11 +164,21 @@ void TestPresetReplay::replayStops()
     QElapsedTimer sinceRecall;
     sinceRecall.start();
     w()->onCallPreset(6);
-    if (switchCamera) {
+    if (how == 0) {
         h.connectCamera(1);
-    } else {
+    } else if (how == 1) {
         h.disconnectAll();
         h.connectCamera(0);
+    } else {
+        // The camera reopens a dropped connection by itself; the window keeps
+        // its connected flag throughout.
+        MessageBoxCloser errors;
+        const int accepted = h.cams[0].sim->acceptedConnections();
+        h.cams[0].sim->dropConnections();
+        QTRY_VERIFY_WITH_TIMEOUT(h.cams[0].sim->acceptedConnections() > accepted &&
+                                     h.cams[0].sim->openConnections() == 1,
+                                 kWait);
+        QVERIFY(w()->cameraConnected);
     }
     // Stages were still due when the window was connected again.
     QVERIFY2(sinceRecall.elapsed() < 6 * interval,
