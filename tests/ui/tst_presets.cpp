@@ -65,8 +65,14 @@ void TestPresets::widgetsAndTexts()
     QCOMPARE(set->text(), QStringLiteral("Set"));
     QCOMPARE(recall->text(), QStringLiteral("Recall"));
     QVERIFY(recall->isChecked());
-    for (int n = 1; n <= 9; ++n)
-        QVERIFY(child<QPushButton>(qPrintable(QStringLiteral("mem%1").arg(n))));
+    // Before any camera is selected: the numbers, and the plain style on 1-6.
+    for (int n = 1; n <= 9; ++n) {
+        auto *mem = child<QPushButton>(qPrintable(QStringLiteral("mem%1").arg(n)));
+        QVERIFY(mem);
+        QCOMPARE(mem->text(), QString::number(n));
+        if (n <= 6)
+            QCOMPARE(mem->styleSheet(), QStringLiteral("QPushButton{\n\theight : 40px;\n}"));
+    }
     QCOMPARE(child<QCheckBox>("storeExposure")->text(),
              QStringLiteral("Store exposure settings with each PTZ preset"));
     auto *speed = child<QComboBox>("presetSpeed");
