@@ -102,6 +102,11 @@ void TestPresetReplay::replayTimeline_data()
     QTest::newRow("SAE: shutter only")
         << QList<int>{2, 16, 4, 3, 7, 7, 7, 0}
         << QList<QByteArray>{hex("810104390aff"), hex("8101044a00000101ff")} << QList<int>{0, 1};
+    QTest::newRow("indices outside their lists are skipped")
+        << QList<int>{9, 99, -1, 40, 10, 3, 12, 7}
+        << QList<QByteArray>{hex("810104a10000000aff"), hex("810104a200000003ff"),
+                             hex("8101044f0000000cff")}
+        << QList<int>{4, 5, 6};
     QTest::newRow("Brightness: bright only")
         << QList<int>{4, 3, 3, 12, 7, 7, 7, 3}
         << QList<QByteArray>{hex("810104390dff"), hex("8101044d0000000cff"), hex("8101043503ff")}
