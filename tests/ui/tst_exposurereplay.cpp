@@ -23,7 +23,6 @@ private slots:
     void statusTexts();
     void cameraBytesToListIndices_data();
     void cameraBytesToListIndices();
-    void tableSizes();
 };
 
 namespace {
@@ -219,18 +218,6 @@ void TestExposureReplay::cameraBytesToListIndices()
     QFETCH(int, wbIndex);
     QCOMPARE(ExposureTables::aeModeIndexFromByte(cameraByte), aeIndex);
     QCOMPARE(ExposureTables::wbIndexFromByte(cameraByte), wbIndex);
-}
-
-void TestExposureReplay::tableSizes()
-{
-    QCOMPARE(ExposureTables::aeModeNames().size(), ExposureTables::kAeModeCount);
-    QCOMPARE(ExposureTables::irisNames().size(), ExposureTables::kIrisCount);
-    QCOMPARE(ExposureTables::shutterNames().size(), ExposureTables::kShutterCount);
-    QCOMPARE(ExposureTables::brightNames().size(), ExposureTables::kBrightCount);
-    QCOMPARE(ExposureTables::brightNames().last(), QStringLiteral("17"));
-    QCOMPARE(ExposureTables::wbModeNames().size(), ExposureTables::kWbModeCount);
-    QCOMPARE(ExposureTables::shutterIndexFromValue(0), -1);
-    QCOMPARE(ExposureTables::irisIndexFromValue(13), -1);
 }
 
 QTEST_GUILESS_MAIN(TestExposureReplay)
