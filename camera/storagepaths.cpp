@@ -21,7 +21,15 @@ QString downloadsFolder()
 
 QString snapshotPath(const QString &cameraId, int presetNum)
 {
-    return appDataFolder() + QStringLiteral("/corvanta-controller/downloads/snapshot_") + cameraId +
+    // Camera ids arrive from settings files and the web API. An address or
+    // host name never holds a path separator or NUL, so replacing them keeps
+    // every real file name unchanged while no id can lead out of downloads/.
+    QString id = cameraId;
+    for (QChar &c : id) {
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.isNull())
+            c = QLatin1Char('_');
+    }
+    return appDataFolder() + QStringLiteral("/corvanta-controller/downloads/snapshot_") + id +
            QString::number(presetNum) + QStringLiteral(".jpg");
 }
 

@@ -18,6 +18,7 @@ QString downloadsFolder();
 // Preset thumbnail of a camera: downloads folder + "/snapshot_" + cameraId +
 // presetNum (decimal) + ".jpg", with nothing between id and number
 // (camera "192.168.1.88", preset 5 -> "snapshot_192.168.1.885.jpg").
+// "/", "\\" and NUL in the id become "_", so the file always lies in downloads/.
 QString snapshotPath(const QString &cameraId, int presetNum);
 
 } // namespace Storage

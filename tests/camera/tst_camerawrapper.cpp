@@ -3,6 +3,8 @@
 #include "storagepaths.h"
 #include "usbcamera.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -23,6 +25,8 @@ private slots:
     void degreeConversions_data();
     void degreeConversions();
     void snapshotPathConcatenates();
+    void snapshotPathStaysInDownloads_data();
+    void snapshotPathStaysInDownloads();
 };
 
 void TestCameraWrapper::freshStatus()
@@ -151,6 +155,33 @@ void TestCameraWrapper::snapshotPathConcatenates()
     QVERIFY2(p.endsWith("/corvanta-controller/downloads/snapshot_192.168.1.885.jpg"),
              qPrintable(p));
     QVERIFY(p.startsWith(Storage::appDataFolder()));
+}
+
+void TestCameraWrapper::snapshotPathStaysInDownloads_data()
+{
+    QTest::addColumn<QString>("id");
+    QTest::addColumn<QString>("fileName");
+    QTest::newRow("ip") << "127.0.0.1"
+                        << "snapshot_127.0.0.13.jpg";
+    QTest::newRow("host") << "cam-1.studio"
+                          << "snapshot_cam-1.studio3.jpg";
+    QTest::newRow("parent") << "/../../victim"
+                            << "snapshot__.._.._victim3.jpg";
+    QTest::newRow("backslash") << "..\\..\\x"
+                               << "snapshot_.._.._x3.jpg";
+    QTest::newRow("nul") << QString("a") + QChar(0) + "b"
+                         << "snapshot_a_b3.jpg";
+    QTest::newRow("dots only") << ".."
+                               << "snapshot_..3.jpg";
+}
+
+void TestCameraWrapper::snapshotPathStaysInDownloads()
+{
+    QFETCH(QString, id);
+    QFETCH(QString, fileName);
+    const QString path = QDir::cleanPath(Storage::snapshotPath(id, 3));
+    QCOMPARE(QFileInfo(path).absolutePath(), QDir::cleanPath(Storage::downloadsFolder()));
+    QCOMPARE(QFileInfo(path).fileName(), fileName);
 }
 
 QTEST_GUILESS_MAIN(TestCameraWrapper)

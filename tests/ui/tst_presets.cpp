@@ -245,7 +245,9 @@ void TestPresets::clearPresetResetsNameAndExposure()
 
 void TestPresets::clearImageStaysInDownloads()
 {
-    const QString victim = QDir::cleanPath(Storage::snapshotPath(kEscapingId, 1));
+    // Where a plain concatenation of the id would lead.
+    const QString victim =
+        QDir::cleanPath(Storage::downloadsFolder() + "/snapshot_" + kEscapingId + "1.jpg");
     QVERIFY(!victim.startsWith(Storage::downloadsFolder()));
     // The folder the raw path runs through exists, so removing it would work.
     QVERIFY(QDir().mkpath(Storage::downloadsFolder() + "/snapshot_"));
