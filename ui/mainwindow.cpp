@@ -190,14 +190,14 @@ void MainWindow::wireMenus()
 
 void MainWindow::createStatusLabels()
 {
-    struct Spec
+    struct StatusLabel
     {
         QLabel **label;
         const char *name;
         const char *text;
         int stretch;
     };
-    const Spec specs[] = {
+    const StatusLabel labels[] = {
         {&m_panLabel, "panStatus", "Pan", 1},
         {&m_tiltLabel, "tiltStatus", "Tilt", 1},
         {&m_zoomLabel, "zoomStatus", "Zoom", 1},
@@ -209,7 +209,7 @@ void MainWindow::createStatusLabels()
         {&m_serialNumberLabel, "serialNumberStatus", "Serial Number", 1},
         {&m_connectionLabel, "connectionStatus", "Disconnected", 1},
     };
-    for (const Spec &s : specs) {
+    for (const StatusLabel &s : labels) {
         auto *label = new QLabel(QString::fromLatin1(s.text), ui->statusBar);
         label->setObjectName(QString::fromLatin1(s.name));
         label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);

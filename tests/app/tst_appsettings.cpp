@@ -19,7 +19,7 @@ Q_DECLARE_METATYPE(SettingsWriter)
 Q_DECLARE_METATYPE(SettingsReader)
 
 namespace {
-const QString kIp = QStringLiteral("192.168.1.90");
+const QString kIp = QStringLiteral("127.0.0.90");
 
 QString iniPath()
 {
@@ -203,22 +203,22 @@ void TestAppSettings::keySpellings_data()
         QTest::newRow(name) << w << key << v;
     };
     row(
-        "pan_speed", [](AppSettings &s) { s.setPanSpeedIndex(kIp, 11); }, "192.168.1.90_pan_speed",
+        "pan_speed", [](AppSettings &s) { s.setPanSpeedIndex(kIp, 11); }, "127.0.0.90_pan_speed",
         11);
     row(
         "pantilt_lock", [](AppSettings &s) { s.setPanTiltLocked(kIp, false); },
-        "192.168.1.90_pantilt_lock", false);
+        "127.0.0.90_pantilt_lock", false);
     row(
         "cameralimit", [](AppSettings &s) { s.setCameraLimit(kIp, 2, 45); },
-        "cameralimit_2_192.168.1.90", 45);
+        "cameralimit_2_127.0.0.90", 45);
     row(
-        "mem3", [](AppSettings &s) { s.setPresetName(kIp, 3, "Pulpit"); }, "mem3192.168.1.90",
+        "mem3", [](AppSettings &s) { s.setPresetName(kIp, 3, "Pulpit"); }, "mem3127.0.0.90",
         "Pulpit");
     row(
-        "aemode", [](AppSettings &s) { s.setPresetAeMode(kIp, 3, 2); }, "192.168.1.90_3_aemode", 2);
+        "aemode", [](AppSettings &s) { s.setPresetAeMode(kIp, 3, 2); }, "127.0.0.90_3_aemode", 2);
     row(
         "shutterspeed", [](AppSettings &s) { s.setPresetShutterSpeed(kIp, 9, 16); },
-        "192.168.1.90_9_shutterspeed", 16);
+        "127.0.0.90_9_shutterspeed", 16);
     row(
         "joystick", [](AppSettings &s) { s.setJoystickAvailable(true); }, "is joystick available",
         true);
@@ -229,28 +229,28 @@ void TestAppSettings::keySpellings_data()
         2);
     row(
         "wrappervisibility", [](AppSettings &s) { s.setWrapperVisibility(kIp, true); },
-        "wrappervisibility192.168.1.90", true);
+        "wrappervisibility127.0.0.90", true);
     row(
         "pippos", [](AppSettings &s) { s.setPictureInPicturePos(kIp, QPoint(12, -3)); },
-        "pictureinpicturepos192.168.1.90", QPoint(12, -3));
+        "pictureinpicturepos127.0.0.90", QPoint(12, -3));
     row(
         "custompresetpos", [](AppSettings &s) { s.setCustomPresetPos(kIp, 4, QPoint(5, 6)); },
-        "custompresetpos192.168.1.904", QPoint(5, 6));
+        "custompresetpos127.0.0.904", QPoint(5, 6));
     row(
         "custompresettitle", [](AppSettings &s) { s.setCustomPresetTitle(kIp, 9, "Door"); },
-        "custompresettitle192.168.1.909", "Door");
+        "custompresettitle127.0.0.909", "Door");
     row(
         "color_r", [](AppSettings &s) { s.setSnapshotBoxColor(kIp, 1, QColor(10, 20, 30)); },
-        "snapshotboxcolor_r192.168.1.901", 10);
+        "snapshotboxcolor_r127.0.0.901", 10);
     // Green and blue are stored swapped.
     row(
         "color_g_holds_blue",
         [](AppSettings &s) { s.setSnapshotBoxColor(kIp, 1, QColor(10, 20, 30)); },
-        "snapshotboxcolor_g192.168.1.901", 30);
+        "snapshotboxcolor_g127.0.0.901", 30);
     row(
         "color_b_holds_green",
         [](AppSettings &s) { s.setSnapshotBoxColor(kIp, 1, QColor(10, 20, 30)); },
-        "snapshotboxcolor_b192.168.1.901", 20);
+        "snapshotboxcolor_b127.0.0.901", 20);
 }
 
 void TestAppSettings::keySpellings()
@@ -274,13 +274,13 @@ void TestAppSettings::readsFilesWrittenByEarlierVersions()
     QFile f(iniPath());
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write("[General]\n"
-            "mem3192.168.1.90=Lobby\n"
+            "mem3127.0.0.90=Lobby\n"
             "is%20joystick%20available=true\n"
-            "custompresetpos192.168.1.902=@Point(10 20)\n"
-            "snapshotboxcolor_r192.168.1.902=255\n"
-            "snapshotboxcolor_g192.168.1.902=128\n"
-            "snapshotboxcolor_b192.168.1.902=0\n"
-            "cameralimit_0_192.168.1.90=120\n"
+            "custompresetpos127.0.0.902=@Point(10 20)\n"
+            "snapshotboxcolor_r127.0.0.902=255\n"
+            "snapshotboxcolor_g127.0.0.902=128\n"
+            "snapshotboxcolor_b127.0.0.902=0\n"
+            "cameralimit_0_127.0.0.90=120\n"
             "\n"
             "[cameraslist]\n"
             "1\\cameratype=1\n"

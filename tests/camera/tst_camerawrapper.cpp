@@ -151,9 +151,8 @@ void TestCameraWrapper::degreeConversions()
 
 void TestCameraWrapper::snapshotPathConcatenates()
 {
-    const QString p = Storage::snapshotPath("192.168.1.88", 5);
-    QVERIFY2(p.endsWith("/corvanta-controller/downloads/snapshot_192.168.1.885.jpg"),
-             qPrintable(p));
+    const QString p = Storage::snapshotPath("127.0.0.88", 5);
+    QVERIFY2(p.endsWith("/corvanta-controller/downloads/snapshot_127.0.0.885.jpg"), qPrintable(p));
     QVERIFY(p.startsWith(Storage::appDataFolder()));
 }
 
