@@ -352,45 +352,10 @@ void IPCamera::handleFrame(const QByteArray &frame)
 
 void IPCamera::onTimer()
 {
-    switch (pollIndex) {
-    case 0:
-        queryZoomPos();
-        break;
-    case 1:
-        queryFocusPos();
-        break;
-    case 2:
-        queryFocusMode();
-        break;
-    case 3:
-        queryShutter();
-        break;
-    case 4:
-        queryIris();
-        break;
-    case 5:
-        queryBright();
-        break;
-    case 6:
-        queryPanTiltPos();
-        break;
-    case 7:
-        queryLuminance();
-        break;
-    case 8:
-        queryContrast();
-        break;
-    case 9:
-        queryHue();
-        break;
-    case 10:
-        queryAeMode();
-        break;
-    default:
-        queryWBMode();
-        break;
-    }
-    pollIndex = (pollIndex + 1) % 12;
+    // The poll cycle walks the inquiry kinds in order, zoom position first.
+    constexpr int kCycleLength = Visca::kLastInquiryKind - Visca::kFirstInquiryKind + 1;
+    enqueueInquiry(Visca::kFirstInquiryKind + pollIndex);
+    pollIndex = (pollIndex + 1) % kCycleLength;
 }
 
 // ------------------------------------------------------------------ commands

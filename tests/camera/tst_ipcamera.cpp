@@ -20,10 +20,34 @@ namespace {
 
 constexpr int kWait = 5000;
 constexpr int kFastPollMs = 10;
+constexpr int kNoPoll = 100000;
 
 QByteArray hex(const char *text)
 {
     return QByteArray::fromHex(text);
+}
+
+// Position digit bytes as hexadecimal text.
+QByteArray digits(const uint8_t *bytes, int count)
+{
+    return QByteArray(reinterpret_cast<const char *>(bytes), count).toHex();
+}
+
+// The state names a clientStateChanged spy recorded, oldest first.
+QStringList seenStates(const QSignalSpy &spy)
+{
+    QStringList names;
+    for (const auto &args : spy)
+        names << args.at(0).toString();
+    return names;
+}
+
+// A loopback port nothing listens on.
+quint16 closedPort()
+{
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost, 0);
+    return server.serverPort();
 }
 
 } // namespace
@@ -47,25 +71,25 @@ private slots:
     void readOneCycleOncePerCycle();
     void pollsSurviveSplitAndGarbage();
     void reconnectsOnceAfterDrop();
-    void noReconnectAfterDisconnectCamera();
-    void disconnectRequestedBeforeConnectSuppressesNextReconnect();
+    void disconnectRequestSuppressesOneReconnect_data();
+    void disconnectRequestSuppressesOneReconnect();
     void failedReconnectStaysUnconnected();
     void peerDroppingEveryConnectionDoesNotLoop();
     void unansweredInquiryTimesOut();
     void queueIsBounded();
-    void errorReplyAdvancesQueue();
     void replyChunks_data();
     void replyChunks();
     void deviceNameAndSerial_data();
     void deviceNameAndSerial();
+    void deviceConfFailureReportsError_data();
     void deviceConfFailureReportsError();
-    void oversizedDeviceConfIsRefused();
     void snapshotsAnsweredInReverseOrder();
     void snapshotFailureReportsError();
 
 private:
     std::unique_ptr<IPCamera> makeCamera(int pollMs = kFastPollMs);
     bool connectAndWait(IPCamera &cam);
+    QTcpSocket *connectToRawPeer(IPCamera &cam, QTcpServer &server);
 
     std::unique_ptr<TempDataHome> m_home;
     std::unique_ptr<CameraSimulator> m_sim;
@@ -107,6 +131,20 @@ bool TestIPCamera::connectAndWait(IPCamera &cam)
     return connected.count() > 0 || connected.wait(kWait);
 }
 
+// Connects cam's VISCA side to server (a raw loopback peer) instead of the
+// simulator and returns the peer's socket; null on failure.
+QTcpSocket *TestIPCamera::connectToRawPeer(IPCamera &cam, QTcpServer &server)
+{
+    if (!server.listen(QHostAddress::LocalHost, 0))
+        return nullptr;
+    cam.setViscaPort(server.serverPort());
+    if (!connectAndWait(cam))
+        return nullptr;
+    if (!server.hasPendingConnections() && !server.waitForNewConnection(kWait))
+        return nullptr;
+    return server.nextPendingConnection();
+}
+
 void TestIPCamera::productionDefaults()
 {
     IPCamera cam(QStringLiteral("127.0.0.1"), QStringLiteral("c"), QStringLiteral("d"));
@@ -142,14 +180,12 @@ void TestIPCamera::stateNames()
 
 void TestIPCamera::connectsAndReportsStates()
 {
-    auto cam = makeCamera(100000); // no polling
+    auto cam = makeCamera(kNoPoll); // no polling
     QSignalSpy states(cam.get(), &CameraWrapper::clientStateChanged);
     QSignalSpy errors(cam.get(), &CameraWrapper::clientError);
     QVERIFY(connectAndWait(*cam));
     QCOMPARE(cam->socketState(), QAbstractSocket::ConnectedState);
-    QStringList seen;
-    for (const auto &args : states)
-        seen << args.at(0).toString();
+    const QStringList seen = seenStates(states);
     QVERIFY2(seen.contains(QStringLiteral("Connecting")), qPrintable(seen.join(',')));
     QCOMPARE(seen.last(), QStringLiteral("Connected"));
     QTRY_COMPARE_WITH_TIMEOUT(m_sim->openConnections(), 1, kWait);
@@ -158,7 +194,7 @@ void TestIPCamera::connectsAndReportsStates()
 
 void TestIPCamera::connectWhenConnectedOnlyReportsState()
 {
-    auto cam = makeCamera(100000);
+    auto cam = makeCamera(kNoPoll);
     QVERIFY(connectAndWait(*cam));
     QTRY_COMPARE_WITH_TIMEOUT(m_sim->acceptedConnections(), 1, kWait);
     QSignalSpy states(cam.get(), &CameraWrapper::clientStateChanged);
@@ -171,7 +207,7 @@ void TestIPCamera::connectWhenConnectedOnlyReportsState()
 
 void TestIPCamera::commandsReachCameraByteExact()
 {
-    auto cam = makeCamera(100000);
+    auto cam = makeCamera(kNoPoll);
     QVERIFY(connectAndWait(*cam));
     QSignalSpy commands(m_sim.get(), &CameraSimulator::commandReceived);
     cam->moveUp(0, 7);
@@ -188,7 +224,7 @@ void TestIPCamera::commandsReachCameraByteExact()
 
 void TestIPCamera::commandDroppedWhileUnconnected()
 {
-    auto cam = makeCamera(100000);
+    auto cam = makeCamera(kNoPoll);
     cam->moveHome(); // dropped: nothing open
     QVERIFY(connectAndWait(*cam));
     cam->moveStop(0, 0);
@@ -201,7 +237,7 @@ void TestIPCamera::fullPollCycleFillsStatus()
 {
     m_sim->setPosition(-16, 0x123, 0x2A5F, 0x1B3C);
     QSignalSpy commands(m_sim.get(), &CameraSimulator::commandReceived);
-    auto control = makeCamera(100000);
+    auto control = makeCamera(kNoPoll);
     QVERIFY(connectAndWait(*control));
     control->setShutter(9); // shutter 10
     control->setIris(12);
@@ -222,15 +258,9 @@ void TestIPCamera::fullPollCycleFillsStatus()
     QVERIFY(connectAndWait(*cam));
     QVERIFY(cycle.wait(kWait));
     const CameraStatus &s = cam->status();
-    const uint8_t pt[8] = {0xF, 0xF, 0xF, 0x0, 0x0, 0x1, 0x2, 0x3};
-    QCOMPARE(QByteArray(reinterpret_cast<const char *>(s.panTiltPos), 8),
-             QByteArray(reinterpret_cast<const char *>(pt), 8));
-    const uint8_t zoom[4] = {0x2, 0xA, 0x5, 0xF};
-    QCOMPARE(QByteArray(reinterpret_cast<const char *>(s.zoomPos), 4),
-             QByteArray(reinterpret_cast<const char *>(zoom), 4));
-    const uint8_t focus[4] = {0x1, 0xB, 0x3, 0xC};
-    QCOMPARE(QByteArray(reinterpret_cast<const char *>(s.focusPos), 4),
-             QByteArray(reinterpret_cast<const char *>(focus), 4));
+    QCOMPARE(digits(s.panTiltPos, 8), QByteArray("0f0f0f0000010203"));
+    QCOMPARE(digits(s.zoomPos, 4), QByteArray("020a050f"));
+    QCOMPARE(digits(s.focusPos, 4), QByteArray("010b030c"));
     QCOMPARE(s.autoFocus, false);
     QCOMPARE(int(s.shutter), 10);
     QCOMPARE(int(s.iris), 12);
@@ -273,14 +303,12 @@ void TestIPCamera::pollsSurviveSplitAndGarbage()
     QSignalSpy cycle(cam.get(), &CameraWrapper::clientReadOneCycle);
     QVERIFY(connectAndWait(*cam));
     QTRY_VERIFY_WITH_TIMEOUT(cycle.count() >= 2, kWait);
-    const uint8_t pt[8] = {0x0, 0x0, 0x6, 0x4, 0x0, 0x0, 0xC, 0x8};
-    QCOMPARE(QByteArray(reinterpret_cast<const char *>(cam->status().panTiltPos), 8),
-             QByteArray(reinterpret_cast<const char *>(pt), 8));
+    QCOMPARE(digits(cam->status().panTiltPos, 8), QByteArray("0000060400000c08"));
 }
 
 void TestIPCamera::reconnectsOnceAfterDrop()
 {
-    auto cam = makeCamera(100000);
+    auto cam = makeCamera(kNoPoll);
     QVERIFY(connectAndWait(*cam));
     QTRY_COMPARE_WITH_TIMEOUT(m_sim->openConnections(), 1, kWait);
     QSignalSpy connected(cam.get(), &CameraWrapper::clientConnected);
@@ -295,19 +323,30 @@ void TestIPCamera::reconnectsOnceAfterDrop()
     QCOMPARE(connected.count(), 1);
     QCOMPARE(m_sim->acceptedConnections(), 2);
     QVERIFY(disconnected.isEmpty()); // a network camera reports loss by state only
-    QStringList seen;
-    for (const auto &args : states)
-        seen << args.at(0).toString();
+    const QStringList seen = seenStates(states);
     QVERIFY2(seen.contains(QStringLiteral("Unconnected")), qPrintable(seen.join(',')));
 }
 
-void TestIPCamera::noReconnectAfterDisconnectCamera()
+void TestIPCamera::disconnectRequestSuppressesOneReconnect_data()
 {
-    auto cam = makeCamera();
+    QTest::addColumn<bool>("requestedBeforeConnect");
+    QTest::newRow("while polling") << false;
+    QTest::newRow("before connect, then peer drops") << true;
+}
+
+void TestIPCamera::disconnectRequestSuppressesOneReconnect()
+{
+    QFETCH(bool, requestedBeforeConnect);
+    auto cam = makeCamera(requestedBeforeConnect ? kNoPoll : kFastPollMs);
+    if (requestedBeforeConnect)
+        cam->disconnectCamera(); // unconnected: only remembers the request
     QVERIFY(connectAndWait(*cam));
     QTRY_COMPARE_WITH_TIMEOUT(m_sim->openConnections(), 1, kWait);
     QSignalSpy connected(cam.get(), &CameraWrapper::clientConnected);
-    cam->disconnectCamera();
+    if (requestedBeforeConnect)
+        m_sim->dropConnections();
+    else
+        cam->disconnectCamera();
     QTRY_COMPARE_WITH_TIMEOUT(cam->socketState(), QAbstractSocket::UnconnectedState, kWait);
     QTRY_COMPARE_WITH_TIMEOUT(m_sim->openConnections(), 0, kWait);
     QTest::qWait(100);
@@ -322,28 +361,9 @@ void TestIPCamera::noReconnectAfterDisconnectCamera()
     QTRY_COMPARE_WITH_TIMEOUT(m_sim->acceptedConnections(), 3, kWait);
 }
 
-void TestIPCamera::disconnectRequestedBeforeConnectSuppressesNextReconnect()
-{
-    auto cam = makeCamera(100000);
-    cam->disconnectCamera(); // unconnected: only remembers the request
-    QVERIFY(connectAndWait(*cam));
-    QTRY_COMPARE_WITH_TIMEOUT(m_sim->openConnections(), 1, kWait);
-    QSignalSpy states(cam.get(), &CameraWrapper::clientStateChanged);
-    m_sim->dropConnections();
-    QTRY_COMPARE_WITH_TIMEOUT(cam->socketState(), QAbstractSocket::UnconnectedState, kWait);
-    QTest::qWait(100);
-    QCOMPARE(m_sim->acceptedConnections(), 1);
-
-    // Flag cleared: the next loss is reconnected.
-    QVERIFY(connectAndWait(*cam));
-    QTRY_COMPARE_WITH_TIMEOUT(m_sim->openConnections(), 1, kWait);
-    m_sim->dropConnections();
-    QTRY_COMPARE_WITH_TIMEOUT(m_sim->acceptedConnections(), 3, kWait);
-}
-
 void TestIPCamera::failedReconnectStaysUnconnected()
 {
-    auto cam = makeCamera(100000);
+    auto cam = makeCamera(kNoPoll);
     QSignalSpy got(cam.get(), &CameraWrapper::clientFinishGetName);
     QVERIFY(connectAndWait(*cam));
     QVERIFY(got.wait(kWait)); // no HTTP request left in flight
@@ -355,9 +375,7 @@ void TestIPCamera::failedReconnectStaysUnconnected()
     QCOMPARE(errors.at(1).at(0).toString(), QStringLiteral("Connection refused"));
     QTRY_COMPARE_WITH_TIMEOUT(cam->socketState(), QAbstractSocket::UnconnectedState, kWait);
     QTest::qWait(100);
-    QStringList seen;
-    for (const auto &args : states)
-        seen << args.at(0).toString();
+    const QStringList seen = seenStates(states);
     QCOMPARE(seen.count(QStringLiteral("Connecting")), 1);
     QCOMPARE(seen.last(), QStringLiteral("Unconnected"));
     QCOMPARE(errors.count(), 2);
@@ -366,7 +384,7 @@ void TestIPCamera::failedReconnectStaysUnconnected()
 
 void TestIPCamera::peerDroppingEveryConnectionDoesNotLoop()
 {
-    auto cam = makeCamera(100000);
+    auto cam = makeCamera(kNoPoll);
     QVERIFY(connectAndWait(*cam));
     QTRY_COMPARE_WITH_TIMEOUT(m_sim->openConnections(), 1, kWait);
     m_sim->setDropNewConnections(true);
@@ -382,7 +400,7 @@ void TestIPCamera::peerDroppingEveryConnectionDoesNotLoop()
 void TestIPCamera::unansweredInquiryTimesOut()
 {
     m_sim->setIgnoredInquiry(Visca::inquiry(Visca::Shutter));
-    auto cam = makeCamera(100000);
+    auto cam = makeCamera(kNoPoll);
     cam->setInquiryTimeout(100);
     QVERIFY(connectAndWait(*cam));
     QSignalSpy inquiries(m_sim.get(), &CameraSimulator::inquiryReceived);
@@ -402,110 +420,76 @@ void TestIPCamera::queueIsBounded()
 {
     // A peer that accepts and never answers.
     QTcpServer silent;
-    QVERIFY(silent.listen(QHostAddress::LocalHost, 0));
-    IPCamera cam(QStringLiteral("127.0.0.1"), QStringLiteral("c"), QStringLiteral("d"));
-    cam.setViscaPort(silent.serverPort());
-    cam.setHttpPort(m_sim->httpPort());
-    cam.setPollInterval(100000);
-    cam.setInquiryTimeout(100000);
-    QVERIFY(connectAndWait(cam));
-    QVERIFY(silent.hasPendingConnections() || silent.waitForNewConnection(kWait));
-    QTcpSocket *peer = silent.nextPendingConnection();
+    auto cam = makeCamera(kNoPoll);
+    cam->setInquiryTimeout(kNoPoll);
+    QTcpSocket *peer = connectToRawPeer(*cam, silent);
+    QVERIFY(peer);
     for (int i = 0; i < 40; ++i)
-        cam.queryZoomPos();
-    QCOMPARE(cam.queuedInquiries(), IPCamera::kMaxQueuedInquiries);
+        cam->queryZoomPos();
+    QCOMPARE(cam->queuedInquiries(), IPCamera::kMaxQueuedInquiries);
     // Only the head was written.
     QTRY_COMPARE_WITH_TIMEOUT(peer->bytesAvailable(), qint64(5), kWait);
     QTest::qWait(50);
     QCOMPARE(peer->readAll(), Visca::inquiry(Visca::ZoomPos));
 }
 
-void TestIPCamera::errorReplyAdvancesQueue()
-{
-    QTcpServer raw;
-    QVERIFY(raw.listen(QHostAddress::LocalHost, 0));
-    IPCamera cam(QStringLiteral("127.0.0.1"), QStringLiteral("c"), QStringLiteral("d"));
-    cam.setViscaPort(raw.serverPort());
-    cam.setHttpPort(m_sim->httpPort());
-    cam.setPollInterval(100000);
-    QVERIFY(connectAndWait(cam));
-    QVERIFY(raw.hasPendingConnections() || raw.waitForNewConnection(kWait));
-    QTcpSocket *peer = raw.nextPendingConnection();
-    cam.queryFocusMode();
-    cam.queryWBMode();
-    QTRY_COMPARE_WITH_TIMEOUT(peer->bytesAvailable(), qint64(5), kWait);
-    QCOMPARE(peer->readAll(), Visca::inquiry(Visca::FocusMode));
-
-    QSignalSpy updates(&cam, &CameraWrapper::clientStatusUpdated);
-    peer->write(hex("906002ff"));
-    QTRY_COMPARE_WITH_TIMEOUT(peer->bytesAvailable(), qint64(5), kWait);
-    QCOMPARE(peer->readAll(), Visca::inquiry(Visca::WbMode));
-    QCOMPARE(updates.count(), 0);
-    QCOMPARE(cam.queuedInquiries(), 1);
-
-    QSignalSpy cycle(&cam, &CameraWrapper::clientReadOneCycle);
-    peer->write(hex("9041ff9051ff"));
-    QTRY_COMPARE_WITH_TIMEOUT(updates.count(), 2, kWait);
-    QCOMPARE(cam.queuedInquiries(), 1); // acknowledge/completion store nothing
-    peer->write(hex("905005ff"));
-    QVERIFY(cycle.wait(kWait));
-    QCOMPARE(updates.count(), 3);
-    QCOMPARE(int(cam.status().wbMode), 5);
-    QCOMPARE(cam.queuedInquiries(), 0);
-}
-
 void TestIPCamera::replyChunks_data()
 {
+    // Replies to a focus-mode inquiry with a white-balance inquiry queued
+    // behind it; queued counts the inquiries left (2: none answered).
     QTest::addColumn<QList<QByteArray>>("chunks");
     QTest::addColumn<int>("updates");
-    QTest::addColumn<bool>("advanced");
+    QTest::addColumn<int>("queued");
+    QTest::addColumn<int>("cycles");
     QTest::addColumn<bool>("autoFocus");
+    QTest::addColumn<int>("wbMode");
     using L = QList<QByteArray>;
-    QTest::newRow("auto focus") << L{hex("905002ff")} << 1 << true << true;
-    QTest::newRow("ack and completion") << L{hex("9041ff9051ff")} << 2 << false << false;
-    QTest::newRow("split frame") << L{hex("905000"), hex("000aff")} << 1 << true << false;
-    QTest::newRow("leading bytes") << L{hex("0012905002ff")} << 1 << true << true;
-    QTest::newRow("error reply") << L{hex("906002ff")} << 0 << true << false;
-    QTest::newRow("too long") << L{hex("9050") + QByteArray(40, 2) + hex("ff")} << 0 << false
-                              << false;
+    QTest::newRow("auto focus") << L{hex("905002ff")} << 1 << 1 << 0 << true << 0;
+    QTest::newRow("ack and completion") << L{hex("9041ff9051ff")} << 2 << 2 << 0 << false << 0;
+    QTest::newRow("split frame") << L{hex("905000"), hex("000aff")} << 1 << 1 << 0 << false << 0;
+    QTest::newRow("leading bytes") << L{hex("0012905002ff")} << 1 << 1 << 0 << true << 0;
+    QTest::newRow("error reply") << L{hex("906002ff")} << 0 << 1 << 0 << false << 0;
+    QTest::newRow("too long") << L{hex("9050") + QByteArray(40, 2) + hex("ff")} << 0 << 2 << 0
+                              << false << 0;
+    QTest::newRow("error, ack, completion, white balance")
+        << L{hex("906002ff"), hex("9041ff9051ff"), hex("905005ff")} << 3 << 0 << 1 << false << 5;
 }
 
 void TestIPCamera::replyChunks()
 {
     QFETCH(QList<QByteArray>, chunks);
     QFETCH(int, updates);
-    QFETCH(bool, advanced);
+    QFETCH(int, queued);
+    QFETCH(int, cycles);
     QFETCH(bool, autoFocus);
+    QFETCH(int, wbMode);
     QTcpServer raw;
-    QVERIFY(raw.listen(QHostAddress::LocalHost, 0));
-    IPCamera cam(QStringLiteral("127.0.0.1"), QStringLiteral("c"), QStringLiteral("d"));
-    cam.setViscaPort(raw.serverPort());
-    cam.setHttpPort(m_sim->httpPort());
-    cam.setPollInterval(100000);
-    QVERIFY(connectAndWait(cam));
-    QVERIFY(raw.hasPendingConnections() || raw.waitForNewConnection(kWait));
-    QTcpSocket *peer = raw.nextPendingConnection();
-    cam.queryFocusMode();
-    cam.queryWBMode();
+    auto cam = makeCamera(kNoPoll);
+    QTcpSocket *peer = connectToRawPeer(*cam, raw);
+    QVERIFY(peer);
+    cam->queryFocusMode();
+    cam->queryWBMode();
     QTRY_COMPARE_WITH_TIMEOUT(peer->bytesAvailable(), qint64(5), kWait);
     peer->readAll();
 
-    QSignalSpy updated(&cam, &CameraWrapper::clientStatusUpdated);
+    QSignalSpy updated(cam.get(), &CameraWrapper::clientStatusUpdated);
+    QSignalSpy cycle(cam.get(), &CameraWrapper::clientReadOneCycle);
     for (const QByteArray &chunk : chunks) {
         peer->write(chunk);
         peer->flush();
     }
-    if (advanced) {
+    if (queued < 2) { // the head was released: the next inquiry goes out
         QTRY_COMPARE_WITH_TIMEOUT(peer->bytesAvailable(), qint64(5), kWait);
         QCOMPARE(peer->readAll(), Visca::inquiry(Visca::WbMode));
-        QCOMPARE(cam.queuedInquiries(), 1);
     }
     QTRY_COMPARE_WITH_TIMEOUT(updated.count(), updates, kWait);
     QTest::qWait(50);
     QCOMPARE(updated.count(), updates);
-    QCOMPARE(cam.queuedInquiries(), advanced ? 1 : 2);
+    QCOMPARE(cycle.count(), cycles);
+    QCOMPARE(cam->queuedInquiries(), queued);
     QCOMPARE(peer->bytesAvailable(), qint64(0));
-    QCOMPARE(cam.status().autoFocus, autoFocus);
+    QCOMPARE(cam->status().autoFocus, autoFocus);
+    QCOMPARE(int(cam->status().wbMode), wbMode);
 }
 
 void TestIPCamera::deviceNameAndSerial_data()
@@ -534,7 +518,7 @@ void TestIPCamera::deviceNameAndSerial()
     m_sim->setName(QStringLiteral("Sim Stage Left"));
     m_sim->setSerialNumber(QStringLiteral("SN12345678"));
     m_sim->setDeviceConfBody(body);
-    auto cam = makeCamera(100000);
+    auto cam = makeCamera(kNoPoll);
     QSignalSpy got(cam.get(), &CameraWrapper::clientFinishGetName);
     QSignalSpy requests(m_sim.get(), &CameraSimulator::httpRequestReceived);
     QVERIFY(connectAndWait(*cam));
@@ -544,39 +528,35 @@ void TestIPCamera::deviceNameAndSerial()
     QCOMPARE(cam->getSerialNumber(), serial);
 }
 
+void TestIPCamera::deviceConfFailureReportsError_data()
+{
+    QTest::addColumn<bool>("oversized");
+    QTest::newRow("refused") << false;
+    QTest::newRow("body over the limit") << true;
+}
+
 void TestIPCamera::deviceConfFailureReportsError()
 {
-    auto cam = makeCamera(100000);
-    QTcpServer closedPort;
-    QVERIFY(closedPort.listen(QHostAddress::LocalHost, 0));
-    cam->setHttpPort(closedPort.serverPort());
-    closedPort.close();
+    QFETCH(bool, oversized);
+    auto cam = makeCamera(kNoPoll);
+    if (oversized)
+        m_sim->setDeviceConfBody("devname=\"Big\"\n" +
+                                 QByteArray(int(IPCamera::kMaxDeviceConfBytes) * 2, 'x'));
+    else
+        cam->setHttpPort(closedPort());
     QSignalSpy errors(cam.get(), &CameraWrapper::clientError);
     QSignalSpy got(cam.get(), &CameraWrapper::clientFinishGetName);
     QVERIFY(connectAndWait(*cam));
     QVERIFY(errors.wait(kWait));
     QVERIFY(!errors.at(0).at(0).toString().isEmpty());
     QCOMPARE(got.count(), 0);
-    QCOMPARE(cam->getSerialNumber(), QStringLiteral("xx00000000"));
-}
-
-void TestIPCamera::oversizedDeviceConfIsRefused()
-{
-    const QByteArray big =
-        "devname=\"Big\"\n" + QByteArray(int(IPCamera::kMaxDeviceConfBytes) * 2, 'x');
-    m_sim->setDeviceConfBody(big);
-    auto cam = makeCamera(100000);
-    QSignalSpy errors(cam.get(), &CameraWrapper::clientError);
-    QSignalSpy got(cam.get(), &CameraWrapper::clientFinishGetName);
-    QVERIFY(connectAndWait(*cam));
-    QVERIFY(errors.wait(kWait));
-    QCOMPARE(got.count(), 0);
     QCOMPARE(cam->getDeviceName(), QStringLiteral("0.0.0.0"));
+    QCOMPARE(cam->getSerialNumber(), QStringLiteral("xx00000000"));
 }
 
 void TestIPCamera::snapshotsAnsweredInReverseOrder()
 {
-    auto cam = makeCamera(100000);
+    auto cam = makeCamera(kNoPoll);
     m_sim->setSnapshotDelays({600, 0});
     QSignalSpy finished(cam.get(), &CameraWrapper::clientFinishDownload);
     QSignalSpy errors(cam.get(), &CameraWrapper::clientError);
@@ -601,11 +581,8 @@ void TestIPCamera::snapshotsAnsweredInReverseOrder()
 
 void TestIPCamera::snapshotFailureReportsError()
 {
-    auto cam = makeCamera(100000);
-    QTcpServer closedPort;
-    QVERIFY(closedPort.listen(QHostAddress::LocalHost, 0));
-    cam->setHttpPort(closedPort.serverPort());
-    closedPort.close();
+    auto cam = makeCamera(kNoPoll);
+    cam->setHttpPort(closedPort());
     QSignalSpy finished(cam.get(), &CameraWrapper::clientFinishDownload);
     QSignalSpy errors(cam.get(), &CameraWrapper::clientError);
     cam->downloadSnapshot(2);
