@@ -16,22 +16,16 @@ struct RawResponse
     QByteArray body;
     QByteArray raw; // every byte of the response, head and body
 
+    // The value of the first header with this name; null when there is none.
     QByteArray header(const QByteArray &name) const
     {
         for (const auto &h : headers) {
             if (h.first.compare(name, Qt::CaseInsensitive) == 0)
-                return h.second;
+                return h.second.isNull() ? QByteArray("") : h.second;
         }
         return QByteArray();
     }
-    bool hasHeader(const QByteArray &name) const
-    {
-        for (const auto &h : headers) {
-            if (h.first.compare(name, Qt::CaseInsensitive) == 0)
-                return true;
-        }
-        return false;
-    }
+    bool hasHeader(const QByteArray &name) const { return !header(name).isNull(); }
 };
 
 // A client that writes raw bytes and reads Content-Length framed responses,
@@ -42,11 +36,15 @@ public:
     // Starts connecting without waiting.
     void startConnect(quint16 port) { m_socket.connectToHost(QHostAddress::LocalHost, port); }
 
-    bool connectTo(quint16 port, int timeoutMs = 5000)
+    // Connects, then sends firstBytes (if any).
+    bool connectTo(quint16 port, const QByteArray &firstBytes = QByteArray())
     {
         startConnect(port);
-        return QTest::qWaitFor([&] { return m_socket.state() == QAbstractSocket::ConnectedState; },
-                               timeoutMs);
+        if (!QTest::qWaitFor([&] { return isOpen(); }, 5000))
+            return false;
+        if (!firstBytes.isEmpty())
+            send(firstBytes);
+        return true;
     }
 
     void send(const QByteArray &bytes)
@@ -55,9 +53,11 @@ public:
         m_socket.flush();
     }
 
-    // Reads the next response; for a HEAD request the body is not on the wire.
-    bool read(RawResponse *out, bool headRequest = false, int timeoutMs = 5000)
+    // The next response; for a HEAD request the body is not on the wire. A
+    // response that does not arrive within 5 s reads as status 0, no bytes.
+    RawResponse next(bool headRequest = false)
     {
+        const int timeoutMs = 5000;
         int headEnd = -1;
         const bool gotHead = QTest::qWaitFor(
             [&] {
@@ -66,9 +66,9 @@ public:
                 return headEnd >= 0;
             },
             timeoutMs);
-        if (!gotHead)
-            return false;
         RawResponse r;
+        if (!gotHead)
+            return r;
         const QList<QByteArray> lines = m_buffer.left(headEnd).split('\n');
         r.statusLine = lines.value(0).trimmed();
         r.status = r.statusLine.split(' ').value(1).toInt();
@@ -86,23 +86,22 @@ public:
                     return m_buffer.size() >= total;
                 },
                 timeoutMs))
-            return false;
+            return RawResponse();
         r.raw = m_buffer.left(total);
         r.body = r.raw.mid(headEnd + 4);
         m_buffer.remove(0, total);
-        *out = r;
-        return true;
+        return r;
     }
 
     // True once the server has closed the connection (or reset it).
-    bool waitClosed(int timeoutMs = 5000)
+    bool waitClosed()
     {
         return QTest::qWaitFor(
             [&] {
                 pull();
                 return m_socket.state() == QAbstractSocket::UnconnectedState;
             },
-            timeoutMs);
+            5000);
     }
 
     bool isOpen() { return m_socket.state() == QAbstractSocket::ConnectedState; }
@@ -125,4 +124,11 @@ private:
 inline QByteArray getRequest(const QByteArray &target, const QByteArray &extra = QByteArray())
 {
     return "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + extra + "\r\n";
+}
+
+// The response to a GET of target on a new connection.
+inline RawResponse fetch(quint16 port, const QByteArray &target)
+{
+    RawHttpClient c;
+    return c.connectTo(port, getRequest(target)) ? c.next() : RawResponse();
 }

@@ -100,11 +100,7 @@ void TestWebStartup::startHttpServerAfterThePortIsFree()
     CorvantaApp *app = CorvantaApp::instance();
     QVERIFY(app->startHttpServer());
     QCOMPARE(app->httpServer()->server()->serverPort(), g_blockedPort);
-    RawHttpClient c;
-    QVERIFY(c.connectTo(g_blockedPort));
-    c.send(getRequest("/camera"));
-    RawResponse r;
-    QVERIFY(c.read(&r));
+    const RawResponse r = fetch(g_blockedPort, "/camera");
     QCOMPARE(r.status, 200);
     QCOMPARE(r.header("Content-Type"), QByteArray("text/html"));
     QCOMPARE(g_boxes.size(), 1);
