@@ -17,9 +17,8 @@ class TestCameraWrapper : public QObject
 {
     Q_OBJECT
 private slots:
-    void freshStatus();
+    void ipCameraFreshState();
     void descriptiveFields();
-    void ipCameraSpeedRanges();
     void usbCameraNoOps_data();
     void usbCameraNoOps();
     void degreeConversions_data();
@@ -29,7 +28,7 @@ private slots:
     void snapshotPathStaysInDownloads();
 };
 
-void TestCameraWrapper::freshStatus()
+void TestCameraWrapper::ipCameraFreshState()
 {
     IPCamera cam("127.0.0.1", "Camera1", "0.0.0.0");
     const CameraStatus &s = cam.status();
@@ -39,6 +38,13 @@ void TestCameraWrapper::freshStatus()
     QCOMPARE(int(s.iris), 0);
     QCOMPARE(s.autoFocus, false);
     QCOMPARE(cam.getSerialNumber(), QStringLiteral("xx00000000"));
+    auto eq = [](SpeedRange r, int a, int b, int c) {
+        return r.min == a && r.max == b && r.defaultValue == c;
+    };
+    QVERIFY(eq(cam.getPanSpeedRange(), 1, 24, 5));
+    QVERIFY(eq(cam.getTiltSpeedRange(), 1, 20, 5));
+    QVERIFY(eq(cam.getZoomSpeedRange(), 1, 7, 5));
+    QVERIFY(eq(cam.getFocusSpeedRange(), 1, 7, 5));
 }
 
 void TestCameraWrapper::descriptiveFields()
@@ -55,45 +61,34 @@ void TestCameraWrapper::descriptiveFields()
     QCOMPARE(ip.getCameraType(), 0);
 }
 
-void TestCameraWrapper::ipCameraSpeedRanges()
-{
-    IPCamera cam("127.0.0.1", "c", "d");
-    auto eq = [](SpeedRange r, int a, int b, int c) {
-        return r.min == a && r.max == b && r.defaultValue == c;
-    };
-    QVERIFY(eq(cam.getPanSpeedRange(), 1, 24, 5));
-    QVERIFY(eq(cam.getTiltSpeedRange(), 1, 20, 5));
-    QVERIFY(eq(cam.getZoomSpeedRange(), 1, 7, 5));
-    QVERIFY(eq(cam.getFocusSpeedRange(), 1, 7, 5));
-}
-
 void TestCameraWrapper::usbCameraNoOps_data()
 {
     QTest::addColumn<CameraCall>("call");
-    QTest::newRow("setIris") << CameraCall([](CameraWrapper &c) { c.setIris(5); });
-    QTest::newRow("setShutter") << CameraCall([](CameraWrapper &c) { c.setShutter(3); });
-    QTest::newRow("setBright") << CameraCall([](CameraWrapper &c) { c.setBright(9); });
-    QTest::newRow("brightUp") << CameraCall([](CameraWrapper &c) { c.brightUp(); });
-    QTest::newRow("setAeMode") << CameraCall([](CameraWrapper &c) { c.setAeMode(2); });
-    QTest::newRow("setWBMode") << CameraCall([](CameraWrapper &c) { c.setWBMode(4); });
-    QTest::newRow("setLuminance") << CameraCall([](CameraWrapper &c) { c.setLuminance(3); });
-    QTest::newRow("setHue") << CameraCall([](CameraWrapper &c) { c.setHue(3); });
-    QTest::newRow("onePush") << CameraCall([](CameraWrapper &c) { c.onePushTrigger(); });
-    QTest::newRow("osdMenu") << CameraCall([](CameraWrapper &c) { c.osdMenu(); });
-    QTest::newRow("osdEnter") << CameraCall([](CameraWrapper &c) { c.osdEnter(); });
-    QTest::newRow("flip") << CameraCall([](CameraWrapper &c) { c.setImageFlip(true); });
-    QTest::newRow("mirror") << CameraCall([](CameraWrapper &c) { c.setImageMirror(true); });
-    QTest::newRow("presetSpeed") << CameraCall([](CameraWrapper &c) { c.setPresetSpeed(3); });
-    QTest::newRow("upRightLimit") << CameraCall(
-        [](CameraWrapper &c) { c.setUpRightLimit(0x120, 0xF670); });
-    QTest::newRow("downLeftLimit")
-        << CameraCall([](CameraWrapper &c) { c.setDownLeftLimit(0x120, 0xF670); });
-    QTest::newRow("focusLock") << CameraCall([](CameraWrapper &c) { c.setFocusLock(true); });
-    QTest::newRow("motionSync") << CameraCall([](CameraWrapper &c) { c.setMotionSync(true); });
-    QTest::newRow("downloadSnapshot")
-        << CameraCall([](CameraWrapper &c) { c.downloadSnapshot(3); });
-    QTest::newRow("clearPreset") << CameraCall([](CameraWrapper &c) { c.clearPreset(3); });
-    QTest::newRow("queryShutter") << CameraCall([](CameraWrapper &c) { c.queryShutter(); });
+    using C = CameraWrapper &;
+    auto row = [](const char *name, CameraCall call) {
+        QTest::newRow(name) << call;
+    };
+    row("setIris", [](C c) { c.setIris(5); });
+    row("setShutter", [](C c) { c.setShutter(3); });
+    row("setBright", [](C c) { c.setBright(9); });
+    row("brightUp", [](C c) { c.brightUp(); });
+    row("setAeMode", [](C c) { c.setAeMode(2); });
+    row("setWBMode", [](C c) { c.setWBMode(4); });
+    row("setLuminance", [](C c) { c.setLuminance(3); });
+    row("setHue", [](C c) { c.setHue(3); });
+    row("onePush", [](C c) { c.onePushTrigger(); });
+    row("osdMenu", [](C c) { c.osdMenu(); });
+    row("osdEnter", [](C c) { c.osdEnter(); });
+    row("flip", [](C c) { c.setImageFlip(true); });
+    row("mirror", [](C c) { c.setImageMirror(true); });
+    row("presetSpeed", [](C c) { c.setPresetSpeed(3); });
+    row("upRightLimit", [](C c) { c.setUpRightLimit(0x120, 0xF670); });
+    row("downLeftLimit", [](C c) { c.setDownLeftLimit(0x120, 0xF670); });
+    row("focusLock", [](C c) { c.setFocusLock(true); });
+    row("motionSync", [](C c) { c.setMotionSync(true); });
+    row("downloadSnapshot", [](C c) { c.downloadSnapshot(3); });
+    row("clearPreset", [](C c) { c.clearPreset(3); });
+    row("queryShutter", [](C c) { c.queryShutter(); });
 }
 
 void TestCameraWrapper::usbCameraNoOps()

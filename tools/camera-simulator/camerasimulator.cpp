@@ -216,7 +216,6 @@ void CameraSimulator::handleMessage(Client &client, const QByteArray &message)
     m_log.append(message);
     while (m_log.size() > kMaxLoggedMessages)
         m_log.removeFirst();
-    emit messageReceived(message);
 
     if (b(message, 0) != 0x81) {
         sendBurst(client, {kSyntaxError});
@@ -426,7 +425,6 @@ bool CameraSimulator::applyCommand(const QByteArray &m)
                 m_zoom = p.zoom;
                 m_focus = p.focus;
             }
-            emit presetRecalled(num);
         } else {
             return false;
         }
@@ -630,7 +628,6 @@ void CameraSimulator::handleHttp(QTcpSocket *socket)
     }
     socket->setProperty("answered", true);
     socket->setProperty("head", QVariant());
-    ++m_httpRequests;
 
     const QList<QByteArray> requestLine = head.left(head.indexOf("\r\n")).split(' ');
     const QByteArray method = requestLine.value(0);

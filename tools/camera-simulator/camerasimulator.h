@@ -94,7 +94,6 @@ public:
     void setPosition(int pan, int tilt, int zoom, int focus);
     bool isMoving() const;
     bool hasPreset(int presetNum) const { return m_presets.contains(presetNum); }
-    Preset preset(int presetNum) const { return m_presets.value(presetNum); }
     int presetCount() const { return m_presets.size(); }
     int presetSpeed() const { return m_presetSpeed; }
     bool autoFocus() const { return m_autoFocus; }
@@ -124,7 +123,6 @@ public:
     void clearLog();
     int openConnections() const { return m_clients.size(); }
     int acceptedConnections() const { return m_accepted; }
-    int httpRequestCount() const { return m_httpRequests; }
 
     // Faults.
     // Never answer this exact inquiry (e.g. 81 09 04 4A FF); empty: none.
@@ -145,14 +143,12 @@ public slots:
     void dropConnections();
 
 signals:
-    void messageReceived(const QByteArray &bytes); // every message
     void commandReceived(const QByteArray &bytes); // messages other than inquiries
     void inquiryReceived(const QByteArray &bytes); // 81 09 ..
     void clientConnected();
     void clientDisconnected();
     void httpRequestReceived(const QString &target); // path and query
     void presetStored(int presetNum);
-    void presetRecalled(int presetNum);
 
 private:
     struct Client;
@@ -176,7 +172,6 @@ private:
     QString m_error;
     QHash<QTcpSocket *, Client *> m_clients;
     int m_accepted = 0;
-    int m_httpRequests = 0;
     QElapsedTimer m_clock;
 
     QString m_name = QStringLiteral("Corvanta Simulated PTZ");
