@@ -11,9 +11,11 @@
 #include "corvantaapp.h"
 #include "ipcamera.h"
 #include "mainwindow.h"
+#include "tempdatahome.h"
 #include "usbcamera.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QElapsedTimer>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -196,6 +198,27 @@ public:
     SimulatedCamera cams[kSimulatedCameras];
 };
 
+// Base of the suites: the harness and the window's widgets by object name.
+class PanelTest : public QObject
+{
+protected:
+    MainWindow *w() const { return h.window(); }
+    template <typename T> T *child(const QString &name) const { return w()->findChild<T *>(name); }
+
+    // No camera connected, every simulator at its defaults, "store exposure
+    // with presets" off, logs empty.
+    void resetPanel()
+    {
+        h.disconnectAll();
+        for (int i = 0; i < kSimulatedCameras; ++i)
+            QVERIFY(h.resetCameraState(i));
+        child<QCheckBox>("storeExposure")->setChecked(false);
+        h.clearLogs();
+    }
+
+    Harness h;
+};
+
 // Closes every message box that opens while it lives (camera errors are
 // shown modally) and keeps their texts.
 class MessageBoxCloser
@@ -255,3 +278,13 @@ inline void answerNameDialog(NameDialogSeen *seen, bool accept, const QString &t
 }
 
 } // namespace PanelHarness
+
+// main() of a suite: one CorvantaApp on a throw-away data folder.
+#define PANEL_TEST_MAIN(TestClass)                                                                 \
+    int main(int argc, char **argv)                                                                \
+    {                                                                                              \
+        TempDataHome home;                                                                         \
+        CorvantaApp app(argc, argv);                                                               \
+        TestClass tc;                                                                              \
+        return QTest::qExec(&tc, argc, argv);                                                      \
+    }

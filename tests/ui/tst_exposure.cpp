@@ -17,7 +17,7 @@
 
 using namespace PanelHarness;
 
-class TestExposure : public QObject
+class TestExposure : public PanelTest
 {
     Q_OBJECT
 private slots:
@@ -45,15 +45,11 @@ private slots:
 
 private:
     void freshConnection();
-    MainWindow *w() const { return h.window(); }
-    template <typename T> T *child(const QString &name) const { return w()->findChild<T *>(name); }
     QString statusText(const char *labelName) const
     {
         auto *label = w()->statusBar()->findChild<QLabel *>(QLatin1String(labelName));
         return label ? label->text() : QString();
     }
-
-    Harness h;
 };
 
 void TestExposure::initTestCase()
@@ -176,40 +172,29 @@ void TestExposure::aeModeEnablingAndBytes()
 
 void TestExposure::stepButtons_data()
 {
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<QString>("combo");
+    QTest::addColumn<QString>("button"); // steps the combo named after it
     QTest::addColumn<int>("start");
     QTest::addColumn<int>("expectedIndex");
     QTest::addColumn<QByteArray>("bytes"); // empty: nothing may be sent
-    QTest::newRow("iris up at 12") << "irisUp"
-                                   << "irisCombo" << 12 << 12 << QByteArray();
-    QTest::newRow("iris up") << "irisUp"
-                             << "irisCombo" << 8 << 9 << hex("8101044b00000009ff");
-    QTest::newRow("iris down at 0") << "irisDown"
-                                    << "irisCombo" << 0 << 0 << QByteArray();
-    QTest::newRow("iris down") << "irisDown"
-                               << "irisCombo" << 1 << 0 << hex("8101044b00000000ff");
-    QTest::newRow("shutter up at 16") << "shutterUp"
-                                      << "shutterCombo" << 16 << 16 << QByteArray();
-    QTest::newRow("shutter up") << "shutterUp"
-                                << "shutterCombo" << 15 << 16 << hex("8101044a00000101ff");
-    QTest::newRow("shutter down at 0") << "shutterDown"
-                                       << "shutterCombo" << 0 << 0 << QByteArray();
-    QTest::newRow("shutter down") << "shutterDown"
-                                  << "shutterCombo" << 4 << 3 << hex("8101044a00000004ff");
-    QTest::newRow("bright up") << "brightUp"
-                               << "brightCombo" << 5 << 5 << hex("8101040d02ff");
-    QTest::newRow("bright down") << "brightDown"
-                                 << "brightCombo" << 5 << 5 << hex("8101040d03ff");
+    QTest::newRow("iris up at 12") << "irisUp" << 12 << 12 << QByteArray();
+    QTest::newRow("iris up") << "irisUp" << 8 << 9 << hex("8101044b00000009ff");
+    QTest::newRow("iris down at 0") << "irisDown" << 0 << 0 << QByteArray();
+    QTest::newRow("iris down") << "irisDown" << 1 << 0 << hex("8101044b00000000ff");
+    QTest::newRow("shutter up at 16") << "shutterUp" << 16 << 16 << QByteArray();
+    QTest::newRow("shutter up") << "shutterUp" << 15 << 16 << hex("8101044a00000101ff");
+    QTest::newRow("shutter down at 0") << "shutterDown" << 0 << 0 << QByteArray();
+    QTest::newRow("shutter down") << "shutterDown" << 4 << 3 << hex("8101044a00000004ff");
+    QTest::newRow("bright up") << "brightUp" << 5 << 5 << hex("8101040d02ff");
+    QTest::newRow("bright down") << "brightDown" << 5 << 5 << hex("8101040d03ff");
 }
 
 void TestExposure::stepButtons()
 {
     QFETCH(QString, button);
-    QFETCH(QString, combo);
     QFETCH(int, start);
     QFETCH(int, expectedIndex);
     QFETCH(QByteArray, bytes);
+    const QString combo = QString(button).remove(QRegularExpression("(Up|Down)$")) + "Combo";
 
     h.connectCamera(0);
     // Manual enables shutter and iris, Brightness the bright controls.
@@ -410,44 +395,29 @@ void TestExposure::syncFromCamera_data()
     // Camera state set over VISCA before connecting; the panel starts from
     // shutter index 5, iris index 3, white balance index 2.
     QTest::addColumn<QList<QByteArray>>("cameraState");
-    QTest::addColumn<QString>("irisText");
-    QTest::addColumn<QString>("shutterText");
-    QTest::addColumn<QString>("brightText");
-    QTest::addColumn<int>("aeIndex");
-    QTest::addColumn<int>("shutterIndex");
-    QTest::addColumn<int>("irisIndex");
-    QTest::addColumn<int>("wbIndex");
+    QTest::addColumn<QString>("statusTexts"); // iris, shutter, bright
+    QTest::addColumn<QList<int>>("indices");  // AE mode, shutter, iris, white balance
 
     QTest::newRow("white balance 0x05 is Manual")
         << QList<QByteArray>{hex("8101043505ff"), hex("8101044a00000007ff"),
                              hex("8101044b00000009ff"), hex("810104390bff")}
-        << "Iris:F2.8"
-        << "Shutter:1/250"
-        << "Bright:7" << 3 << 6 << 9 << 4;
+        << "Iris:F2.8 Shutter:1/250 Bright:7" << QList<int>{3, 6, 9, 4};
     QTest::newRow("white balance 0x04 leaves the combo")
-        << QList<QByteArray>{hex("8101043504ff"), hex("8101044a00000002ff")} << "Iris:Close"
-        << "Shutter:1/60"
-        << "Bright:7" << 0 << 1 << 0 << 2;
+        << QList<QByteArray>{hex("8101043504ff"), hex("8101044a00000002ff")}
+        << "Iris:Close Shutter:1/60 Bright:7" << QList<int>{0, 1, 0, 2};
     QTest::newRow("shutter 0 is 1/30")
-        << QList<QByteArray>{hex("8101044a00000000ff"), hex("8101044d00000101ff")} << "Iris:Close"
-        << "Shutter:1/30"
-        << "Bright:17" << 0 << 0 << 0 << 0;
+        << QList<QByteArray>{hex("8101044a00000000ff"), hex("8101044d00000101ff")}
+        << "Iris:Close Shutter:1/30 Bright:17" << QList<int>{0, 0, 0, 0};
     QTest::newRow("iris and shutter outside the tables")
-        << QList<QByteArray>{hex("8101044b0000000fff"), hex("8101044a00000104ff")} << "Iris:15"
-        << "Shutter:20"
-        << "Bright:7" << 0 << 5 << 3 << 0;
+        << QList<QByteArray>{hex("8101044b0000000fff"), hex("8101044a00000104ff")}
+        << "Iris:15 Shutter:20 Bright:7" << QList<int>{0, 5, 3, 0};
 }
 
 void TestExposure::syncFromCamera()
 {
     QFETCH(QList<QByteArray>, cameraState);
-    QFETCH(QString, irisText);
-    QFETCH(QString, shutterText);
-    QFETCH(QString, brightText);
-    QFETCH(int, aeIndex);
-    QFETCH(int, shutterIndex);
-    QFETCH(int, irisIndex);
-    QFETCH(int, wbIndex);
+    QFETCH(QString, statusTexts);
+    QFETCH(QList<int>, indices);
 
     freshConnection();
     QVERIFY(h.sendRaw(0, cameraState));
@@ -457,13 +427,14 @@ void TestExposure::syncFromCamera()
     h.clearLogs();
 
     h.connectCamera(0);
-    QCOMPARE(statusText("irisStatus"), irisText);
-    QCOMPARE(statusText("shutterStatus"), shutterText);
-    QCOMPARE(statusText("brightStatus"), brightText);
-    QCOMPARE(child<QComboBox>("aeModeSelect")->currentIndex(), aeIndex);
-    QCOMPARE(child<QComboBox>("shutterCombo")->currentIndex(), shutterIndex);
-    QCOMPARE(child<QComboBox>("irisCombo")->currentIndex(), irisIndex);
-    QCOMPARE(child<QComboBox>("wbCombo")->currentIndex(), wbIndex);
+    QCOMPARE(QStringList({statusText("irisStatus"), statusText("shutterStatus"),
+                          statusText("brightStatus")})
+                 .join(' '),
+             statusTexts);
+    QList<int> shown;
+    for (const char *name : {"aeModeSelect", "shutterCombo", "irisCombo", "wbCombo"})
+        shown << child<QComboBox>(name)->currentIndex();
+    QCOMPARE(shown, indices);
     // Loading the camera's values sends none of them back.
     QTest::qWait(100);
     QCOMPARE(h.cams[0].commands, QList<QByteArray>());
@@ -543,13 +514,5 @@ void TestExposure::panTiltLimitMenu()
     QTRY_VERIFY(!w()->findChild<PanTiltLimitDlg *>());
 }
 
-int main(int argc, char **argv)
-{
-    QTemporaryDir home;
-    qputenv("XDG_DATA_HOME", home.path().toUtf8());
-    CorvantaApp app(argc, argv);
-    TestExposure tc;
-    return QTest::qExec(&tc, argc, argv);
-}
-
+PANEL_TEST_MAIN(TestExposure)
 #include "tst_exposure.moc"

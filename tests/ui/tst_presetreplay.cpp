@@ -23,7 +23,7 @@ bool isExposureCommand(const QByteArray &m)
 
 } // namespace
 
-class TestPresetReplay : public QObject
+class TestPresetReplay : public PanelTest
 {
     Q_OBJECT
 private slots:
@@ -35,15 +35,6 @@ private slots:
     void replayTimeline();
     void replayStops_data();
     void replayStops();
-
-private:
-    MainWindow *w() const { return h.window(); }
-    template <typename T> T *child(const char *name) const
-    {
-        return w()->findChild<T *>(QLatin1String(name));
-    }
-
-    Harness h;
 };
 
 void TestPresetReplay::initTestCase()
@@ -53,11 +44,7 @@ void TestPresetReplay::initTestCase()
 
 void TestPresetReplay::init()
 {
-    h.disconnectAll();
-    for (int i = 0; i < kSimulatedCameras; ++i)
-        QVERIFY(h.resetCameraState(i));
-    child<QCheckBox>("storeExposure")->setChecked(false);
-    h.clearLogs();
+    resetPanel();
 }
 
 void TestPresetReplay::recallWithStoreExposureOffSendsOnlyPosition()
@@ -199,13 +186,5 @@ void TestPresetReplay::replayStops()
         QVERIFY2(!isExposureCommand(m), m.toHex().constData());
 }
 
-int main(int argc, char **argv)
-{
-    QTemporaryDir home;
-    qputenv("XDG_DATA_HOME", home.path().toUtf8());
-    CorvantaApp app(argc, argv);
-    TestPresetReplay tc;
-    return QTest::qExec(&tc, argc, argv);
-}
-
+PANEL_TEST_MAIN(TestPresetReplay)
 #include "tst_presetreplay.moc"

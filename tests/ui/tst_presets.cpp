@@ -16,7 +16,7 @@
 
 using namespace PanelHarness;
 
-class TestPresets : public QObject
+class TestPresets : public PanelTest
 {
     Q_OBJECT
 private slots:
@@ -32,15 +32,6 @@ private slots:
     void clearPresetResetsNameAndExposure();
     void clearImageStaysInDownloads();
     void nothingWithoutConnection();
-
-private:
-    MainWindow *w() const { return h.window(); }
-    template <typename T> T *child(const char *name) const
-    {
-        return w()->findChild<T *>(QLatin1String(name));
-    }
-
-    Harness h;
 };
 
 void TestPresets::initTestCase()
@@ -50,11 +41,7 @@ void TestPresets::initTestCase()
 
 void TestPresets::init()
 {
-    h.disconnectAll();
-    for (int i = 0; i < kSimulatedCameras; ++i)
-        QVERIFY(h.resetCameraState(i));
-    child<QCheckBox>("storeExposure")->setChecked(false);
-    h.clearLogs();
+    resetPanel();
 }
 
 void TestPresets::widgetsAndTexts()
@@ -280,13 +267,5 @@ void TestPresets::nothingWithoutConnection()
     QVERIFY(!QApplication::activeModalWidget());
 }
 
-int main(int argc, char **argv)
-{
-    QTemporaryDir home;
-    qputenv("XDG_DATA_HOME", home.path().toUtf8());
-    CorvantaApp app(argc, argv);
-    TestPresets tc;
-    return QTest::qExec(&tc, argc, argv);
-}
-
+PANEL_TEST_MAIN(TestPresets)
 #include "tst_presets.moc"
