@@ -68,16 +68,19 @@ const QHash<QString, Route> &routes()
         auto api = [&t](const char *path, QStringList required, Emitter e) {
             t.insert(QLatin1String(path), Route{Kind::Api, QString(), required, std::move(e)});
         };
+        // A route without parameters.
+        auto api0 = [&api](const char *path, void (W::*signal)(QHttpResponse *)) {
+            api(path, {},
+                [signal](W *w, QHttpResponse *r, const QJsonObject &) { emit(w->*signal)(r); });
+        };
         page("/", "-both.html");
         page("/camera", "-camera.html");
         page("/switcher", "-switcher.html");
         t.insert(QStringLiteral("/assets"),
                  Route{Kind::Asset, QString(), {"_type", "_name"}, nullptr});
 
-        api("/vmix/settings", {},
-            [](W *w, QHttpResponse *r, const QJsonObject &) { emit w->getVMixSettings(r); });
-        api("/vmix/status", {},
-            [](W *w, QHttpResponse *r, const QJsonObject &) { emit w->getVMixStatus(r); });
+        api0("/vmix/settings", &W::getVMixSettings);
+        api0("/vmix/status", &W::getVMixStatus);
         api("/vmix/saveReconnect", {"vmixIp", "vmixId", "vmixPwd", "vmixPort"},
             [](W *w, QHttpResponse *r, const QJsonObject &q) {
                 emit w->vmixSaveReconnect(r, str(q, "vmixIp"), toInt(q, "vmixPort"),
@@ -93,24 +96,18 @@ const QHash<QString, Route> &routes()
         api("/vmix/masterVolume", {"volume"}, [](W *w, QHttpResponse *r, const QJsonObject &q) {
             emit w->setVMixMasterVolume(r, toDouble(q, "volume"));
         });
-        api("/vmix/masterMuted", {},
-            [](W *w, QHttpResponse *r, const QJsonObject &) { emit w->setVMixMasterMuted(r); });
-        api("/vmix/toggleStreaming", {},
-            [](W *w, QHttpResponse *r, const QJsonObject &) { emit w->vmixToggleStreaming(r); });
-        api("/vmix/toggleRecording", {},
-            [](W *w, QHttpResponse *r, const QJsonObject &) { emit w->vmixToggleRecording(r); });
-        api("/vmix/togglePlayList", {},
-            [](W *w, QHttpResponse *r, const QJsonObject &) { emit w->vmixTogglePlayList(r); });
+        api0("/vmix/masterMuted", &W::setVMixMasterMuted);
+        api0("/vmix/toggleStreaming", &W::vmixToggleStreaming);
+        api0("/vmix/toggleRecording", &W::vmixToggleRecording);
+        api0("/vmix/togglePlayList", &W::vmixTogglePlayList);
         api("/vmix/transition", {"transition"}, [](W *w, QHttpResponse *r, const QJsonObject &q) {
             emit w->vmixApplyTransition(r, toInt(q, "transition"));
         });
         api("/vmix/setPreview", {"sourceName"}, [](W *w, QHttpResponse *r, const QJsonObject &q) {
             emit w->vmixSetPreview(r, str(q, "sourceName"));
         });
-        api("/obs/status", {},
-            [](W *w, QHttpResponse *r, const QJsonObject &) { emit w->getObsStatus(r); });
-        api("/obs/settings", {},
-            [](W *w, QHttpResponse *r, const QJsonObject &) { emit w->getObsSettings(r); });
+        api0("/obs/status", &W::getObsStatus);
+        api0("/obs/settings", &W::getObsSettings);
         api("/obs/sourceVolume", {"sourceName", "volume"},
             [](W *w, QHttpResponse *r, const QJsonObject &q) {
                 emit w->setObsSourceVolume(r, str(q, "sourceName"), toDouble(q, "volume"));
@@ -118,10 +115,8 @@ const QHash<QString, Route> &routes()
         api("/obs/sourceMuted", {"sourceName"}, [](W *w, QHttpResponse *r, const QJsonObject &q) {
             emit w->setObsSourceMuted(r, str(q, "sourceName"));
         });
-        api("/obs/toggleStreaming", {},
-            [](W *w, QHttpResponse *r, const QJsonObject &) { emit w->obsToggleStreaming(r); });
-        api("/obs/toggleRecording", {},
-            [](W *w, QHttpResponse *r, const QJsonObject &) { emit w->obsToggleRecording(r); });
+        api0("/obs/toggleStreaming", &W::obsToggleStreaming);
+        api0("/obs/toggleRecording", &W::obsToggleRecording);
         api("/obs/transition", {"transition"}, [](W *w, QHttpResponse *r, const QJsonObject &q) {
             emit w->obsSetTransition(r, str(q, "transition"));
         });
@@ -129,8 +124,7 @@ const QHash<QString, Route> &routes()
             [](W *w, QHttpResponse *r, const QJsonObject &q) {
                 emit w->obsSaveReconnect(r, str(q, "obsIp"), toInt(q, "obsPort"), str(q, "obsPwd"));
             });
-        api("/cam/settings", {},
-            [](W *w, QHttpResponse *r, const QJsonObject &) { emit w->getCameraSettings(r); });
+        api0("/cam/settings", &W::getCameraSettings);
         api("/cam/saveSettings", {"camList"}, [](W *w, QHttpResponse *r, const QJsonObject &q) {
             emit w->saveCameraSettings(r, str(q, "camList"));
         });
@@ -138,8 +132,7 @@ const QHash<QString, Route> &routes()
             [](W *w, QHttpResponse *r, const QJsonObject &q) {
                 emit w->setPreset(r, str(q, "presetName"), toInt(q, "presetNum"), false);
             });
-        api("/cam/checkImg", {},
-            [](W *w, QHttpResponse *r, const QJsonObject &) { emit w->checkImageDownloaded(r); });
+        api0("/cam/checkImg", &W::checkImageDownloaded);
         api("/cam/recallPreset", {"presetNum", "callSpeed"},
             [](W *w, QHttpResponse *r, const QJsonObject &q) {
                 emit w->recallPreset(r, toInt(q, "presetNum"), toInt(q, "callSpeed"));
@@ -160,8 +153,7 @@ const QHash<QString, Route> &routes()
         api("/cam/focusAuto", {"focusAuto"}, [](W *w, QHttpResponse *r, const QJsonObject &q) {
             emit w->focusAuto(r, str(q, "focusAuto") == QLatin1String("true"));
         });
-        api("/cam/getCurrentCamInfo", {},
-            [](W *w, QHttpResponse *r, const QJsonObject &) { emit w->getCurrentCamInfo(r); });
+        api0("/cam/getCurrentCamInfo", &W::getCurrentCamInfo);
         return t;
     }();
     return table;
@@ -254,17 +246,10 @@ void HttpServerWrapper::handleRequest(QHttpRequest *req, QHttpResponse *resp)
         return;
     }
     const Route &route = it.value();
-    switch (route.kind) {
-    case Kind::Page:
+    if (route.kind == Kind::Page) {
         servePage(resp, query, route.pageSuffix);
         return;
-    case Kind::Asset:
-        serveAsset(resp, query);
-        return;
-    case Kind::Api:
-        break;
     }
-
     QJsonObject params;
     if (!route.required.isEmpty()) {
         params = parseQuery(query);
@@ -272,6 +257,10 @@ void HttpServerWrapper::handleRequest(QHttpRequest *req, QHttpResponse *resp)
             replyParamMismatch(resp);
             return;
         }
+    }
+    if (route.kind == Kind::Asset) {
+        serveAsset(resp, params);
+        return;
     }
     QPointer<QHttpResponse> guard(resp);
     route.emitter(this, resp, params);
@@ -285,42 +274,25 @@ void HttpServerWrapper::handleRequest(QHttpRequest *req, QHttpResponse *resp)
 
 void HttpServerWrapper::servePage(QHttpResponse *resp, const QString &query, const QString &suffix)
 {
-    const QJsonObject q = parseQuery(query);
-    bool dark;
-    if (query.isEmpty()) {
-        dark = m_settings->useDarkTheme();
-    } else {
-        if (!q.contains(QLatin1String("theme"))) {
+    bool dark = m_settings->useDarkTheme();
+    if (!query.isEmpty()) {
+        const QString theme = parseQuery(query).value(QLatin1String("theme")).toString();
+        if (theme != QLatin1String("dark") && theme != QLatin1String("light")) {
             replyNotFound(resp);
             return;
         }
-        const QString theme = q.value(QLatin1String("theme")).toString();
-        if (theme == QLatin1String("dark")) {
-            dark = true;
-        } else if (theme == QLatin1String("light")) {
-            dark = false;
-        } else {
-            replyNotFound(resp);
-            return;
-        }
+        dark = theme == QLatin1String("dark");
         m_settings->setUseDarkTheme(dark);
     }
-    const QString file = dark ? QStringLiteral(":/corvanta-assets/html/dark/dark") + suffix
-                              : QStringLiteral(":/corvanta-assets/html/light/light") + suffix;
-    resp->addHeader("Content-Type", "text/html");
-    serveFile(resp, file, false);
-    resp->end();
+    const QString theme = dark ? QStringLiteral("dark") : QStringLiteral("light");
+    serveFile(resp, "text/html", QStringLiteral(":/corvanta-assets/html/%1/%1").arg(theme) + suffix,
+              false);
 }
 
-void HttpServerWrapper::serveAsset(QHttpResponse *resp, const QString &query)
+void HttpServerWrapper::serveAsset(QHttpResponse *resp, const QJsonObject &query)
 {
-    const QJsonObject q = parseQuery(query);
-    if (!q.contains(QLatin1String("_type")) || !q.contains(QLatin1String("_name"))) {
-        replyParamMismatch(resp);
-        return;
-    }
-    const QString type = q.value(QLatin1String("_type")).toString();
-    const QString name = q.value(QLatin1String("_name")).toString();
+    const QString type = query.value(QLatin1String("_type")).toString();
+    const QString name = query.value(QLatin1String("_name")).toString();
 
     QByteArray contentType;
     QString file;
@@ -347,28 +319,25 @@ void HttpServerWrapper::serveAsset(QHttpResponse *resp, const QString &query)
         replyNotFound(resp);
         return;
     }
-    resp->addHeader("Content-Type", contentType);
-    serveFile(resp, file, useDefault);
-    resp->end();
+    serveFile(resp, contentType, file, useDefault);
 }
 
-bool HttpServerWrapper::serveFile(QHttpResponse *resp, QString path, bool useDefaultImage)
+void HttpServerWrapper::serveFile(QHttpResponse *resp, const QByteArray &contentType, QString path,
+                                  bool useDefaultImage)
 {
     if (useDefaultImage && !QFile::exists(path)) {
         path = m_settings->useDarkTheme()
                    ? QStringLiteral(":/corvanta-assets/html/assets/default.png")
                    : QStringLiteral(":/corvanta-assets/html/assets/default-light.png");
     }
+    resp->addHeader("Content-Type", contentType);
     QFile f(path);
     // A folder (an empty name) is not a file to send.
-    if (!QFileInfo(path).isFile() || !f.open(QIODevice::ReadOnly)) {
+    if (QFileInfo(path).isFile() && f.open(QIODevice::ReadOnly))
+        resp->write(f.readAll());
+    else
         resp->setStatusCode(qhttp::ESTATUS_NOT_FOUND);
-        return false;
-    }
-    resp->setStatusCode(qhttp::ESTATUS_OK);
-    resp->write(f.readAll());
-    f.close();
-    return true;
+    resp->end();
 }
 
 void HttpServerWrapper::replyParamMismatch(QHttpResponse *resp)

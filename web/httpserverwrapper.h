@@ -82,8 +82,11 @@ public slots:
 
 private:
     void servePage(qhttp::server::QHttpResponse *resp, const QString &query, const QString &suffix);
-    void serveAsset(qhttp::server::QHttpResponse *resp, const QString &query);
-    bool serveFile(qhttp::server::QHttpResponse *resp, QString path, bool useDefaultImage);
+    // query holds "_type" and "_name".
+    void serveAsset(qhttp::server::QHttpResponse *resp, const QJsonObject &query);
+    // Answers with the file (or 404 with an empty body) and ends the response.
+    void serveFile(qhttp::server::QHttpResponse *resp, const QByteArray &contentType, QString path,
+                   bool useDefaultImage);
     static void replyParamMismatch(qhttp::server::QHttpResponse *resp);
     static void replyNotFound(qhttp::server::QHttpResponse *resp);
     static void replyWrongMethod(qhttp::server::QHttpResponse *resp);
