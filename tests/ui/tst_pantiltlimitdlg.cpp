@@ -19,6 +19,8 @@
 namespace {
 
 constexpr int kWait = 5000;
+const char *const kLimitEdits[] = {"leftLimitEdit", "rightLimitEdit", "downLimitEdit",
+                                   "upLimitEdit"};
 
 QByteArray hex(const char *text)
 {
@@ -59,6 +61,14 @@ private:
     QString edit(PanTiltLimitDlg &dlg, const char *name)
     {
         return dlg.findChild<QLineEdit *>(QLatin1String(name))->text();
+    }
+    // The texts of the limit fields, in the order of the stored limits 0-3.
+    QStringList limits(PanTiltLimitDlg &dlg)
+    {
+        QStringList texts;
+        for (const char *name : kLimitEdits)
+            texts << edit(dlg, name);
+        return texts;
     }
     QVariant stored(const QString &key)
     {
@@ -114,11 +124,8 @@ void TestPanTiltLimitDlg::widgetsAndStoredLimits()
         // 240 x 383, or taller where the platform's font needs the room.
         QCOMPARE(dlg.width(), 240);
         QVERIFY(dlg.height() >= 383);
-        QCOMPARE(edit(dlg, "leftLimitEdit"), QStringLiteral("170"));
-        QCOMPARE(edit(dlg, "rightLimitEdit"), QStringLiteral("170"));
-        QCOMPARE(edit(dlg, "downLimitEdit"), QStringLiteral("30"));
-        QCOMPARE(edit(dlg, "upLimitEdit"), QStringLiteral("90"));
-        for (const char *name : {"leftLimitEdit", "rightLimitEdit", "downLimitEdit", "upLimitEdit"})
+        QCOMPARE(limits(dlg), (QStringList{"170", "170", "30", "90"}));
+        for (const char *name : kLimitEdits)
             QVERIFY(dlg.findChild<QLineEdit *>(name)->isReadOnly());
         QCOMPARE(label(dlg, "panLabel"), QStringLiteral("Pan: FFFF"));
         QCOMPARE(label(dlg, "tiltLabel"), QStringLiteral("Tilt: FFFF"));
@@ -133,38 +140,30 @@ void TestPanTiltLimitDlg::widgetsAndStoredLimits()
              {"moveUpBtn", "moveDownBtn", "moveLeftBtn", "moveRightBtn", "moveHomeBtn"})
             QVERIFY(dlg.findChild<QPushButton *>(name)->text().isEmpty());
     }
-    settings->setCameraLimit(QStringLiteral("127.0.0.1"), 0, 101);
-    settings->setCameraLimit(QStringLiteral("127.0.0.1"), 1, 102);
-    settings->setCameraLimit(QStringLiteral("127.0.0.1"), 2, 13);
-    settings->setCameraLimit(QStringLiteral("127.0.0.1"), 3, 14);
+    const QList<int> stored = {101, 102, 13, 14};
+    for (int k = 0; k < 4; ++k)
+        settings->setCameraLimit(QStringLiteral("127.0.0.1"), k, stored[k]);
     PanTiltLimitDlg dlg(nullptr, camera.get(), settings.get());
-    QCOMPARE(edit(dlg, "leftLimitEdit"), QStringLiteral("101"));
-    QCOMPARE(edit(dlg, "rightLimitEdit"), QStringLiteral("102"));
-    QCOMPARE(edit(dlg, "downLimitEdit"), QStringLiteral("13"));
-    QCOMPARE(edit(dlg, "upLimitEdit"), QStringLiteral("14"));
+    QCOMPARE(limits(dlg), (QStringList{"101", "102", "13", "14"}));
 }
 
 void TestPanTiltLimitDlg::labelsFollowStatus_data()
 {
     QTest::addColumn<int>("pan");
-    QTest::addColumn<int>("tilt");
     QTest::addColumn<QString>("panText");
+    QTest::addColumn<int>("tilt");
     QTest::addColumn<QString>("tiltText");
-    QTest::newRow("right/up corner") << 0x0990 << 0x0510 << "Pan(right) :170"
-                                     << "Tilt(Up) :90";
-    QTest::newRow("left/down corner") << 0xF66F << 0xFE4F << "Pan(Left) :170"
-                                      << "Tilt(Down) :30";
-    QTest::newRow("centre") << 0x0000 << 0x0000 << "Pan(right) :0"
-                            << "Tilt(Up) :0";
-    QTest::newRow("just left and down") << 0xFFFF << 0xFFFF << "Pan(Left) :0"
-                                        << "Tilt(Down) :0";
+    QTest::newRow("right/up corner") << 0x0990 << "Pan(right) :170" << 0x0510 << "Tilt(Up) :90";
+    QTest::newRow("left/down corner") << 0xF66F << "Pan(Left) :170" << 0xFE4F << "Tilt(Down) :30";
+    QTest::newRow("centre") << 0x0000 << "Pan(right) :0" << 0x0000 << "Tilt(Up) :0";
+    QTest::newRow("just left and down") << 0xFFFF << "Pan(Left) :0" << 0xFFFF << "Tilt(Down) :0";
 }
 
 void TestPanTiltLimitDlg::labelsFollowStatus()
 {
     QFETCH(int, pan);
-    QFETCH(int, tilt);
     QFETCH(QString, panText);
+    QFETCH(int, tilt);
     QFETCH(QString, tiltText);
     PanTiltLimitDlg dlg(nullptr, camera.get(), settings.get());
     setDigits(camera.get(), pan, tilt);
@@ -175,39 +174,22 @@ void TestPanTiltLimitDlg::labelsFollowStatus()
 
 void TestPanTiltLimitDlg::apply_data()
 {
+    // Left down stores limits 0 (pan) and 2 (tilt), right up 1 and 3.
     QTest::addColumn<QString>("button");
     QTest::addColumn<int>("simPan"); // simulator steps, signed
     QTest::addColumn<int>("simTilt");
     QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<int>("panLimitIndex");
     QTest::addColumn<int>("panDegrees");
-    QTest::addColumn<int>("tiltLimitIndex");
     QTest::addColumn<int>("tiltDegrees");
     // Pan 0x0200 is right of centre: the left default 0xF66F applies.
-    QTest::newRow("left down, pan on the wrong side") << "leftDownBtn" << 0x0200 << -0x0100
-                                                      << hex("810106070000"
-                                                             "0f06060f"
-                                                             "0f0f0000"
-                                                             "ff")
-                                                      << 0 << 170 << 2 << 17;
-    QTest::newRow("left down, both on the side") << "leftDownBtn" << -0x0480 << -0x0100
-                                                 << hex("810106070000"
-                                                        "0f0b0800"
-                                                        "0f0f0000"
-                                                        "ff")
-                                                 << 0 << 79 << 2 << 17;
-    QTest::newRow("right up, both on the side") << "rightUpBtn" << 0x0480 << 0x0120
-                                                << hex("810106070001"
-                                                       "00040800"
-                                                       "00010200"
-                                                       "ff")
-                                                << 1 << 80 << 3 << 20;
-    QTest::newRow("right up, both on the wrong side") << "rightUpBtn" << -0x0200 << -0x0100
-                                                      << hex("810106070001"
-                                                             "00090900"
-                                                             "00050100"
-                                                             "ff")
-                                                      << 1 << 170 << 3 << 90;
+    QTest::newRow("left down, pan on the wrong side")
+        << "leftDownBtn" << 0x0200 << -0x0100 << hex("8101060700000f06060f0f0f0000ff") << 170 << 17;
+    QTest::newRow("left down, both on the side")
+        << "leftDownBtn" << -0x0480 << -0x0100 << hex("8101060700000f0b08000f0f0000ff") << 79 << 17;
+    QTest::newRow("right up, both on the side")
+        << "rightUpBtn" << 0x0480 << 0x0120 << hex("8101060700010004080000010200ff") << 80 << 20;
+    QTest::newRow("right up, both on the wrong side")
+        << "rightUpBtn" << -0x0200 << -0x0100 << hex("8101060700010009090000050100ff") << 170 << 90;
 }
 
 void TestPanTiltLimitDlg::apply()
@@ -216,10 +198,9 @@ void TestPanTiltLimitDlg::apply()
     QFETCH(int, simPan);
     QFETCH(int, simTilt);
     QFETCH(QByteArray, bytes);
-    QFETCH(int, panLimitIndex);
     QFETCH(int, panDegrees);
-    QFETCH(int, tiltLimitIndex);
     QFETCH(int, tiltDegrees);
+    const bool leftDown = button == "leftDownBtn";
 
     connectToSimulator();
     PanTiltLimitDlg dlg(nullptr, camera.get(), settings.get());
@@ -238,16 +219,14 @@ void TestPanTiltLimitDlg::apply()
 
     dlg.findChild<QPushButton *>(button)->click();
     QTRY_COMPARE_WITH_TIMEOUT(commands, QList<QByteArray>{bytes}, kWait);
-    const QString id = QStringLiteral("127.0.0.1");
-    QCOMPARE(stored(QStringLiteral("cameralimit_%1_%2").arg(panLimitIndex).arg(id)).toInt(),
-             panDegrees);
-    QCOMPARE(stored(QStringLiteral("cameralimit_%1_%2").arg(tiltLimitIndex).arg(id)).toInt(),
-             tiltDegrees);
-    const char *panEdit = panLimitIndex == 0 ? "leftLimitEdit" : "rightLimitEdit";
-    const char *tiltEdit = tiltLimitIndex == 2 ? "downLimitEdit" : "upLimitEdit";
-    QCOMPARE(edit(dlg, panEdit), QString::number(panDegrees));
-    QCOMPARE(edit(dlg, tiltEdit), QString::number(tiltDegrees));
-    if (button == "leftDownBtn")
+    const auto limit = [this](int index) {
+        return stored(QStringLiteral("cameralimit_%1_127.0.0.1").arg(index)).toInt();
+    };
+    QCOMPARE(limit(leftDown ? 0 : 1), panDegrees);
+    QCOMPARE(limit(leftDown ? 2 : 3), tiltDegrees);
+    QCOMPARE(edit(dlg, leftDown ? "leftLimitEdit" : "rightLimitEdit"), QString::number(panDegrees));
+    QCOMPARE(edit(dlg, leftDown ? "downLimitEdit" : "upLimitEdit"), QString::number(tiltDegrees));
+    if (leftDown)
         QTRY_VERIFY_WITH_TIMEOUT(sim->hasDownLeftLimit(), kWait);
     else
         QTRY_VERIFY_WITH_TIMEOUT(sim->hasUpRightLimit(), kWait);
