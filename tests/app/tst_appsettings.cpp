@@ -81,108 +81,59 @@ void TestAppSettings::defaults_data()
     auto row = [](const char *name, SettingsReader r, QVariant v) {
         QTest::newRow(name) << r << v;
     };
-    row(
-        "startuponlaunch", [](AppSettings &s) { return QVariant(s.startupOnLaunch()); }, false);
-    row(
-        "servernic", [](AppSettings &s) { return QVariant(s.serverNic()); }, "0.0.0.0");
-    row(
-        "serverportnum", [](AppSettings &s) { return QVariant(s.serverPortNum()); }, 8080);
-    row(
-        "usedarktheme", [](AppSettings &s) { return QVariant(s.useDarkTheme()); }, true);
-    row(
-        "obsip", [](AppSettings &s) { return QVariant(s.obsIp()); }, "0.0.0.0");
-    row(
-        "obsport", [](AppSettings &s) { return QVariant(s.obsPort()); }, 4444);
-    row(
-        "obspwd", [](AppSettings &s) { return QVariant(s.obsPwd()); }, "");
-    row(
-        "enableobsctrl", [](AppSettings &s) { return QVariant(s.enableObsCtrl()); }, false);
-    row(
-        "vmixip", [](AppSettings &s) { return QVariant(s.vmixIp()); }, "0.0.0.0");
-    row(
-        "vmixport", [](AppSettings &s) { return QVariant(s.vmixPort()); }, 8088);
-    row(
-        "vmixid", [](AppSettings &s) { return QVariant(s.vmixId()); }, "admin");
-    row(
-        "vmixpwd", [](AppSettings &s) { return QVariant(s.vmixPwd()); }, "");
-    row(
-        "enablevmixctrl", [](AppSettings &s) { return QVariant(s.enableVmixCtrl()); }, false);
-    row(
-        "joystick", [](AppSettings &s) { return QVariant(s.isJoystickAvailable()); }, false);
-    row(
-        "selected_joystick", [](AppSettings &s) { return QVariant(s.selectedJoystick()); }, 0);
-    row(
-        "hotkey", [](AppSettings &s) { return QVariant(s.isHotkeyAvailable()); }, false);
-    row(
-        "snapshotpath", [](AppSettings &s) { return QVariant(s.snapshotPath()); }, "");
-    row(
-        "pan_speed", [](AppSettings &s) { return QVariant(s.panSpeedIndex(kIp)); }, 7);
-    row(
-        "tilt_speed", [](AppSettings &s) { return QVariant(s.tiltSpeedIndex(kIp)); }, 7);
-    row(
-        "zoom_speed", [](AppSettings &s) { return QVariant(s.zoomSpeedIndex(kIp)); }, 5);
-    row(
-        "focus_speed", [](AppSettings &s) { return QVariant(s.focusSpeedIndex(kIp)); }, 5);
-    row(
-        "pantilt_lock", [](AppSettings &s) { return QVariant(s.panTiltLocked(kIp)); }, true);
-    row(
-        "limit0", [](AppSettings &s) { return QVariant(s.cameraLimit(kIp, 0)); }, 170);
-    row(
-        "limit1", [](AppSettings &s) { return QVariant(s.cameraLimit(kIp, 1)); }, 170);
-    row(
-        "limit2", [](AppSettings &s) { return QVariant(s.cameraLimit(kIp, 2)); }, 30);
-    row(
-        "limit3", [](AppSettings &s) { return QVariant(s.cameraLimit(kIp, 3)); }, 90);
-    row(
-        "limit7", [](AppSettings &s) { return QVariant(s.cameraLimit(kIp, 7)); }, 170);
-    row(
-        "wrappervisibility", [](AppSettings &s) { return QVariant(s.wrapperVisibility(kIp)); },
-        false);
-    row(
-        "pipvisibility", [](AppSettings &s) { return QVariant(s.pictureInPictureVisibility(kIp)); },
-        false);
-    row(
-        "pippos", [](AppSettings &s) { return QVariant(s.pictureInPicturePos(kIp)); },
-        QPoint(0, 0));
-    row(
-        "snapshotback", [](AppSettings &s) { return QVariant(s.snapshotBack(kIp)); }, "");
-    row(
-        "snapshotbacktype", [](AppSettings &s) { return QVariant(s.snapshotBackType(kIp)); }, 0);
-    row(
-        "presetName4", [](AppSettings &s) { return QVariant(s.presetName(kIp, 4)); }, "4");
-    row(
-        "aemode", [](AppSettings &s) { return QVariant(s.presetAeMode(kIp, 1)); }, 0);
-    row(
-        "shutter", [](AppSettings &s) { return QVariant(s.presetShutterSpeed(kIp, 1)); }, 0);
-    row(
-        "iris", [](AppSettings &s) { return QVariant(s.presetIris(kIp, 1)); }, 0);
-    row(
-        "brightness", [](AppSettings &s) { return QVariant(s.presetBrightness(kIp, 1)); }, 0);
-    row(
-        "luminance", [](AppSettings &s) { return QVariant(s.presetLuminance(kIp, 1)); }, 7);
-    row(
-        "contrast", [](AppSettings &s) { return QVariant(s.presetContrast(kIp, 1)); }, 7);
-    row(
-        "hue", [](AppSettings &s) { return QVariant(s.presetHue(kIp, 1)); }, 7);
-    row(
-        "wbmode", [](AppSettings &s) { return QVariant(s.presetWbMode(kIp, 1)); }, 0);
-    row(
-        "boxvisibility", [](AppSettings &s) { return QVariant(s.boxVisibility(kIp, 1)); }, true);
-    row(
-        "centertype", [](AppSettings &s) { return QVariant(s.centerType(kIp, 1)); }, 0);
-    row(
-        "custompresetpos", [](AppSettings &s) { return QVariant(s.customPresetPos(kIp, 1)); },
-        QPoint(0, 0));
-    row(
-        "custompresettitle2", [](AppSettings &s) { return QVariant(s.customPresetTitle(kIp, 2)); },
-        "Custom Preset2");
-    row(
-        "snapshotbox", [](AppSettings &s) { return QVariant(s.snapshotBox(kIp, 1)); }, "");
-    row(
-        "snapshotboxtype", [](AppSettings &s) { return QVariant(s.snapshotBoxType(kIp, 1)); }, 0);
-    row(
-        "snapshotboxcolor", [](AppSettings &s) { return QVariant(s.snapshotBoxColor(kIp, 1)); },
-        QColor(0, 0, 0));
+#define READ(call)                                                                                 \
+    [](AppSettings &s) {                                                                           \
+        return QVariant(s.call);                                                                   \
+    }
+    row("startuponlaunch", READ(startupOnLaunch()), false);
+    row("servernic", READ(serverNic()), "0.0.0.0");
+    row("serverportnum", READ(serverPortNum()), 8080);
+    row("usedarktheme", READ(useDarkTheme()), true);
+    row("obsip", READ(obsIp()), "0.0.0.0");
+    row("obsport", READ(obsPort()), 4444);
+    row("obspwd", READ(obsPwd()), "");
+    row("enableobsctrl", READ(enableObsCtrl()), false);
+    row("vmixip", READ(vmixIp()), "0.0.0.0");
+    row("vmixport", READ(vmixPort()), 8088);
+    row("vmixid", READ(vmixId()), "admin");
+    row("vmixpwd", READ(vmixPwd()), "");
+    row("enablevmixctrl", READ(enableVmixCtrl()), false);
+    row("joystick", READ(isJoystickAvailable()), false);
+    row("selected_joystick", READ(selectedJoystick()), 0);
+    row("hotkey", READ(isHotkeyAvailable()), false);
+    row("snapshotpath", READ(snapshotPath()), "");
+    row("pan_speed", READ(panSpeedIndex(kIp)), 7);
+    row("tilt_speed", READ(tiltSpeedIndex(kIp)), 7);
+    row("zoom_speed", READ(zoomSpeedIndex(kIp)), 5);
+    row("focus_speed", READ(focusSpeedIndex(kIp)), 5);
+    row("pantilt_lock", READ(panTiltLocked(kIp)), true);
+    row("limit0", READ(cameraLimit(kIp, 0)), 170);
+    row("limit1", READ(cameraLimit(kIp, 1)), 170);
+    row("limit2", READ(cameraLimit(kIp, 2)), 30);
+    row("limit3", READ(cameraLimit(kIp, 3)), 90);
+    row("limit7", READ(cameraLimit(kIp, 7)), 170);
+    row("wrappervisibility", READ(wrapperVisibility(kIp)), false);
+    row("pipvisibility", READ(pictureInPictureVisibility(kIp)), false);
+    row("pippos", READ(pictureInPicturePos(kIp)), QPoint(0, 0));
+    row("snapshotback", READ(snapshotBack(kIp)), "");
+    row("snapshotbacktype", READ(snapshotBackType(kIp)), 0);
+    row("presetName4", READ(presetName(kIp, 4)), "4");
+    row("aemode", READ(presetAeMode(kIp, 1)), 0);
+    row("shutter", READ(presetShutterSpeed(kIp, 1)), 0);
+    row("iris", READ(presetIris(kIp, 1)), 0);
+    row("brightness", READ(presetBrightness(kIp, 1)), 0);
+    row("luminance", READ(presetLuminance(kIp, 1)), 7);
+    row("contrast", READ(presetContrast(kIp, 1)), 7);
+    row("hue", READ(presetHue(kIp, 1)), 7);
+    row("wbmode", READ(presetWbMode(kIp, 1)), 0);
+    row("boxvisibility", READ(boxVisibility(kIp, 1)), true);
+    row("centertype", READ(centerType(kIp, 1)), 0);
+    row("custompresetpos", READ(customPresetPos(kIp, 1)), QPoint(0, 0));
+    row("custompresettitle2", READ(customPresetTitle(kIp, 2)), "Custom Preset2");
+    row("snapshotbox", READ(snapshotBox(kIp, 1)), "");
+    row("snapshotboxtype", READ(snapshotBoxType(kIp, 1)), 0);
+    row("snapshotboxcolor", READ(snapshotBoxColor(kIp, 1)), QColor(0, 0, 0));
+#undef READ
 }
 
 void TestAppSettings::defaults()
@@ -202,55 +153,35 @@ void TestAppSettings::keySpellings_data()
     auto row = [](const char *name, SettingsWriter w, const QString &key, QVariant v) {
         QTest::newRow(name) << w << key << v;
     };
-    row(
-        "pan_speed", [](AppSettings &s) { s.setPanSpeedIndex(kIp, 11); }, "127.0.0.90_pan_speed",
-        11);
-    row(
-        "pantilt_lock", [](AppSettings &s) { s.setPanTiltLocked(kIp, false); },
-        "127.0.0.90_pantilt_lock", false);
-    row(
-        "cameralimit", [](AppSettings &s) { s.setCameraLimit(kIp, 2, 45); },
-        "cameralimit_2_127.0.0.90", 45);
-    row(
-        "mem3", [](AppSettings &s) { s.setPresetName(kIp, 3, "Pulpit"); }, "mem3127.0.0.90",
-        "Pulpit");
-    row(
-        "aemode", [](AppSettings &s) { s.setPresetAeMode(kIp, 3, 2); }, "127.0.0.90_3_aemode", 2);
-    row(
-        "shutterspeed", [](AppSettings &s) { s.setPresetShutterSpeed(kIp, 9, 16); },
-        "127.0.0.90_9_shutterspeed", 16);
-    row(
-        "joystick", [](AppSettings &s) { s.setJoystickAvailable(true); }, "is joystick available",
+#define WRITE(call)                                                                                \
+    [](AppSettings &s) {                                                                           \
+        s.call;                                                                                    \
+    }
+    row("pan_speed", WRITE(setPanSpeedIndex(kIp, 11)), "127.0.0.90_pan_speed", 11);
+    row("pantilt_lock", WRITE(setPanTiltLocked(kIp, false)), "127.0.0.90_pantilt_lock", false);
+    row("cameralimit", WRITE(setCameraLimit(kIp, 2, 45)), "cameralimit_2_127.0.0.90", 45);
+    row("mem3", WRITE(setPresetName(kIp, 3, "Pulpit")), "mem3127.0.0.90", "Pulpit");
+    row("aemode", WRITE(setPresetAeMode(kIp, 3, 2)), "127.0.0.90_3_aemode", 2);
+    row("shutterspeed", WRITE(setPresetShutterSpeed(kIp, 9, 16)), "127.0.0.90_9_shutterspeed", 16);
+    row("joystick", WRITE(setJoystickAvailable(true)), "is joystick available", true);
+    row("hotkey", WRITE(setHotkeyAvailable(true)), "is hotkey available", true);
+    row("selected_joystick", WRITE(setSelectedJoystick(2)), "selected_joystick", 2);
+    row("wrappervisibility", WRITE(setWrapperVisibility(kIp, true)), "wrappervisibility127.0.0.90",
         true);
-    row(
-        "hotkey", [](AppSettings &s) { s.setHotkeyAvailable(true); }, "is hotkey available", true);
-    row(
-        "selected_joystick", [](AppSettings &s) { s.setSelectedJoystick(2); }, "selected_joystick",
-        2);
-    row(
-        "wrappervisibility", [](AppSettings &s) { s.setWrapperVisibility(kIp, true); },
-        "wrappervisibility127.0.0.90", true);
-    row(
-        "pippos", [](AppSettings &s) { s.setPictureInPicturePos(kIp, QPoint(12, -3)); },
+    row("pippos", WRITE(setPictureInPicturePos(kIp, QPoint(12, -3))),
         "pictureinpicturepos127.0.0.90", QPoint(12, -3));
-    row(
-        "custompresetpos", [](AppSettings &s) { s.setCustomPresetPos(kIp, 4, QPoint(5, 6)); },
+    row("custompresetpos", WRITE(setCustomPresetPos(kIp, 4, QPoint(5, 6))),
         "custompresetpos127.0.0.904", QPoint(5, 6));
-    row(
-        "custompresettitle", [](AppSettings &s) { s.setCustomPresetTitle(kIp, 9, "Door"); },
+    row("custompresettitle", WRITE(setCustomPresetTitle(kIp, 9, "Door")),
         "custompresettitle127.0.0.909", "Door");
-    row(
-        "color_r", [](AppSettings &s) { s.setSnapshotBoxColor(kIp, 1, QColor(10, 20, 30)); },
+    row("color_r", WRITE(setSnapshotBoxColor(kIp, 1, QColor(10, 20, 30))),
         "snapshotboxcolor_r127.0.0.901", 10);
     // Green and blue are stored swapped.
-    row(
-        "color_g_holds_blue",
-        [](AppSettings &s) { s.setSnapshotBoxColor(kIp, 1, QColor(10, 20, 30)); },
+    row("color_g_holds_blue", WRITE(setSnapshotBoxColor(kIp, 1, QColor(10, 20, 30))),
         "snapshotboxcolor_g127.0.0.901", 30);
-    row(
-        "color_b_holds_green",
-        [](AppSettings &s) { s.setSnapshotBoxColor(kIp, 1, QColor(10, 20, 30)); },
+    row("color_b_holds_green", WRITE(setSnapshotBoxColor(kIp, 1, QColor(10, 20, 30))),
         "snapshotboxcolor_b127.0.0.901", 20);
+#undef WRITE
 }
 
 void TestAppSettings::keySpellings()
