@@ -46,9 +46,6 @@ IPCamera::IPCamera(const QString &cameraId, const QString &cameraName, const QSt
 
 IPCamera::~IPCamera()
 {
-    pollTimer->stop();
-    inquiryTimer->stop();
-    inquiryQueue.clear();
     // The socket is a child; silence it so that closing it here does not call
     // back into a half-destroyed camera.
     socket->disconnect(this);
@@ -136,13 +133,9 @@ void IPCamera::disconnectCamera()
 void IPCamera::onClientConnected()
 {
     qCDebug(lcCamera) << "camera connected" << this;
-    currentInquiryKind = 0;
-    pollIndex = 0;
     // A new connection starts clean: nothing queued or half-read on an older
     // connection belongs to it.
-    inquiryQueue.clear();
-    inquiryTimer->stop();
-    assembler.reset();
+    clearExchange();
     m_fromReconnect = m_reconnecting;
     m_reconnecting = false;
     m_connectedSince.start();
@@ -159,17 +152,13 @@ void IPCamera::onClientConnected()
 void IPCamera::onClientDisconnected()
 {
     qCDebug(lcCamera) << "camera disconnected" << this;
-    currentInquiryKind = 0;
-    pollIndex = 0;
     pollTimer->stop();
-    inquiryTimer->stop();
-    inquiryQueue.clear();
+    clearExchange();
 
     const bool shortLivedReconnect = m_fromReconnect && m_connectedSince.isValid() &&
                                      m_connectedSince.elapsed() < kStableConnectionMs;
     m_fromReconnect = false;
 
-    qCDebug(lcCamera) << "reconnecting" << this;
     if (socket->state() == QAbstractSocket::UnconnectedState && !disconnectRequested &&
         !shortLivedReconnect) {
         qCDebug(lcCamera) << "reconnecting pending..." << this;
@@ -182,9 +171,17 @@ void IPCamera::onClientDisconnected()
         });
         return;
     }
-    qCDebug(lcCamera) << "reconnecting ended";
+    qCDebug(lcCamera) << "not reconnecting" << this;
     disconnectRequested = false;
-    qCDebug(lcCamera) << "disconnectRequested" << disconnectRequested;
+}
+
+void IPCamera::clearExchange()
+{
+    currentInquiryKind = 0;
+    pollIndex = 0;
+    inquiryTimer->stop();
+    inquiryQueue.clear();
+    assembler.reset();
 }
 
 void IPCamera::onClientError()

@@ -144,6 +144,8 @@ private:
     void enqueueInquiry(int kind);
     void sendMessage(const Visca::CameraCommand &command);
     void advanceQueue();
+    // Forgets the inquiry queue, the poll position and any half-read reply.
+    void clearExchange();
     void onInquiryTimeout();
     void handleFrame(const QByteArray &frame);
     QUrl httpUrl(const QString &path, const QString &query = QString()) const;

@@ -83,8 +83,6 @@ public:
     QString serialNumber() const { return m_serial; }
     // Replaces the generated device configuration body; empty restores it.
     void setDeviceConfBody(const QByteArray &body) { m_deviceConfOverride = body; }
-    QByteArray deviceConfBody() const;
-    QByteArray snapshotJpeg() const;
 
     // Camera state.
     int pan() const { return qRound(m_pan); }
@@ -166,6 +164,8 @@ private:
     void onMotionTick();
     void clampPositions();
     void handleHttp(QTcpSocket *socket);
+    QByteArray deviceConfBody() const;
+    QByteArray snapshotJpeg() const;
 
     QTcpServer *m_visca = nullptr;
     QTcpServer *m_http = nullptr;
