@@ -6,11 +6,11 @@
 #include "corvantaapp.h"
 #include "ipcamera.h"
 #include "mainwindow.h"
+#include "storedcameralist.h"
+#include "tempdatahome.h"
 
 #include <QAction>
 #include <QDir>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <functional>
@@ -43,23 +43,12 @@ int main(int argc, char **argv)
     }
     const QString out = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
 
-    QTemporaryDir home;
-    qputenv("XDG_DATA_HOME", home.path().toUtf8());
-    const QString folder = home.path() + "/panel_screenshots/corvanta-controller";
-    QDir().mkpath(folder);
-    {
-        QSettings raw(folder + "/settings.ini", QSettings::IniFormat);
-        raw.beginWriteArray("cameraslist");
-        const char *names[] = {"Studio", "Stage Left", "Stage Right", "Audience"};
-        for (int i = 0; i < 4; ++i) {
-            raw.setArrayIndex(i);
-            raw.setValue("cameratype", 0);
-            raw.setValue("cameraid", QStringLiteral("127.0.0.%1").arg(i + 1));
-            raw.setValue("cameraname", names[i]);
-            raw.setValue("devicename", "0.0.0.0");
-        }
-        raw.endArray();
-    }
+    TempDataHome home;
+    storeCameraList(home.path(), "panel_screenshots",
+                    {{0, "127.0.0.1", "Studio", "0.0.0.0"},
+                     {0, "127.0.0.2", "Stage Left", "0.0.0.0"},
+                     {0, "127.0.0.3", "Stage Right", "0.0.0.0"},
+                     {0, "127.0.0.4", "Audience", "0.0.0.0"}});
 
     int appArgc = 1;
     CorvantaApp app(appArgc, argv);

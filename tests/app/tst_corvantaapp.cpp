@@ -5,6 +5,8 @@
 #include "ipcamera.h"
 #include "mainwindow.h"
 #include "storagepaths.h"
+#include "storedcameralist.h"
+#include "tempdatahome.h"
 #include "usbcamera.h"
 
 #include <QDir>
@@ -159,26 +161,12 @@ void TestCorvantaApp::vlcPluginPathOnlyWhenFolderExists()
 
 int main(int argc, char **argv)
 {
-    QTemporaryDir home;
-    qputenv("XDG_DATA_HOME", home.path().toUtf8());
-
-    // Pre-seed a list of three cameras, as an earlier run would have saved it.
-    const QString appData = home.path() + "/tst_corvantaapp/corvanta-controller";
-    QDir().mkpath(appData);
-    {
-        QSettings raw(appData + "/settings.ini", QSettings::IniFormat);
-        raw.beginWriteArray("cameraslist");
-        const char *names[] = {"Front", "Desk", "Wide"};
-        for (int i = 0; i < 3; ++i) {
-            raw.setArrayIndex(i);
-            raw.setValue("cameratype", i == 1 ? 1 : 0);
-            raw.setValue("cameraid", QStringLiteral("127.0.0.%1").arg(i + 2));
-            raw.setValue("cameraname", names[i]);
-            raw.setValue("devicename", "dev");
-        }
-        raw.endArray();
-    }
-
+    TempDataHome home;
+    // Three cameras, as an earlier run would have saved them.
+    const QString appData = storeCameraList(home.path(), "tst_corvantaapp",
+                                            {{0, "127.0.0.2", "Front", "dev"},
+                                             {1, "127.0.0.3", "Desk", "dev"},
+                                             {0, "127.0.0.4", "Wide", "dev"}});
     CorvantaApp app(argc, argv);
     if (Storage::userFolder() != appData) {
         qCritical() << "unexpected data folder" << Storage::userFolder();

@@ -6,6 +6,8 @@
 #include "ipcamera.h"
 #include "mainwindow.h"
 #include "storagepaths.h"
+#include "storedcameralist.h"
+#include "tempdatahome.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -927,24 +929,10 @@ int main(int argc, char **argv)
 {
     if (argc > 1 && qstrcmp(argv[argc - 1], "--exit-child") == 0)
         return exitChild(argc - 1, argv);
-    QTemporaryDir home;
-    qputenv("XDG_DATA_HOME", home.path().toUtf8());
-    const QString appData = home.path() + "/tst_mainwindow/corvanta-controller";
-    QDir().mkpath(appData);
-    {
-        QSettings raw(appData + "/settings.ini", QSettings::IniFormat);
-        raw.beginWriteArray("cameraslist");
-        const char *ids[] = {"127.0.0.1", "127.0.0.2"};
-        const char *names[] = {"Studio Left Camera", "Stage"};
-        for (int i = 0; i < 2; ++i) {
-            raw.setArrayIndex(i);
-            raw.setValue("cameratype", 0);
-            raw.setValue("cameraid", ids[i]);
-            raw.setValue("cameraname", names[i]);
-            raw.setValue("devicename", "dev");
-        }
-        raw.endArray();
-    }
+    TempDataHome home;
+    storeCameraList(
+        home.path(), "tst_mainwindow",
+        {{0, "127.0.0.1", "Studio Left Camera", "dev"}, {0, "127.0.0.2", "Stage", "dev"}});
     CorvantaApp app(argc, argv);
     TestMainWindow tc;
     return QTest::qExec(&tc, argc, argv);
