@@ -26,7 +26,7 @@ HttpConnection::HttpConnection(QTcpSocket *socket, QHttpServer *server)
     m_acceptedAt = m_lastProgress = m_server->now();
     connect(m_socket, &QTcpSocket::readyRead, this, &HttpConnection::onReadyRead);
     connect(m_socket, &QTcpSocket::bytesWritten, this, &HttpConnection::onBytesWritten);
-    connect(m_socket, &QTcpSocket::disconnected, this, &HttpConnection::onDisconnected);
+    connect(m_socket, &QTcpSocket::disconnected, this, &HttpConnection::release);
     updateDeadline();
     if (m_socket->bytesAvailable() > 0)
         processInput();
@@ -62,11 +62,6 @@ void HttpConnection::onBytesWritten()
         processInput();
     else
         updateDeadline();
-}
-
-void HttpConnection::onDisconnected()
-{
-    release();
 }
 
 bool HttpConnection::canReadMore() const

@@ -42,7 +42,6 @@ private:
 
     void onReadyRead();
     void onBytesWritten();
-    void onDisconnected();
     void processInput();
     bool canReadMore() const;
     void dispatch(HttpRequestHead head);
