@@ -64,9 +64,7 @@ private slots:
     void stateNames_data();
     void stateNames();
     void connectsAndReportsStates();
-    void connectWhenConnectedOnlyReportsState();
     void commandsReachCameraByteExact();
-    void commandDroppedWhileUnconnected();
     void fullPollCycleFillsStatus();
     void readOneCycleOncePerCycle();
     void pollsSurviveSplitAndGarbage();
@@ -190,14 +188,9 @@ void TestIPCamera::connectsAndReportsStates()
     QCOMPARE(seen.last(), QStringLiteral("Connected"));
     QTRY_COMPARE_WITH_TIMEOUT(m_sim->openConnections(), 1, kWait);
     QVERIFY(errors.isEmpty());
-}
 
-void TestIPCamera::connectWhenConnectedOnlyReportsState()
-{
-    auto cam = makeCamera(kNoPoll);
-    QVERIFY(connectAndWait(*cam));
-    QTRY_COMPARE_WITH_TIMEOUT(m_sim->acceptedConnections(), 1, kWait);
-    QSignalSpy states(cam.get(), &CameraWrapper::clientStateChanged);
+    // Connecting again while connected only reports the state.
+    states.clear();
     cam->connectCamera();
     QCOMPARE(states.count(), 1);
     QCOMPARE(states.at(0).at(0).toString(), QStringLiteral("Connected"));
@@ -208,29 +201,19 @@ void TestIPCamera::connectWhenConnectedOnlyReportsState()
 void TestIPCamera::commandsReachCameraByteExact()
 {
     auto cam = makeCamera(kNoPoll);
+    cam->moveHome(); // dropped: nothing open
     QVERIFY(connectAndWait(*cam));
     QSignalSpy commands(m_sim.get(), &CameraSimulator::commandReceived);
     cam->moveUp(0, 7);
     cam->setUpRightLimit(0x0120, 0xF670);
     cam->setPreset(5);
     QTRY_COMPARE_WITH_TIMEOUT(commands.count(), 3, kWait);
-    QCOMPARE(commands.at(0).at(0).toByteArray(), hex("8101060100070301ff"));
-    QCOMPARE(commands.at(1).at(0).toByteArray(), hex("8101060700010f06070000010200ff"));
-    QCOMPARE(commands.at(2).at(0).toByteArray(), hex("8101043f0105ff"));
+    const QList<QByteArray> sent{hex("8101060100070301ff"), hex("8101060700010f06070000010200ff"),
+                                 hex("8101043f0105ff")};
+    QCOMPARE(m_sim->receivedMessages(), sent);
     QVERIFY(m_sim->hasPreset(5));
     QVERIFY(m_sim->hasUpRightLimit());
     QCOMPARE(m_sim->upRightLimit().pan, int(int16_t(0xF670)));
-}
-
-void TestIPCamera::commandDroppedWhileUnconnected()
-{
-    auto cam = makeCamera(kNoPoll);
-    cam->moveHome(); // dropped: nothing open
-    QVERIFY(connectAndWait(*cam));
-    cam->moveStop(0, 0);
-    QSignalSpy commands(m_sim.get(), &CameraSimulator::commandReceived);
-    QVERIFY(commands.wait(kWait));
-    QCOMPARE(m_sim->receivedMessages(), QList<QByteArray>{hex("8101060100000303ff")});
 }
 
 void TestIPCamera::fullPollCycleFillsStatus()
