@@ -160,24 +160,12 @@ void TestExposureReplay::statusTexts_data()
     QTest::addColumn<int>("iris");
     QTest::addColumn<int>("shutter");
     QTest::addColumn<int>("bright");
-    QTest::addColumn<QString>("irisText");
-    QTest::addColumn<QString>("shutterText");
-    QTest::addColumn<QString>("brightText");
-    QTest::newRow("low ends") << 0 << 1 << 0 << "Iris:Close"
-                              << "Shutter:1/30"
-                              << "Bright:0";
-    QTest::newRow("high ends") << 12 << 17 << 17 << "Iris:F1.8"
-                               << "Shutter:1/10000"
-                               << "Bright:17";
-    QTest::newRow("middle") << 9 << 7 << 5 << "Iris:F2.8"
-                            << "Shutter:1/250"
-                            << "Bright:5";
-    QTest::newRow("outside the tables") << 15 << 18 << 200 << "Iris:15"
-                                        << "Shutter:18"
-                                        << "Bright:200";
-    QTest::newRow("byte maximum") << 255 << 255 << 255 << "Iris:255"
-                                  << "Shutter:255"
-                                  << "Bright:255";
+    QTest::addColumn<QString>("texts"); // iris, shutter, bright
+    QTest::newRow("low ends") << 0 << 1 << 0 << "Iris:Close Shutter:1/30 Bright:0";
+    QTest::newRow("high ends") << 12 << 17 << 17 << "Iris:F1.8 Shutter:1/10000 Bright:17";
+    QTest::newRow("middle") << 9 << 7 << 5 << "Iris:F2.8 Shutter:1/250 Bright:5";
+    QTest::newRow("outside the tables") << 15 << 18 << 200 << "Iris:15 Shutter:18 Bright:200";
+    QTest::newRow("byte maximum") << 255 << 255 << 255 << "Iris:255 Shutter:255 Bright:255";
 }
 
 void TestExposureReplay::statusTexts()
@@ -185,12 +173,11 @@ void TestExposureReplay::statusTexts()
     QFETCH(int, iris);
     QFETCH(int, shutter);
     QFETCH(int, bright);
-    QFETCH(QString, irisText);
-    QFETCH(QString, shutterText);
-    QFETCH(QString, brightText);
-    QCOMPARE(ExposureTables::irisStatusText(iris), irisText);
-    QCOMPARE(ExposureTables::shutterStatusText(shutter), shutterText);
-    QCOMPARE(ExposureTables::brightStatusText(bright), brightText);
+    QFETCH(QString, texts);
+    QCOMPARE(QStringList({ExposureTables::irisStatusText(iris),
+                          ExposureTables::shutterStatusText(shutter),
+                          ExposureTables::brightStatusText(bright)}),
+             texts.split(' '));
 }
 
 void TestExposureReplay::cameraBytesToListIndices_data()

@@ -35,6 +35,17 @@ private slots:
     void replayTimeline();
     void replayStops_data();
     void replayStops();
+
+private:
+    // Camera 1 connected, exposure stored with presets, stages `interval` ms
+    // apart, logs empty.
+    void startWithReplayOn(int interval)
+    {
+        h.connectCamera(0);
+        child<QCheckBox>("storeExposure")->setChecked(true);
+        w()->setExposureReplayInterval(interval);
+        h.clearLogs();
+    }
 };
 
 void TestPresetReplay::initTestCase()
@@ -107,10 +118,7 @@ void TestPresetReplay::replayTimeline()
     QFETCH(QList<int>, stages);
     constexpr int interval = 50;
     h.storeExposure(0, 3, stored);
-    h.connectCamera(0);
-    child<QCheckBox>("storeExposure")->setChecked(true);
-    w()->setExposureReplayInterval(interval);
-    h.clearLogs();
+    startWithReplayOn(interval);
 
     QElapsedTimer sinceRecall;
     sinceRecall.start();
@@ -148,10 +156,7 @@ void TestPresetReplay::replayStops()
     // Manual exposure stored for preset 6 on both cameras.
     h.storeExposure(0, 6, {1, 8, 4, 3, 2, 2, 2, 1});
     h.storeExposure(1, 6, {1, 9, 6, 3, 11, 11, 11, 2});
-    h.connectCamera(0);
-    child<QCheckBox>("storeExposure")->setChecked(true);
-    w()->setExposureReplayInterval(interval);
-    h.clearLogs();
+    startWithReplayOn(interval);
 
     QElapsedTimer sinceRecall;
     sinceRecall.start();
