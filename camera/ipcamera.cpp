@@ -329,10 +329,8 @@ void IPCamera::onInquiryTimeout()
 
 void IPCamera::onReadyRead()
 {
-    const QByteArray chunk = socket->readAll();
-    QVector<QByteArray> frames;
-    assembler.feed(chunk.constData(), chunk.size(), frames);
-    for (const QByteArray &frame : qAsConst(frames))
+    const QVector<QByteArray> frames = assembler.feed(socket->readAll());
+    for (const QByteArray &frame : frames)
         handleFrame(frame);
 }
 

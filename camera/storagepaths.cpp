@@ -16,7 +16,7 @@ QString userFolder()
 
 QString downloadsFolder()
 {
-    return appDataFolder() + QStringLiteral("/corvanta-controller/downloads");
+    return userFolder() + QStringLiteral("/downloads");
 }
 
 QString snapshotPath(const QString &cameraId, int presetNum)
@@ -29,8 +29,8 @@ QString snapshotPath(const QString &cameraId, int presetNum)
         if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.isNull())
             c = QLatin1Char('_');
     }
-    return appDataFolder() + QStringLiteral("/corvanta-controller/downloads/snapshot_") + id +
-           QString::number(presetNum) + QStringLiteral(".jpg");
+    return downloadsFolder() + QStringLiteral("/snapshot_") + id + QString::number(presetNum) +
+           QStringLiteral(".jpg");
 }
 
 } // namespace Storage
