@@ -8,12 +8,6 @@
 
 namespace {
 
-void applyDialogLook(QDialog *dialog)
-{
-    dialog->setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    dialog->setStyleSheet(Theme::dialogStyleSheet());
-}
-
 QString paragraph(const QString &html)
 {
     return QStringLiteral("<p style=\"color:white; font-size:9pt;\">") + html +
@@ -22,10 +16,23 @@ QString paragraph(const QString &html)
 
 } // namespace
 
-AboutUs::AboutUs(QWidget *parent) : QDialog(parent), ui(new Ui::AboutUs)
+template <class Form>
+FormDialog<Form>::FormDialog(QWidget *parent) : QDialog(parent), ui(std::make_unique<Form>())
 {
     ui->setupUi(this);
-    applyDialogLook(this);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setStyleSheet(Theme::dialogStyleSheet());
+}
+
+template <class Form> FormDialog<Form>::~FormDialog() = default;
+
+template class FormDialog<Ui::AboutUs>;
+template class FormDialog<Ui::HelpWin>;
+template class FormDialog<Ui::XBoxHelp>;
+template class FormDialog<Ui::HotkeyHelp>;
+
+AboutUs::AboutUs(QWidget *parent) : FormDialog(parent)
+{
     ui->label->setText(
         paragraph(QStringLiteral("Program: Corvanta App")) +
         paragraph(QStringLiteral("Available for PC, Mac and OBS (Open Broadcaster Software) as a "
@@ -38,8 +45,6 @@ AboutUs::AboutUs(QWidget *parent) : QDialog(parent), ui(new Ui::AboutUs)
                                  "Image/Color<br>- White Balance")));
 }
 
-AboutUs::~AboutUs() = default;
-
 QUrl HelpWin::readmeUrl(const QString &anchor)
 {
     QUrl url = QUrl::fromLocalFile(QStringLiteral(CORVANTA_README_PATH));
@@ -47,10 +52,8 @@ QUrl HelpWin::readmeUrl(const QString &anchor)
     return url;
 }
 
-HelpWin::HelpWin(QWidget *parent) : QDialog(parent), ui(new Ui::HelpWin)
+HelpWin::HelpWin(QWidget *parent) : FormDialog(parent)
 {
-    ui->setupUi(this);
-    applyDialogLook(this);
     const auto link = [](const QString &anchor, const QString &text) {
         return QStringLiteral("<a style=\"color:#8cc4f5;\" href=\"") +
                readmeUrl(anchor).toString(QUrl::FullyEncoded) + QStringLiteral("\">") + text +
@@ -76,21 +79,3 @@ HelpWin::HelpWin(QWidget *parent) : QDialog(parent), ui(new Ui::HelpWin)
                   link(QStringLiteral("asking-for-help"), QStringLiteral("Asking for help")) +
                   QStringLiteral(".")));
 }
-
-HelpWin::~HelpWin() = default;
-
-XBoxHelp::XBoxHelp(QWidget *parent) : QDialog(parent), ui(new Ui::XBoxHelp)
-{
-    ui->setupUi(this);
-    applyDialogLook(this);
-}
-
-XBoxHelp::~XBoxHelp() = default;
-
-HotkeyHelp::HotkeyHelp(QWidget *parent) : QDialog(parent), ui(new Ui::HotkeyHelp)
-{
-    ui->setupUi(this);
-    applyDialogLook(this);
-}
-
-HotkeyHelp::~HotkeyHelp() = default;

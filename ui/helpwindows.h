@@ -13,55 +13,48 @@ class HotkeyHelp;
 } // namespace Ui
 
 // The help and about windows: fixed content, no behaviour. Each is a dialog
-// with a close button only, styled with the panel's dark theme.
+// built from its form, with a close button only, styled with the panel's dark
+// theme.
+template <class Form> class FormDialog : public QDialog
+{
+protected:
+    explicit FormDialog(QWidget *parent);
+    ~FormDialog() override;
+
+    std::unique_ptr<Form> ui;
+};
 
 // "About": the logo and a short note on the program.
-class AboutUs : public QDialog
+class AboutUs : public FormDialog<Ui::AboutUs>
 {
     Q_OBJECT
 public:
     explicit AboutUs(QWidget *parent = nullptr);
-    ~AboutUs() override;
-
-private:
-    std::unique_ptr<Ui::AboutUs> ui;
 };
 
 // "Help": how to take a camera under control; links open in the browser.
-class HelpWin : public QDialog
+class HelpWin : public FormDialog<Ui::HelpWin>
 {
     Q_OBJECT
 public:
     explicit HelpWin(QWidget *parent = nullptr);
-    ~HelpWin() override;
 
     // Section `anchor` of the project's README (a local file URL).
     static QUrl readmeUrl(const QString &anchor);
-
-private:
-    std::unique_ptr<Ui::HelpWin> ui;
 };
 
 // "Xbox Help": the game-controller chart (800 x 720).
-class XBoxHelp : public QDialog
+class XBoxHelp : public FormDialog<Ui::XBoxHelp>
 {
     Q_OBJECT
 public:
-    explicit XBoxHelp(QWidget *parent = nullptr);
-    ~XBoxHelp() override;
-
-private:
-    std::unique_ptr<Ui::XBoxHelp> ui;
+    explicit XBoxHelp(QWidget *parent = nullptr) : FormDialog(parent) {}
 };
 
 // "Hotkey Help": the keyboard chart (720 x 540).
-class HotkeyHelp : public QDialog
+class HotkeyHelp : public FormDialog<Ui::HotkeyHelp>
 {
     Q_OBJECT
 public:
-    explicit HotkeyHelp(QWidget *parent = nullptr);
-    ~HotkeyHelp() override;
-
-private:
-    std::unique_ptr<Ui::HotkeyHelp> ui;
+    explicit HotkeyHelp(QWidget *parent = nullptr) : FormDialog(parent) {}
 };
