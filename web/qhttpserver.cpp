@@ -41,21 +41,6 @@ QUrl QHttpRequest::targetToUrl(const QByteArray &target)
     return url;
 }
 
-QByteArray QHttpRequest::httpVersion() const
-{
-    return QByteArray::number(m_head.httpMajor) + '.' + QByteArray::number(m_head.httpMinor);
-}
-
-QByteArray QHttpRequest::header(const QByteArray &name) const
-{
-    const QByteArray lower = name.toLower();
-    for (const auto &h : m_head.headers) {
-        if (h.first == lower)
-            return h.second;
-    }
-    return QByteArray();
-}
-
 // --- QHttpResponse ---
 
 QHttpResponse::QHttpResponse(HttpConnection *connection, quint64 sequence, bool headRequest,

@@ -67,11 +67,6 @@ public:
     // The request target as a URL (path and query; no scheme or host for the
     // usual origin-form target).
     const QUrl &url() const { return m_url; }
-    // "1.1" or "1.0".
-    QByteArray httpVersion() const;
-    // Value of the first header with this name (case-insensitive); empty if none.
-    QByteArray header(const QByteArray &name) const;
-    const QList<QPair<QByteArray, QByteArray>> &headers() const { return m_head.headers; }
 
     // The URL of a request target as sent on the request line.
     static QUrl targetToUrl(const QByteArray &target);
