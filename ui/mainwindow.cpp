@@ -39,17 +39,17 @@ CorvantaApp *app()
     return CorvantaApp::instance();
 }
 
-AppSettings *settings()
-{
-    return app() ? app()->settings() : nullptr;
-}
-
 QString positionText(const char *name, const uint8_t *digits)
 {
     return QString::asprintf("%s:%x%x%x%x", name, digits[0], digits[1], digits[2], digits[3]);
 }
 
 } // namespace
+
+AppSettings *MainWindow::settings()
+{
+    return app() ? app()->settings() : nullptr;
+}
 
 MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWindow)
 {

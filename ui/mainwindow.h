@@ -15,6 +15,7 @@ class QLabel;
 class QPushButton;
 class QRadioButton;
 class QSlider;
+class AppSettings;
 class ExposureReplay;
 class HelpWin;
 class PlaceholderWindow;
@@ -252,6 +253,8 @@ private:
     // The index pan and tilt share under the pan/tilt lock (-1: empty lists).
     int lockedSpeedIndex(int index) const;
     QList<QPushButton *> cameraButtons() const;
+    // The application's settings store; null without an application object.
+    static AppSettings *settings();
 
     std::unique_ptr<Ui::MainWindow> ui;
     bool m_advancedView = true;

@@ -2,7 +2,6 @@
 #include "ui_mainwindow.h"
 
 #include "appsettings.h"
-#include "corvantaapp.h"
 #include "exposurereplay.h"
 #include "exposuretables.h"
 
@@ -23,12 +22,6 @@
 namespace {
 
 using namespace ExposureTables;
-
-AppSettings *exposureStore()
-{
-    CorvantaApp *app = CorvantaApp::instance();
-    return app ? app->settings() : nullptr;
-}
 
 // Scene presets: AE mode "Manual" with a shutter and an iris list index.
 constexpr int kLowLightShutter = 1;    // "1/60"
@@ -574,7 +567,7 @@ bool MainWindow::applyExposureStage(QObject *camera, int presetNum, int stage)
         return false;
     if (!m_storeExposure->isChecked())
         return false;
-    AppSettings *s = exposureStore();
+    AppSettings *s = settings();
     if (!s)
         return false;
     const QString id = currentCamera->getCameraId();

@@ -2,7 +2,6 @@
 #include "ui_mainwindow.h"
 
 #include "appsettings.h"
-#include "corvantaapp.h"
 #include "storagepaths.h"
 
 #include <QCheckBox>
@@ -26,12 +25,6 @@ constexpr int kMemoryButtons = 9;
 // Only memory buttons 1-6 carry a thumbnail (and request a snapshot on store).
 constexpr int kThumbnailButtons = 6;
 constexpr int kPresetSpeedEntries = 24;
-
-AppSettings *presetStore()
-{
-    CorvantaApp *app = CorvantaApp::instance();
-    return app ? app->settings() : nullptr;
-}
 
 bool isMemoryPreset(int n)
 {
@@ -198,7 +191,7 @@ void MainWindow::memoryButtonClicked(int n)
     if (camera && camera == currentCamera) {
         button->setText(name);
         savePreset(n, name);
-    } else if (AppSettings *s = presetStore()) {
+    } else if (AppSettings *s = settings()) {
         s->setPresetName(cameraId, n, name);
     }
 
@@ -208,7 +201,7 @@ void MainWindow::memoryButtonClicked(int n)
 
 void MainWindow::savePreset(int n, const QString &name)
 {
-    AppSettings *s = presetStore();
+    AppSettings *s = settings();
     if (!s || !currentCamera)
         return;
     const QString id = currentCamera->getCameraId();
@@ -227,7 +220,7 @@ void MainWindow::savePreset(int n, const QString &name)
 
 void MainWindow::clearPresetSettings(int n)
 {
-    AppSettings *s = presetStore();
+    AppSettings *s = settings();
     if (!s || !currentCamera)
         return;
     const QString id = currentCamera->getCameraId();
@@ -246,7 +239,7 @@ void MainWindow::refreshPresetButtons()
 {
     if (!currentCamera)
         return;
-    AppSettings *s = presetStore();
+    AppSettings *s = settings();
     const QString id = currentCamera->getCameraId();
     for (int n = 1; n <= kMemoryButtons; ++n) {
         QPushButton *button = m_memButtons[n - 1];
