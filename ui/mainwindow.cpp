@@ -465,7 +465,7 @@ void MainWindow::onCameraReadOneCycle()
 
 void MainWindow::onCameraNameGetFinished()
 {
-    if (!cameraConnected || !currentCamera)
+    if (!canDrive())
         return;
     m_deviceNameLabel->setText(currentCamera->getDeviceName());
     m_serialNumberLabel->setText(currentCamera->getSerialNumber());
@@ -605,7 +605,7 @@ void MainWindow::autoFocusClick()
 void MainWindow::onAutoFocusChanged()
 {
     const bool on = ui->autoFocus->isChecked();
-    if (!cameraConnected || !currentCamera || uiSyncState == 1)
+    if (!canDrive() || uiSyncState == 1)
         return;
     ui->focusIn->setEnabled(!on);
     ui->focusOut->setEnabled(!on);
@@ -648,7 +648,7 @@ void MainWindow::onPanSpeedChanged(int index)
         ui->panSpeed->setCurrentIndex(index);
         ui->tiltSpeed->setCurrentIndex(index);
     }
-    if (cameraConnected && currentCamera && settings())
+    if (canDrive() && settings())
         settings()->setPanSpeedIndex(currentCamera->getCameraId(), index);
 }
 
@@ -664,19 +664,19 @@ void MainWindow::onTiltSpeedChanged(int index)
             return;
         }
     }
-    if (cameraConnected && currentCamera && settings())
+    if (canDrive() && settings())
         settings()->setTiltSpeedIndex(currentCamera->getCameraId(), index);
 }
 
 void MainWindow::onZoomSpeedChanged(int index)
 {
-    if (cameraConnected && currentCamera && settings())
+    if (canDrive() && settings())
         settings()->setZoomSpeedIndex(currentCamera->getCameraId(), index);
 }
 
 void MainWindow::onFocusSpeedChanged(int index)
 {
-    if (cameraConnected && currentCamera && settings())
+    if (canDrive() && settings())
         settings()->setFocusSpeedIndex(currentCamera->getCameraId(), index);
 }
 
@@ -688,7 +688,7 @@ void MainWindow::onPanTiltLockClicked()
         ui->panSpeed->setCurrentIndex(shared);
         ui->tiltSpeed->setCurrentIndex(shared);
     }
-    if (cameraConnected && currentCamera && settings())
+    if (canDrive() && settings())
         settings()->setPanTiltLocked(currentCamera->getCameraId(), locked);
 }
 
@@ -724,7 +724,7 @@ void MainWindow::onJoyStickClicked()
 
 void MainWindow::onPanTiltLimitSettingClicked()
 {
-    if (!cameraConnected || !currentCamera) {
+    if (!canDrive()) {
         if (app())
             app()->onCameraError(QStringLiteral("No camera connected"));
         return;

@@ -289,7 +289,7 @@ void MainWindow::setupExposureWidgets()
 
 bool MainWindow::canSendExposure() const
 {
-    return cameraConnected && currentCamera && uiSyncState != 1;
+    return canDrive() && uiSyncState != 1;
 }
 
 void MainWindow::applyAeModeEnabling(int index)
@@ -351,7 +351,7 @@ void MainWindow::onBrightComboChanged(int index)
 
 void MainWindow::onWBModeSelected(int index)
 {
-    if (!cameraConnected || !currentCamera)
+    if (!canDrive())
         return;
     if (uiSyncState != 1)
         currentCamera->setWBMode(index);
@@ -360,38 +360,38 @@ void MainWindow::onWBModeSelected(int index)
 
 void MainWindow::onShutterUpClicked()
 {
-    if (cameraConnected && currentCamera)
+    if (canDrive())
         m_shutterCombo->setCurrentIndex(
             qMin(m_shutterCombo->currentIndex() + 1, kShutterCount - 1));
 }
 
 void MainWindow::onShutterDownClicked()
 {
-    if (cameraConnected && currentCamera)
+    if (canDrive())
         m_shutterCombo->setCurrentIndex(qMax(m_shutterCombo->currentIndex() - 1, 0));
 }
 
 void MainWindow::onIrisUpClicked()
 {
-    if (cameraConnected && currentCamera)
+    if (canDrive())
         m_irisCombo->setCurrentIndex(qMin(m_irisCombo->currentIndex() + 1, kIrisCount - 1));
 }
 
 void MainWindow::onIrisDownClicked()
 {
-    if (cameraConnected && currentCamera)
+    if (canDrive())
         m_irisCombo->setCurrentIndex(qMax(m_irisCombo->currentIndex() - 1, 0));
 }
 
 void MainWindow::onBrightUpClicked()
 {
-    if (cameraConnected && currentCamera)
+    if (canDrive())
         currentCamera->brightUp();
 }
 
 void MainWindow::onBrightDownClicked()
 {
-    if (cameraConnected && currentCamera)
+    if (canDrive())
         currentCamera->brightDown();
 }
 
@@ -461,49 +461,49 @@ void MainWindow::onSportsNightBtnClicked()
 
 void MainWindow::onOnePushTriggerBtnClicked()
 {
-    if (cameraConnected && currentCamera)
+    if (canDrive())
         currentCamera->onePushTrigger();
 }
 
 void MainWindow::onOsdMenuClicked()
 {
-    if (cameraConnected && currentCamera)
+    if (canDrive())
         currentCamera->osdMenu();
 }
 
 void MainWindow::onOsdEnterClicked()
 {
-    if (cameraConnected && currentCamera)
+    if (canDrive())
         currentCamera->osdEnter();
 }
 
 void MainWindow::onOsdBackClicked()
 {
-    if (cameraConnected && currentCamera)
+    if (canDrive())
         currentCamera->osdBack();
 }
 
 void MainWindow::onImageFlip()
 {
-    if (cameraConnected && currentCamera)
+    if (canDrive())
         currentCamera->setImageFlip(m_imgFlipBtn->isChecked());
 }
 
 void MainWindow::onImageMirror()
 {
-    if (cameraConnected && currentCamera)
+    if (canDrive())
         currentCamera->setImageMirror(m_imgMirrorBtn->isChecked());
 }
 
 void MainWindow::onMotionSyncOnClicked()
 {
-    if (cameraConnected && currentCamera)
+    if (canDrive())
         currentCamera->setMotionSync(true);
 }
 
 void MainWindow::onMotionSyncOffClicked()
 {
-    if (cameraConnected && currentCamera)
+    if (canDrive())
         currentCamera->setMotionSync(false);
 }
 
@@ -540,7 +540,7 @@ void MainWindow::updateExposureStatus()
 
 void MainWindow::applyStoredExposure(int presetNum, int step)
 {
-    if (!cameraConnected || !currentCamera)
+    if (!canDrive())
         return;
     // A network camera reports a lost connection only as a state change (the
     // window's connected flag stays set); any state but "Connected" ends the

@@ -161,7 +161,7 @@ void MainWindow::onMem9Clicked()
 
 void MainWindow::memoryButtonClicked(int n)
 {
-    if (!cameraConnected || !currentCamera || !isMemoryPreset(n))
+    if (!canDrive() || !isMemoryPreset(n))
         return;
     if (!presetMode) {
         currentCamera->callPreset(n);
@@ -263,13 +263,13 @@ void MainWindow::onCameraDownloadFinished(int presetNum)
 
 void MainWindow::onSetPresetSpeedBtnClicked()
 {
-    if (cameraConnected && currentCamera)
+    if (canDrive())
         currentCamera->setPresetSpeed(m_presetSpeed->currentIndex());
 }
 
 void MainWindow::onCallPreset(int presetNum)
 {
-    if (!cameraConnected || !currentCamera)
+    if (!canDrive())
         return;
     currentCamera->callPreset(presetNum);
     applyStoredExposure(presetNum, 0);
@@ -279,7 +279,7 @@ void MainWindow::onCallPreset(int presetNum)
 
 void MainWindow::presetSettingDlgSet(int n, QString presetText)
 {
-    if (!cameraConnected || !currentCamera)
+    if (!canDrive())
         return;
     currentCamera->downloadSnapshot(n);
     currentCamera->setPreset(n);
@@ -295,7 +295,7 @@ void MainWindow::presetSettingDlgRecall(int n)
 
 void MainWindow::presetSettingDlgClearImage(int n)
 {
-    if (!cameraConnected || !currentCamera)
+    if (!canDrive())
         return;
     // The camera id is part of the file name; a path that leaves the
     // downloads folder is never deleted.
@@ -309,7 +309,7 @@ void MainWindow::presetSettingDlgClearImage(int n)
 
 void MainWindow::presetSettingDlgClearPreset(int n)
 {
-    if (!cameraConnected || !currentCamera)
+    if (!canDrive())
         return;
     currentCamera->clearPreset(n);
     clearPresetSettings(n);
@@ -352,7 +352,7 @@ void MainWindow::presetSettingDlgMoveHome()
 
 void MainWindow::presetSettingDlgMoveRelease()
 {
-    if (!cameraConnected || !currentCamera)
+    if (!canDrive())
         return;
     currentCamera->moveStop(ui->panSpeed->currentText().toInt(),
                             ui->tiltSpeed->currentText().toInt());
