@@ -1,5 +1,7 @@
 #include "exposuretables.h"
 
+#include "visca.h"
+
 namespace ExposureTables {
 
 const QStringList &aeModeNames()
@@ -52,31 +54,28 @@ const QStringList &wbModeNames()
     return names;
 }
 
+namespace {
+
+// The list index whose command byte is cameraByte; -1 when none of the first
+// count indices has it.
+int indexOfByte(uint8_t (*byteOf)(int), int count, int cameraByte)
+{
+    for (int index = 0; index < count; ++index)
+        if (byteOf(index) == cameraByte)
+            return index;
+    return -1;
+}
+
+} // namespace
+
 int aeModeIndexFromByte(int cameraByte)
 {
-    switch (cameraByte) {
-    case 0x00:
-        return AeAuto;
-    case 0x03:
-        return AeManual;
-    case 0x0A:
-        return AeShutterPriority;
-    case 0x0B:
-        return AeIrisPriority;
-    case 0x0D:
-        return AeBrightness;
-    default:
-        return -1;
-    }
+    return indexOfByte(Visca::aeModeByte, kAeModeCount, cameraByte);
 }
 
 int wbIndexFromByte(int cameraByte)
 {
-    if (cameraByte >= 0x00 && cameraByte <= 0x03)
-        return cameraByte;
-    if (cameraByte == 0x05)
-        return 4;
-    return -1;
+    return indexOfByte(Visca::wbModeByte, kWbModeCount, cameraByte);
 }
 
 int shutterIndexFromValue(int cameraValue)
