@@ -329,7 +329,7 @@ void TestExposure::sliders()
 
 void TestExposure::joystickSteps_data()
 {
-    // Calls: 'L'/'l' luminance up/down, 'C' contrast up, 'H'/'h' hue up/down.
+    // Calls: 'L'/'l' luminance up/down, 'C'/'c' contrast, 'H'/'h' hue.
     QTest::addColumn<QString>("calls");
     QTest::addColumn<int>("luminance");
     QTest::addColumn<int>("contrast");
@@ -364,25 +364,12 @@ void TestExposure::joystickSteps()
     QTest::qWait(50);
     h.clearLogs();
 
-    for (QChar c : calls) {
-        switch (c.toLatin1()) {
-        case 'L':
-            w()->onLuminanceChangeTriggered(true);
-            break;
-        case 'l':
-            w()->onLuminanceChangeTriggered(false);
-            break;
-        case 'C':
-            w()->onContrastChangeTriggered(true);
-            break;
-        case 'H':
-            w()->onHueChangeTriggered(true);
-            break;
-        case 'h':
-            w()->onHueChangeTriggered(false);
-            break;
-        }
-    }
+    using Step = void (MainWindow::*)(bool);
+    const QHash<QChar, Step> steps = {{'l', &MainWindow::onLuminanceChangeTriggered},
+                                      {'c', &MainWindow::onContrastChangeTriggered},
+                                      {'h', &MainWindow::onHueChangeTriggered}};
+    for (QChar c : calls)
+        (w()->*steps.value(c.toLower()))(c.isUpper());
     QCOMPARE(lum->value(), luminance);
     QCOMPARE(con->value(), contrast);
     QCOMPARE(hueSlider->value(), hue);
