@@ -164,8 +164,7 @@ void MainWindow::memoryButtonClicked(int n)
     if (!canDrive() || !isMemoryPreset(n))
         return;
     if (!presetMode) {
-        currentCamera->callPreset(n);
-        applyStoredExposure(n, 0);
+        onCallPreset(n);
         return;
     }
 
@@ -354,8 +353,7 @@ void MainWindow::presetSettingDlgMoveRelease()
 {
     if (!canDrive())
         return;
-    currentCamera->moveStop(ui->panSpeed->currentText().toInt(),
-                            ui->tiltSpeed->currentText().toInt());
+    currentCamera->moveStop(comboValue(ui->panSpeed), comboValue(ui->tiltSpeed));
 }
 
 void MainWindow::presetSettingDlgMoveUpRelease()
