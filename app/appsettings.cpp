@@ -247,14 +247,24 @@ int AppSettings::loadCameraList(QList<CameraWrapper *> &cameras)
 
 void AppSettings::saveCameraList(const QList<CameraWrapper *> &cameras)
 {
+    QList<CameraSlot> entries;
+    for (CameraWrapper *cam : cameras) {
+        entries.append(
+            {cam->getCameraType(), cam->getCameraId(), cam->getCameraName(), cam->getDeviceName()});
+    }
+    saveCameraList(entries);
+}
+
+void AppSettings::saveCameraList(const QList<CameraSlot> &entries)
+{
     m_settings->beginWriteArray(QStringLiteral("cameraslist"));
-    for (int i = 0; i < cameras.size(); ++i) {
-        CameraWrapper *cam = cameras.at(i);
+    for (int i = 0; i < entries.size(); ++i) {
+        const CameraSlot &entry = entries.at(i);
         m_settings->setArrayIndex(i);
-        m_settings->setValue(QStringLiteral("cameratype"), cam->getCameraType());
-        m_settings->setValue(QStringLiteral("cameraid"), cam->getCameraId());
-        m_settings->setValue(QStringLiteral("cameraname"), cam->getCameraName());
-        m_settings->setValue(QStringLiteral("devicename"), cam->getDeviceName());
+        m_settings->setValue(QStringLiteral("cameratype"), entry.type);
+        m_settings->setValue(QStringLiteral("cameraid"), entry.id);
+        m_settings->setValue(QStringLiteral("cameraname"), entry.name);
+        m_settings->setValue(QStringLiteral("devicename"), entry.deviceName);
     }
     m_settings->endArray();
 }

@@ -12,6 +12,15 @@ Q_DECLARE_LOGGING_CATEGORY(lcApp)
 class QSettings;
 class CameraWrapper;
 
+// One stored camera entry of `cameraslist`.
+struct CameraSlot
+{
+    int type = 0; // 0 network camera, 1 USB camera
+    QString id;
+    QString name;
+    QString deviceName;
+};
+
 // Typed façade over settings.ini (Qt INI format) in the per-user folder. The
 // key spellings below are the persistent file format: keys are flat, built by
 // concatenating a fixed word, the camera id and a decimal number. Values are
@@ -71,6 +80,7 @@ public:
     // the caller owns them. Returns 0.
     int loadCameraList(QList<CameraWrapper *> &cameras);
     void saveCameraList(const QList<CameraWrapper *> &cameras);
+    void saveCameraList(const QList<CameraSlot> &entries);
 
     // --- per camera ---
     int panSpeedIndex(const QString &id) const;

@@ -2,13 +2,82 @@
 
 #include "camerawrapper.h"
 
-// A USB camera driven through a camera-control library. Only motion, zoom,
-// focus, home and presets apply to it; every exposure, colour, on-screen menu,
-// limit and snapshot operation keeps the base class's empty behaviour.
+#include <memory>
+
+class QSettings;
+class QTimer;
+class UsbCameraBackend;
+class UsbCameraDevice;
+
+// A USB camera driven through a UsbCameraDevice session. Only motion, zoom,
+// focus, auto focus, home and presets apply to it; every exposure, colour,
+// on-screen menu, limit and snapshot operation keeps the base class's empty
+// behaviour.
+//
+// The camera id names the device to open (UsbCameraBackend::listDevices).
+// Presets are emulated: the raw pan, tilt and zoom positions are stored in
+// uvc-presets.ini (per-user folder) under the top-level keys id + n + "_pan",
+// "_tilt" and "_zoom" (id "USB Cam", preset 2: "USB Cam2_pan"); a preset never
+// stored recalls to (0, 0, 0). Speed ranges come from the device on each
+// successful connect. While connected, onTimer runs every 500 ms through the
+// 12-step poll cycle of the network camera; steps 0, 1, 2 and 6 read zoom,
+// focus, focus mode and pan/tilt (each emitting clientStatusUpdated), step 11
+// emits clientReadOneCycle. Positions are stored in the status record as
+// base-256 bytes, byte k = low 8 bits of v / 256^(3 - k) (truncating), most
+// significant first. A failed control call logs "UVC Control Failed".
+// Disconnecting (also by destruction) first stops pan/tilt, zoom and focus.
+// Main thread only.
 class USBCamera : public CameraWrapper
 {
     Q_OBJECT
 public:
-    USBCamera(const QString &cameraId, const QString &cameraName, const QString &deviceName);
+    // `backend` must outlive the camera; null means UsbCameraBackend::system().
+    USBCamera(const QString &cameraId, const QString &cameraName, const QString &deviceName,
+              UsbCameraBackend *backend = nullptr);
+    // Emits clientDisconnected first when still connected.
     ~USBCamera() override;
+
+    bool isConnected() const { return m_connected; }
+    // Poll period in ms (500 unless changed; tests).
+    void setPollInterval(int ms);
+
+public slots:
+    void connectCamera() override;
+    void disconnectCamera() override;
+    void moveUp(int panSpeed, int tiltSpeed) override;
+    void moveLeft(int panSpeed, int tiltSpeed) override;
+    void moveDown(int panSpeed, int tiltSpeed) override;
+    void moveRight(int panSpeed, int tiltSpeed) override;
+    void moveStop(int panSpeed, int tiltSpeed) override;
+    void zoomStop() override;
+    void moveHome() override;
+    void zoomIn(int speed) override;
+    void zoomOut(int speed) override;
+    void moveUpLeft(int panSpeed, int tiltSpeed) override;
+    void moveUpRight(int panSpeed, int tiltSpeed) override;
+    void moveDownRight(int panSpeed, int tiltSpeed) override;
+    void moveDownLeft(int panSpeed, int tiltSpeed) override;
+    void setAutoFocus(bool on) override;
+    void focusIn(int speed) override;
+    void focusOut(int speed) override;
+    void focusStop() override;
+    void setPreset(int presetNum) override;
+    void callPreset(int presetNum) override;
+    void queryZoomPos() override;
+    void queryFocusPos() override;
+    void queryFocusMode() override;
+    void queryPanTiltPos() override;
+    void queryWBMode() override;
+
+    void onTimer();
+
+private:
+    QString presetKey(int presetNum, const char *axis) const;
+    void stopAll();
+
+    std::unique_ptr<UsbCameraDevice> m_library;
+    std::unique_ptr<QSettings> m_presetFile;
+    QTimer *m_pollTimer;
+    int m_pollIndex = 0;
+    bool m_connected = false;
 };

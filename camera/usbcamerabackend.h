@@ -1,0 +1,84 @@
+#pragma once
+
+#include "camerawrapper.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+// One USB camera session: the control operations a USB camera offers. A fresh
+// instance is connected to nothing. Results of type long are negative on
+// failure; a control the device lacks does nothing and reports success (0).
+// Speeds are magnitudes; each is clamped to its axis's speed range. Positions
+// are raw device units (pan/tilt signed, e.g. arc seconds) and are only ever
+// handed back to the same device. Main thread only.
+class UsbCameraDevice
+{
+public:
+    virtual ~UsbCameraDevice() = default;
+
+    // Opens the device listed under `id` (see UsbCameraBackend::listDevices).
+    virtual bool connectDevice(const QString &id) = 0;
+    // Stops every motion the session started, then closes the device.
+    virtual void disconnectDevice() = 0;
+    virtual long checkOSDMenu() = 0;
+
+    // Speed ranges as magnitudes: {1, max, default} for an axis that can
+    // move, {0, 0, 0} for one that cannot.
+    virtual SpeedRange getPanCtrlRanges() = 0;
+    virtual SpeedRange getTiltCtrlRanges() = 0;
+    virtual SpeedRange getZoomCtrlRanges() = 0;
+    virtual SpeedRange getFocusCtrlRanges() = 0;
+
+    // Each start keeps the axis moving until its stop.
+    virtual long movePanOneLeft(int speed) = 0;
+    virtual long movePanOneRight(int speed) = 0;
+    virtual long moveTiltOneTop(int speed) = 0;
+    virtual long moveTiltOneBottom(int speed) = 0;
+    virtual long stopMoving() = 0; // pan and tilt
+    virtual long zoomOneIn(int speed) = 0;
+    virtual long zoomOneOut(int speed) = 0;
+    virtual long stopZooming() = 0;
+    virtual long focusOneIn(int speed) = 0; // towards near
+    virtual long focusOneOut(int speed) = 0;
+    virtual long stopFocusing() = 0;
+    virtual long moveHome() = 0;
+    // Absolute move in the units getPan/getTilt/getZoom return.
+    virtual long moveAbsPTZ(int pan, int tilt, int zoom) = 0;
+    virtual long setAutoFocus(bool on) = 0;
+
+    // Current state; 0 (false) for a control the device lacks or a failed read.
+    virtual bool getAutoFocus() = 0;
+    virtual long getPan() = 0;
+    virtual long getTilt() = 0;
+    virtual long getZoom() = 0;
+    virtual long getFocus() = 0;
+};
+
+// Finds attached USB cameras and opens sessions on them. A camera's id is the
+// device's own (card) name, made unique among the attached devices by a
+// " (2)", " (3)" ... suffix in listing order, with "/" and "\\" replaced by
+// "_": ids go into settings keys and file names. Main thread only.
+class UsbCameraBackend
+{
+public:
+    virtual ~UsbCameraBackend() = default;
+
+    // Ids of the attached cameras, in the platform's device order.
+    virtual QStringList listDevices() = 0;
+    // Capture device node of an attached camera ("/dev/video0"); empty when
+    // no attached camera has that id.
+    virtual QString devicePath(const QString &id) = 0;
+    virtual std::unique_ptr<UsbCameraDevice> createDevice() = 0;
+
+    // The platform's backend (V4L2 on /dev/video*), alive until process exit.
+    static UsbCameraBackend *system();
+    // system()->listDevices() / system()->devicePath(id).
+    static QStringList deviceNames();
+    static QString systemDevicePath(const QString &id);
+};
+
+// Ids for devices named `cardNames` (in listing order), as described above;
+// an empty or blank name becomes "USB Camera".
+QStringList uniqueUsbCameraIds(const QStringList &cardNames);
