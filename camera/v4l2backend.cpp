@@ -155,7 +155,11 @@ public:
     long movePanOneRight(int speed) override { return start(Pan, 1, speed); }
     long moveTiltOneTop(int speed) override { return start(Tilt, 1, speed); }
     long moveTiltOneBottom(int speed) override { return start(Tilt, -1, speed); }
-    long stopMoving() override { return worst(stop(Pan), stop(Tilt)); }
+    long stopMoving() override
+    {
+        const long pan = stop(Pan);
+        return worst(pan, stop(Tilt));
+    }
     long zoomOneIn(int speed) override { return start(Zoom, 1, speed); }
     long zoomOneOut(int speed) override { return start(Zoom, -1, speed); }
     long stopZooming() override { return stop(Zoom); }
@@ -183,7 +187,8 @@ public:
 
     long moveAbsPTZ(int pan, int tilt, int zoom) override
     {
-        long result = worst(stopMoving(), stopZooming());
+        long result = stopMoving();
+        result = worst(result, stopZooming());
         const int target[] = {pan, tilt, zoom};
         for (Axis axis : {Pan, Tilt, Zoom}) {
             const Control &c = m_axes[axis].absolute;

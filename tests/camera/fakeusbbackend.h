@@ -1,0 +1,91 @@
+#pragma once
+
+// A scripted USB camera backend: a device list, positions, one result for
+// every control call, and a log of the calls in the form "name(args)".
+
+#include "usbcamerabackend.h"
+
+#include <QStringList>
+
+struct FakeUsbState
+{
+    QStringList devices;
+    QStringList log;
+    long result = 0;
+    long pan = 0, tilt = 0, zoom = 0, focus = 0;
+    bool autoFocus = false;
+    SpeedRange panRange{1, 24, 5}, tiltRange{1, 20, 4}, zoomRange{1, 7, 3}, focusRange{1, 8, 2};
+};
+
+class FakeUsbDevice : public UsbCameraDevice
+{
+public:
+    explicit FakeUsbDevice(FakeUsbState &state) : s(state) {}
+
+    bool connectDevice(const QString &id) override
+    {
+        s.log << QStringLiteral("connectDevice(%1)").arg(id);
+        return s.devices.contains(id);
+    }
+    void disconnectDevice() override { s.log << QStringLiteral("disconnectDevice()"); }
+    long checkOSDMenu() override { return call("checkOSDMenu()"); }
+    SpeedRange getPanCtrlRanges() override { return s.panRange; }
+    SpeedRange getTiltCtrlRanges() override { return s.tiltRange; }
+    SpeedRange getZoomCtrlRanges() override { return s.zoomRange; }
+    SpeedRange getFocusCtrlRanges() override { return s.focusRange; }
+    long movePanOneLeft(int v) override { return call("movePanOneLeft", v); }
+    long movePanOneRight(int v) override { return call("movePanOneRight", v); }
+    long moveTiltOneTop(int v) override { return call("moveTiltOneTop", v); }
+    long moveTiltOneBottom(int v) override { return call("moveTiltOneBottom", v); }
+    long stopMoving() override { return call("stopMoving()"); }
+    long zoomOneIn(int v) override { return call("zoomOneIn", v); }
+    long zoomOneOut(int v) override { return call("zoomOneOut", v); }
+    long stopZooming() override { return call("stopZooming()"); }
+    long focusOneIn(int v) override { return call("focusOneIn", v); }
+    long focusOneOut(int v) override { return call("focusOneOut", v); }
+    long stopFocusing() override { return call("stopFocusing()"); }
+    long moveHome() override { return call("moveHome()"); }
+    long moveAbsPTZ(int p, int t, int z) override
+    {
+        return call(QStringLiteral("moveAbsPTZ(%1,%2,%3)").arg(p).arg(t).arg(z));
+    }
+    long setAutoFocus(bool on) override { return call("setAutoFocus", on); }
+    bool getAutoFocus() override { return read("getAutoFocus()", s.autoFocus); }
+    long getPan() override { return read("getPan()", s.pan); }
+    long getTilt() override { return read("getTilt()", s.tilt); }
+    long getZoom() override { return read("getZoom()", s.zoom); }
+    long getFocus() override { return read("getFocus()", s.focus); }
+
+private:
+    long call(const QString &entry)
+    {
+        s.log << entry;
+        return s.result;
+    }
+    long call(const char *name, int arg)
+    {
+        return call(QStringLiteral("%1(%2)").arg(name).arg(arg));
+    }
+    template <typename T> T read(const char *name, T value)
+    {
+        s.log << QLatin1String(name);
+        return value;
+    }
+    FakeUsbState &s;
+};
+
+class FakeUsbBackend : public UsbCameraBackend
+{
+public:
+    QStringList listDevices() override { return state.devices; }
+    QString devicePath(const QString &id) override
+    {
+        return state.devices.contains(id) ? QStringLiteral("/dev/video0") : QString();
+    }
+    std::unique_ptr<UsbCameraDevice> createDevice() override
+    {
+        return std::make_unique<FakeUsbDevice>(state);
+    }
+
+    FakeUsbState state;
+};
