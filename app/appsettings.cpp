@@ -252,10 +252,10 @@ void AppSettings::saveCameraList(const QList<CameraWrapper *> &cameras)
         entries.append(
             {cam->getCameraType(), cam->getCameraId(), cam->getCameraName(), cam->getDeviceName()});
     }
-    saveCameraList(entries);
+    saveCameraSlots(entries);
 }
 
-void AppSettings::saveCameraList(const QList<CameraSlot> &entries)
+void AppSettings::saveCameraSlots(const QList<CameraSlot> &entries)
 {
     m_settings->beginWriteArray(QStringLiteral("cameraslist"));
     for (int i = 0; i < entries.size(); ++i) {

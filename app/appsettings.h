@@ -80,7 +80,8 @@ public:
     // the caller owns them. Returns 0.
     int loadCameraList(QList<CameraWrapper *> &cameras);
     void saveCameraList(const QList<CameraWrapper *> &cameras);
-    void saveCameraList(const QList<CameraSlot> &entries);
+    // Writes the given entries as `cameraslist`, slot 1 first.
+    void saveCameraSlots(const QList<CameraSlot> &entries);
 
     // --- per camera ---
     int panSpeedIndex(const QString &id) const;

@@ -115,7 +115,7 @@ void MultiCameras::onOKClicked()
         entry.deviceName = entry.id;
         entries.append(entry);
     }
-    m_settings->saveCameraList(entries);
+    m_settings->saveCameraSlots(entries);
     emit camerasChanged();
     accept();
 }
