@@ -9,7 +9,8 @@
 
 // One USB camera session: the control operations a USB camera offers. A fresh
 // instance is connected to nothing. Results of type long are negative on
-// failure; a control the device lacks does nothing and reports success (0).
+// failure (also every motion call while no device is open); a control the
+// device lacks does nothing and reports success (0).
 // Speeds are magnitudes; each is clamped to its axis's speed range. Positions
 // are raw device units (pan/tilt signed, e.g. arc seconds) and are only ever
 // handed back to the same device. Main thread only.

@@ -141,6 +141,9 @@ public:
         m_stepTimer.stop();
         m_io->close(m_fd);
         m_fd = -1;
+        for (AxisState &a : m_axes)
+            a = AxisState();
+        m_focusAuto = m_panReset = m_tiltReset = Control();
     }
 
     long checkOSDMenu() override { return 0; }
@@ -307,6 +310,8 @@ private:
 
     long start(Axis axis, int direction, int speed)
     {
+        if (m_fd < 0)
+            return -1;
         AxisState &a = m_axes[axis];
         const SpeedRange r = range(axis);
         const qint32 s = qBound(r.min, qint32(speed), r.max);

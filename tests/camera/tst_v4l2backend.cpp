@@ -177,6 +177,7 @@ void TestV4l2Backend::speedsAreSignedClampedAndStopped()
                                       "zoom_speed=1", "zoom_speed=-7", "pan_speed=0",
                                       "tilt_speed=0", "pan_speed=0", "zoom_speed=0"}));
     QCOMPARE(io->openCount, 0);
+    QVERIFY(dev->movePanOneLeft(1) < 0);
 }
 
 void TestV4l2Backend::steppedZoomEndsAtTravelLimit()
