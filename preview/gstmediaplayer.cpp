@@ -189,11 +189,16 @@ void onDecodedPad(GstElement *, GstPad *pad, gpointer convert)
 
 } // namespace
 
-GstMediaPlayer::GstMediaPlayer(QObject *parent) : MediaPlayer(parent) {}
+GstMediaPlayer::GstMediaPlayer(QObject *parent) : MediaPlayer(parent)
+{
+    m_control.setMaxThreadCount(1);
+}
 
 GstMediaPlayer::~GstMediaPlayer()
 {
     stop();
+    // The media threads post to this object until their pipeline is down.
+    m_control.waitForDone();
 }
 
 bool GstMediaPlayer::start(const MediaSource &source)
@@ -253,10 +258,14 @@ bool GstMediaPlayer::start(const MediaSource &source)
     m_pipeline = pipeline;
     m_session = session;
     qCDebug(lcPreview) << "starting" << source.location;
-    // Opening happens on the media threads (rtspsrc) or fails at once (a busy
-    // device); either way the result is reported through the bus, never waited for.
-    if (gst_element_set_state(pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
-        session->postFailure(QStringLiteral("could not start playback"));
+    gst_object_ref(pipeline);
+    m_control.start([pipeline, session] {
+        // A busy or missing device fails here; the network is opened later by
+        // rtspsrc's own thread. Either way the failure also reaches the bus.
+        if (gst_element_set_state(pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
+            session->postFailure(QStringLiteral("could not start playback"));
+        gst_object_unref(pipeline);
+    });
     return true;
 }
 
@@ -266,13 +275,15 @@ void GstMediaPlayer::stop()
         return;
     GstElement *pipeline = m_pipeline;
     m_pipeline = nullptr;
-    m_session.reset();
-    // Joins the streaming threads; rtspsrc bounds its TEARDOWN by its own timeout.
-    gst_element_set_state(pipeline, GST_STATE_NULL);
-    GstBus *bus = gst_element_get_bus(pipeline);
-    gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
-    gst_object_unref(bus);
-    gst_object_unref(pipeline);
+    m_session.reset(); // anything the stopped playback still posts is dropped
+    m_control.start([pipeline] {
+        // Joins the streaming threads; rtspsrc bounds its TEARDOWN by its own timeout.
+        gst_element_set_state(pipeline, GST_STATE_NULL);
+        GstBus *bus = gst_element_get_bus(pipeline);
+        gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
+        gst_object_unref(bus);
+        gst_object_unref(pipeline);
+    });
 }
 
 void GstMediaPlayer::deliverFrame(const std::shared_ptr<Session> &session)

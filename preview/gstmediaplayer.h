@@ -2,6 +2,8 @@
 
 #include "mediaplayer.h"
 
+#include <QThreadPool>
+
 #include <memory>
 
 typedef struct _GstElement GstElement;
@@ -12,7 +14,10 @@ typedef struct _GstElement GstElement;
 // The appsink keeps only the newest frame; frames reach the GUI thread through
 // one queued call at a time, so a slow GUI drops frames instead of queueing
 // them. Bus errors are picked up by a sync handler (any thread) and posted to
-// the GUI thread; no GLib main loop is needed.
+// the GUI thread; no GLib main loop is needed. State changes (which may take
+// hundreds of milliseconds, e.g. an RTSP TEARDOWN) run in order on a control
+// thread of the player, so neither start() nor stop() waits for them; a
+// device released by stop() is free again before a later start opens it.
 class GstMediaPlayer : public MediaPlayer
 {
     Q_OBJECT
@@ -32,4 +37,5 @@ private:
 
     GstElement *m_pipeline = nullptr;
     std::shared_ptr<Session> m_session;
+    QThreadPool m_control; // one thread: state changes in call order
 };

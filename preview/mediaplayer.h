@@ -38,8 +38,9 @@ public:
     // network or the device. Returns false when no playback could be set up at
     // all (nothing follows then); every later failure arrives as failed().
     virtual bool start(const MediaSource &source) = 0;
-    // Stops playback and releases the stream or device. Nothing of the stopped
-    // playback is emitted after this returns. Safe when idle.
+    // Stops playback and releases the stream or device, without waiting for
+    // it; a later start() opens the device only after the release. Nothing of
+    // the stopped playback is emitted after this returns. Safe when idle.
     virtual void stop() = 0;
 
 signals:
