@@ -262,7 +262,7 @@ void PreviewWin::onFrame(const QImage &frame)
     if (!m_playing)
         return;
     m_video->setFrame(frame);
-    if (m_pip->isVisible())
+    if (m_pipVisible)
         m_pip->videoFrame()->setFrame(frame);
 }
 

@@ -5,7 +5,6 @@
 #include "storagepaths.h"
 
 #include <QDir>
-#include <QFile>
 #include <QMessageBox>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -14,28 +13,24 @@
 
 #include <memory>
 
-// Records what the window asks of its player; the test plays the media side.
-struct PlayerLog
-{
-    QStringList calls; // "start <location>" / "stop"
-};
-
+// Records what the window asks of its player ("start <location>", "stop");
+// the test plays the media side by emitting the player's signals.
 class FakePlayer : public MediaPlayer
 {
     Q_OBJECT
 public:
-    explicit FakePlayer(std::shared_ptr<PlayerLog> log) : m_log(std::move(log)) {}
-    ~FakePlayer() override { m_log->calls << "destroyed"; }
+    explicit FakePlayer(std::shared_ptr<QStringList> log) : m_log(std::move(log)) {}
+    ~FakePlayer() override { *m_log << "destroyed"; }
     bool start(const MediaSource &source) override
     {
-        m_log->calls << QStringLiteral("start ") + source.location;
+        *m_log << "start " + source.location;
         return !refuse;
     }
-    void stop() override { m_log->calls << "stop"; }
+    void stop() override { *m_log << "stop"; }
     bool refuse = false;
 
 private:
-    std::shared_ptr<PlayerLog> m_log;
+    std::shared_ptr<QStringList> m_log;
 };
 
 class TestPreviewWin : public QObject
@@ -44,57 +39,56 @@ class TestPreviewWin : public QObject
 private slots:
     void init();
     void cleanup();
-    void startGuardsAndAddress_data();
-    void startGuardsAndAddress();
+    void startGuardsAndSource_data();
+    void startGuardsAndSource();
     void streamChangeReopens();
-    void usbCameraPlaysItsDevice();
     void unusableSourceShowsBoxAndStaysIdle_data();
     void unusableSourceShowsBoxAndStaysIdle();
     void failureEndsPlaybackWithOneBox();
-    void cameraActionsOnlyWhilePlaying();
+    void actionsNeedPlayback();
     void losingTheCameraStops_data();
     void losingTheCameraStops();
     void snapshotFolder_data();
     void snapshotFolder();
-    void snapshotWhileIdleWritesNothing();
     void resizeRefreshesLayers();
     void closeAndDestroyStopFirst();
     void captureDeviceByCardName_data();
     void captureDeviceByCardName();
 
 private:
-    QMessageBox *errorBox() const;
-    void startPlaying(const QString &id = QStringLiteral("10.0.0.5"));
-    void frame(const QColor &color = Qt::red);
+    QList<QMessageBox *> errorBoxes() const;
+    void startPlaying(const QString &id = "10.0.0.5");
 
-    std::shared_ptr<PlayerLog> m_log;
+    std::shared_ptr<QStringList> m_log;
     FakePlayer *m_player = nullptr;
     std::unique_ptr<PreviewWin> m_win;
 };
 
 void TestPreviewWin::init()
 {
-    m_log = std::make_shared<PlayerLog>();
+    m_log = std::make_shared<QStringList>();
     auto player = std::make_unique<FakePlayer>(m_log);
     m_player = player.get();
     m_win = std::make_unique<PreviewWin>(std::move(player));
     m_win->setOverlayRefreshDelay(0);
+    m_win->setCaptureDeviceLookup(
+        [](const QString &id) { return id == "Cam A" ? "/dev/video7" : QString(); });
 }
 
 void TestPreviewWin::cleanup()
 {
     m_win.reset();
-    delete errorBox();
+    qDeleteAll(errorBoxes());
 }
 
-QMessageBox *TestPreviewWin::errorBox() const
+QList<QMessageBox *> TestPreviewWin::errorBoxes() const
 {
+    QList<QMessageBox *> boxes;
     for (QWidget *w : QApplication::topLevelWidgets()) {
-        auto *box = qobject_cast<QMessageBox *>(w);
-        if (box && box->isVisible() && box->text() == "Can not open your live stream.")
-            return box;
+        if (auto *box = qobject_cast<QMessageBox *>(w))
+            boxes << box;
     }
-    return nullptr;
+    return boxes;
 }
 
 void TestPreviewWin::startPlaying(const QString &id)
@@ -103,69 +97,54 @@ void TestPreviewWin::startPlaying(const QString &id)
     m_win->setConnected(true);
     m_win->onStartBtnClicked();
     QVERIFY(m_win->isPlaying());
-    m_log->calls.clear();
+    m_log->clear();
 }
 
-void TestPreviewWin::frame(const QColor &color)
-{
-    QImage image(64, 36, QImage::Format_RGB32);
-    image.fill(color);
-    emit m_player->frameReady(image);
-}
-
-void TestPreviewWin::startGuardsAndAddress_data()
+void TestPreviewWin::startGuardsAndSource_data()
 {
     QTest::addColumn<bool>("connected");
     QTest::addColumn<int>("type");
+    QTest::addColumn<QString>("id");
     QTest::addColumn<QStringList>("calls");
-    QTest::newRow("not connected") << false << 0 << QStringList{};
-    QTest::newRow("no camera") << true << -1 << QStringList{};
-    QTest::newRow("network, second stream; a second Start does nothing")
-        << true << 0 << QStringList{"start rtsp://10.0.0.5/2"};
+    QTest::newRow("not connected") << false << 0 << "10.0.0.5" << QStringList{};
+    QTest::newRow("no camera") << true << -1 << "10.0.0.5" << QStringList{};
+    QTest::newRow("network: second stream; Start again does nothing")
+        << true << 0 << "10.0.0.5" << QStringList{"start rtsp://10.0.0.5/2"};
+    QTest::newRow("USB: its device, no stream choice")
+        << true << 1 << "Cam A" << QStringList{"start /dev/video7"};
 }
 
-void TestPreviewWin::startGuardsAndAddress()
+void TestPreviewWin::startGuardsAndSource()
 {
     QFETCH(bool, connected);
     QFETCH(int, type);
-    m_win->setSource(type, "10.0.0.5");
+    QFETCH(QString, id);
+    m_win->show();
+    m_win->setSource(type, id);
     m_win->setConnected(connected);
     m_win->onStartBtnClicked();
     m_win->onStartBtnClicked();
-    QTEST(m_log->calls, "calls");
-    QCOMPARE(m_win->isPlaying(), !m_log->calls.isEmpty());
+    QTEST(*m_log, "calls");
+    QCOMPARE(m_win->isPlaying(), !m_log->isEmpty());
+    QCOMPARE(m_win->findChild<QRadioButton *>("firstStream")->isVisible(), type != 1);
 }
 
 void TestPreviewWin::streamChangeReopens()
 {
     startPlaying();
     m_win->findChild<QRadioButton *>("firstStream")->click();
-    QCOMPARE(m_log->calls, (QStringList{"stop", "start rtsp://10.0.0.5/1"}));
-    QVERIFY(m_win->isFirstStreamChecked());
-}
-
-void TestPreviewWin::usbCameraPlaysItsDevice()
-{
-    m_win->show();
-    m_win->setCaptureDeviceLookup([](const QString &id) { return "/dev/video-" + id; });
-    m_win->setSource(1, "Cam A");
-    m_win->setConnected(true);
-    m_win->onStartBtnClicked();
-    QCOMPARE(m_log->calls, QStringList{"start /dev/video-Cam A"});
-    QVERIFY(m_win->findChild<QRadioButton *>("firstStream")->isHidden());
-    QVERIFY(m_win->findChild<QRadioButton *>("secondStream")->isHidden());
+    QCOMPARE(*m_log, (QStringList{"stop", "start rtsp://10.0.0.5/1"}));
 }
 
 void TestPreviewWin::unusableSourceShowsBoxAndStaysIdle_data()
 {
     QTest::addColumn<int>("type");
     QTest::addColumn<QString>("id");
-    QTest::addColumn<bool>("refuse");
-    QTest::newRow("player cannot start") << 0 << "10.0.0.5" << true;
-    QTest::newRow("USB camera not attached") << 1 << "Cam A" << false;
-    QTest::newRow("id with a path") << 0 << "10.0.0.5/x?y=1" << false;
-    QTest::newRow("id with a space") << 0 << "10.0.0 .5" << false;
-    QTest::newRow("empty id") << 0 << "" << false;
+    QTest::newRow("player cannot start") << 0 << "10.0.0.5";
+    QTest::newRow("USB camera not attached") << 1 << "Cam B";
+    QTest::newRow("id with a path and query") << 0 << "10.0.0.5/x?y=1";
+    QTest::newRow("id with a space") << 0 << "10.0.0 .5";
+    QTest::newRow("empty id") << 0 << "";
 }
 
 void TestPreviewWin::unusableSourceShowsBoxAndStaysIdle()
@@ -173,42 +152,47 @@ void TestPreviewWin::unusableSourceShowsBoxAndStaysIdle()
     QFETCH(int, type);
     QFETCH(QString, id);
     m_player->refuse = QTest::currentDataTag() == QLatin1String("player cannot start");
-    m_win->setCaptureDeviceLookup([](const QString &) { return QString(); });
     m_win->setSource(type, id);
     m_win->setConnected(true);
     m_win->onStartBtnClicked();
-    QVERIFY(errorBox());
-    QVERIFY(!errorBox()->isModal());
-    QCOMPARE(errorBox()->windowTitle(), QString("Corvanta"));
+    QCOMPARE(errorBoxes().size(), 1);
+    QMessageBox *box = errorBoxes().first();
+    QVERIFY(box->isVisible() && !box->isModal());
+    QCOMPARE(box->windowTitle() + "|" + box->text(),
+             QString("Corvanta|Can not open your live stream."));
     QVERIFY(!m_win->isPlaying());
 }
 
 void TestPreviewWin::failureEndsPlaybackWithOneBox()
 {
     startPlaying();
-    frame();
+    emit m_player->frameReady(QImage(64, 36, QImage::Format_RGB32));
     emit m_player->failed("not found");
     emit m_player->failed("not found");
     QVERIFY(!m_win->isPlaying());
     QVERIFY(m_win->currentFrame().isNull());
-    int boxes = 0;
-    for (QWidget *w : QApplication::topLevelWidgets())
-        boxes += qobject_cast<QMessageBox *>(w) != nullptr;
-    QCOMPARE(boxes, 1);
-    // Start retries at once.
-    m_win->onStartBtnClicked();
-    QCOMPARE(m_log->calls, QStringList{"start rtsp://10.0.0.5/2"});
+    QCOMPARE(errorBoxes().size(), 1);
+    m_win->onStartBtnClicked(); // retries at once
+    QCOMPARE(*m_log, QStringList{"start rtsp://10.0.0.5/2"});
 }
 
-void TestPreviewWin::cameraActionsOnlyWhilePlaying()
+void TestPreviewWin::actionsNeedPlayback()
 {
     QSignalSpy home(m_win.get(), &PreviewWin::homeRequested);
     QSignalSpy preset(m_win.get(), &PreviewWin::presetRequested);
+    QSignalSpy saved(m_win.get(), &PreviewWin::snapshotSaved);
+    QTemporaryDir folder;
+    m_win->setSnapshotFolderSource([&folder] { return folder.path(); });
     m_win->setSource(0, "10.0.0.5");
     m_win->setConnected(true);
     m_win->onHomeBtnClicked();
     m_win->onPresetCalled(3);
-    QVERIFY(home.isEmpty() && preset.isEmpty());
+    m_win->onTakeSnapShotClicked();
+    QVERIFY(!m_win->takeSnapShot(folder.filePath("x.png")));
+    QCoreApplication::processEvents();
+    QVERIFY(home.isEmpty() && preset.isEmpty() && saved.isEmpty());
+    QVERIFY(QDir(folder.path()).isEmpty());
+
     startPlaying();
     m_win->onHomeBtnClicked();
     m_win->onPresetCalled(3);
@@ -233,55 +217,41 @@ void TestPreviewWin::losingTheCameraStops()
     else
         m_win->setSource(0, how == 1 ? "10.0.0.6" : "10.0.0.5");
     QCOMPARE(m_win->isPlaying(), how == 2);
-    QCOMPARE(m_log->calls, how == 2 ? QStringList{} : QStringList{"stop"});
+    QCOMPARE(*m_log, how == 2 ? QStringList{} : QStringList{"stop"});
 }
 
 void TestPreviewWin::snapshotFolder_data()
 {
     QTest::addColumn<QString>("setting");
-    QTest::addColumn<bool>("fallback");
-    QTest::newRow("chosen folder") << "<temp>" << false;
-    QTest::newRow("unset") << "" << true;
-    QTest::newRow("relative") << "snaps" << true;
+    QTest::newRow("chosen folder") << "<temp>";
+    QTest::newRow("unset: downloads") << "";
+    QTest::newRow("relative: downloads") << "snaps";
 }
 
 void TestPreviewWin::snapshotFolder()
 {
     QFETCH(QString, setting);
-    QFETCH(bool, fallback);
     QTemporaryDir temp;
     if (setting == "<temp>")
         setting = temp.path();
     m_win->setSnapshotFolderSource([setting] { return setting; });
     startPlaying();
-    frame(Qt::green);
+    QImage frame(64, 36, QImage::Format_RGB32);
+    frame.fill(Qt::green);
+    emit m_player->frameReady(frame);
     QSignalSpy saved(m_win.get(), &PreviewWin::snapshotSaved);
     m_win->onTakeSnapShotClicked();
     QVERIFY(saved.wait());
-    const QString path = saved.at(0).at(0).toString();
     QVERIFY(saved.at(0).at(1).toBool());
-    const QFileInfo file(path);
-    QCOMPARE(file.absolutePath(), fallback ? Storage::downloadsFolder() : temp.path());
+    const QFileInfo file(saved.at(0).at(0).toString());
+    QCOMPARE(file.absolutePath(),
+             setting == temp.path() ? temp.path() : Storage::downloadsFolder());
     QVERIFY2(QRegularExpression("^\\d\\d-\\d\\d-\\d{4}-\\d\\d-\\d\\d-\\d\\d-\\d{3}\\.png$")
                  .match(file.fileName())
                  .hasMatch(),
              qPrintable(file.fileName()));
-    const QImage image(path, "png");
-    QCOMPARE(image.size(), QSize(64, 36));
-    QCOMPARE(image.pixelColor(10, 10), QColor(Qt::green));
-    QFile::remove(path);
-}
-
-void TestPreviewWin::snapshotWhileIdleWritesNothing()
-{
-    QTemporaryDir temp;
-    m_win->setSnapshotFolderSource([&temp] { return temp.path(); });
-    QSignalSpy saved(m_win.get(), &PreviewWin::snapshotSaved);
-    m_win->onTakeSnapShotClicked();
-    QVERIFY(!m_win->takeSnapShot(temp.filePath("x.png")));
-    QCoreApplication::processEvents();
-    QVERIFY(saved.isEmpty());
-    QVERIFY(QDir(temp.path()).isEmpty());
+    QCOMPARE(QImage(file.filePath(), "png").pixelColor(10, 10), QColor(Qt::green));
+    QFile::remove(file.filePath());
 }
 
 void TestPreviewWin::resizeRefreshesLayers()
@@ -304,10 +274,10 @@ void TestPreviewWin::closeAndDestroyStopFirst()
     m_win->close();
     QCOMPARE(closed.count(), 1);
     QVERIFY(!m_win->isPlaying());
-    m_win->onStartBtnClicked();
-    m_log->calls.clear();
+    m_win->onStartBtnClicked(); // playing again: destruction must stop first
+    m_log->clear();
     m_win.reset();
-    QCOMPARE(m_log->calls, (QStringList{"stop", "destroyed"}));
+    QCOMPARE(*m_log, (QStringList{"stop", "destroyed"}));
 }
 
 void TestPreviewWin::captureDeviceByCardName_data()
@@ -328,19 +298,17 @@ void TestPreviewWin::captureDeviceByCardName()
 {
     QFETCH(QString, id);
     QTemporaryDir sysfs;
-    const auto node = [&](const QString &name, const QString &card, const QString &index) {
-        QDir(sysfs.path()).mkpath(name);
-        QFile f(sysfs.filePath(name + "/name"));
-        f.open(QIODevice::WriteOnly);
-        f.write(card.toUtf8() + "\n");
-        QFile i(sysfs.filePath(name + "/index"));
-        i.open(QIODevice::WriteOnly);
-        i.write(index.toUtf8() + "\n");
-    };
-    node("video3", "Cam A", "1");
-    node("video2", "Cam A", "0");
-    node("video10", "Cam B", "0");
-    node("video11", "Cam B", "0");
+    const QStringList nodes{"video3|Cam A|1", "video2|Cam A|0", "video10|Cam B|0",
+                            "video11|Cam B|0"};
+    for (const QString &node : nodes) {
+        const QStringList f = node.split('|');
+        QDir(sysfs.path()).mkpath(f[0]);
+        for (const auto &[file, text] : {std::pair{"/name", f[1]}, std::pair{"/index", f[2]}}) {
+            QFile out(sysfs.filePath(f[0] + file));
+            QVERIFY(out.open(QIODevice::WriteOnly));
+            out.write(text.toUtf8() + "\n");
+        }
+    }
     QTEST(findCaptureDevice(id, sysfs.path()), "device");
 }
 
