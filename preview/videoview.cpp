@@ -27,6 +27,7 @@ void VideoView::paintEvent(QPaintEvent *event)
     const QRect target(area.x() + (area.width() - size.width()) / 2,
                        area.y() + (area.height() - size.height()) / 2, size.width(), size.height());
     QPainter painter(this);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(target, m_frame);
     if (!m_announced) {
         m_announced = true;
