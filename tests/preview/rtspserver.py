@@ -1,0 +1,57 @@
+#!/usr/bin/python3
+"""RTSP test server: H.264 test patterns at rtsp://ADDRESS:PORT/<path>.
+
+    rtspserver.py ADDRESS PORT PATH=WIDTHxHEIGHT@FPS ...
+
+e.g. `rtspserver.py 127.0.0.41 554 1=640x360@15 2=320x180@15`. Each path has
+one shared encoder (all clients get the same session). Prints "READY" once
+listening, or "BINDFAIL <reason>" and exits with 2 when the address cannot be
+bound. Runs until its standard input closes, so it ends with its parent.
+"""
+import sys
+
+import gi
+
+gi.require_version("Gst", "1.0")
+gi.require_version("GstRtspServer", "1.0")
+from gi.repository import GLib, Gst, GstRtspServer  # noqa: E402
+
+
+def main():
+    if len(sys.argv) < 4:
+        print(__doc__, file=sys.stderr)
+        return 1
+    address, port, streams = sys.argv[1], sys.argv[2], sys.argv[3:]
+    Gst.init(None)
+    server = GstRtspServer.RTSPServer()
+    server.set_address(address)
+    server.set_service(port)
+    mounts = server.get_mount_points()
+    for spec in streams:
+        path, fmt = spec.split("=", 1)
+        size, fps = fmt.split("@")
+        width, height = size.split("x")
+        factory = GstRtspServer.RTSPMediaFactory()
+        factory.set_launch(
+            "( videotestsrc is-live=true pattern=ball "
+            f"! video/x-raw,width={width},height={height},framerate={fps}/1 "
+            f"! x264enc tune=zerolatency speed-preset=ultrafast key-int-max={fps} "
+            "! rtph264pay name=pay0 pt=96 config-interval=1 )")
+        factory.set_shared(True)
+        mounts.add_factory("/" + path, factory)
+    try:
+        if server.attach(None) == 0:
+            raise GLib.Error("attach failed")
+    except GLib.Error as error:
+        print("BINDFAIL", error.message, flush=True)
+        return 2
+    loop = GLib.MainLoop()
+    GLib.io_add_watch(sys.stdin.fileno(), GLib.IO_IN | GLib.IO_HUP | GLib.IO_ERR,
+                      lambda *_: loop.quit() or False)
+    print("READY", flush=True)
+    loop.run()
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
