@@ -9,7 +9,8 @@
 namespace ObsProtocol {
 
 // The fixed message id of each request type.
-enum MessageId : int {
+enum MessageId : int
+{
     GetAuthRequired = 0,
     Authenticate = 1,
     GetSourcesList = 2,

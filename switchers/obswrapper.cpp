@@ -94,11 +94,12 @@ QAbstractSocket::SocketState ObsWrapper::socketState() const
 
 QJsonObject ObsWrapper::statusJson() const
 {
-    return QJsonObject{{QStringLiteral("isStreaming"), m_streaming},
-                       {QStringLiteral("isRecording"), m_recording},
-                       {QStringLiteral("sources"), getSourcesJson()},
-                       {QStringLiteral("transitions"), QJsonArray::fromStringList(m_transitionNames)},
-                       {QStringLiteral("currentTransition"), m_currentTransition}};
+    return QJsonObject{
+        {QStringLiteral("isStreaming"), m_streaming},
+        {QStringLiteral("isRecording"), m_recording},
+        {QStringLiteral("sources"), getSourcesJson()},
+        {QStringLiteral("transitions"), QJsonArray::fromStringList(m_transitionNames)},
+        {QStringLiteral("currentTransition"), m_currentTransition}};
 }
 
 QJsonObject ObsWrapper::settingsJson() const
@@ -226,7 +227,8 @@ void ObsWrapper::handleSources(const QJsonObject &reply)
         if (!name.isString())
             continue;
         if (m_sourceNames.size() == kMaxSources) {
-            qCWarning(lcSwitchers) << "OBS lists more than" << kMaxSources << "sources; rest ignored";
+            qCWarning(lcSwitchers)
+                << "OBS lists more than" << kMaxSources << "sources; rest ignored";
             break;
         }
         m_sourceNames.append(name.toString());

@@ -10,9 +10,9 @@
 // One input of the vMix status document.
 struct VMixInput
 {
-    QString title;  // attribute "title"
-    QString key;    // attribute "key", vMix's unique input key
-    QString volume; // attribute "volume" as text; empty when absent
+    QString title;      // attribute "title"
+    QString key;        // attribute "key", vMix's unique input key
+    QString volume;     // attribute "volume" as text; empty when absent
     bool muted = false; // attribute "muted" equals "True"
 
     bool operator==(const VMixInput &o) const

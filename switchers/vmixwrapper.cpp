@@ -17,9 +17,12 @@ namespace {
 // A function reply is a short text; anything longer is cut off.
 constexpr qint64 kMaxCommandReplyBytes = 64 * 1024;
 
-// Aborts the reply once its body (announced or received) passes limit.
+// Aborts the reply once its body (announced or received) passes limit. The
+// read buffer stops the transfer there, so no more than limit + 1 bytes are
+// ever held.
 void capBody(QNetworkReply *reply, qint64 limit)
 {
+    reply->setReadBufferSize(limit + 1);
     QObject::connect(reply, &QNetworkReply::downloadProgress, reply,
                      [reply, limit](qint64 received, qint64 total) {
                          if (received > limit || total > limit)
@@ -38,8 +41,8 @@ bool succeeded(QNetworkReply *reply)
 VMixWrapper::VMixWrapper(const QString &host, int port, const QString &userName,
                          const QString &password, QObject *parent)
     : QObject(parent), m_statusManager(new QNetworkAccessManager(this)),
-      m_commandManager(new QNetworkAccessManager(this)), m_timer(new QTimer(this)),
-      m_endpoint{host, port, userName, password}
+      m_commandManager(new QNetworkAccessManager(this)),
+      m_timer(new QTimer(this)), m_endpoint{host, port, userName, password}
 {
     m_timer->setInterval(kPollIntervalMs);
     connect(m_statusManager, &QNetworkAccessManager::finished, this,
@@ -204,6 +207,7 @@ void VMixWrapper::finishGettingInputLists(QNetworkReply *reply)
     }
     const QByteArray body = reply->readAll();
     if (body.size() > kMaxStatusBytes) {
+        qCDebug(lcSwitchers) << "vMix status document too large";
         emit pollFinished(false);
         return;
     }
@@ -231,7 +235,8 @@ void VMixWrapper::vmixReplied(QNetworkReply *reply)
     reply->deleteLater();
 }
 
-void VMixWrapper::sendFunction(const QString &function, const QList<QPair<QString, QString>> &params)
+void VMixWrapper::sendFunction(const QString &function,
+                               const QList<QPair<QString, QString>> &params)
 {
     const QUrl url = functionUrl(m_endpoint, function, params);
     if (url.isEmpty())

@@ -2,7 +2,7 @@
 
 // A vMix stand-in on 127.0.0.1: answers every GET according to its mode and
 // records each request target and Authorization header. One request per
-// connection ("Connection: close").
+// connection ("Connection: close"), bodies end with the connection.
 
 #include <QByteArray>
 #include <QHash>
@@ -14,7 +14,8 @@ class FakeVMixServer : public QObject
 {
     Q_OBJECT
 public:
-    enum Mode {
+    enum Mode
+    {
         Answer,    // 200 with body
         Http500,   // 500 with a short body
         Stall,     // read the request, never answer
@@ -93,9 +94,10 @@ private:
     static void reply(QTcpSocket *socket, const QByteArray &status, const QByteArray &headers,
                       const QByteArray &content)
     {
-        socket->write("HTTP/1.1 " + status + "\r\n" + headers +
-                      "Connection: close\r\nContent-Length: " + QByteArray::number(content.size()) +
-                      "\r\n\r\n" + content);
+        // No Content-Length: the body ends with the connection, so a reader
+        // learns its size only by reading it.
+        socket->write("HTTP/1.1 " + status + "\r\n" + headers + "Connection: close\r\n\r\n" +
+                      content);
         socket->disconnectFromHost();
     }
 

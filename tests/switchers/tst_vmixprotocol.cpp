@@ -39,8 +39,9 @@ void TestVMixProtocol::credentialsStayUserInfo()
 void TestVMixProtocol::valuesCannotInjectParameters()
 {
     const Endpoint endpoint{QStringLiteral("127.0.0.1"), 8088, {}, {}};
-    const QUrl url = functionUrl(endpoint, QStringLiteral("PreviewInput"),
-                                 {{QStringLiteral("input"), QStringLiteral("x&function=Cut+1 #2")}});
+    const QUrl url =
+        functionUrl(endpoint, QStringLiteral("PreviewInput"),
+                    {{QStringLiteral("input"), QStringLiteral("x&function=Cut+1 #2")}});
     QCOMPARE(url.path(), QStringLiteral("/api/"));
     QCOMPARE(url.query(QUrl::FullyEncoded),
              QStringLiteral("function=PreviewInput&input=x%26function%3DCut%2B1%20%232"));
@@ -80,9 +81,9 @@ void TestVMixProtocol::parseStatus_data()
                                << false << 0.0;
     QTest::newRow("dtd") << QByteArray("<!DOCTYPE v [<!ENTITY a \"aaaa\">]><vmix>&a;</vmix>")
                          << false << 0 << false << false << 0.0;
-    QTest::newRow("too deep") << QByteArray("<a>").repeated(kMaxDepth + 1) + QByteArray("</a>").repeated(kMaxDepth + 1)
-                              << false << 0 << false
-                              << false << 0.0;
+    QTest::newRow("too deep") << QByteArray("<a>").repeated(kMaxDepth + 1) +
+                                     QByteArray("</a>").repeated(kMaxDepth + 1)
+                              << false << 0 << false << false << 0.0;
 }
 
 void TestVMixProtocol::parseStatus()

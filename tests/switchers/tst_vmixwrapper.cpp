@@ -73,21 +73,19 @@ bool TestVMixWrapper::pollOnce(bool expectApplied)
 void TestVMixWrapper::statusPicture()
 {
     QVERIFY(pollOnce(true));
-    const QJsonObject expected{
-        {"inputs",
-         QJsonArray{QJsonObject{{"inputName", "Cam 1"},
-                                {"inputKey", "k1"},
-                                {"inputVolume", "72.5"},
-                                {"inputVolumeMuted", false}},
-                    QJsonObject{{"inputName", "Clip"},
-                                {"inputKey", "k2"},
-                                {"inputVolume", ""},
-                                {"inputVolumeMuted", true}}}},
-        {"isStreaming", true},
-        {"isRecording", false},
-        {"isPlayListOn", true},
-        {"masterVolumeMuted", true},
-        {"masterVolume", 22.66712}};
+    const QJsonObject expected{{"inputs", QJsonArray{QJsonObject{{"inputName", "Cam 1"},
+                                                                 {"inputKey", "k1"},
+                                                                 {"inputVolume", "72.5"},
+                                                                 {"inputVolumeMuted", false}},
+                                                     QJsonObject{{"inputName", "Clip"},
+                                                                 {"inputKey", "k2"},
+                                                                 {"inputVolume", ""},
+                                                                 {"inputVolumeMuted", true}}}},
+                               {"isStreaming", true},
+                               {"isRecording", false},
+                               {"isPlayListOn", true},
+                               {"masterVolumeMuted", true},
+                               {"masterVolume", 22.66712}};
     QCOMPARE(vmix->statusJson(), expected);
     QCOMPARE(fake->statusTargets().first(), QByteArray("/api"));
 
@@ -103,9 +101,9 @@ void TestVMixWrapper::failedPollKeepsPicture_data()
     QTest::addColumn<QByteArray>("body");
     QTest::newRow("http 500") << int(FakeVMixServer::Http500) << kStatus;
     QTest::newRow("auth refused") << int(FakeVMixServer::Challenge) << kStatus;
-    QTest::newRow("oversized")
-        << int(FakeVMixServer::Answer)
-        << QByteArray("<vmix>") + QByteArray(VMixWrapper::kMaxStatusBytes, ' ') + "</vmix>";
+    QTest::newRow("oversized") << int(FakeVMixServer::Answer)
+                               << QByteArray("<vmix>") +
+                                      QByteArray(VMixWrapper::kMaxStatusBytes, ' ') + "</vmix>";
 }
 
 void TestVMixWrapper::failedPollKeepsPicture()
@@ -160,8 +158,8 @@ void TestVMixWrapper::functionRequests_data()
                                   << QByteArray("/api/?function=Transition1&input=0");
     QTest::newRow("fade to black") << Call([](VMixWrapper &v) { v.applyTransition(6); })
                                    << QByteArray("/api/?function=FadeToBlack");
-    QTest::newRow("unknown transition") << Call([](VMixWrapper &v) { v.applyTransition(9); })
-                                        << QByteArray("/api/?");
+    QTest::newRow("unknown transition")
+        << Call([](VMixWrapper &v) { v.applyTransition(9); }) << QByteArray("/api/?");
     QTest::newRow("volume") << Call([](VMixWrapper &v) { v.setVolume(72.50, "k1"); })
                             << QByteArray("/api/?function=SetVolume&value=72.5&input=k1");
     QTest::newRow("volume -inf") << Call([=](VMixWrapper &v) { v.setVolume(-inf, "k1"); })
