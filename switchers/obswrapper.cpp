@@ -166,12 +166,8 @@ void ObsWrapper::serverStateChanged(QAbstractSocket::SocketState state)
 
 void ObsWrapper::onOBSTimer()
 {
-    if (m_socket->state() != QAbstractSocket::ConnectedState)
-        return;
-    if (m_socket->bytesToWrite() > kMaxWriteBacklogBytes) {
-        qCDebug(lcSwitchers) << "OBS is not reading; poll skipped";
-        return;
-    }
+    if (m_socket->bytesToWrite() > kMaxWriteBacklogBytes)
+        return; // OBS is not reading: skip the whole tick
     send(GetSourcesList);
     send(GetTransitionList);
     send(GetStreamingStatus);
@@ -213,6 +209,10 @@ void ObsWrapper::send(int id, const QJsonObject &fields)
 {
     if (m_socket->state() != QAbstractSocket::ConnectedState)
         return;
+    if (m_socket->bytesToWrite() > kMaxWriteBacklogBytes) {
+        qCDebug(lcSwitchers) << "OBS is not reading;" << requestType(MessageId(id)) << "dropped";
+        return;
+    }
     m_socket->sendTextMessage(request(MessageId(id), fields));
 }
 

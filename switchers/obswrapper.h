@@ -20,9 +20,9 @@ class QWebSocket;
 // is sent and, when the reply asks for it, "Authenticate". Each poll tick
 // (kPollIntervalMs, injectable for tests) sends "GetSourcesList",
 // "GetTransitionList", "GetStreamingStatus"; every sources reply sends one
-// "GetVolume" per listed source. A tick is skipped while more than
-// kMaxWriteBacklogBytes wait unsent (a peer that stopped reading cannot make
-// the send buffer grow). Error replies, pushed events, malformed replies and
+// "GetVolume" per listed source. While more than kMaxWriteBacklogBytes wait
+// unsent, ticks are skipped and requests dropped (a peer that stopped reading
+// cannot make the send buffer grow). Error replies, pushed events, malformed replies and
 // replies to commands change nothing. There is no automatic reconnection: a
 // lost connection stays closed and the picture keeps its last values until
 // the next connectToServer.

@@ -14,11 +14,6 @@ struct VMixInput
     QString key;        // attribute "key", vMix's unique input key
     QString volume;     // attribute "volume" as text; empty when absent
     bool muted = false; // attribute "muted" equals "True"
-
-    bool operator==(const VMixInput &o) const
-    {
-        return title == o.title && key == o.key && volume == o.volume && muted == o.muted;
-    }
 };
 
 // What one well-formed status document says. The master fields are set only

@@ -35,6 +35,7 @@ private slots:
     void ignoredMessagesKeepPicture();
     void commands_data();
     void commands();
+    void sendBacklogIsBounded();
     void closing_data();
     void closing();
     void reconnectTo();
@@ -205,6 +206,20 @@ void TestObsWrapper::commands()
     call(*obs);
     QTRY_COMPARE_WITH_TIMEOUT(fake->requests.size(), 2, kWait);
     QCOMPARE(fake->requests.last(), request);
+}
+
+void TestObsWrapper::sendBacklogIsBounded()
+{
+    connectClient(QString());
+    QWebSocket *socket = obs->findChild<QWebSocket *>();
+    const QString name(10000, QLatin1Char('m'));
+    // Without returning to the event loop nothing is written out: the
+    // backlog stands for a peer that stopped reading.
+    for (int i = 0; i < 200; ++i)
+        obs->toggleMute(name);
+    obs->onOBSTimer();
+    QVERIFY(socket->bytesToWrite() > ObsWrapper::kMaxWriteBacklogBytes);
+    QVERIFY(socket->bytesToWrite() < ObsWrapper::kMaxWriteBacklogBytes + 2 * name.size());
 }
 
 void TestObsWrapper::closing_data()
