@@ -8,6 +8,7 @@ PACKAGES=(
     build-essential cmake make pkg-config
     qtbase5-dev qtbase5-dev-tools libqt5websockets5-dev libqt5svg5-dev
     libhttp-parser-dev
+    libsdl2-dev
     xvfb xauth
     wrk
     libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-plugins-base
