@@ -343,8 +343,8 @@ void HttpConnection::watchWritable(bool on)
     if (!m_writeNotifier) {
         if (!on || m_socket->state() != QAbstractSocket::ConnectedState)
             return;
-        m_writeNotifier = new QSocketNotifier(m_socket->socketDescriptor(),
-                                              QSocketNotifier::Write, this);
+        m_writeNotifier =
+            new QSocketNotifier(m_socket->socketDescriptor(), QSocketNotifier::Write, this);
         connect(m_writeNotifier, &QSocketNotifier::activated, this, [this] {
             pump();
             if (!m_released)

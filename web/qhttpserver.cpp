@@ -251,8 +251,7 @@ void QHttpResponse::finish(Output body, qint64 bodyLength)
     deleteLater();
 }
 
-QByteArray QHttpResponse::frameHead(int status,
-                                    const QList<QPair<QByteArray, QByteArray>> &headers,
+QByteArray QHttpResponse::frameHead(int status, const QList<QPair<QByteArray, QByteArray>> &headers,
                                     qint64 contentLength, bool keepAlive, bool http10)
 {
     const char *text = http_status_str(http_status(status));

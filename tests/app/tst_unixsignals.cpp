@@ -33,7 +33,8 @@ void TestUnixSignals::signalRunsTheNormalShutdown()
     env.insert(QStringLiteral("XDG_DATA_HOME"), home.path());
     child.setProcessEnvironment(env);
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    child.start(QCoreApplication::applicationDirPath() + QStringLiteral("/unixsignals_child"), QStringList());
+    child.start(QCoreApplication::applicationDirPath() + QStringLiteral("/unixsignals_child"),
+                QStringList());
     QVERIFY(child.waitForStarted(10000));
     QByteArray out;
     QVERIFY(QTest::qWaitFor(
@@ -51,7 +52,8 @@ void TestUnixSignals::signalRunsTheNormalShutdown()
     QCOMPARE(child.exitStatus(), QProcess::NormalExit);
     QCOMPARE(child.exitCode(), 0);
 
-    QSettings stored(home.path() + QStringLiteral("/unixsignals_child/corvanta-controller/settings.ini"),
+    QSettings stored(home.path() +
+                         QStringLiteral("/unixsignals_child/corvanta-controller/settings.ini"),
                      QSettings::IniFormat);
     QCOMPARE(stored.value(QStringLiteral("usedarktheme")).toString(), QStringLiteral("false"));
 }
