@@ -77,10 +77,8 @@ void HttpConnection::onReadyRead()
 void HttpConnection::onStateChanged()
 {
     // The socket closes its descriptor on its way out: stop watching it first.
-    if (m_socket->state() != QAbstractSocket::ConnectedState) {
-        delete m_writeNotifier;
-        m_writeNotifier = nullptr;
-    }
+    if (m_socket->state() != QAbstractSocket::ConnectedState)
+        dropWriteNotifier();
 }
 
 bool HttpConnection::canReadMore() const
@@ -355,6 +353,17 @@ void HttpConnection::watchWritable(bool on)
         m_writeNotifier->setEnabled(on);
 }
 
+void HttpConnection::dropWriteNotifier()
+{
+    if (!m_writeNotifier)
+        return;
+    // Unregistered at once; deleted later, since this may run inside its own
+    // activated() emission.
+    m_writeNotifier->setEnabled(false);
+    m_writeNotifier->deleteLater();
+    m_writeNotifier = nullptr;
+}
+
 void HttpConnection::fail(const char *why)
 {
     qCDebug(lcWeb) << "closing connection:" << why;
@@ -406,8 +415,7 @@ void HttpConnection::abortNow()
 {
     if (m_released)
         return;
-    delete m_writeNotifier;
-    m_writeNotifier = nullptr;
+    dropWriteNotifier();
     m_socket->abort();
     release();
 }
@@ -417,8 +425,7 @@ void HttpConnection::release()
     if (m_released)
         return;
     m_released = true;
-    delete m_writeNotifier;
-    m_writeNotifier = nullptr;
+    dropWriteNotifier();
     m_pending.clear();
     m_out.clear();
     m_server->connectionGone(this);

@@ -64,6 +64,7 @@ private:
     void pump();
     void afterDrain();
     void watchWritable(bool on);
+    void dropWriteNotifier();
     void fail(const char *why);
     void startLinger();
     void updateDeadline();

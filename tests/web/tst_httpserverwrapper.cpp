@@ -327,6 +327,13 @@ void TestHttpServerWrapper::pagesFollowAndStoreTheTheme()
     QCOMPARE(m_settings->useDarkTheme(), true);
     QCOMPARE(get("/").body, darkBoth);
     QCOMPARE(get("/camera").body, resource(":/corvanta-assets/html/dark/dark-camera.html"));
+
+    // Asking again for the stored theme leaves the settings file untouched.
+    m_settings->sync();
+    const QByteArray before = resource(m_settings->fileName());
+    QCOMPARE(get("/?theme=dark").body, darkBoth);
+    m_settings->sync();
+    QCOMPARE(resource(m_settings->fileName()), before);
 }
 
 void TestHttpServerWrapper::staticFiles_data()
