@@ -165,7 +165,9 @@ void endHeld()
 
 void runConnection(const uint8_t *data, std::size_t size)
 {
-    const std::size_t opCount = std::min<std::size_t>(size ? data[0] : 0, size ? size - 1 : 0);
+    if (size == 0)
+        return;
+    const std::size_t opCount = std::min<std::size_t>(data[0], size - 1);
     const uint8_t *ops = data + 1;
     const char *payload = reinterpret_cast<const char *>(data + 1 + opCount);
     std::size_t left = size - 1 - opCount;
