@@ -190,7 +190,10 @@ bool QHttpResponse::endWithFile(const QString &path)
         body.emplace_back(data);
     } else {
 #ifdef Q_OS_UNIX
-        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+        // O_NONBLOCK: a FIFO in place of the file must not stall the GUI
+        // thread in open(); anything but a regular file is refused below.
+        const int fd =
+            ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         if (fd < 0)
             return false;
         struct stat st;
