@@ -35,6 +35,25 @@ QString boxKey(const char *word, const QString &id, int n)
     return QLatin1String(word) + id + num(n);
 }
 
+// True when a value read back from the file already equals the one about to be
+// written. Scalars read from the file are text, so they are compared with the
+// text they are written as.
+bool sameValue(const QVariant &stored, const QVariant &next)
+{
+    if (stored.userType() == next.userType())
+        return stored == next;
+    if (stored.userType() != QMetaType::QString)
+        return false;
+    switch (next.userType()) {
+    case QMetaType::Bool:
+    case QMetaType::Int:
+    case QMetaType::QString:
+        return stored.toString() == next.toString();
+    default:
+        return false;
+    }
+}
+
 } // namespace
 
 AppSettings::AppSettings(QObject *parent) : QObject(parent)
@@ -73,6 +92,37 @@ void AppSettings::sync()
     m_settings->sync();
 }
 
+void AppSettings::store(const QString &key, const QVariant &value)
+{
+    // QSettings rewrites the whole file for any setValue, dropping the
+    // operator's comments and costing a file replacement each time.
+    const QVariant current = m_settings->value(key);
+    if (current.isValid() && sameValue(current, value))
+        return;
+    m_settings->setValue(key, value);
+}
+
+std::optional<quint16> AppSettings::toListenPort(const QVariant &stored)
+{
+    qlonglong port = 0;
+    if (stored.userType() == QMetaType::Int) {
+        port = stored.toInt();
+    } else {
+        bool ok = false;
+        port = stored.toString().trimmed().toLongLong(&ok, 10);
+        if (!ok)
+            return std::nullopt;
+    }
+    if (port < 1 || port > 65535)
+        return std::nullopt;
+    return quint16(port);
+}
+
+std::optional<quint16> AppSettings::serverListenPort() const
+{
+    return toListenPort(m_settings->value(QStringLiteral("serverportnum"), 8080));
+}
+
 // --- global ---
 
 bool AppSettings::startupOnLaunch() const
@@ -81,7 +131,7 @@ bool AppSettings::startupOnLaunch() const
 }
 void AppSettings::setStartupOnLaunch(bool on)
 {
-    m_settings->setValue(QStringLiteral("startuponlaunch"), on);
+    store(QStringLiteral("startuponlaunch"), on);
 }
 QString AppSettings::serverNic() const
 {
@@ -89,7 +139,7 @@ QString AppSettings::serverNic() const
 }
 void AppSettings::setServerNic(const QString &nic)
 {
-    m_settings->setValue(QStringLiteral("servernic"), nic);
+    store(QStringLiteral("servernic"), nic);
 }
 int AppSettings::serverPortNum() const
 {
@@ -97,7 +147,7 @@ int AppSettings::serverPortNum() const
 }
 void AppSettings::setServerPortNum(int port)
 {
-    m_settings->setValue(QStringLiteral("serverportnum"), port);
+    store(QStringLiteral("serverportnum"), port);
 }
 bool AppSettings::useDarkTheme() const
 {
@@ -105,7 +155,7 @@ bool AppSettings::useDarkTheme() const
 }
 void AppSettings::setUseDarkTheme(bool dark)
 {
-    m_settings->setValue(QStringLiteral("usedarktheme"), dark);
+    store(QStringLiteral("usedarktheme"), dark);
 }
 QString AppSettings::obsIp() const
 {
@@ -113,7 +163,7 @@ QString AppSettings::obsIp() const
 }
 void AppSettings::setObsIp(const QString &ip)
 {
-    m_settings->setValue(QStringLiteral("obsip"), ip);
+    store(QStringLiteral("obsip"), ip);
 }
 int AppSettings::obsPort() const
 {
@@ -121,7 +171,7 @@ int AppSettings::obsPort() const
 }
 void AppSettings::setObsPort(int port)
 {
-    m_settings->setValue(QStringLiteral("obsport"), port);
+    store(QStringLiteral("obsport"), port);
 }
 QString AppSettings::obsPwd() const
 {
@@ -129,7 +179,7 @@ QString AppSettings::obsPwd() const
 }
 void AppSettings::setObsPwd(const QString &pwd)
 {
-    m_settings->setValue(QStringLiteral("obspwd"), pwd);
+    store(QStringLiteral("obspwd"), pwd);
 }
 bool AppSettings::enableObsCtrl() const
 {
@@ -137,7 +187,7 @@ bool AppSettings::enableObsCtrl() const
 }
 void AppSettings::setEnableObsCtrl(bool on)
 {
-    m_settings->setValue(QStringLiteral("enableobsctrl"), on);
+    store(QStringLiteral("enableobsctrl"), on);
 }
 QString AppSettings::vmixIp() const
 {
@@ -145,7 +195,7 @@ QString AppSettings::vmixIp() const
 }
 void AppSettings::setVmixIp(const QString &ip)
 {
-    m_settings->setValue(QStringLiteral("vmixip"), ip);
+    store(QStringLiteral("vmixip"), ip);
 }
 int AppSettings::vmixPort() const
 {
@@ -153,7 +203,7 @@ int AppSettings::vmixPort() const
 }
 void AppSettings::setVmixPort(int port)
 {
-    m_settings->setValue(QStringLiteral("vmixport"), port);
+    store(QStringLiteral("vmixport"), port);
 }
 QString AppSettings::vmixId() const
 {
@@ -161,7 +211,7 @@ QString AppSettings::vmixId() const
 }
 void AppSettings::setVmixId(const QString &id)
 {
-    m_settings->setValue(QStringLiteral("vmixid"), id);
+    store(QStringLiteral("vmixid"), id);
 }
 QString AppSettings::vmixPwd() const
 {
@@ -169,7 +219,7 @@ QString AppSettings::vmixPwd() const
 }
 void AppSettings::setVmixPwd(const QString &pwd)
 {
-    m_settings->setValue(QStringLiteral("vmixpwd"), pwd);
+    store(QStringLiteral("vmixpwd"), pwd);
 }
 bool AppSettings::enableVmixCtrl() const
 {
@@ -177,7 +227,7 @@ bool AppSettings::enableVmixCtrl() const
 }
 void AppSettings::setEnableVmixCtrl(bool on)
 {
-    m_settings->setValue(QStringLiteral("enablevmixctrl"), on);
+    store(QStringLiteral("enablevmixctrl"), on);
 }
 bool AppSettings::isJoystickAvailable() const
 {
@@ -185,7 +235,7 @@ bool AppSettings::isJoystickAvailable() const
 }
 void AppSettings::setJoystickAvailable(bool on)
 {
-    m_settings->setValue(QStringLiteral("is joystick available"), on);
+    store(QStringLiteral("is joystick available"), on);
 }
 int AppSettings::selectedJoystick() const
 {
@@ -193,7 +243,7 @@ int AppSettings::selectedJoystick() const
 }
 void AppSettings::setSelectedJoystick(int index)
 {
-    m_settings->setValue(QStringLiteral("selected_joystick"), index);
+    store(QStringLiteral("selected_joystick"), index);
 }
 bool AppSettings::isHotkeyAvailable() const
 {
@@ -201,7 +251,7 @@ bool AppSettings::isHotkeyAvailable() const
 }
 void AppSettings::setHotkeyAvailable(bool on)
 {
-    m_settings->setValue(QStringLiteral("is hotkey available"), on);
+    store(QStringLiteral("is hotkey available"), on);
 }
 QString AppSettings::snapshotPath() const
 {
@@ -209,7 +259,7 @@ QString AppSettings::snapshotPath() const
 }
 void AppSettings::setSnapshotPath(const QString &path)
 {
-    m_settings->setValue(QStringLiteral("snapshotpath"), path);
+    store(QStringLiteral("snapshotpath"), path);
 }
 
 // --- camera list ---
@@ -221,7 +271,13 @@ int AppSettings::loadCameraList(QList<CameraWrapper *> &cameras)
         m_settings->endArray();
         return 0;
     }
-    for (int i = 0; i < size; ++i) {
+    // Only the slots in use are read: a damaged or hostile size must not
+    // cost one camera object per entry.
+    if (size > kMaxCameras) {
+        qCWarning(lcApp) << "cameraslist holds" << size << "entries; reading the first"
+                         << kMaxCameras;
+    }
+    for (int i = 0; i < qMin(size, kMaxCameras); ++i) {
         m_settings->setArrayIndex(i);
         const int type = m_settings->value(QStringLiteral("cameratype"), 0).toInt();
         const QString id =
@@ -257,6 +313,21 @@ void AppSettings::saveCameraList(const QList<CameraWrapper *> &cameras)
 
 void AppSettings::saveCameraSlots(const QList<CameraSlot> &entries)
 {
+    // Unchanged list: nothing is written (endArray would rewrite the size).
+    const int stored = m_settings->beginReadArray(QStringLiteral("cameraslist"));
+    bool same = stored == entries.size();
+    for (int i = 0; same && i < entries.size(); ++i) {
+        const CameraSlot &entry = entries.at(i);
+        m_settings->setArrayIndex(i);
+        same = sameValue(m_settings->value(QStringLiteral("cameratype")), entry.type) &&
+               sameValue(m_settings->value(QStringLiteral("cameraid")), entry.id) &&
+               sameValue(m_settings->value(QStringLiteral("cameraname")), entry.name) &&
+               sameValue(m_settings->value(QStringLiteral("devicename")), entry.deviceName);
+    }
+    m_settings->endArray();
+    if (same)
+        return;
+
     m_settings->beginWriteArray(QStringLiteral("cameraslist"));
     for (int i = 0; i < entries.size(); ++i) {
         const CameraSlot &entry = entries.at(i);
@@ -277,7 +348,7 @@ int AppSettings::panSpeedIndex(const QString &id) const
 }
 void AppSettings::setPanSpeedIndex(const QString &id, int index)
 {
-    m_settings->setValue(camKey(id, "pan_speed"), index);
+    store(camKey(id, "pan_speed"), index);
 }
 int AppSettings::tiltSpeedIndex(const QString &id) const
 {
@@ -285,7 +356,7 @@ int AppSettings::tiltSpeedIndex(const QString &id) const
 }
 void AppSettings::setTiltSpeedIndex(const QString &id, int index)
 {
-    m_settings->setValue(camKey(id, "tilt_speed"), index);
+    store(camKey(id, "tilt_speed"), index);
 }
 int AppSettings::zoomSpeedIndex(const QString &id) const
 {
@@ -293,7 +364,7 @@ int AppSettings::zoomSpeedIndex(const QString &id) const
 }
 void AppSettings::setZoomSpeedIndex(const QString &id, int index)
 {
-    m_settings->setValue(camKey(id, "zoom_speed"), index);
+    store(camKey(id, "zoom_speed"), index);
 }
 int AppSettings::focusSpeedIndex(const QString &id) const
 {
@@ -301,7 +372,7 @@ int AppSettings::focusSpeedIndex(const QString &id) const
 }
 void AppSettings::setFocusSpeedIndex(const QString &id, int index)
 {
-    m_settings->setValue(camKey(id, "focus_speed"), index);
+    store(camKey(id, "focus_speed"), index);
 }
 bool AppSettings::panTiltLocked(const QString &id) const
 {
@@ -309,7 +380,7 @@ bool AppSettings::panTiltLocked(const QString &id) const
 }
 void AppSettings::setPanTiltLocked(const QString &id, bool locked)
 {
-    m_settings->setValue(camKey(id, "pantilt_lock"), locked);
+    store(camKey(id, "pantilt_lock"), locked);
 }
 
 int AppSettings::cameraLimit(const QString &id, int k) const
@@ -334,7 +405,7 @@ int AppSettings::cameraLimit(const QString &id, int k) const
 }
 void AppSettings::setCameraLimit(const QString &id, int k, int value)
 {
-    m_settings->setValue(QStringLiteral("cameralimit_") + num(k) + QLatin1Char('_') + id, value);
+    store(QStringLiteral("cameralimit_") + num(k) + QLatin1Char('_') + id, value);
 }
 bool AppSettings::wrapperVisibility(const QString &id) const
 {
@@ -342,7 +413,7 @@ bool AppSettings::wrapperVisibility(const QString &id) const
 }
 void AppSettings::setWrapperVisibility(const QString &id, bool visible)
 {
-    m_settings->setValue(QStringLiteral("wrappervisibility") + id, visible);
+    store(QStringLiteral("wrappervisibility") + id, visible);
 }
 bool AppSettings::pictureInPictureVisibility(const QString &id) const
 {
@@ -350,7 +421,7 @@ bool AppSettings::pictureInPictureVisibility(const QString &id) const
 }
 void AppSettings::setPictureInPictureVisibility(const QString &id, bool visible)
 {
-    m_settings->setValue(QStringLiteral("pictureinpicturevisibility") + id, visible);
+    store(QStringLiteral("pictureinpicturevisibility") + id, visible);
 }
 QPoint AppSettings::pictureInPicturePos(const QString &id) const
 {
@@ -358,7 +429,7 @@ QPoint AppSettings::pictureInPicturePos(const QString &id) const
 }
 void AppSettings::setPictureInPicturePos(const QString &id, const QPoint &pos)
 {
-    m_settings->setValue(QStringLiteral("pictureinpicturepos") + id, pos);
+    store(QStringLiteral("pictureinpicturepos") + id, pos);
 }
 QString AppSettings::snapshotBack(const QString &id) const
 {
@@ -366,7 +437,7 @@ QString AppSettings::snapshotBack(const QString &id) const
 }
 void AppSettings::setSnapshotBack(const QString &id, const QString &file)
 {
-    m_settings->setValue(QStringLiteral("snapshotback") + id, file);
+    store(QStringLiteral("snapshotback") + id, file);
 }
 int AppSettings::snapshotBackType(const QString &id) const
 {
@@ -374,7 +445,7 @@ int AppSettings::snapshotBackType(const QString &id) const
 }
 void AppSettings::setSnapshotBackType(const QString &id, int type)
 {
-    m_settings->setValue(QStringLiteral("snapshotbacktype") + id, type);
+    store(QStringLiteral("snapshotbacktype") + id, type);
 }
 
 // --- per camera and memory preset ---
@@ -385,7 +456,7 @@ QString AppSettings::presetName(const QString &id, int n) const
 }
 void AppSettings::setPresetName(const QString &id, int n, const QString &name)
 {
-    m_settings->setValue(QStringLiteral("mem") + num(n) + id, name);
+    store(QStringLiteral("mem") + num(n) + id, name);
 }
 int AppSettings::presetAeMode(const QString &id, int n) const
 {
@@ -393,7 +464,7 @@ int AppSettings::presetAeMode(const QString &id, int n) const
 }
 void AppSettings::setPresetAeMode(const QString &id, int n, int index)
 {
-    m_settings->setValue(presetKey(id, n, "aemode"), index);
+    store(presetKey(id, n, "aemode"), index);
 }
 int AppSettings::presetShutterSpeed(const QString &id, int n) const
 {
@@ -401,7 +472,7 @@ int AppSettings::presetShutterSpeed(const QString &id, int n) const
 }
 void AppSettings::setPresetShutterSpeed(const QString &id, int n, int index)
 {
-    m_settings->setValue(presetKey(id, n, "shutterspeed"), index);
+    store(presetKey(id, n, "shutterspeed"), index);
 }
 int AppSettings::presetIris(const QString &id, int n) const
 {
@@ -409,7 +480,7 @@ int AppSettings::presetIris(const QString &id, int n) const
 }
 void AppSettings::setPresetIris(const QString &id, int n, int index)
 {
-    m_settings->setValue(presetKey(id, n, "iris"), index);
+    store(presetKey(id, n, "iris"), index);
 }
 int AppSettings::presetBrightness(const QString &id, int n) const
 {
@@ -417,7 +488,7 @@ int AppSettings::presetBrightness(const QString &id, int n) const
 }
 void AppSettings::setPresetBrightness(const QString &id, int n, int index)
 {
-    m_settings->setValue(presetKey(id, n, "brightness"), index);
+    store(presetKey(id, n, "brightness"), index);
 }
 int AppSettings::presetLuminance(const QString &id, int n) const
 {
@@ -425,7 +496,7 @@ int AppSettings::presetLuminance(const QString &id, int n) const
 }
 void AppSettings::setPresetLuminance(const QString &id, int n, int value)
 {
-    m_settings->setValue(presetKey(id, n, "luminance"), value);
+    store(presetKey(id, n, "luminance"), value);
 }
 int AppSettings::presetContrast(const QString &id, int n) const
 {
@@ -433,7 +504,7 @@ int AppSettings::presetContrast(const QString &id, int n) const
 }
 void AppSettings::setPresetContrast(const QString &id, int n, int value)
 {
-    m_settings->setValue(presetKey(id, n, "contrast"), value);
+    store(presetKey(id, n, "contrast"), value);
 }
 int AppSettings::presetHue(const QString &id, int n) const
 {
@@ -441,7 +512,7 @@ int AppSettings::presetHue(const QString &id, int n) const
 }
 void AppSettings::setPresetHue(const QString &id, int n, int value)
 {
-    m_settings->setValue(presetKey(id, n, "hue"), value);
+    store(presetKey(id, n, "hue"), value);
 }
 int AppSettings::presetWbMode(const QString &id, int n) const
 {
@@ -449,7 +520,7 @@ int AppSettings::presetWbMode(const QString &id, int n) const
 }
 void AppSettings::setPresetWbMode(const QString &id, int n, int index)
 {
-    m_settings->setValue(presetKey(id, n, "wbmode"), index);
+    store(presetKey(id, n, "wbmode"), index);
 }
 
 // --- per camera and box ---
@@ -460,7 +531,7 @@ bool AppSettings::boxVisibility(const QString &id, int n) const
 }
 void AppSettings::setBoxVisibility(const QString &id, int n, bool visible)
 {
-    m_settings->setValue(boxKey("boxvisibility", id, n), visible);
+    store(boxKey("boxvisibility", id, n), visible);
 }
 int AppSettings::centerType(const QString &id, int n) const
 {
@@ -468,7 +539,7 @@ int AppSettings::centerType(const QString &id, int n) const
 }
 void AppSettings::setCenterType(const QString &id, int n, int type)
 {
-    m_settings->setValue(boxKey("centertype", id, n), type);
+    store(boxKey("centertype", id, n), type);
 }
 QPoint AppSettings::customPresetPos(const QString &id, int n) const
 {
@@ -476,7 +547,7 @@ QPoint AppSettings::customPresetPos(const QString &id, int n) const
 }
 void AppSettings::setCustomPresetPos(const QString &id, int n, const QPoint &pos)
 {
-    m_settings->setValue(boxKey("custompresetpos", id, n), pos);
+    store(boxKey("custompresetpos", id, n), pos);
 }
 QString AppSettings::customPresetTitle(const QString &id, int n) const
 {
@@ -486,7 +557,7 @@ QString AppSettings::customPresetTitle(const QString &id, int n) const
 }
 void AppSettings::setCustomPresetTitle(const QString &id, int n, const QString &title)
 {
-    m_settings->setValue(boxKey("custompresettitle", id, n), title);
+    store(boxKey("custompresettitle", id, n), title);
 }
 QString AppSettings::snapshotBox(const QString &id, int n) const
 {
@@ -494,7 +565,7 @@ QString AppSettings::snapshotBox(const QString &id, int n) const
 }
 void AppSettings::setSnapshotBox(const QString &id, int n, const QString &file)
 {
-    m_settings->setValue(boxKey("snapshotbox", id, n), file);
+    store(boxKey("snapshotbox", id, n), file);
 }
 int AppSettings::snapshotBoxType(const QString &id, int n) const
 {
@@ -502,7 +573,7 @@ int AppSettings::snapshotBoxType(const QString &id, int n) const
 }
 void AppSettings::setSnapshotBoxType(const QString &id, int n, int type)
 {
-    m_settings->setValue(boxKey("snapshotboxtype", id, n), type);
+    store(boxKey("snapshotboxtype", id, n), type);
 }
 QColor AppSettings::snapshotBoxColor(const QString &id, int n) const
 {
@@ -515,7 +586,7 @@ QColor AppSettings::snapshotBoxColor(const QString &id, int n) const
 }
 void AppSettings::setSnapshotBoxColor(const QString &id, int n, const QColor &color)
 {
-    m_settings->setValue(boxKey("snapshotboxcolor_r", id, n), color.red());
-    m_settings->setValue(boxKey("snapshotboxcolor_g", id, n), color.blue());
-    m_settings->setValue(boxKey("snapshotboxcolor_b", id, n), color.green());
+    store(boxKey("snapshotboxcolor_r", id, n), color.red());
+    store(boxKey("snapshotboxcolor_g", id, n), color.blue());
+    store(boxKey("snapshotboxcolor_b", id, n), color.green());
 }

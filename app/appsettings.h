@@ -6,6 +6,9 @@
 #include <QObject>
 #include <QPoint>
 #include <QString>
+#include <QVariant>
+
+#include <optional>
 
 Q_DECLARE_LOGGING_CATEGORY(lcApp)
 
@@ -25,12 +28,17 @@ struct CameraSlot
 // key spellings below are the persistent file format: keys are flat, built by
 // concatenating a fixed word, the camera id and a decimal number. Values are
 // stored unvalidated; getters return the documented default when a key is
-// absent. Writes reach the file through QSettings' deferred write-back (at the
-// latest when the store is destroyed). Main thread only.
+// absent. A setter writes only when the value differs from the stored one, so
+// an unchanged setting never rewrites the file. Writes reach the file through
+// QSettings' deferred write-back (at the latest when the store is destroyed).
+// Main thread only.
 class AppSettings : public QObject
 {
     Q_OBJECT
 public:
+    // Entries of `cameraslist` that are read; the panel has this many slots.
+    static constexpr int kMaxCameras = 8;
+
     explicit AppSettings(QObject *parent = nullptr);
     ~AppSettings() override;
 
@@ -46,6 +54,11 @@ public:
     void setServerNic(const QString &nic);
     int serverPortNum() const;
     void setServerPortNum(int port);
+    // `serverportnum` as a port to listen on: the stored value must be a
+    // whole number in 1-65535 (no text, fraction, overflow or 0, which would
+    // bind a random port); nullopt otherwise.
+    std::optional<quint16> serverListenPort() const;
+    static std::optional<quint16> toListenPort(const QVariant &stored);
     bool useDarkTheme() const;
     void setUseDarkTheme(bool dark);
     QString obsIp() const;
@@ -76,8 +89,8 @@ public:
     void setSnapshotPath(const QString &path);
 
     // --- camera list ---
-    // Appends one camera object per stored `cameraslist` entry to `cameras`;
-    // the caller owns them. Returns 0.
+    // Appends one camera object per stored `cameraslist` entry, at most
+    // kMaxCameras, to `cameras`; the caller owns them. Returns 0.
     int loadCameraList(QList<CameraWrapper *> &cameras);
     void saveCameraList(const QList<CameraWrapper *> &cameras);
     // Writes the given entries as `cameraslist`, slot 1 first.
@@ -148,5 +161,8 @@ public:
     void setSnapshotBoxColor(const QString &id, int n, const QColor &color);
 
 private:
+    // setValue unless the stored value already equals value.
+    void store(const QString &key, const QVariant &value);
+
     QSettings *m_settings;
 };

@@ -93,9 +93,8 @@ void CorvantaApp::connectCameraSignals()
 
 bool CorvantaApp::startHttpServer()
 {
-    const int port = m_settings->serverPortNum();
-    if (port >= 0 && port <= 65535 &&
-        m_httpServer->startServer(m_settings->serverNic(), quint16(port)))
+    const std::optional<quint16> port = m_settings->serverListenPort();
+    if (port && m_httpServer->startServer(m_settings->serverNic(), *port))
         return true;
     QMessageBox::warning(m_mainWindow, QStringLiteral("Corvanta App"),
                          QStringLiteral("Can not turn on Http Server. Please check NIC and port "

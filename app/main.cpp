@@ -1,9 +1,11 @@
 #include "corvantaapp.h"
+#include "unixsignals.h"
 
 int main(int argc, char *argv[])
 {
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     QGuiApplication::setDesktopSettingsAware(true);
     CorvantaApp app(argc, argv);
+    UnixSignals::quitOnTermination();
     return app.exec();
 }

@@ -4,7 +4,6 @@
 #include "storagepaths.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QHash>
 #include <QJsonValue>
 #include <QPointer>
@@ -331,12 +330,11 @@ void HttpServerWrapper::serveFile(QHttpResponse *resp, const QByteArray &content
                    : QStringLiteral(":/corvanta-assets/html/assets/default-light.png");
     }
     resp->addHeader("Content-Type", contentType);
-    QFile f(path);
-    // A folder (an empty name) is not a file to send.
-    if (QFileInfo(path).isFile() && f.open(QIODevice::ReadOnly))
-        resp->write(f.readAll());
-    else
-        resp->setStatusCode(qhttp::ESTATUS_NOT_FOUND);
+    // Streamed from the file (or sent from the resource's own memory); a
+    // folder or an unreadable file answers 404 with an empty body.
+    if (resp->endWithFile(path))
+        return;
+    resp->setStatusCode(qhttp::ESTATUS_NOT_FOUND);
     resp->end();
 }
 

@@ -2,6 +2,10 @@
 
 #include "httpconnection.h"
 
+#include <QFile>
+#include <QFileInfo>
+#include <QMutex>
+#include <QResource>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -9,6 +13,13 @@
 #include <http_parser.h>
 
 #include <algorithm>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 Q_LOGGING_CATEGORY(lcWeb, "corvanta.web")
 
@@ -40,6 +51,65 @@ QUrl QHttpRequest::targetToUrl(const QByteArray &target)
         url.setQuery(QString::fromUtf8(rest.mid(q + 1)), QUrl::TolerantMode);
     return url;
 }
+
+// --- OutputChunk ---
+
+OutputChunk::OutputChunk(OutputChunk &&other) noexcept
+    : bytes(std::move(other.bytes)), pos(other.pos), fd(other.fd), offset(other.offset),
+      remaining(other.remaining)
+{
+    other.fd = -1;
+}
+
+OutputChunk &OutputChunk::operator=(OutputChunk &&other) noexcept
+{
+    if (this != &other) {
+        this->~OutputChunk();
+        bytes = std::move(other.bytes);
+        pos = other.pos;
+        fd = other.fd;
+        offset = other.offset;
+        remaining = other.remaining;
+        other.fd = -1;
+    }
+    return *this;
+}
+
+OutputChunk::~OutputChunk()
+{
+#ifdef Q_OS_UNIX
+    if (fd >= 0)
+        ::close(fd);
+#endif
+    fd = -1;
+}
+
+namespace {
+
+// The content of a Qt resource file without a copy when it is stored
+// uncompressed; compressed ones are expanded once and kept (the resource tree
+// is fixed at build time, so the cache is bounded by it). Null when the path
+// is not a resource file.
+QByteArray resourceBytes(const QString &path)
+{
+    static QMutex mutex;
+    static QHash<QString, QByteArray> expanded;
+    QMutexLocker lock(&mutex);
+    const auto it = expanded.constFind(path);
+    if (it != expanded.constEnd())
+        return it.value();
+    QResource r(path);
+    if (!r.isValid() || !QFileInfo(path).isFile())
+        return QByteArray();
+    if (r.compressionAlgorithm() == QResource::NoCompression)
+        return QByteArray::fromRawData(reinterpret_cast<const char *>(r.data()), int(r.size()));
+    const QByteArray data = r.uncompressedData();
+    if (!data.isNull())
+        expanded.insert(path, data);
+    return data;
+}
+
+} // namespace
 
 // --- QHttpResponse ---
 
@@ -96,14 +166,87 @@ void QHttpResponse::end(const QByteArray &data)
         return;
     }
     m_body.append(data);
+    Output body;
+    const qint64 length = m_body.size();
+    if (!m_body.isEmpty())
+        body.emplace_back(std::move(m_body));
+    m_body = QByteArray();
+    finish(std::move(body), length);
+}
+
+bool QHttpResponse::endWithFile(const QString &path)
+{
+    if (m_ended)
+        return false;
+    Output body;
+    if (!m_body.isEmpty())
+        body.emplace_back(m_body);
+    qint64 length = m_body.size();
+    if (path.startsWith(QLatin1Char(':')) || path.startsWith(QLatin1String("qrc:"))) {
+        const QByteArray data = resourceBytes(path);
+        if (data.isNull())
+            return false;
+        length += data.size();
+        body.emplace_back(data);
+    } else {
+#ifdef Q_OS_UNIX
+        // O_NONBLOCK: a FIFO in place of the file must not stall the GUI
+        // thread in open(); anything but a regular file is refused below.
+        const int fd =
+            ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        if (fd < 0)
+            return false;
+        struct stat st;
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            ::close(fd);
+            return false;
+        }
+        length += qint64(st.st_size);
+        if (st.st_size > 0)
+            body.emplace_back(fd, 0, qint64(st.st_size));
+        else
+            ::close(fd);
+#else
+        QFile f(path);
+        if (!QFileInfo(path).isFile() || !f.open(QIODevice::ReadOnly))
+            return false;
+        const QByteArray data = f.readAll();
+        length += data.size();
+        body.emplace_back(data);
+#endif
+    }
+    m_body = QByteArray();
+    finish(std::move(body), length);
+    return true;
+}
+
+void QHttpResponse::finish(Output body, qint64 bodyLength)
+{
     m_ended = true;
-    QByteArray wire = frame(m_status, m_headers, m_body, m_headRequest, m_keepAlive, m_http10);
-    m_body.clear();
+    Output wire;
+    wire.emplace_back(frameHead(m_status, m_headers, bodyLength, m_keepAlive, m_http10));
     m_headers.clear();
-    if (m_connection)
+    if (!m_headRequest) {
+        for (OutputChunk &c : body)
+            wire.push_back(std::move(c));
+    }
+    body.clear(); // closes a file a HEAD answer does not send
+    if (m_connection) {
         m_connection->deliver(m_sequence, std::move(wire), !m_keepAlive);
-    else
-        m_wire = std::move(wire);
+    } else {
+        // No socket: the whole answer is kept for inspection.
+        for (const OutputChunk &c : wire) {
+            if (!c.isFile()) {
+                m_wire += c.bytes;
+                continue;
+            }
+#ifdef Q_OS_UNIX
+            QByteArray buf(int(c.remaining), Qt::Uninitialized);
+            const ssize_t n = ::pread(c.fd, buf.data(), std::size_t(buf.size()), c.offset);
+            m_wire += buf.left(n > 0 ? int(n) : 0);
+#endif
+        }
+    }
     if (m_inDispatch)
         return;
     if (m_request)
@@ -111,14 +254,14 @@ void QHttpResponse::end(const QByteArray &data)
     deleteLater();
 }
 
-QByteArray QHttpResponse::frame(int status, const QList<QPair<QByteArray, QByteArray>> &headers,
-                                const QByteArray &body, bool omitBody, bool keepAlive, bool http10)
+QByteArray QHttpResponse::frameHead(int status, const QList<QPair<QByteArray, QByteArray>> &headers,
+                                    qint64 contentLength, bool keepAlive, bool http10)
 {
     const char *text = http_status_str(http_status(status));
     if (!text || text[0] == '<')
         text = "Unknown";
     QByteArray out;
-    out.reserve(128 + body.size());
+    out.reserve(128);
     out += "HTTP/1.1 ";
     out += QByteArray::number(status);
     out += ' ';
@@ -131,13 +274,20 @@ QByteArray QHttpResponse::frame(int status, const QList<QPair<QByteArray, QByteA
         out += "\r\n";
     }
     out += "Content-Length: ";
-    out += QByteArray::number(body.size());
+    out += QByteArray::number(contentLength);
     out += "\r\n";
     if (!keepAlive)
         out += "Connection: close\r\n";
     else if (http10)
         out += "Connection: keep-alive\r\n";
     out += "\r\n";
+    return out;
+}
+
+QByteArray QHttpResponse::frame(int status, const QList<QPair<QByteArray, QByteArray>> &headers,
+                                const QByteArray &body, bool omitBody, bool keepAlive, bool http10)
+{
+    QByteArray out = frameHead(status, headers, body.size(), keepAlive, http10);
     if (!omitBody)
         out += body;
     return out;
@@ -149,7 +299,7 @@ QHttpServer::QHttpServer(QObject *parent) : QObject(parent)
 {
     m_clock.start();
     m_sweepTimer = new QTimer(this);
-    connect(m_sweepTimer, &QTimer::timeout, this, &QHttpServer::sweep);
+    connect(m_sweepTimer, &QTimer::timeout, this, &QHttpServer::checkDeadlines);
     setTimeouts(HttpTimeouts());
 }
 
@@ -169,7 +319,7 @@ bool QHttpServer::listen(const QHostAddress &address, quint16 port, const TServe
     if (!m_tcp) {
         m_tcp = new QTcpServer(this);
         // Accepting is cheap; the connection cap is applied per accepted socket.
-        m_tcp->setMaxPendingConnections(HttpLimits::kMaxConnections);
+        m_tcp->setMaxPendingConnections(m_maxConnections);
         connect(m_tcp, &QTcpServer::newConnection, this, &QHttpServer::onNewConnection);
     }
     if (address.isNull()) {
@@ -211,8 +361,13 @@ void QHttpServer::setTimeouts(const HttpTimeouts &timeouts)
     m_timeouts = timeouts;
     // Deadlines are checked a few times per shortest limit (ms granularity is
     // not needed; a limit may be exceeded by one interval).
-    const int shortest = std::min({timeouts.headMs, timeouts.idleMs, timeouts.lingerMs});
+    const int shortest = std::min({timeouts.requestMs, timeouts.idleMs, timeouts.lingerMs});
     m_sweepTimer->setInterval(std::clamp(shortest / 4, 5, 1000));
+}
+
+void QHttpServer::setClock(std::function<qint64()> msClock)
+{
+    m_clockFn = std::move(msClock);
 }
 
 void QHttpServer::onNewConnection()
@@ -221,18 +376,52 @@ void QHttpServer::onNewConnection()
         QTcpSocket *socket = m_tcp->nextPendingConnection();
         if (!socket)
             break;
-        if (m_connections.size() >= HttpLimits::kMaxConnections) {
+        const QByteArray key = HttpConnection::addressKey(socket->peerAddress());
+        if (m_connections.size() >= m_maxConnections && !makeRoomFor(key)) {
             socket->abort();
             socket->deleteLater();
             continue;
         }
         auto *c = new HttpConnection(socket, this);
         m_connections.insert(c);
+        ++m_perAddress[key];
     }
     updateSweepTimer();
 }
 
-void QHttpServer::sweep()
+bool QHttpServer::makeRoomFor(const QByteArray &addressKey)
+{
+    QByteArray top;
+    int topCount = 0;
+    for (auto it = m_perAddress.constBegin(); it != m_perAddress.constEnd(); ++it) {
+        if (it.value() > topCount) {
+            top = it.key();
+            topCount = it.value();
+        }
+    }
+    // Only when the newcomer would still hold fewer than the top address.
+    if (topCount <= m_perAddress.value(addressKey) + 1)
+        return false;
+    // The top address's least useful connection: one that no handler is
+    // answering, then the longest without progress.
+    HttpConnection *victim = nullptr;
+    for (HttpConnection *c : qAsConst(m_connections)) {
+        if (c->addressKey() != top)
+            continue;
+        if (!victim || (victim->isAnswering() && !c->isAnswering()) ||
+            (victim->isAnswering() == c->isAnswering() &&
+             c->lastProgress() < victim->lastProgress()))
+            victim = c;
+    }
+    if (!victim)
+        return false;
+    qCInfo(lcWeb) << "connection cap reached: closing one of" << topCount
+                  << "connections of one address for a newcomer";
+    victim->abortNow();
+    return m_connections.size() < m_maxConnections;
+}
+
+void QHttpServer::checkDeadlines()
 {
     const qint64 t = now();
     const auto conns = m_connections;
@@ -253,9 +442,11 @@ void QHttpServer::updateSweepTimer()
 
 void QHttpServer::connectionGone(HttpConnection *c)
 {
-    if (m_destroying)
+    if (m_destroying || !m_connections.remove(c))
         return;
-    m_connections.remove(c);
+    auto it = m_perAddress.find(c->addressKey());
+    if (it != m_perAddress.end() && --it.value() <= 0)
+        m_perAddress.erase(it);
     updateSweepTimer();
 }
 

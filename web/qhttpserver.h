@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QElapsedTimer>
+#include <QHash>
 #include <QHostAddress>
 #include <QList>
 #include <QLoggingCategory>
@@ -14,6 +15,7 @@
 #include <QSet>
 #include <QUrl>
 
+#include <deque>
 #include <functional>
 
 class QTcpServer;
@@ -54,6 +56,35 @@ namespace server {
 class HttpConnection;
 class QHttpServer;
 
+// One piece of a response on the wire: bytes in memory (shared, not copied),
+// or the next `remaining` bytes of an open file from `offset` (Unix; the
+// chunk owns and closes the descriptor). Move-only.
+struct OutputChunk
+{
+    OutputChunk() = default;
+    explicit OutputChunk(QByteArray b) : bytes(std::move(b)) {}
+    OutputChunk(int fileFd, qint64 fileOffset, qint64 length)
+        : fd(fileFd), offset(fileOffset), remaining(length)
+    {
+    }
+    OutputChunk(OutputChunk &&other) noexcept;
+    OutputChunk &operator=(OutputChunk &&other) noexcept;
+    OutputChunk(const OutputChunk &) = delete;
+    OutputChunk &operator=(const OutputChunk &) = delete;
+    ~OutputChunk();
+
+    bool isFile() const { return fd >= 0; }
+    // Unsent bytes of this chunk.
+    qint64 size() const { return isFile() ? remaining : qint64(bytes.size()) - pos; }
+
+    QByteArray bytes;
+    int pos = 0; // bytes already sent
+    int fd = -1;
+    qint64 offset = 0;
+    qint64 remaining = 0;
+};
+using Output = std::deque<OutputChunk>;
+
 // One received request. Made by the server; valid until its response is
 // ended (then released with deleteLater).
 class QHttpRequest : public QObject
@@ -77,7 +108,7 @@ private:
 };
 
 // The answer to one request. Status and headers are set first, body bytes
-// appended with write(), and end() frames the whole response with
+// appended with write(), and end() (or endWithFile()) frames the response with
 // Content-Length and hands it to its connection, which sends responses in
 // request order. Ending is safe at any time, also after the client has gone
 // (the bytes are then dropped). A response and its request live until the
@@ -103,6 +134,12 @@ public:
     // Appends data, finishes and sends the response, and releases it. Further
     // calls are ignored.
     void end(const QByteArray &data = QByteArray());
+    // Ends the response with the bytes written so far followed by the content
+    // of a file: a Qt resource (":/...") is sent from memory, a file on disk
+    // is streamed from the file as the client reads (never copied whole into
+    // memory). False, with the response still open, when the path is not a
+    // readable regular file.
+    bool endWithFile(const QString &path);
 
     // Drops status, headers and body set so far (before end() only).
     void reset();
@@ -115,9 +152,14 @@ public:
     // Connection when needed, blank line, then the body unless omitBody.
     static QByteArray frame(int status, const QList<QPair<QByteArray, QByteArray>> &headers,
                             const QByteArray &body, bool omitBody, bool keepAlive, bool http10);
+    // The head alone, for a body of contentLength bytes.
+    static QByteArray frameHead(int status, const QList<QPair<QByteArray, QByteArray>> &headers,
+                                qint64 contentLength, bool keepAlive, bool http10);
 
 private:
     friend class HttpConnection;
+    // Hands head and body to the connection (or keeps them as wireBytes).
+    void finish(Output body, qint64 bodyLength);
     QPointer<HttpConnection> m_connection;
     QPointer<QHttpRequest> m_request;
     QList<QPair<QByteArray, QByteArray>> m_headers;
@@ -161,6 +203,13 @@ public:
     int connectionCount() const { return m_connections.size(); }
     void setTimeouts(const HttpTimeouts &timeouts);
     const HttpTimeouts &timeouts() const { return m_timeouts; }
+    // Tests and fuzzing: a smaller connection cap, and a clock of their own
+    // (milliseconds, never decreasing) with checkDeadlines() run on demand;
+    // the built-in timer keeps checking too.
+    void setMaxConnections(int max) { m_maxConnections = max; }
+    void setClock(std::function<qint64()> msClock);
+    // Closes every connection whose deadline has passed.
+    void checkDeadlines();
 
 signals:
     void newRequest(qhttp::server::QHttpRequest *req, qhttp::server::QHttpResponse *resp);
@@ -168,18 +217,24 @@ signals:
 private:
     friend class HttpConnection;
     void onNewConnection();
-    void sweep();
+    // Makes room for a connection from addressKey when another address holds
+    // more than its share; false when the newcomer must be refused.
+    bool makeRoomFor(const QByteArray &addressKey);
     void connectionGone(HttpConnection *c);
     void dispatch(QHttpRequest *req, QHttpResponse *resp);
-    qint64 now() const { return m_clock.elapsed(); }
+    qint64 now() const { return m_clockFn ? m_clockFn() : m_clock.elapsed(); }
     void updateSweepTimer();
 
     QTcpServer *m_tcp = nullptr;
     QTimer *m_sweepTimer = nullptr;
     QSet<HttpConnection *> m_connections;
+    // Open connections per address group (see HttpConnection::addressKey).
+    QHash<QByteArray, int> m_perAddress;
     TServerHandler m_handler;
     HttpTimeouts m_timeouts;
     QElapsedTimer m_clock;
+    std::function<qint64()> m_clockFn;
+    int m_maxConnections = HttpLimits::kMaxConnections;
     bool m_destroying = false;
 };
 

@@ -46,6 +46,11 @@ private slots:
     void unknownCameraTypeBuildsNetworkCamera();
     void nothingIsValidated();
     void malformedFileYieldsDefaults();
+    void unchangedValueLeavesTheFileAlone_data();
+    void unchangedValueLeavesTheFileAlone();
+    void cameraListReadsTheFirstEightEntries();
+    void listenPort_data();
+    void listenPort();
 
 private:
     std::unique_ptr<TempDataHome> m_home;
@@ -346,6 +351,97 @@ void TestAppSettings::malformedFileYieldsDefaults()
     QCOMPARE(settings.serverPortNum(), 0);
     QCOMPARE(settings.vmixId(), QStringLiteral("admin"));
     QCOMPARE(settings.snapshotBoxColor(QStringLiteral("127.0.0.1"), 1).red(), 255);
+}
+
+void TestAppSettings::unchangedValueLeavesTheFileAlone_data()
+{
+    keySpellings_data();
+    auto row = [](const char *name, SettingsWriter w) {
+        QTest::newRow(name) << w << QString() << QVariant();
+    };
+    row("usedarktheme", [](AppSettings &s) { s.setUseDarkTheme(false); });
+    row("text with comma", [](AppSettings &s) { s.setVmixPwd(QStringLiteral("a, b=c")); });
+    row("cameraslist", [](AppSettings &s) {
+        QList<CameraWrapper *> cams{new IPCamera("127.0.0.5", "Stage", "0.0.0.0"),
+                                    new USBCamera("usb-1", "Desk", "Video 1")};
+        s.saveCameraList(cams);
+        qDeleteAll(cams);
+    });
+}
+
+// Writing the value a key already holds leaves the file's bytes as they are
+// (the operator's comments and key order included).
+void TestAppSettings::unchangedValueLeavesTheFileAlone()
+{
+    QFETCH(SettingsWriter, write);
+    {
+        AppSettings settings;
+        write(settings);
+    }
+    QFile f(iniPath());
+    QVERIFY(f.open(QIODevice::ReadWrite | QIODevice::Append));
+    f.write("; operator's note\n");
+    f.close();
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray before = f.readAll();
+    f.close();
+    {
+        AppSettings settings;
+        write(settings);
+        settings.sync();
+    }
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), before);
+}
+
+// A damaged or hostile list size costs no more than the eight slots in use.
+void TestAppSettings::cameraListReadsTheFirstEightEntries()
+{
+    QDir().mkpath(Storage::userFolder());
+    QFile f(iniPath());
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("[cameraslist]\nsize=1000000000\n");
+    for (int i = 1; i <= 10; ++i)
+        f.write(QByteArray::number(i) + "\\cameraid=127.0.0." + QByteArray::number(i) + "\n");
+    f.close();
+    AppSettings settings;
+    QList<CameraWrapper *> cams;
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("reading the first 8"));
+    settings.loadCameraList(cams);
+    QCOMPARE(cams.size(), 8);
+    QCOMPARE(cams.last()->getCameraId(), QStringLiteral("127.0.0.8"));
+    qDeleteAll(cams);
+}
+
+void TestAppSettings::listenPort_data()
+{
+    QTest::addColumn<QByteArray>("stored"); // the file's text; null: no key
+    QTest::addColumn<int>("port");          // 0: not a port to listen on
+    QTest::newRow("absent") << QByteArray() << 8080;
+    QTest::newRow("8080") << QByteArray("8080") << 8080;
+    QTest::newRow("1") << QByteArray("1") << 1;
+    QTest::newRow("65535") << QByteArray("65535") << 65535;
+    QTest::newRow("0") << QByteArray("0") << 0;
+    QTest::newRow("65536") << QByteArray("65536") << 0;
+    QTest::newRow("negative") << QByteArray("-1") << 0;
+    QTest::newRow("text") << QByteArray("abc") << 0;
+    QTest::newRow("fraction") << QByteArray("18108.7") << 0;
+    QTest::newRow("overflow") << QByteArray("99999999999999999999999") << 0;
+    QTest::newRow("empty") << QByteArray("") << 0;
+}
+
+void TestAppSettings::listenPort()
+{
+    QFETCH(QByteArray, stored);
+    QFETCH(int, port);
+    QDir().mkpath(Storage::userFolder());
+    QFile f(iniPath());
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    if (!stored.isNull())
+        f.write("[General]\nserverportnum=" + stored + "\n");
+    f.close();
+    AppSettings settings;
+    QCOMPARE(int(settings.serverListenPort().value_or(0)), port);
 }
 
 QTEST_GUILESS_MAIN(TestAppSettings)

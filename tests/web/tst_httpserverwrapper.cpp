@@ -327,6 +327,18 @@ void TestHttpServerWrapper::pagesFollowAndStoreTheTheme()
     QCOMPARE(m_settings->useDarkTheme(), true);
     QCOMPARE(get("/").body, darkBoth);
     QCOMPARE(get("/camera").body, resource(":/corvanta-assets/html/dark/dark-camera.html"));
+
+    // Asking again for the stored theme leaves the settings file untouched,
+    // the operator's comments included.
+    m_settings->sync();
+    QFile file(m_settings->fileName());
+    QVERIFY(file.open(QIODevice::Append));
+    file.write("; operator's note\n");
+    file.close();
+    const QByteArray before = resource(m_settings->fileName());
+    QCOMPARE(get("/?theme=dark").body, darkBoth);
+    m_settings->sync();
+    QCOMPARE(resource(m_settings->fileName()), before);
 }
 
 void TestHttpServerWrapper::staticFiles_data()

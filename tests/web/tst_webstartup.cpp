@@ -77,6 +77,8 @@ private slots:
     void startHttpServerAfterThePortIsFree();
     void stopHttpServer();
     void startHttpServerFailureShowsTheBox();
+    void portOutsideTheRangeIsAStartFailure_data();
+    void portOutsideTheRangeIsAStartFailure();
 };
 
 static const char kMessage[] =
@@ -121,6 +123,27 @@ void TestWebStartup::startHttpServerFailureShowsTheBox()
     QVERIFY(!app->startHttpServer());
     QCOMPARE(g_boxes.size(), 2);
     QCOMPARE(g_boxes[1].text, QString::fromLatin1(kMessage));
+    QVERIFY(!app->httpServer()->server()->isListening());
+}
+
+void TestWebStartup::portOutsideTheRangeIsAStartFailure_data()
+{
+    QTest::addColumn<int>("port");
+    QTest::newRow("0 (a random port)") << 0;
+    QTest::newRow("above 65535") << 65536 + 80;
+    QTest::newRow("negative") << -1;
+}
+
+void TestWebStartup::portOutsideTheRangeIsAStartFailure()
+{
+    QFETCH(int, port);
+    CorvantaApp *app = CorvantaApp::instance();
+    app->settings()->setServerNic(QStringLiteral("127.0.0.1"));
+    app->settings()->setServerPortNum(port);
+    const int boxes = g_boxes.size();
+    QVERIFY(!app->startHttpServer());
+    QCOMPARE(g_boxes.size(), boxes + 1);
+    QCOMPARE(g_boxes.last().text, QString::fromLatin1(kMessage));
     QVERIFY(!app->httpServer()->server()->isListening());
 }
 
