@@ -10,6 +10,7 @@ PACKAGES=(
     libhttp-parser-dev
     xvfb xauth
     wrk
+    chromium
 )
 
 # --fuzz: also the clang toolchain and libFuzzer runtime for `make fuzz`.

@@ -226,6 +226,11 @@ def switcher_modals(t):
                     '<button type="button" class="btn %s" id="vmixSaveBtn">Save &amp; Reconnect</button>' % t["btn"], t))
 
 
+def single(panel):
+    return ('  <div class="row justify-content-center">\n  <div class="col-xl-8">\n%s  </div>\n  </div>\n'
+            % panel)
+
+
 def page(theme, view):
     t = {
         "dark": {"btn": "btn-secondary", "nav": "navbar-dark", "logo": "corvanta-logo-dark.png",
@@ -243,10 +248,10 @@ def page(theme, view):
                    % (camera_panel(t), switcher_panel(t)))
         modals = camera_modals(t) + switcher_modals(t)
     elif view == "camera":
-        content = camera_panel(t)
+        content = single(camera_panel(t))
         modals = camera_modals(t)
     else:
-        content = switcher_panel(t)
+        content = single(switcher_panel(t))
         modals = switcher_modals(t)
     return """<!DOCTYPE html>
 <html lang="en">

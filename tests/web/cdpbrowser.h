@@ -38,26 +38,18 @@ public:
         if (!m_profile.isValid())
             return fail("no temporary profile folder");
         m_process.setProgram(QString::fromLatin1(kBinary));
-        m_process.setArguments({"--headless",
-                                "--no-sandbox",
-                                "--disable-gpu",
-                                "--disable-quic",
-                                "--no-first-run",
-                                "--disable-background-networking",
-                                "--disable-component-update",
-                                "--disable-sync",
-                                "--disable-extensions",
-                                "--disable-default-apps",
-                                "--no-default-browser-check",
-                                "--disable-crash-reporter",
-                                "--mute-audio",
-                                "--disable-dev-shm-usage",
-                                "--log-level=3",
-                                "--host-resolver-rules=MAP * ~NOTFOUND, EXCLUDE 127.0.0.1",
-                                "--user-data-dir=" + m_profile.path(),
-                                "--remote-debugging-address=127.0.0.1",
-                                "--remote-debugging-port=0",
-                                "about:blank"});
+        m_process.setArguments(
+            {"--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+             "--disable-background-networking", "--disable-component-update", "--disable-sync",
+             "--disable-extensions", "--disable-default-apps", "--no-default-browser-check",
+             "--disable-crash-reporter", "--mute-audio", "--disable-dev-shm-usage", "--log-level=3",
+             // Every page polls as if in front: several pages at once keep
+             // their 500 ms timers.
+             "--disable-background-timer-throttling", "--disable-renderer-backgrounding",
+             "--disable-backgrounding-occluded-windows",
+             "--host-resolver-rules=MAP * ~NOTFOUND, EXCLUDE 127.0.0.1",
+             "--user-data-dir=" + m_profile.path(), "--remote-debugging-address=127.0.0.1",
+             "--remote-debugging-port=0", "about:blank"});
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_process.start();
         if (!m_process.waitForStarted(kTimeoutMs))
