@@ -152,7 +152,8 @@ def switcher_panel(t):
 
 
 def modal(ident, title, body, buttons, t, extra_class=""):
-    return """<div class="modal fade" id="{id}" tabindex="-1" role="dialog" aria-labelledby="{id}Title" aria-hidden="true">
+    # No fade: a dialog answers "OK" or "Close" at once, even mid-animation.
+    return """<div class="modal" id="{id}" tabindex="-1" role="dialog" aria-labelledby="{id}Title" aria-hidden="true">
   <div class="modal-dialog {extra}" role="document">
     <div class="modal-content">
       <div class="modal-header">

@@ -136,6 +136,15 @@ public:
             note("obsToggleRecording");
             ok(r);
         });
+        connect(web, &W::obsSaveReconnect, this, [this](R *r, QString ip, int port, QString pwd) {
+            note("obsSaveReconnect", {ip, port, pwd});
+            ok(r);
+        });
+        connect(web, &W::vmixSaveReconnect, this,
+                [this](R *r, QString ip, int port, QString id, QString pwd) {
+                    note("vmixSaveReconnect", {ip, port, id, pwd});
+                    ok(r);
+                });
         connect(web, &W::getVMixStatus, this, [this](R *r) {
             note("getVMixStatus");
             ok(r, {{"inputs", vmixInputs},

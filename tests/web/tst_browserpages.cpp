@@ -27,6 +27,7 @@ private slots:
     void padMovesThenStops_data();
     void padMovesThenStops();
     void presetStoreAndRecall();
+    void cameraRowAndSettings();
     void switcherPanels();
     void namesRenderAsText();
     void pollSkippedWhileOutstanding();
@@ -239,6 +240,33 @@ void TestBrowserPages::presetStoreAndRecall()
     QVERIFY(problems().isEmpty());
 }
 
+void TestBrowserPages::cameraRowAndSettings()
+{
+    QVERIFY(load("/camera?theme=dark"));
+    js("$('#cam3').click(); $('#autoFocus').click(); $('#camSettingsBtn').click()");
+    QVERIFY(
+        waitJs("$('#camSettingsModal').hasClass('show') && $('#camName1').val() === 'Wide Shot'"));
+    QVERIFY(js("$('#camTypeUsb8').prop('checked') && $('#camUsb8').val() === 'USB Camera' &&"
+               " $('#camAddr8').val() === '0.0.0.0' && $('#camAddr2').val() === '10.1.1.22'")
+                .toBool());
+    js("$('#camName2').val('Pulpit & \"Choir\" +1'); $('#camSaveBtn').click()");
+    QVERIFY(waitLog("saveCameraSettings"));
+    QStringList first = m_api->actions().mid(0, 2);
+    first.sort();
+    QCOMPARE(first, (QStringList{"connectCam|2", "focusAuto|true"}));
+    // The list arrives as JSON text, whole.
+    const QString json = m_api->find("saveCameraSettings").first().line.section('|', 1);
+    const QJsonArray list = QJsonDocument::fromJson(json.toUtf8()).array();
+    QCOMPARE(list.size(), 8);
+    QCOMPARE(
+        list[1].toObject(),
+        (QJsonObject{{"isUsb", false}, {"name", "Pulpit & \"Choir\" +1"}, {"camId", "10.1.1.22"}}));
+    QCOMPARE(list[7].toObject(),
+             (QJsonObject{{"isUsb", true}, {"name", "Cam 8"}, {"camId", "USB Camera"}}));
+    QCOMPARE(js("$('#cam2').attr('title')").toString(), QString("Pulpit & \"Choir\" +1"));
+    QVERIFY(problems().isEmpty());
+}
+
 void TestBrowserPages::switcherPanels()
 {
     // Light page: its vMix output buttons send too.
@@ -266,6 +294,12 @@ void TestBrowserPages::switcherPanels()
        "$('#vmixPreview').val('1'); $('#vmixSetPreview').click();"
        "$('#vmixTransitions').val('6'); $('#vmixApplyTransition').click();"
        "$('#vmixStream').click(); $('#vmixPlayList').click(); $('#obsRecord').click()");
+    // Settings dialogs: filled from the server when open, password never.
+    js("$('#obsSettingsBtn').click()");
+    QVERIFY(waitJs("$('#obsPort').val() === '4444' && $('#obsIp').val() === '127.0.0.1'"));
+    js("$('#obsPwd').val('p w&d'); $('#obsSaveBtn').click(); $('#vmixSettingsBtn').click()");
+    QVERIFY(waitJs("$('#vmixId').val() === 'admin'"));
+    js("$('#vmixPort').val('8099'); $('#vmixSaveBtn').click()");
     // Silence is the floor of OBS's decibel scale, never minus infinity.
     QStringList expected{"setObsSourceVolume|Mic/Aux|-100",
                          "setObsSourceMuted|Desktop Audio",
@@ -275,7 +309,11 @@ void TestBrowserPages::switcherPanels()
                          "vmixApplyTransition|6",
                          "vmixToggleStreaming",
                          "vmixTogglePlayList",
-                         "obsToggleRecording"};
+                         "obsToggleRecording",
+                         "getObsSettings",
+                         "obsSaveReconnect|127.0.0.1|4444|p w&d",
+                         "getVMixSettings",
+                         "vmixSaveReconnect|127.0.0.1|8099|admin|"};
     QTRY_COMPARE_WITH_TIMEOUT(m_api->actions().size(), expected.size(), CdpBrowser::kTimeoutMs);
     // Parallel requests may arrive in any order.
     QStringList actions = m_api->actions();
