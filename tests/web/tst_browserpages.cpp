@@ -211,7 +211,7 @@ void TestBrowserPages::padMovesThenStops()
     QCOMPARE(m_api->actions(), expected);
     // The stop is sent a half second after the move was answered.
     QVERIFY(m_api->find("stopControl").first().ms - m_api->find("controlCam").first().ms >= 495);
-    QVERIFY(problems().isEmpty());
+    QVERIFY2(problems().isEmpty(), qPrintable(problems().join('\n')));
 }
 
 void TestBrowserPages::presetStoreAndRecall()
@@ -237,7 +237,7 @@ void TestBrowserPages::presetStoreAndRecall()
     QVERIFY(waitLog("recallPreset"));
     QCOMPARE(m_api->actions(),
              (QStringList{"setPreset|" + name + "|3|false", "recallPreset|2|23"}));
-    QVERIFY(problems().isEmpty());
+    QVERIFY2(problems().isEmpty(), qPrintable(problems().join('\n')));
 }
 
 void TestBrowserPages::cameraRowAndSettings()
@@ -264,7 +264,7 @@ void TestBrowserPages::cameraRowAndSettings()
     QCOMPARE(list[7].toObject(),
              (QJsonObject{{"isUsb", true}, {"name", "Cam 8"}, {"camId", "USB Camera"}}));
     QCOMPARE(js("$('#cam2').attr('title')").toString(), QString("Pulpit & \"Choir\" +1"));
-    QVERIFY(problems().isEmpty());
+    QVERIFY2(problems().isEmpty(), qPrintable(problems().join('\n')));
 }
 
 void TestBrowserPages::switcherPanels()
@@ -320,7 +320,7 @@ void TestBrowserPages::switcherPanels()
     actions.sort();
     expected.sort();
     QCOMPARE(actions, expected);
-    QVERIFY(problems().isEmpty());
+    QVERIFY2(problems().isEmpty(), qPrintable(problems().join('\n')));
 }
 
 void TestBrowserPages::namesRenderAsText()
