@@ -31,6 +31,7 @@ private slots:
     void switcherPanels();
     void namesRenderAsText();
     void pollSkippedWhileOutstanding();
+    void themeMenuReloadsTheView();
 
 private:
     // Opens path on the server in a fresh page and waits until it has loaded
@@ -384,6 +385,17 @@ void TestBrowserPages::pollSkippedWhileOutstanding()
     m_browser->call("Fetch.disable", {}, m_session);
     m_browser->call("Fetch.continueRequest", {{"requestId", paused().first()}}, m_session);
     QVERIFY(waitLog("getObsStatus", 2));
+}
+
+void TestBrowserPages::themeMenuReloadsTheView()
+{
+    QVERIFY(load("/switcher?theme=dark"));
+    js("$('#themeMenu').click()");
+    QVERIFY(waitJs("$('#themeMenu').attr('aria-expanded') === 'true'"));
+    js("$('.dropdown-item:contains(\"Light Theme\")')[0].click()");
+    QVERIFY(waitJs("location.pathname + location.search === '/switcher?theme=light' &&"
+                   " document.readyState === 'complete' && document.body.className === 'light'"));
+    QVERIFY(!m_settings->useDarkTheme());
 }
 
 QTEST_MAIN(TestBrowserPages)
