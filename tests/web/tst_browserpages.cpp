@@ -1,0 +1,402 @@
+#include "appsettings.h"
+#include "cdpbrowser.h"
+#include "httpserverwrapper.h"
+#include "pagesfakeapi.h"
+#include "resources.h"
+#include "tempdatahome.h"
+
+#include <QtTest>
+
+#include <memory>
+
+// The six browser pages in headless Chromium against the real HttpServerWrapper
+// on 127.0.0.1, with the API signals answered by PagesFakeApi: what the pages
+// request (server-side log), what they show, and that they load everything
+// from this server with no error.
+class TestBrowserPages : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+
+    void pageLoadsCleanly_data();
+    void pageLoadsCleanly();
+    void padMovesThenStops_data();
+    void padMovesThenStops();
+    void presetStoreAndRecall();
+    void cameraRowAndSettings();
+    void switcherPanels();
+    void namesRenderAsText();
+    void pollSkippedWhileOutstanding();
+    void themeMenuReloadsTheView();
+
+private:
+    // Opens path on the server in a fresh page and waits until it has loaded
+    // and polled twice.
+    bool load(const QString &path);
+    QJsonValue js(const QString &expr) { return m_browser->eval(m_session, expr); }
+    bool waitJs(const QString &expr) { return m_browser->waitTrue(m_session, expr); }
+    bool waitLog(const QString &prefix, int n = 1)
+    {
+        return QTest::qWaitFor([&] { return m_api->count(prefix) >= n; }, CdpBrowser::kTimeoutMs);
+    }
+    // Failed requests, console errors, script exceptions, dialogs and
+    // requests to anything but this server, seen by the current page.
+    QStringList problems() const;
+
+    std::unique_ptr<CdpBrowser> m_browser;
+    std::unique_ptr<TempDataHome> m_home;
+    std::unique_ptr<AppSettings> m_settings;
+    std::unique_ptr<HttpServerWrapper> m_web;
+    std::unique_ptr<PagesFakeApi> m_api;
+    QString m_session;
+    QString m_origin;
+};
+
+void TestBrowserPages::initTestCase()
+{
+    if (!QFile::exists(CdpBrowser::kBinary))
+        QSKIP("/usr/bin/chromium is not installed (Debian package chromium); browser page tests "
+              "skipped");
+    Resources::init();
+    m_browser.reset(new CdpBrowser);
+    QVERIFY2(m_browser->start(), qPrintable(m_browser->error()));
+}
+
+void TestBrowserPages::cleanupTestCase()
+{
+    m_browser.reset();
+}
+
+void TestBrowserPages::init()
+{
+    m_home.reset(new TempDataHome);
+    m_settings.reset(new AppSettings);
+    m_web.reset(new HttpServerWrapper(m_settings.get()));
+    QVERIFY(m_web->startServer(QStringLiteral("127.0.0.1"), 0));
+    m_api.reset(new PagesFakeApi(m_web.get()));
+    m_origin = QStringLiteral("http://127.0.0.1:%1").arg(m_web->server()->serverPort());
+    m_browser->clearEvents();
+    m_session = m_browser->openPage();
+    QVERIFY2(!m_session.isEmpty(), qPrintable(m_browser->error()));
+}
+
+void TestBrowserPages::cleanup()
+{
+    if (m_browser && !m_session.isEmpty())
+        m_browser->call("Target.closeTarget",
+                        {{"targetId", m_browser->call("Target.getTargetInfo", {}, m_session)
+                                          .value("targetInfo")
+                                          .toObject()
+                                          .value("targetId")}});
+    m_session.clear();
+    m_api.reset();
+    m_web.reset();
+    m_settings.reset();
+    m_home.reset();
+}
+
+bool TestBrowserPages::load(const QString &path)
+{
+    const int polled = m_api->count("getCurrentCamInfo");
+    m_browser->call("Page.navigate", {{"url", m_origin + path}}, m_session);
+    return waitJs("document.readyState === 'complete'") &&
+           QTest::qWaitFor([&] { return m_api->count("getCurrentCamInfo") >= polled + 2; },
+                           CdpBrowser::kTimeoutMs);
+}
+
+QStringList TestBrowserPages::problems() const
+{
+    QStringList out;
+    for (const CdpBrowser::Event &e : m_browser->events()) {
+        if (e.sessionId != m_session)
+            continue;
+        const QJsonObject &p = e.params;
+        if (e.method == "Network.requestWillBeSent") {
+            const QString url = p["request"].toObject()["url"].toString();
+            if (!url.startsWith(m_origin + "/") && !url.startsWith("data:"))
+                out << "request outside this server: " + url;
+        } else if (e.method == "Network.responseReceived") {
+            const QJsonObject r = p["response"].toObject();
+            if (r["status"].toInt() >= 400)
+                out << QString("HTTP %1 for %2").arg(r["status"].toInt()).arg(r["url"].toString());
+        } else if (e.method == "Network.loadingFailed") {
+            // A picture replaced while loading is cancelled, not failed.
+            if (!p["canceled"].toBool())
+                out << "failed request: " + p["errorText"].toString();
+        } else if (e.method == "Log.entryAdded") {
+            const QJsonObject entry = p["entry"].toObject();
+            if (entry["level"].toString() == "error")
+                out << "log: " + entry["text"].toString() + " " + entry["url"].toString();
+        } else if (e.method == "Runtime.consoleAPICalled") {
+            if (p["type"].toString() == "error" || p["type"].toString() == "assert")
+                out << "console error: " + QJsonDocument(p["args"].toArray()).toJson();
+        } else if (e.method == "Runtime.exceptionThrown") {
+            out << "exception: " + QJsonDocument(p["exceptionDetails"].toObject()).toJson();
+        } else if (e.method == "Page.javascriptDialogOpening") {
+            out << "dialog: " + p["message"].toString();
+        }
+    }
+    return out;
+}
+
+void TestBrowserPages::pageLoadsCleanly_data()
+{
+    QTest::addColumn<QString>("theme");
+    QTest::addColumn<QString>("path");
+    for (const char *theme : {"dark", "light"}) {
+        for (const char *path : {"/", "/camera", "/switcher"})
+            QTest::addRow("%s %s", theme, path) << theme << path;
+    }
+}
+
+void TestBrowserPages::pageLoadsCleanly()
+{
+    QFETCH(QString, theme);
+    QFETCH(QString, path);
+    QVERIFY(load(path + "?theme=" + theme));
+    QCOMPARE(js("document.body.className").toString(), theme);
+    QCOMPARE(js("document.title").toString(), QString("Corvanta"));
+    QCOMPARE(js("document.querySelector('footer').textContent").toString(),
+             QString("Corvanta App Web Interface"));
+    // The icon font comes through the asset route like everything else.
+    QVERIFY(
+        waitJs("document.fonts.ready.then(() => Array.from(document.fonts).some("
+               "f => f.family.replace(/[\"']/g, '') === 'FontAwesome' && f.status === 'loaded'))"));
+    // Status texts follow the first answers on the views that show them.
+    if (path != "/camera")
+        QVERIFY(waitJs("$('#vmixStreamStatus').text() === 'Streaming...'"));
+    if (path != "/switcher")
+        QVERIFY(
+            waitJs("$('#cam1').hasClass('active') && $('#cam1').attr('title') === 'Wide Shot'"));
+    const QStringList found = problems();
+    QVERIFY2(found.isEmpty(), qPrintable(found.join('\n')));
+
+    // A picture of each page for the README.
+    const QByteArray png = QByteArray::fromBase64(
+        m_browser->call("Page.captureScreenshot", {{"format", "png"}}, m_session)["data"]
+            .toString()
+            .toLatin1());
+    QVERIFY(png.startsWith("\x89PNG"));
+    const QString dir = qEnvironmentVariable("CORVANTA_PAGE_SCREENSHOTS", "page-screenshots");
+    QDir().mkpath(dir);
+    const QString name = path == "/" ? "both" : path.mid(1);
+    QFile out(dir + "/" + theme + "-" + name + ".png");
+    QVERIFY(out.open(QIODevice::WriteOnly) && out.write(png) == png.size());
+}
+
+void TestBrowserPages::padMovesThenStops_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("speeds");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("Tilt Up") << "Tilt Up"
+                             << "$('#tiltSpeed').val('7')"
+                             << QStringList{"controlCam|2|1|7|1|1", "stopControl|2"};
+    QTest::newRow("Zoom Out") << "Zoom Out"
+                              << "$('#zoomSpeed').val('5'); $('#panSpeed').val('24')"
+                              << QStringList{"controlCam|8|24|1|5|1", "stopControl|8"};
+}
+
+void TestBrowserPages::padMovesThenStops()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, speeds);
+    QFETCH(QStringList, expected);
+    QVERIFY(load("/camera?theme=dark"));
+    js(speeds + QString("; $('.pad-btn[title=\"%1\"]').click()").arg(button));
+    QVERIFY(waitLog("stopControl"));
+    QCOMPARE(m_api->actions(), expected);
+    // The stop is sent a half second after the move was answered.
+    QVERIFY(m_api->find("stopControl").first().ms - m_api->find("controlCam").first().ms >= 495);
+    QVERIFY2(problems().isEmpty(), qPrintable(problems().join('\n')));
+}
+
+void TestBrowserPages::presetStoreAndRecall()
+{
+    QVERIFY(load("/?theme=light"));
+    const QString name = "Altar + Lectern & <b>co</b>";
+    js("$('#presetModal').one('shown.bs.modal', () => window.presetShown = true);"
+       "$('#presetModeSet').click(); $('#preset3').click()");
+    QVERIFY(waitJs("window.presetShown === true && $('#presetNameInput').val() === 'Choir'"));
+    js(QString("$('#presetNameInput').val(%1); $('#presetOkBtn').click()")
+           .arg(QString(QJsonDocument(QJsonArray{name}).toJson(QJsonDocument::Compact))
+                    .mid(1)
+                    .chopped(1)));
+    QVERIFY(waitLog("setPreset"));
+    // The new name shows through the poll; the modes go back to Recall.
+    QVERIFY(waitJs("$('#preset3 .preset-name').text() === 'Altar + Lectern & <b>co</b>'"));
+    QVERIFY(js("$('#presetModeRecall').prop('checked')").toBool());
+    QVERIFY(waitJs("!$('#presetModal').hasClass('show')"));
+
+    // The list shows speed 24; the camera takes its index.
+    js("$('#presetSpeed').val($('#presetSpeed option').filter((i, o) => o.text === '24').val());"
+       "$('#preset2').click()");
+    QVERIFY(waitLog("recallPreset"));
+    QCOMPARE(m_api->actions(),
+             (QStringList{"setPreset|" + name + "|3|false", "recallPreset|2|23"}));
+    QVERIFY2(problems().isEmpty(), qPrintable(problems().join('\n')));
+}
+
+void TestBrowserPages::cameraRowAndSettings()
+{
+    QVERIFY(load("/camera?theme=dark"));
+    js("$('#cam3').click(); $('#autoFocus').click(); $('#camSettingsBtn').click()");
+    QVERIFY(
+        waitJs("$('#camSettingsModal').hasClass('show') && $('#camName1').val() === 'Wide Shot'"));
+    QVERIFY(js("$('#camTypeUsb8').prop('checked') && $('#camUsb8').val() === 'USB Camera' &&"
+               " $('#camAddr8').val() === '0.0.0.0' && $('#camAddr2').val() === '10.1.1.22'")
+                .toBool());
+    js("$('#camName2').val('Pulpit & \"Choir\" +1'); $('#camSaveBtn').click()");
+    QVERIFY(waitLog("saveCameraSettings"));
+    QStringList first = m_api->actions().mid(0, 2);
+    first.sort();
+    QCOMPARE(first, (QStringList{"connectCam|2", "focusAuto|true"}));
+    // The list arrives as JSON text, whole.
+    const QString json = m_api->find("saveCameraSettings").first().line.section('|', 1);
+    const QJsonArray list = QJsonDocument::fromJson(json.toUtf8()).array();
+    QCOMPARE(list.size(), 8);
+    QCOMPARE(
+        list[1].toObject(),
+        (QJsonObject{{"isUsb", false}, {"name", "Pulpit & \"Choir\" +1"}, {"camId", "10.1.1.22"}}));
+    QCOMPARE(list[7].toObject(),
+             (QJsonObject{{"isUsb", true}, {"name", "Cam 8"}, {"camId", "USB Camera"}}));
+    QCOMPARE(js("$('#cam2').attr('title')").toString(), QString("Pulpit & \"Choir\" +1"));
+    QVERIFY2(problems().isEmpty(), qPrintable(problems().join('\n')));
+}
+
+void TestBrowserPages::switcherPanels()
+{
+    // Light page: its vMix output buttons send too.
+    QVERIFY(load("/switcher?theme=light"));
+    QVERIFY(waitJs("$('#obsStreamStatus').text() === 'Streaming ...'"));
+    QCOMPARE(js("[$('#obsRecordStatus').text(), $('#vmixStreamStatus').text(),"
+                " $('#vmixRecordStatus').text(), $('#vmixPlayListStatus').text()].join('|')")
+                 .toString(),
+             QString("No Recording ...|Streaming...|Recording...|PlayList Off..."));
+    QCOMPARE(js("$('#obsSources option').map((i, o) => o.text).get().join('|')").toString(),
+             QString("Mic/Aux|Desktop Audio"));
+    QCOMPARE(js("$('#obsTransitions').val()").toString(), QString("Cut"));
+    // -6 dB and vMix level 100 on the fourth-root sliders; master muted.
+    QCOMPARE(js("$('#obsVolume').val()").toString(), QString("84"));
+    QCOMPARE(js("$('#vmixSourceVolume').val()").toString(), QString("100"));
+    QVERIFY(js("$('#vmixMasterMute .fa').hasClass('fa-microphone-slash')").toBool());
+    // An input without a volume disables the source slider.
+    js("$('#vmixSources').val('1').change()");
+    QVERIFY(js("$('#vmixSourceVolume').prop('disabled')").toBool());
+
+    js("$('#obsVolume').val('0').change();"
+       "$('#obsSources').val('1').change(); $('#obsMute').click();"
+       "$('#obsTransitions').val('Fade').change();"
+       "$('#vmixSources').val('0').change(); $('#vmixSourceVolume').val('40').change();"
+       "$('#vmixPreview').val('1'); $('#vmixSetPreview').click();"
+       "$('#vmixTransitions').val('6'); $('#vmixApplyTransition').click();"
+       "$('#vmixStream').click(); $('#vmixPlayList').click(); $('#obsRecord').click()");
+    // Settings dialogs: filled from the server when open, password never.
+    js("$('#obsSettingsBtn').click()");
+    QVERIFY(waitJs("$('#obsPort').val() === '4444' && $('#obsIp').val() === '127.0.0.1'"));
+    js("$('#obsPwd').val('p w&d'); $('#obsSaveBtn').click(); $('#vmixSettingsBtn').click()");
+    QVERIFY(waitJs("$('#vmixId').val() === 'admin'"));
+    js("$('#vmixPort').val('8099'); $('#vmixSaveBtn').click()");
+    // Silence is the floor of OBS's decibel scale, never minus infinity.
+    QStringList expected{"setObsSourceVolume|Mic/Aux|-100",
+                         "setObsSourceMuted|Desktop Audio",
+                         "obsSetTransition|Fade",
+                         "setVMixSourceVolume|key-1|40",
+                         "vmixSetPreview|key-2",
+                         "vmixApplyTransition|6",
+                         "vmixToggleStreaming",
+                         "vmixTogglePlayList",
+                         "obsToggleRecording",
+                         "getObsSettings",
+                         "obsSaveReconnect|127.0.0.1|4444|p w&d",
+                         "getVMixSettings",
+                         "vmixSaveReconnect|127.0.0.1|8099|admin|"};
+    QTRY_COMPARE_WITH_TIMEOUT(m_api->actions().size(), expected.size(), CdpBrowser::kTimeoutMs);
+    // Parallel requests may arrive in any order.
+    QStringList actions = m_api->actions();
+    actions.sort();
+    expected.sort();
+    QCOMPARE(actions, expected);
+    QVERIFY2(problems().isEmpty(), qPrintable(problems().join('\n')));
+}
+
+void TestBrowserPages::namesRenderAsText()
+{
+    const QString evil = "<img src=x onerror=alert(1)>";
+    m_api->presets[0] = evil;
+    m_api->camNames[0] = evil;
+    m_api->camId = "a&b c";
+    m_api->obsSources = QJsonArray{QJsonObject{{"name", evil}, {"volume", 0.0}, {"muted", false}}};
+    m_api->obsTransitions = QJsonArray{evil, "Cut"};
+    m_api->vmixInputs = QJsonArray{QJsonObject{{"inputName", evil},
+                                               {"inputKey", evil},
+                                               {"inputVolume", "50"},
+                                               {"inputVolumeMuted", false}}};
+    QVERIFY(load("/?theme=dark"));
+    const QString isEvil = "=== '<img src=x onerror=alert(1)>'";
+    QVERIFY(waitJs("$('#preset1 .preset-name').text() " + isEvil));
+    QVERIFY(waitJs("$('#cam1').attr('title') " + isEvil));
+    QVERIFY(js("$('#obsSources option').first().text() " + isEvil).toBool());
+    QVERIFY(js("$('#obsTransitions option').first().val() " + isEvil).toBool());
+    QVERIFY(js("$('#vmixSources option').first().text() " + isEvil).toBool());
+    QVERIFY(js("$('#vmixPreview option').first().text() " + isEvil).toBool());
+    QCOMPARE(js("document.querySelectorAll('img[src=x]').length").toInt(-1), 0);
+    // The camera id is one encoded query value of the picture's URL.
+    QVERIFY(js("$('#preset1 "
+               "img').attr('src').startsWith('/assets?_type=preset&_name=a%26b%20c1.jpg&_time=')")
+                .toBool());
+    js("$('#vmixSourceVolume').val('30').change()");
+    QVERIFY(waitLog("setVMixSourceVolume"));
+    QCOMPARE(m_api->actions(), QStringList{"setVMixSourceVolume|" + evil + "|30"});
+    const QStringList found = problems();
+    QVERIFY2(found.isEmpty(), qPrintable(found.join('\n')));
+}
+
+void TestBrowserPages::pollSkippedWhileOutstanding()
+{
+    // Hold every "/obs/status" request in the browser; no request timeout
+    // gives up on it during the test.
+    m_browser->call("Page.addScriptToEvaluateOnNewDocument",
+                    {{"source", "window.corvantaRequestTimeoutMs = 600000;"}}, m_session);
+    m_browser->call("Fetch.enable",
+                    {{"patterns", QJsonArray{QJsonObject{{"urlPattern", "*/obs/status*"}}}}},
+                    m_session);
+    QVERIFY(load("/switcher?theme=dark"));
+    auto paused = [this] {
+        QStringList ids;
+        for (const CdpBrowser::Event &e : m_browser->events()) {
+            if (e.sessionId == m_session && e.method == "Fetch.requestPaused")
+                ids << e.params["requestId"].toString();
+        }
+        return ids;
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(paused().size(), 1, CdpBrowser::kTimeoutMs);
+    // Five more ticks of the other polls: still the one held request.
+    const int ticks = m_api->count("getCurrentCamInfo");
+    QVERIFY(waitLog("getCurrentCamInfo", ticks + 5));
+    QCOMPARE(paused().size(), 1);
+    QCOMPARE(m_api->count("getObsStatus"), 0);
+
+    // Released, the poll runs again at the next ticks.
+    m_browser->call("Fetch.disable", {}, m_session);
+    m_browser->call("Fetch.continueRequest", {{"requestId", paused().first()}}, m_session);
+    QVERIFY(waitLog("getObsStatus", 2));
+}
+
+void TestBrowserPages::themeMenuReloadsTheView()
+{
+    QVERIFY(load("/switcher?theme=dark"));
+    js("$('#themeMenu').click()");
+    QVERIFY(waitJs("$('#themeMenu').attr('aria-expanded') === 'true'"));
+    js("$('.dropdown-item:contains(\"Light Theme\")')[0].click()");
+    QVERIFY(waitJs("location.pathname + location.search === '/switcher?theme=light' &&"
+                   " document.readyState === 'complete' && document.body.className === 'light'"));
+    QVERIFY(!m_settings->useDarkTheme());
+}
+
+QTEST_MAIN(TestBrowserPages)
+#include "tst_browserpages.moc"
