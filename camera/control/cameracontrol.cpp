@@ -141,18 +141,34 @@ bool CameraControl::selectCamera(int index)
     stopAll();
     m_replay->cancel();
     CameraWrapper *previous = m_current.data();
-    if (previous && previous != next) {
-        previous->disconnectCamera();
-        // Nothing may be sent to the new camera before it reports its
-        // connection.
-        m_connected = false;
-    }
     qCDebug(lcControl) << "selecting camera" << index + 1 << next->getCameraId();
     m_current = next;
     m_currentIndex = index;
+    if (previous && previous != next) {
+        // Nothing may be sent to the new camera before it reports its
+        // connection. The previous camera is no longer current when it
+        // reports its disconnection (a USB camera does so at once).
+        m_connected = false;
+        previous->disconnectCamera();
+    }
     emit currentCameraChanged(next, index);
     next->connectCamera();
     return true;
+}
+
+void CameraControl::clearSelection()
+{
+    stopAll();
+    m_replay->cancel();
+    CameraWrapper *previous = m_current.data();
+    const bool hadSelection = previous || m_currentIndex >= 0;
+    m_current = nullptr;
+    m_currentIndex = -1;
+    m_connected = false;
+    if (previous)
+        previous->disconnectCamera();
+    if (hadSelection)
+        emit currentCameraChanged(nullptr, -1);
 }
 
 bool CameraControl::isCurrent(QObject *from) const
@@ -520,6 +536,14 @@ bool CameraControl::recallPreset(int n)
         return false;
     m_current->callPreset(n);
     m_replay->start(m_current.data(), n, 0);
+    return true;
+}
+
+bool CameraControl::replayStoredExposure(int n, int firstStage)
+{
+    if (!canDrive())
+        return false;
+    m_replay->start(m_current.data(), n, firstStage);
     return true;
 }
 

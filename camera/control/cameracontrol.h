@@ -125,6 +125,9 @@ public:
     // already current: a network camera then reports its state). Returns
     // false (and changes nothing) for an index outside the list.
     bool selectCamera(int index);
+    // Leaves no camera selected: stops every running motion, disconnects the
+    // selected camera and emits currentCameraChanged(nullptr, -1).
+    void clearSelection();
     // The selected camera, nullptr when none or when it has been destroyed.
     CameraWrapper *camera() const { return m_current.data(); }
     int currentIndex() const { return m_current ? m_currentIndex : -1; }
@@ -191,6 +194,12 @@ public:
     // callPreset(n) on the selected camera, then the stored-exposure replay
     // of preset n (when store-exposure is on; see exposureStageDue).
     bool recallPreset(int n);
+    // The stored-exposure replay of preset n alone, from stage firstStage
+    // (0-7): stage firstStage now, each later one an interval after the
+    // previous. Each stage runs only while the camera it was started for is
+    // selected and connected and store-exposure is on; a camera switch, a
+    // disconnection or a connection state other than "Connected" ends it.
+    bool replayStoredExposure(int n, int firstStage = 0);
     // Stores the position: downloadSnapshot(n) first when `snapshot`, then
     // setPreset(n).
     bool storePresetPosition(int n, bool snapshot);

@@ -1,6 +1,8 @@
+#include "applog.h"
 #include "appsettings.h"
 #include "cameracontrol.h"
 #include "recordingcamera.h"
+#include "storagepaths.h"
 #include "tempdatahome.h"
 
 #include <QSignalSpy>
@@ -31,6 +33,7 @@ private slots:
     void stopAllStopsOnlyRunningMotions();
     void reselectingConnectsAgainWithoutDisconnect();
     void lateConnectOfAnotherCameraIsRefused();
+    void connectionLinesAreLogged();
     void disconnectOfSelectedCameraClearsSelection();
     void releaseStopsDisconnectsAndLetsGo();
     void destroyedCameraIsNeverDriven();
@@ -266,6 +269,20 @@ void TestCameraControl::lateConnectOfAnotherCameraIsRefused()
     QCOMPARE(cam(2)->calls, QStringList{"disconnectCamera"});
     QCOMPARE(connected.size(), 0);
     QCOMPARE(c->camera(), cam(0));
+}
+
+void TestCameraControl::connectionLinesAreLogged()
+{
+    const QString log = Storage::userFolder() + "/app.log";
+    QFile::remove(log);
+    connectTo(0);
+    emit cam(1)->clientDisconnected(); // not selected: logged, selection stays
+    emit cam(2)->clientConnected();    // late, not selected: refused, not logged
+    QCOMPARE(c->camera(), cam(0));
+    QFile f(log);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), (AppLog::connectedLine() + "\n" + AppLog::disconnectedLine() + "\n")
+                              .toUtf8());
 }
 
 void TestCameraControl::disconnectOfSelectedCameraClearsSelection()

@@ -7,10 +7,12 @@
 
 #include "appsettings.h"
 #include "camerasimulator.h"
+#include "cameracontrol.h"
 #include "camerawrapper.h"
 #include "corvantaapp.h"
 #include "ipcamera.h"
 #include "mainwindow.h"
+#include "messagepresenter.h"
 #include "tempdatahome.h"
 #include "usbcamera.h"
 
@@ -113,10 +115,7 @@ public:
     void disconnectAll()
     {
         MainWindow *w = window();
-        if (w->currentCamera) {
-            w->currentCamera->disconnectCamera();
-            w->onCameraDisconnected();
-        }
+        w->control()->clearSelection();
         for (int i = 0; i < kSimulatedCameras; ++i)
             QTRY_COMPARE_WITH_TIMEOUT(cams[i].sim->openConnections(), 0, kWait);
     }
@@ -127,10 +126,10 @@ public:
     void connectCamera(int index)
     {
         MainWindow *w = window();
-        if (w->cameraConnected && w->currentCamera == camera(index) && w->uiSyncState == 2)
+        if (w->cameraConnected() && w->currentCamera() == camera(index) && w->uiSyncState == 2)
             return;
         w->selectCamera(index);
-        QTRY_VERIFY_WITH_TIMEOUT(w->cameraConnected && w->currentCamera == camera(index), kWait);
+        QTRY_VERIFY_WITH_TIMEOUT(w->cameraConnected() && w->currentCamera() == camera(index), kWait);
         QTRY_COMPARE_WITH_TIMEOUT(w->uiSyncState, 2, kWait);
     }
 
@@ -220,15 +219,15 @@ protected:
 };
 
 // Closes every message box that opens while it lives (camera errors are
-// shown modally) and keeps their texts.
+// shown by the window's message presenter) and keeps their texts.
 class MessageBoxCloser
 {
 public:
-    MessageBoxCloser()
+    explicit MessageBoxCloser(MessagePresenter *messages)
     {
         timer.setInterval(10);
-        QObject::connect(&timer, &QTimer::timeout, [this] {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+        QObject::connect(&timer, &QTimer::timeout, [this, messages] {
+            if (QMessageBox *box = messages->currentBox()) {
                 texts << box->text();
                 box->done(0);
             }

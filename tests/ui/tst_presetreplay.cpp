@@ -169,13 +169,13 @@ void TestPresetReplay::replayStops()
     } else {
         // The camera reopens a dropped connection by itself; the window keeps
         // its connected flag throughout.
-        MessageBoxCloser errors;
+        MessageBoxCloser errors(w()->messages());
         const int accepted = h.cams[0].sim->acceptedConnections();
         h.cams[0].sim->dropConnections();
         QTRY_VERIFY_WITH_TIMEOUT(h.cams[0].sim->acceptedConnections() > accepted &&
                                      h.cams[0].sim->openConnections() == 1,
                                  kWait);
-        QVERIFY(w()->cameraConnected);
+        QVERIFY(w()->cameraConnected());
     }
     // Stages were still due when the window was connected again.
     QVERIFY2(sinceRecall.elapsed() < 6 * interval,

@@ -246,7 +246,7 @@ void TestPresets::clearImageStaysInDownloads()
     }
     w()->selectCamera(3);
     emit h.camera(3)->clientConnected();
-    QVERIFY(w()->cameraConnected);
+    QVERIFY(w()->cameraConnected());
     w()->presetSettingDlgClearImage(1);
     QVERIFY(QFile::exists(victim));
     w()->onCameraDisconnected();
