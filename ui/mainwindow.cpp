@@ -686,9 +686,24 @@ void MainWindow::applyCompactView()
     for (QLabel *l : {m_panLabel, m_tiltLabel, m_zoomLabel, m_focusLabel, m_shutterLabel,
                       m_irisLabel, m_brightLabel})
         l->hide();
-    centralWidget()->layout()->activate();
-    adjustSize();
     m_advancedView = false;
+    fitToContent();
+}
+
+void MainWindow::fitToContent()
+{
+    // Hidden and shown widgets change their layouts' hints only once the
+    // layouts are activated; the status bar's layout included. Then the
+    // window takes its content's size (it may shrink as well as grow).
+    for (QWidget *wdg : {static_cast<QWidget *>(ui->statusBar), centralWidget()}) {
+        if (QLayout *l = wdg->layout()) {
+            l->invalidate();
+            l->activate();
+        }
+    }
+    layout()->invalidate();
+    layout()->activate();
+    resize(sizeHint().expandedTo(minimumSizeHint()));
 }
 
 void MainWindow::onCompactViewClicked()
@@ -704,9 +719,8 @@ void MainWindow::onAdvancedViewClicked()
     for (QLabel *l : {m_panLabel, m_tiltLabel, m_zoomLabel, m_focusLabel, m_shutterLabel,
                       m_irisLabel, m_brightLabel})
         l->show();
-    centralWidget()->layout()->activate();
-    adjustSize();
     m_advancedView = true;
+    fitToContent();
 }
 
 void MainWindow::onStatusBarToggle()

@@ -257,6 +257,8 @@ private:
     void wireMenus();
     void createStatusLabels();
     void applyCompactView();
+    // Resizes the window to its content's size hint after a view change.
+    void fitToContent();
     void showPreview();
     void markDisconnected();
     void resetStatusReadouts();

@@ -448,11 +448,12 @@ void TestMainWindow::endToEndAgainstSimulators()
     sims[0].setPosition(2447, -1, 0x1234, 0x2000);
     w->selectCamera(0);
     QTRY_VERIFY_WITH_TIMEOUT(w->cameraConnected(), 5000);
-    QTRY_COMPARE_WITH_TIMEOUT(w->uiSyncState, 2, 5000);
     QCOMPARE(child<QComboBox>("tiltSpeed")->count(), 20);
     QTRY_COMPARE_WITH_TIMEOUT(statusText("panStatus"), QStringLiteral("Pan:098f"), 5000);
     QTRY_COMPARE_WITH_TIMEOUT(statusText("deviceNameStatus"), sims[0].name(), 5000);
-    QVERIFY(child<QCheckBox>("autoFocus")->isChecked()); // copied from the camera
+    // Copied once from the camera after its first poll cycle.
+    QTRY_VERIFY_WITH_TIMEOUT(child<QCheckBox>("autoFocus")->isChecked(), 5000);
+    QCOMPARE(w->uiSyncState, 2);
 
     QSignalSpy commands(&sims[0], &CameraSimulator::commandReceived);
     QTest::mousePress(child<QPushButton>("MoveTop"), Qt::LeftButton);
