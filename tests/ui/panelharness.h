@@ -128,8 +128,13 @@ public:
         MainWindow *w = window();
         if (w->cameraConnected() && w->currentCamera() == camera(index) && w->uiSyncState == 2)
             return;
+        // The copy follows the first poll cycle; its slots run queued, in
+        // order, so once a second cycle has been reported the first one's
+        // copy has run.
+        QSignalSpy cycles(w->control(), &CameraControl::readOneCycle);
         w->selectCamera(index);
         QTRY_VERIFY_WITH_TIMEOUT(w->cameraConnected() && w->currentCamera() == camera(index), kWait);
+        QTRY_VERIFY_WITH_TIMEOUT(cycles.size() >= 2, kWait);
         QTRY_COMPARE_WITH_TIMEOUT(w->uiSyncState, 2, kWait);
     }
 
