@@ -86,8 +86,8 @@ MainWindow::MainWindow(AppSettings *settings, CameraControl *control, MessagePre
             Qt::QueuedConnection);
     connect(m_control, &CameraControl::downloadFinished, this,
             &MainWindow::onCameraDownloadFinished, Qt::QueuedConnection);
-    connect(m_control, &CameraControl::nameGetFinished, this,
-            &MainWindow::onCameraNameGetFinished, Qt::QueuedConnection);
+    connect(m_control, &CameraControl::nameGetFinished, this, &MainWindow::onCameraNameGetFinished,
+            Qt::QueuedConnection);
     // Emitted by the layer's own operations (selection, rebuild, timers) or
     // after its state is final: widgets only, direct.
     connect(m_control, &CameraControl::currentCameraChanged, this,

@@ -208,7 +208,8 @@ void TestAppSettings::textIsUtf8OnDiskAndEscapesStillLoad()
     QFile f(iniPath());
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write("[General]\n"
-            "mem1127.0.0.90=B\xc3\xbchne S\xc3\xbc" "d\n"
+            "mem1127.0.0.90=B\xc3\xbchne S\xc3\xbc"
+            "d\n"
             "mem2127.0.0.90=\\x65e5\\x672c\n");
     f.close();
     {
@@ -219,7 +220,9 @@ void TestAppSettings::textIsUtf8OnDiskAndEscapesStillLoad()
     }
     QVERIFY(f.open(QIODevice::ReadOnly));
     const QByteArray written = f.readAll();
-    QVERIFY2(written.contains("mem1127.0.0.90=B\xc3\xbchne S\xc3\xbc" "d\n"), written.constData());
+    QVERIFY2(written.contains("mem1127.0.0.90=B\xc3\xbchne S\xc3\xbc"
+                              "d\n"),
+             written.constData());
     QVERIFY2(written.contains("mem3127.0.0.90=Kan\xc3\xa4l\n"), written.constData());
 }
 

@@ -118,7 +118,6 @@ void TestCorvantaApp::createCamerasReleasesOldCamerasLater()
     QCOMPARE(cams.size(), 8);
     QCOMPARE(cams[3]->getCameraId(), QStringLiteral("127.0.0.13"));
     QCOMPARE(cams[4]->getCameraName(), QStringLiteral("Camera5"));
-
 }
 
 void TestCorvantaApp::emptyListGivesEightDefaultCameras()

@@ -281,8 +281,8 @@ void TestCameraControl::connectionLinesAreLogged()
     QCOMPARE(c->camera(), cam(0));
     QFile f(log);
     QVERIFY(f.open(QIODevice::ReadOnly));
-    QCOMPARE(f.readAll(), (AppLog::connectedLine() + "\n" + AppLog::disconnectedLine() + "\n")
-                              .toUtf8());
+    QCOMPARE(f.readAll(),
+             (AppLog::connectedLine() + "\n" + AppLog::disconnectedLine() + "\n").toUtf8());
 }
 
 void TestCameraControl::disconnectOfSelectedCameraClearsSelection()

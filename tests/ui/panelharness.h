@@ -6,8 +6,8 @@
 // id, and helpers that read what reached each simulator.
 
 #include "appsettings.h"
-#include "camerasimulator.h"
 #include "cameracontrol.h"
+#include "camerasimulator.h"
 #include "camerawrapper.h"
 #include "corvantaapp.h"
 #include "ipcamera.h"
@@ -133,7 +133,8 @@ public:
         // copy has run.
         QSignalSpy cycles(w->control(), &CameraControl::readOneCycle);
         w->selectCamera(index);
-        QTRY_VERIFY_WITH_TIMEOUT(w->cameraConnected() && w->currentCamera() == camera(index), kWait);
+        QTRY_VERIFY_WITH_TIMEOUT(w->cameraConnected() && w->currentCamera() == camera(index),
+                                 kWait);
         QTRY_VERIFY_WITH_TIMEOUT(cycles.size() >= 2, kWait);
         QTRY_COMPARE_WITH_TIMEOUT(w->uiSyncState, 2, kWait);
     }

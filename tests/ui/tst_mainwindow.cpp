@@ -246,7 +246,8 @@ void TestMainWindow::statusTexts_data()
 {
     QTest::addColumn<QByteArray>("digits");
     QTest::addColumn<QString>("texts"); // pan, tilt
-    QTest::newRow("mixed digits") << QByteArray::fromHex("000a030f00000001") << "Pan:0a3f Tilt:0001";
+    QTest::newRow("mixed digits") << QByteArray::fromHex("000a030f00000001")
+                                  << "Pan:0a3f Tilt:0001";
     // Bytes outside a nibble are printed whole, without padding.
     QTest::newRow("wide byte") << QByteArray::fromHex("10000000000000ff") << "Pan:10000 Tilt:000ff";
 }
@@ -303,8 +304,7 @@ void TestMainWindow::boxesAreReadableInTheTheme()
     QMessageBox *box = w->messages()->currentBox();
     QVERIFY(QTest::qWaitForWindowExposed(box));
     const QImage image = box->grab().toImage();
-    QVERIFY2(image.pixelColor(2, 2).lightness() < 80,
-             qPrintable(image.pixelColor(2, 2).name()));
+    QVERIFY2(image.pixelColor(2, 2).lightness() < 80, qPrintable(image.pixelColor(2, 2).name()));
     box->done(0);
 }
 
@@ -388,8 +388,9 @@ void TestMainWindow::rebuildLeavesNoCameraSelected()
     QVERIFY(!w->cameraConnected());
     QCOMPARE(child<QPushButton>("connectCam1")->text(), QStringLiteral("Renamed fi"));
     QCOMPARE(child<QPushButton>("connectCam2")->text(), QStringLiteral("Camera2"));
-    QVERIFY(child<QPushButton>("connectCam2")->styleSheet().startsWith(
-        "QPushButton{background : grey;"));
+    QVERIFY(child<QPushButton>("connectCam2")
+                ->styleSheet()
+                .startsWith("QPushButton{background : grey;"));
     QTRY_VERIFY(!old);
 }
 
@@ -399,8 +400,9 @@ void TestMainWindow::switchCameraFromController()
     QVERIFY(!w->currentCamera());
     w->onSwitchCamera(2);
     QCOMPARE(w->currentCamera(), cam(1));
-    QVERIFY(child<QPushButton>("connectCam2")->styleSheet().startsWith(
-        "QPushButton{background : #4f4f4f;"));
+    QVERIFY(child<QPushButton>("connectCam2")
+                ->styleSheet()
+                .startsWith("QPushButton{background : #4f4f4f;"));
 }
 
 // "Exit" ends the process at once; what the settings store still holds in its

@@ -5,6 +5,7 @@
 #include "camerasimulator.h"
 #include "ipcamera.h"
 #include "pantiltlimitdlg.h"
+#include "recordingcamera.h"
 #include "tempdatahome.h"
 #include "usbcamera.h"
 
@@ -52,6 +53,8 @@ private slots:
     void apply();
     void arrowsDriveAtSpeedFive();
     void usbCameraStoresZeroAndSendsNothing();
+    void destroyedCameraIsNeverTouched();
+    void closingWhileHeldStopsTheCamera();
 
 private:
     QString label(PanTiltLimitDlg &dlg, const char *name)
@@ -265,6 +268,29 @@ void TestPanTiltLimitDlg::usbCameraStoresZeroAndSendsNothing()
     dlg.findChild<QPushButton *>("rightUpBtn")->click();
     for (int k = 0; k < 4; ++k)
         QCOMPARE(settings->cameraLimit(QStringLiteral("usb-1"), k), 0);
+}
+
+// The camera list is rebuilt while the dialog is open: whatever the operator
+// presses afterwards touches nothing and stores nothing.
+void TestPanTiltLimitDlg::destroyedCameraIsNeverTouched()
+{
+    auto *rec = new RecordingCamera(QStringLiteral("10.0.0.9"));
+    PanTiltLimitDlg dlg(nullptr, rec, settings.get());
+    delete rec;
+    dlg.findChild<QPushButton *>("leftDownBtn")->click();
+    dlg.findChild<QPushButton *>("rightUpBtn")->click();
+    QTest::mousePress(dlg.findChild<QPushButton *>("moveUpBtn"), Qt::LeftButton);
+    QTest::mouseRelease(dlg.findChild<QPushButton *>("moveUpBtn"), Qt::LeftButton);
+    QCOMPARE(settings->cameraLimit(QStringLiteral("10.0.0.9"), 0), 170);
+}
+
+void TestPanTiltLimitDlg::closingWhileHeldStopsTheCamera()
+{
+    RecordingCamera rec(QStringLiteral("10.0.0.9"));
+    PanTiltLimitDlg dlg(nullptr, &rec, settings.get());
+    QTest::mousePress(dlg.findChild<QPushButton *>("moveLeftBtn"), Qt::LeftButton);
+    dlg.reject();
+    QCOMPARE(rec.calls, (QStringList{"moveLeft(5,5)", "moveStop(5,5)"}));
 }
 
 QTEST_MAIN(TestPanTiltLimitDlg)
