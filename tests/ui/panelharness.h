@@ -139,6 +139,26 @@ public:
         QTRY_COMPARE_WITH_TIMEOUT(w->uiSyncState, 2, kWait);
     }
 
+    // Barrier: a zoom stop (harmless) sent through camera index's own
+    // connection; once it has arrived, so has everything the panel sent
+    // before it. The barrier itself is taken off the log.
+    void barrier(int index)
+    {
+        const QByteArray stop = hex("8101040700ff");
+        camera(index)->zoomStop();
+        QTRY_VERIFY_WITH_TIMEOUT(cams[index].commands.contains(stop), kWait);
+        cams[index].commands.removeAll(stop);
+    }
+
+    // No simulator holds a connection: nothing the panel does can reach one.
+    bool allUnconnected() const
+    {
+        for (const SimulatedCamera &c : cams)
+            if (c.sim->openConnections() != 0)
+                return false;
+        return true;
+    }
+
     // Sends raw VISCA messages to simulator index over a connection of its
     // own and waits for each completion (or error) reply.
     bool sendRaw(int index, const QList<QByteArray> &messages)

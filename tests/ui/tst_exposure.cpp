@@ -154,7 +154,7 @@ void TestExposure::aeModeEnablingAndBytes()
     h.connectCamera(0);
     auto *ae = child<QComboBox>("aeModeSelect");
     ae->setCurrentIndex((index + 1) % 5);
-    QTest::qWait(50);
+    h.barrier(0);
     h.clearLogs();
 
     ae->setCurrentIndex(index);
@@ -201,13 +201,13 @@ void TestExposure::stepButtons()
     child<QComboBox>("aeModeSelect")->setCurrentIndex(combo == "brightCombo" ? 4 : 1);
     auto *box = child<QComboBox>(combo);
     box->setCurrentIndex(start);
-    QTest::qWait(50);
+    h.barrier(0);
     h.clearLogs();
 
     child<QPushButton>(button)->click();
     QCOMPARE(box->currentIndex(), expectedIndex);
     if (bytes.isEmpty()) {
-        QTest::qWait(150);
+        h.barrier(0);
         QCOMPARE(h.cams[0].commands, QList<QByteArray>());
     } else {
         QTRY_COMPARE_WITH_TIMEOUT(h.cams[0].commands, QList<QByteArray>{bytes}, kWait);
@@ -234,7 +234,7 @@ void TestExposure::scenes()
     child<QComboBox>("aeModeSelect")->setCurrentIndex(0);
     child<QComboBox>("shutterCombo")->setCurrentIndex(0);
     child<QComboBox>("irisCombo")->setCurrentIndex(0);
-    QTest::qWait(50);
+    h.barrier(0);
     h.clearLogs();
 
     child<QPushButton>(button)->click();
@@ -250,7 +250,7 @@ void TestExposure::scenes()
     // Pressing the same scene again changes nothing, so nothing is sent.
     h.clearLogs();
     child<QPushButton>(button)->click();
-    QTest::qWait(150);
+    h.barrier(0);
     QCOMPARE(h.cams[0].commands, QList<QByteArray>());
 }
 
@@ -315,7 +315,7 @@ void TestExposure::sliders()
     lum->setValue(0);
     con->setValue(0);
     hue->setValue(0);
-    QTest::qWait(50);
+    h.barrier(0);
     h.clearLogs();
     lum->setValue(14);
     con->setValue(3);
@@ -361,7 +361,7 @@ void TestExposure::joystickSteps()
         w()->onLuminanceChangeTriggered(false);
     QCOMPARE(lum->value(), 6);
     lum->setValue(7);
-    QTest::qWait(50);
+    h.barrier(0);
     h.clearLogs();
 
     using Step = void (MainWindow::*)(bool);
@@ -423,7 +423,7 @@ void TestExposure::syncFromCamera()
         shown << child<QComboBox>(name)->currentIndex();
     QCOMPARE(shown, indices);
     // Loading the camera's values sends none of them back.
-    QTest::qWait(100);
+    h.barrier(0);
     QCOMPARE(h.cams[0].commands, QList<QByteArray>());
 }
 
@@ -442,7 +442,7 @@ void TestExposure::syncHappensOncePerConnection()
     // A later change on the camera shows in the status texts only.
     QVERIFY(h.sendRaw(0, {hex("810104a100000009ff"), hex("8101044b0000000cff")}));
     QTRY_COMPARE_WITH_TIMEOUT(statusText("irisStatus"), QStringLiteral("Iris:F1.8"), kWait);
-    QTest::qWait(300);
+    h.barrier(0);
     QCOMPARE(lum->value(), 5);
 }
 
@@ -458,7 +458,7 @@ void TestExposure::nothingSentWithoutConnection()
                              "imgFlipBtn", "syncOnBtn", "lowLightBtn"})
         child<QPushButton>(name)->click();
     w()->onLuminanceChangeTriggered(true);
-    QTest::qWait(100);
+    QTRY_VERIFY_WITH_TIMEOUT(h.allUnconnected(), kWait); // raw set-up connections close too
     for (const SimulatedCamera &c : h.cams)
         QCOMPARE(c.commands, QList<QByteArray>());
 }
