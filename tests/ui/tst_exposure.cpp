@@ -24,7 +24,6 @@ private slots:
     void initTestCase();
     void init();
 
-    void widgetsAndTables();
     void aeModeEnablingAndBytes_data();
     void aeModeEnablingAndBytes();
     void stepButtons_data();
@@ -69,64 +68,6 @@ void TestExposure::freshConnection()
     h.disconnectAll();
     QVERIFY(h.resetCameraState(0));
     h.clearLogs();
-}
-
-void TestExposure::widgetsAndTables()
-{
-    const QStringList ae = {"Auto", "Manual", "SAE", "AAE", "Brightness"};
-    const QStringList wb = {"Auto", "Indoor", "Outdoor", "OnePush", "Manual"};
-    auto texts = [](QComboBox *c) {
-        QStringList list;
-        for (int i = 0; i < c->count(); ++i)
-            list << c->itemText(i);
-        return list;
-    };
-    QCOMPARE(texts(child<QComboBox>("aeModeSelect")), ae);
-    QCOMPARE(texts(child<QComboBox>("wbCombo")), wb);
-    auto *iris = child<QComboBox>("irisCombo");
-    QCOMPARE(iris->count(), 13);
-    QCOMPARE(iris->itemText(0), QStringLiteral("Close"));
-    QCOMPARE(iris->itemText(12), QStringLiteral("F1.8"));
-    auto *shutter = child<QComboBox>("shutterCombo");
-    QCOMPARE(shutter->count(), 17);
-    QCOMPARE(shutter->itemText(0), QStringLiteral("1/30"));
-    QCOMPARE(shutter->itemText(16), QStringLiteral("1/10000"));
-    auto *bright = child<QComboBox>("brightCombo");
-    QCOMPARE(bright->count(), 18);
-    QCOMPARE(bright->itemText(17), QStringLiteral("17"));
-    for (const char *name : {"luminanceSlider", "contrastSlider", "hueSlider"}) {
-        auto *s = child<QSlider>(name);
-        QVERIFY(s);
-        QCOMPARE(s->orientation(), Qt::Horizontal);
-        QCOMPARE(s->minimum(), 0);
-        QCOMPARE(s->maximum(), 14);
-        QCOMPARE(s->pageStep(), 3);
-    }
-    const QList<QPair<const char *, const char *>> buttons = {
-        {"shutterUp", "Up"},
-        {"shutterDown", "Down"},
-        {"irisUp", "Brighter"},
-        {"irisDown", "Darker"},
-        {"brightUp", "Up"},
-        {"brightDown", "Down"},
-        {"lowLightBtn", ""},
-        {"sportsDayBtn", ""},
-        {"sportsNightBtn", ""},
-        {"onePushTriggerBtn", "OnePushTrigger"},
-        {"osdMenuBtn", "OSD/PTZ Menu"},
-        {"osdEnterBtn", "Enter"},
-        {"osdBackBtn", "Back"},
-        {"imgFlipBtn", "Image Flip"},
-        {"imgMirrorBtn", "Image Mirror"},
-        {"syncOnBtn", "Motion Sync On"},
-        {"syncOffBtn", "Motion Sync Off"}};
-    for (const auto &b : buttons) {
-        auto *button = child<QPushButton>(b.first);
-        QVERIFY2(button, b.first);
-        QCOMPARE(button->text(), QString::fromLatin1(b.second));
-    }
-    QVERIFY(child<QPushButton>("imgFlipBtn")->isCheckable());
-    QVERIFY(child<QPushButton>("imgMirrorBtn")->isCheckable());
 }
 
 void TestExposure::aeModeEnablingAndBytes_data()
