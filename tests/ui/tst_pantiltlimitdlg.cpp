@@ -46,7 +46,7 @@ private slots:
     void init();
     void cleanup();
 
-    void widgetsAndStoredLimits();
+    void storedLimits();
     void labelsFollowStatus_data();
     void labelsFollowStatus();
     void apply_data();
@@ -119,29 +119,11 @@ void TestPanTiltLimitDlg::connectToSimulator()
     QVERIFY(connected.wait(kWait));
 }
 
-void TestPanTiltLimitDlg::widgetsAndStoredLimits()
+void TestPanTiltLimitDlg::storedLimits()
 {
     {
         PanTiltLimitDlg dlg(nullptr, camera.get(), settings.get());
-        QCOMPARE(dlg.windowTitle(), QStringLiteral("Pan/Tilt Limit Setting"));
-        // 240 x 383, or taller where the platform's font needs the room.
-        QCOMPARE(dlg.width(), 240);
-        QVERIFY(dlg.height() >= 383);
         QCOMPARE(limits(dlg), (QStringList{"170", "170", "30", "90"}));
-        for (const char *name : kLimitEdits)
-            QVERIFY(dlg.findChild<QLineEdit *>(name)->isReadOnly());
-        QCOMPARE(label(dlg, "panLabel"), QStringLiteral("Pan: FFFF"));
-        QCOMPARE(label(dlg, "tiltLabel"), QStringLiteral("Tilt: FFFF"));
-        QCOMPARE(label(dlg, "label_5"),
-                 QStringLiteral("After moving to the position you want, please wait for 6 "
-                                "seconds to get the correct position."));
-        QCOMPARE(dlg.findChild<QPushButton *>("leftDownBtn")->text(),
-                 QStringLiteral("Apply To Left Down"));
-        QCOMPARE(dlg.findChild<QPushButton *>("rightUpBtn")->text(),
-                 QStringLiteral("Apply to Right Up"));
-        for (const char *name :
-             {"moveUpBtn", "moveDownBtn", "moveLeftBtn", "moveRightBtn", "moveHomeBtn"})
-            QVERIFY(dlg.findChild<QPushButton *>(name)->text().isEmpty());
     }
     const QList<int> stored = {101, 102, 13, 14};
     for (int k = 0; k < 4; ++k)
