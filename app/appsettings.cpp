@@ -75,6 +75,9 @@ AppSettings::AppSettings(QObject *parent) : QObject(parent)
             qCWarning(lcApp) << "cannot create" << file;
     }
     m_settings = new QSettings(file, QSettings::IniFormat);
+    // Text is UTF-8 on disk (a file edited by hand reads back unchanged);
+    // the \x escapes written by earlier versions are still decoded.
+    m_settings->setIniCodec("UTF-8");
 }
 
 AppSettings::~AppSettings()

@@ -1,10 +1,11 @@
 #include "corvantaapp.h"
 
 #include "appsettings.h"
+#include "cameracontrol.h"
 #include "camerawrapper.h"
 #include "httpserverwrapper.h"
-#include "ipcamera.h"
 #include "mainwindow.h"
+#include "messagepresenter.h"
 #include "resources.h"
 
 #include <QDir>
@@ -16,13 +17,15 @@ CorvantaApp::CorvantaApp(int &argc, char **argv) : QApplication(argc, argv)
     setupVlcPluginPath(QCoreApplication::applicationDirPath());
 
     m_settings = new AppSettings();
+    m_control = new CameraControl(m_settings);
+    m_messages = new MessagePresenter();
     createCameras();
 
     m_httpServer = new HttpServerWrapper(m_settings);
     if (m_settings->startupOnLaunch())
         startHttpServer();
 
-    m_mainWindow = new MainWindow();
+    m_mainWindow = new MainWindow(m_settings, m_control, m_messages);
     connectCameraSignals();
     m_mainWindow->show();
 }
@@ -31,16 +34,22 @@ CorvantaApp::~CorvantaApp()
 {
     delete m_httpServer;
     m_httpServer = nullptr;
-    delete m_settings;
-    m_settings = nullptr;
     delete m_mainWindow;
     m_mainWindow = nullptr;
+    delete m_messages;
+    m_messages = nullptr;
+    // Stops what still moves, then deletes the cameras directly: the event
+    // loop has ended, so none is emitting any more (a deleteLater would never
+    // run and a USB camera would keep its device open).
+    delete m_control;
+    m_control = nullptr;
+    delete m_settings;
+    m_settings = nullptr;
+}
 
-    // The event loop has ended, so no camera is emitting any more: delete
-    // directly (a deleteLater would never run and a USB camera would keep its
-    // device open).
-    while (!m_cameras.isEmpty())
-        delete m_cameras.takeFirst();
+QList<CameraWrapper *> CorvantaApp::cameras() const
+{
+    return m_control->cameras();
 }
 
 CorvantaApp *CorvantaApp::instance()
@@ -57,38 +66,15 @@ void CorvantaApp::setupVlcPluginPath(const QString &applicationDir)
 
 void CorvantaApp::createCameras()
 {
-    while (!m_cameras.isEmpty())
-        m_cameras.takeFirst()->deleteLater();
-
-    m_settings->loadCameraList(m_cameras);
-
-    while (m_cameras.size() < kCameraSlots) {
-        const int slot = m_cameras.size() + 1;
-        m_cameras.append(new IPCamera(QStringLiteral("0.0.0.0"),
-                                      QStringLiteral("Camera") + QString::number(slot),
-                                      QStringLiteral("0.0.0.0")));
-    }
+    m_control->rebuildCameras();
 }
 
 void CorvantaApp::connectCameraSignals()
 {
-    for (int i = 0; i < kCameraSlots && i < m_cameras.size(); ++i) {
-        CameraWrapper *cam = m_cameras.at(i);
-        connect(cam, &CameraWrapper::clientConnected, m_mainWindow, &MainWindow::onCameraConnected);
-        connect(cam, &CameraWrapper::clientDisconnected, m_mainWindow,
-                &MainWindow::onCameraDisconnected);
-        connect(cam, &CameraWrapper::clientError, this, &CorvantaApp::onCameraError);
-        connect(cam, &CameraWrapper::clientStatusUpdated, m_mainWindow,
-                &MainWindow::onCameraStatusUpdated);
-        connect(cam, &CameraWrapper::clientStateChanged, m_mainWindow,
-                &MainWindow::onCameraStateChanged);
-        connect(cam, &CameraWrapper::clientReadOneCycle, m_mainWindow,
-                &MainWindow::onCameraReadOneCycle);
-        connect(cam, &CameraWrapper::clientFinishDownload, m_mainWindow,
-                &MainWindow::onCameraDownloadFinished);
-        connect(cam, &CameraWrapper::clientFinishGetName, m_mainWindow,
-                &MainWindow::onCameraNameGetFinished);
-    }
+    connect(m_control, &CameraControl::cameraError, this, &CorvantaApp::onCameraError,
+            Qt::UniqueConnection);
+    connect(m_messages, &MessagePresenter::aboutToShow, m_control, &CameraControl::stopAll,
+            Qt::UniqueConnection);
 }
 
 bool CorvantaApp::startHttpServer()
@@ -110,5 +96,5 @@ bool CorvantaApp::stopHttpServer()
 
 void CorvantaApp::onCameraError(QString str)
 {
-    QMessageBox::warning(m_mainWindow, QStringLiteral("Corvanta App"), str);
+    m_messages->show(str);
 }

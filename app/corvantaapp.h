@@ -7,14 +7,17 @@
 Q_DECLARE_LOGGING_CATEGORY(lcApp)
 
 class AppSettings;
+class CameraControl;
 class CameraWrapper;
 class HttpServerWrapper;
 class MainWindow;
+class MessagePresenter;
 
-// The application object: owns the settings store, the eight camera objects
-// and the main window (and the web server and switcher clients as they are
-// added), creates them in a fixed order and wires them together. Other parts
-// reach the settings and the camera list through CorvantaApp::instance().
+// The application object: owns the settings store, the control layer (which
+// owns the eight camera objects), the message presenter and the main window
+// (and the web server and switcher clients as they are added), creates them in
+// a fixed order and wires them together. Other parts get what they need passed
+// in at construction.
 class CorvantaApp : public QApplication
 {
     Q_OBJECT
@@ -29,16 +32,19 @@ public:
 
     AppSettings *settings() const { return m_settings; }
     // A copy of the camera list (slot 1 first); the copy shares the objects.
-    QList<CameraWrapper *> cameras() const { return m_cameras; }
+    QList<CameraWrapper *> cameras() const;
+    CameraControl *control() const { return m_control; }
+    MessagePresenter *messages() const { return m_messages; }
     MainWindow *mainWindow() const { return m_mainWindow; }
     HttpServerWrapper *httpServer() const { return m_httpServer; }
 
     // Rebuilds the camera list from the stored `cameraslist`, filling up to
-    // eight network cameras. Old camera objects are released with deleteLater,
-    // so one that is still emitting is not destroyed under its caller.
+    // eight network cameras (CameraControl::rebuildCameras: the selected
+    // camera is stopped and disconnected and every holder lets go first; old
+    // camera objects are released with deleteLater).
     void createCameras();
-    // Connects the signals of cameras 1-8 to the main window and to
-    // onCameraError. Called after every createCameras.
+    // Camera errors (of any camera) reach onCameraError queued. The layer
+    // wires the cameras themselves; calling this again changes nothing.
     void connectCameraSignals();
 
     // Sets VLC_PLUGIN_PATH to <dir>/plugins when that folder exists; otherwise
@@ -52,11 +58,13 @@ public:
     bool stopHttpServer();
 
 public slots:
-    // Modal message box titled "Corvanta App".
+    // Message box titled "Corvanta App", shown without blocking the caller
+    // (MessagePresenter).
     void onCameraError(QString str);
 
 private:
-    QList<CameraWrapper *> m_cameras;
+    CameraControl *m_control = nullptr;
+    MessagePresenter *m_messages = nullptr;
     MainWindow *m_mainWindow = nullptr;
     AppSettings *m_settings = nullptr;
     HttpServerWrapper *m_httpServer = nullptr;

@@ -6,6 +6,10 @@
 
 #include "theme.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
 namespace {
 
 QString paragraph(const QString &html)
@@ -45,9 +49,23 @@ AboutUs::AboutUs(QWidget *parent) : FormDialog(parent)
                                  "Image/Color<br>- White Balance")));
 }
 
+QString HelpWin::readmeFile(const QString &programDir)
+{
+    // The build copies README.md beside the program; an installed program
+    // finds it in its share/doc folder.
+    const QDir dir(programDir);
+    const QString candidates[] = {dir.filePath(QStringLiteral("README.md")),
+                                  dir.filePath(QStringLiteral("../share/doc/corvanta/README.md"))};
+    for (const QString &file : candidates) {
+        if (QFileInfo::exists(file))
+            return QDir::cleanPath(file);
+    }
+    return QDir::cleanPath(candidates[0]);
+}
+
 QUrl HelpWin::readmeUrl(const QString &anchor)
 {
-    QUrl url = QUrl::fromLocalFile(QStringLiteral(CORVANTA_README_PATH));
+    QUrl url = QUrl::fromLocalFile(readmeFile(QCoreApplication::applicationDirPath()));
     url.setFragment(anchor);
     return url;
 }

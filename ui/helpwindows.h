@@ -39,8 +39,13 @@ class HelpWin : public FormDialog<Ui::HelpWin>
 public:
     explicit HelpWin(QWidget *parent = nullptr);
 
-    // Section `anchor` of the project's README (a local file URL).
+    // Section `anchor` of the README shipped with the program (a local file
+    // URL; see readmeFile).
     static QUrl readmeUrl(const QString &anchor);
+    // The README beside the program in programDir, else the one of an
+    // installed program (programDir/../share/doc/corvanta); the first when
+    // neither exists.
+    static QString readmeFile(const QString &programDir);
 };
 
 // "Xbox Help": the game-controller chart (800 x 720).

@@ -3,8 +3,9 @@
 
 #include "applog.h"
 #include "appsettings.h"
-#include "corvantaapp.h"
+#include "cameracontrol.h"
 #include "helpwindows.h"
+#include "messagepresenter.h"
 #include "pantiltlimitdlg.h"
 #include "placeholderwindow.h"
 #include "storagepaths.h"
@@ -14,6 +15,7 @@
 #include <QEvent>
 #include <QFileDialog>
 #include <QLabel>
+#include <QPointer>
 #include <QSignalBlocker>
 
 #include <cstdio>
@@ -24,20 +26,10 @@ Q_LOGGING_CATEGORY(lcUi, "corvanta.ui")
 namespace {
 
 constexpr int kCameraButtons = 8;
-// With the pan/tilt lock on, pan and tilt share one index; the tilt list of a
-// network camera has 20 entries, so the shared index stops at 19.
-constexpr int kLockedSpeedIndexMax = 19;
-constexpr int kLockSpeedIndex = 6;
-constexpr int kMaxSpeedEntries = 256;
 
 const QLatin1String kNoDeviceName("Device Name");
 const QLatin1String kNoSerialNumber("Serial Number");
 const QLatin1String kUnconnected("Unconnected");
-
-CorvantaApp *app()
-{
-    return CorvantaApp::instance();
-}
 
 QString positionText(const char *name, const uint8_t *digits)
 {
@@ -46,13 +38,12 @@ QString positionText(const char *name, const uint8_t *digits)
 
 } // namespace
 
-AppSettings *MainWindow::settings()
+MainWindow::MainWindow(AppSettings *settings, CameraControl *control, MessagePresenter *messages,
+                       QWidget *parent)
+    : QMainWindow(parent), ui(new Ui::MainWindow), m_settings(settings), m_control(control),
+      m_messages(messages ? messages : new MessagePresenter(this))
 {
-    return app() ? app()->settings() : nullptr;
-}
-
-MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWindow)
-{
+    Q_ASSERT(m_control);
     ui->setupUi(this);
     setWindowTitle(QStringLiteral("Corvanta App") + QStringLiteral(" - ") +
                    QStringLiteral("v1.4.1"));
@@ -69,18 +60,42 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
 
     // Speed lists hold the single entry "0" until a camera connects; the
     // preset and exposure widgets are wired and filled right after them.
-    fillSpeedCombo(ui->panSpeed, {});
-    fillSpeedCombo(ui->tiltSpeed, {});
-    fillSpeedCombo(ui->zoomSpeed, {});
-    fillSpeedCombo(ui->focusSpeed, {});
+    syncSpeedWidgets();
     setupPresetWidgets();
     setupExposureWidgets();
 
     wireMenus();
     createStatusLabels();
     refreshCameraButtons();
-    cameraConnected = false;
-    currentCamera = nullptr;
+
+    m_messages->setParentWidget(this);
+    // A box may open under a held button and take its release.
+    connect(m_messages, &MessagePresenter::aboutToShow, m_control, &CameraControl::stopAll);
+
+    // Camera signals arrive queued: never inside a camera's socket handler
+    // or teardown; each slot re-checks the layer's state when it runs.
+    connect(m_control, &CameraControl::connected, this, &MainWindow::onCameraConnected,
+            Qt::QueuedConnection);
+    connect(m_control, &CameraControl::disconnected, this, &MainWindow::onCameraDisconnected,
+            Qt::QueuedConnection);
+    connect(m_control, &CameraControl::statusUpdated, this, &MainWindow::onCameraStatusUpdated,
+            Qt::QueuedConnection);
+    connect(m_control, &CameraControl::stateChanged, this, &MainWindow::onCameraStateChanged,
+            Qt::QueuedConnection);
+    connect(m_control, &CameraControl::readOneCycle, this, &MainWindow::onCameraReadOneCycle,
+            Qt::QueuedConnection);
+    connect(m_control, &CameraControl::downloadFinished, this,
+            &MainWindow::onCameraDownloadFinished, Qt::QueuedConnection);
+    connect(m_control, &CameraControl::nameGetFinished, this, &MainWindow::onCameraNameGetFinished,
+            Qt::QueuedConnection);
+    // Emitted by the layer's own operations (selection, rebuild, timers) or
+    // after its state is final: widgets only, direct.
+    connect(m_control, &CameraControl::currentCameraChanged, this,
+            &MainWindow::onCurrentCameraChanged);
+    connect(m_control, &CameraControl::camerasChanged, this, &MainWindow::refreshCameraButtons);
+    connect(m_control, &CameraControl::speedsChanged, this, &MainWindow::syncSpeedWidgets);
+    connect(m_control, &CameraControl::exposureStageDue, this,
+            &MainWindow::applyExposureStageValue);
 
     // Owned windows, all non-modal.
     m_helpWin = new HelpWin(this);
@@ -222,45 +237,59 @@ void MainWindow::createStatusLabels()
 
 void MainWindow::refreshCameraButtons()
 {
-    if (!app())
-        return;
-    const QList<CameraWrapper *> cams = app()->cameras();
+    const QList<CameraWrapper *> cams = m_control->cameras();
     const QList<QPushButton *> buttons = cameraButtons();
-    for (int i = 0; i < kCameraButtons && i < cams.size(); ++i)
-        buttons[i]->setText(cams[i]->getCameraName().left(10));
+    for (int i = 0; i < kCameraButtons && i < cams.size(); ++i) {
+        if (cams[i])
+            buttons[i]->setText(cams[i]->getCameraName().left(10));
+    }
+}
+
+CameraWrapper *MainWindow::currentCamera() const
+{
+    return m_control->camera();
+}
+
+bool MainWindow::cameraConnected() const
+{
+    return m_control->isConnected();
 }
 
 void MainWindow::selectCamera(int index)
 {
-    stopExposureReplay();
-    const QList<QPushButton *> buttons = cameraButtons();
-    if (index < 0 || index >= kCameraButtons || !app())
-        return;
-    const QList<CameraWrapper *> cams = app()->cameras();
-    if (index >= cams.size())
-        return;
+    m_control->selectCamera(index);
+}
 
+void MainWindow::onCurrentCameraChanged(CameraWrapper *camera, int index)
+{
+    const QList<QPushButton *> buttons = cameraButtons();
     for (QPushButton *b : buttons)
         b->setStyleSheet(Theme::cameraButtonStyle());
-    buttons[index]->setStyleSheet(Theme::selectedCameraButtonStyle());
-
-    CameraWrapper *cam = cams[index];
-    if (currentCamera && currentCamera != cam) {
-        currentCamera->disconnectCamera();
-        // The new camera is not connected until it reports so; nothing may be
-        // sent to it before (a network camera keeps no clientDisconnected of
-        // its own to clear the flag).
-        cameraConnected = false;
-        uiSyncState = 2;
+    if (index >= 0 && index < buttons.size())
+        buttons[index]->setStyleSheet(Theme::selectedCameraButtonStyle());
+    // The previous camera's read-outs never stand for the new one.
+    resetStatusReadouts();
+    if (!camera) {
+        markDisconnected();
+        return;
     }
-    qCDebug(lcUi) << "selecting camera" << index + 1 << cam->getCameraId();
-    currentCamera = cam;
-    // The camera list can be rebuilt from elsewhere (web interface): never keep
-    // a pointer to a released camera.
-    connect(cam, &QObject::destroyed, this, &MainWindow::onCameraObjectDestroyed,
-            Qt::UniqueConnection);
+    uiSyncState = 2;
+    ui->focusIn->setEnabled(false);
+    ui->focusOut->setEnabled(false);
     refreshPresetButtons();
-    cam->connectCamera();
+}
+
+void MainWindow::resetStatusReadouts()
+{
+    m_panLabel->setText(QStringLiteral("Pan"));
+    m_tiltLabel->setText(QStringLiteral("Tilt"));
+    m_zoomLabel->setText(QStringLiteral("Zoom"));
+    m_focusLabel->setText(QStringLiteral("Focus"));
+    m_shutterLabel->setText(QStringLiteral("Shutter"));
+    m_irisLabel->setText(QStringLiteral("Iris"));
+    m_brightLabel->setText(QStringLiteral("Bright"));
+    m_deviceNameLabel->setText(kNoDeviceName);
+    m_serialNumberLabel->setText(kNoSerialNumber);
 }
 
 void MainWindow::onCam1Clicked()
@@ -308,72 +337,50 @@ void MainWindow::fillSpeedCombo(QComboBox *combo, const SpeedRange &range)
     // indices of a half-built list.
     const QSignalBlocker blocker(combo);
     combo->clear();
-    int first = range.min;
-    if (range.max > 0 && range.min == 0)
-        first = 1;
-    else if (range.max == 0)
-        first = 0;
-    // A camera reports its own ranges; a list never grows past what a speed
-    // byte can carry.
-    for (qint64 v = first; v <= range.max && combo->count() < kMaxSpeedEntries; ++v)
+    for (int v : CameraControl::speedValuesFor(range.min, range.max))
         combo->addItem(QString::number(v));
     combo->setCurrentIndex(combo->findText(QString::number(range.defaultValue)));
 }
 
+void MainWindow::syncSpeedWidgets()
+{
+    const struct
+    {
+        QComboBox *combo;
+        CameraControl::Axis axis;
+    } lists[] = {{ui->panSpeed, CameraControl::Pan},
+                 {ui->tiltSpeed, CameraControl::Tilt},
+                 {ui->zoomSpeed, CameraControl::Zoom},
+                 {ui->focusSpeed, CameraControl::Focus}};
+    for (const auto &l : lists) {
+        const QSignalBlocker blocker(l.combo);
+        const QList<int> values = m_control->speedValues(l.axis);
+        bool same = l.combo->count() == values.size();
+        for (int i = 0; same && i < values.size(); ++i)
+            same = l.combo->itemText(i) == QString::number(values[i]);
+        if (!same) {
+            l.combo->clear();
+            for (int v : values)
+                l.combo->addItem(QString::number(v));
+        }
+        l.combo->setCurrentIndex(m_control->speedIndex(l.axis));
+    }
+    const QSignalBlocker blocker(ui->panTiltLock);
+    ui->panTiltLock->setChecked(m_control->panTiltLocked());
+}
+
 void MainWindow::applyCameraControlSettings()
 {
-    AppSettings *s = settings();
-    if (!currentCamera || !s)
-        return;
-    const QString id = currentCamera->getCameraId();
-    // Stored indices are read before anything is refilled or re-selected.
-    const int panIndex = s->panSpeedIndex(id);
-    const int tiltIndex = s->tiltSpeedIndex(id);
-    const int zoomIndex = s->zoomSpeedIndex(id);
-    const int focusIndex = s->focusSpeedIndex(id);
-
-    {
-        const QSignalBlocker blocker(ui->panTiltLock);
-        ui->panTiltLock->setChecked(s->panTiltLocked(id));
-    }
-    fillSpeedCombo(ui->panSpeed, currentCamera->getPanSpeedRange());
-    fillSpeedCombo(ui->tiltSpeed, currentCamera->getTiltSpeedRange());
-    fillSpeedCombo(ui->zoomSpeed, currentCamera->getZoomSpeedRange());
-    fillSpeedCombo(ui->focusSpeed, currentCamera->getFocusSpeedRange());
-
-    // The settings file is untrusted: an index outside the list selects the
-    // nearest entry rather than none.
-    const auto select = [](QComboBox *combo, int index) {
-        const QSignalBlocker blocker(combo);
-        combo->setCurrentIndex(qBound(0, index, combo->count() - 1));
-    };
-    select(ui->panSpeed, panIndex);
-    select(ui->tiltSpeed, tiltIndex);
-    select(ui->zoomSpeed, zoomIndex);
-    select(ui->focusSpeed, focusIndex);
-    // Run the speed slots once each, pan first, as selecting the entries one
-    // after the other would: they align pan and tilt under the lock (the tilt
-    // selection last) and store the indices in effect.
-    onPanSpeedChanged(ui->panSpeed->currentIndex());
-    select(ui->tiltSpeed, tiltIndex);
-    onTiltSpeedChanged(ui->tiltSpeed->currentIndex());
-    onZoomSpeedChanged(ui->zoomSpeed->currentIndex());
-    onFocusSpeedChanged(ui->focusSpeed->currentIndex());
+    syncSpeedWidgets();
 }
 
 // --- Camera signals ---
 
 void MainWindow::onCameraConnected()
 {
-    auto *from = qobject_cast<CameraWrapper *>(sender());
-    if (from && from != currentCamera) {
-        // A camera the operator has moved away from finished connecting late:
-        // only the selected camera stays connected.
-        from->disconnectCamera();
+    // Queued: the camera may have been switched or lost meanwhile.
+    if (!m_control->canDrive())
         return;
-    }
-    writeLog(AppLog::connectedLine());
-    cameraConnected = true;
     ui->focusIn->setEnabled(false);
     ui->focusOut->setEnabled(false);
     uiSyncState = 0;
@@ -381,57 +388,39 @@ void MainWindow::onCameraConnected()
     if (!previewClosed && !ui->actionPreviewWindow->isChecked())
         ui->actionPreviewWindow->trigger();
     m_connectionLabel->setText(QStringLiteral("Connected"));
-    if (currentCamera) {
-        m_deviceNameLabel->setText(currentCamera->getDeviceName());
-        m_serialNumberLabel->setText(currentCamera->getSerialNumber());
-    }
+    m_deviceNameLabel->setText(currentCamera()->getDeviceName());
+    m_serialNumberLabel->setText(currentCamera()->getSerialNumber());
 }
 
 void MainWindow::onCameraDisconnected()
 {
-    writeLog(AppLog::disconnectedLine());
-    auto *from = qobject_cast<CameraWrapper *>(sender());
-    if (from && currentCamera && from != currentCamera)
-        return; // a camera that is not the selected one; the selection stays
+    // Queued: a camera selected and connected since keeps its state.
+    if (m_control->canDrive())
+        return;
     markDisconnected();
 }
 
 void MainWindow::markDisconnected()
 {
-    stopExposureReplay();
-    cameraConnected = false;
     ui->focusIn->setEnabled(false);
     ui->focusOut->setEnabled(false);
-    currentCamera = nullptr;
     uiSyncState = 2;
     m_connectionLabel->setText(kUnconnected);
     m_deviceNameLabel->setText(kNoDeviceName);
     m_serialNumberLabel->setText(kNoSerialNumber);
 }
 
-void MainWindow::onCameraObjectDestroyed(QObject *camera)
-{
-    if (camera != currentCamera)
-        return;
-    for (QPushButton *b : cameraButtons())
-        b->setStyleSheet(Theme::cameraButtonStyle());
-    markDisconnected();
-    refreshCameraButtons();
-}
-
 void MainWindow::onCameraStatusUpdated()
 {
-    auto *from = qobject_cast<CameraWrapper *>(sender());
-    if (from && from != currentCamera)
-        return;
     updateStatus();
 }
 
 void MainWindow::updateStatus()
 {
-    if (!currentCamera)
+    CameraWrapper *camera = currentCamera();
+    if (!camera)
         return;
-    const CameraStatus &st = currentCamera->status();
+    const CameraStatus &st = camera->status();
     m_panLabel->setText(positionText("Pan", st.panTiltPos));
     m_tiltLabel->setText(positionText("Tilt", st.panTiltPos + 4));
     m_zoomLabel->setText(positionText("Zoom", st.zoomPos));
@@ -448,18 +437,13 @@ void MainWindow::updateStatus()
 
 void MainWindow::onCameraStateChanged(QString stateStr)
 {
-    auto *from = qobject_cast<CameraWrapper *>(sender());
-    if (from && from != currentCamera)
-        return;
-    m_connectionLabel->setText(stateStr);
+    if (currentCamera())
+        m_connectionLabel->setText(stateStr);
 }
 
 void MainWindow::onCameraReadOneCycle()
 {
-    auto *from = qobject_cast<CameraWrapper *>(sender());
-    if (from && from != currentCamera)
-        return;
-    if (uiSyncState == 0)
+    if (canDrive() && uiSyncState == 0)
         uiSyncState = 1;
 }
 
@@ -467,132 +451,95 @@ void MainWindow::onCameraNameGetFinished()
 {
     if (!canDrive())
         return;
-    m_deviceNameLabel->setText(currentCamera->getDeviceName());
-    m_serialNumberLabel->setText(currentCamera->getSerialNumber());
+    m_deviceNameLabel->setText(currentCamera()->getDeviceName());
+    m_serialNumberLabel->setText(currentCamera()->getSerialNumber());
 }
 
 // --- Motion ---
 
-int MainWindow::comboValue(const QComboBox *combo) const
-{
-    return combo->currentText().toInt();
-}
-
 bool MainWindow::canDrive() const
 {
-    return cameraConnected && currentCamera;
+    return m_control->canDrive();
 }
 
 void MainWindow::onMoveTop()
 {
-    if (!canDrive())
-        return;
-    currentCamera->moveUp(0, comboValue(ui->tiltSpeed));
+    m_control->move(CameraControl::Up);
 }
 
 void MainWindow::onMoveBottom()
 {
-    if (!canDrive())
-        return;
-    currentCamera->moveDown(0, comboValue(ui->tiltSpeed));
+    m_control->move(CameraControl::Down);
 }
 
 void MainWindow::onMoveLeft()
 {
-    if (!canDrive())
-        return;
-    currentCamera->moveLeft(comboValue(ui->panSpeed), 0);
+    m_control->move(CameraControl::Left);
 }
 
 void MainWindow::onMoveRight()
 {
-    if (!canDrive())
-        return;
-    currentCamera->moveRight(comboValue(ui->panSpeed), 0);
+    m_control->move(CameraControl::Right);
 }
 
 void MainWindow::onAngleUpLeft()
 {
-    if (!canDrive())
-        return;
-    currentCamera->moveUpLeft(comboValue(ui->panSpeed), comboValue(ui->tiltSpeed));
+    m_control->move(CameraControl::UpLeft);
 }
 
 void MainWindow::onAngleUpRight()
 {
-    if (!canDrive())
-        return;
-    currentCamera->moveUpRight(comboValue(ui->panSpeed), comboValue(ui->tiltSpeed));
+    m_control->move(CameraControl::UpRight);
 }
 
 void MainWindow::onAngleDownRight()
 {
-    if (!canDrive())
-        return;
-    currentCamera->moveDownRight(comboValue(ui->panSpeed), comboValue(ui->tiltSpeed));
+    m_control->move(CameraControl::DownRight);
 }
 
 void MainWindow::onAngleDownLeft()
 {
-    if (!canDrive())
-        return;
-    currentCamera->moveDownLeft(comboValue(ui->panSpeed), comboValue(ui->tiltSpeed));
+    m_control->move(CameraControl::DownLeft);
 }
 
 void MainWindow::onStopMoving()
 {
-    if (!canDrive())
-        return;
-    currentCamera->moveStop(0, 0);
+    m_control->stopMove(0, 0);
 }
 
 void MainWindow::onMoveHome()
 {
-    if (!canDrive())
-        return;
-    currentCamera->moveHome();
+    m_control->moveHome();
 }
 
 void MainWindow::onZoomIn()
 {
-    if (!canDrive())
-        return;
-    currentCamera->zoomIn(comboValue(ui->zoomSpeed));
+    m_control->zoomIn();
 }
 
 void MainWindow::onZoomOut()
 {
-    if (!canDrive())
-        return;
-    currentCamera->zoomOut(comboValue(ui->zoomSpeed));
+    m_control->zoomOut();
 }
 
 void MainWindow::onStopZooming()
 {
-    if (!canDrive())
-        return;
-    currentCamera->zoomStop();
+    m_control->stopZoom();
 }
 
 void MainWindow::onFocusIn()
 {
-    if (!canDrive())
-        return;
-    currentCamera->focusIn(comboValue(ui->focusSpeed));
+    m_control->focusIn();
 }
 
 void MainWindow::onFocusOut()
 {
-    if (!canDrive())
-        return;
-    currentCamera->focusOut(comboValue(ui->focusSpeed));
+    m_control->focusOut();
 }
 
 void MainWindow::onStopFocusing()
 {
-    if (!canDrive())
-        return;
-    currentCamera->focusStop();
+    m_control->stopFocus();
 }
 
 // --- Focus and speed ---
@@ -609,7 +556,7 @@ void MainWindow::onAutoFocusChanged()
         return;
     ui->focusIn->setEnabled(!on);
     ui->focusOut->setEnabled(!on);
-    currentCamera->setAutoFocus(on);
+    m_control->send([on](CameraWrapper &c) { c.setAutoFocus(on); });
 }
 
 void MainWindow::onFocusLockClicked()
@@ -618,97 +565,52 @@ void MainWindow::onFocusLockClicked()
         return;
     // Runs on press, so the box still shows the state before the press.
     if (ui->lockFocus->isChecked()) {
-        currentCamera->setFocusLock(false);
+        m_control->send([](CameraWrapper &c) { c.setFocusLock(false); });
         ui->autoFocus->setEnabled(true);
-        const bool manual = !currentCamera->status().autoFocus;
+        const bool manual = !currentCamera()->status().autoFocus;
         ui->focusIn->setEnabled(manual);
         ui->focusOut->setEnabled(manual);
     } else {
-        currentCamera->setFocusLock(true);
+        m_control->send([](CameraWrapper &c) { c.setFocusLock(true); });
         ui->autoFocus->setEnabled(false);
         ui->focusIn->setEnabled(false);
         ui->focusOut->setEnabled(false);
     }
 }
 
-int MainWindow::lockedSpeedIndex(int index) const
-{
-    // Both lists must hold the shared index, also for a camera whose lists are
-    // shorter than a network camera's.
-    const int last = qMin(ui->panSpeed->count(), ui->tiltSpeed->count()) - 1;
-    return qMin(qMin(index, kLockedSpeedIndexMax), last);
-}
-
 void MainWindow::onPanSpeedChanged(int index)
 {
-    if (ui->panTiltLock->isChecked()) {
-        index = lockedSpeedIndex(index);
-        if (index < 0)
-            return;
-        ui->panSpeed->setCurrentIndex(index);
-        ui->tiltSpeed->setCurrentIndex(index);
-    }
-    if (canDrive() && settings())
-        settings()->setPanSpeedIndex(currentCamera->getCameraId(), index);
+    m_control->setSpeedIndex(CameraControl::Pan, index);
+    syncSpeedWidgets();
 }
 
 void MainWindow::onTiltSpeedChanged(int index)
 {
-    if (ui->panTiltLock->isChecked()) {
-        const int shared = lockedSpeedIndex(index);
-        if (shared < 0)
-            return;
-        ui->panSpeed->setCurrentIndex(shared);
-        if (shared != index) {
-            ui->tiltSpeed->setCurrentIndex(shared); // stores through this slot
-            return;
-        }
-    }
-    if (canDrive() && settings())
-        settings()->setTiltSpeedIndex(currentCamera->getCameraId(), index);
+    m_control->setSpeedIndex(CameraControl::Tilt, index);
+    syncSpeedWidgets();
 }
 
 void MainWindow::onZoomSpeedChanged(int index)
 {
-    if (canDrive() && settings())
-        settings()->setZoomSpeedIndex(currentCamera->getCameraId(), index);
+    m_control->setSpeedIndex(CameraControl::Zoom, index);
 }
 
 void MainWindow::onFocusSpeedChanged(int index)
 {
-    if (canDrive() && settings())
-        settings()->setFocusSpeedIndex(currentCamera->getCameraId(), index);
+    m_control->setSpeedIndex(CameraControl::Focus, index);
 }
 
 void MainWindow::onPanTiltLockClicked()
 {
-    const bool locked = ui->panTiltLock->isChecked();
-    if (locked) {
-        const int shared = lockedSpeedIndex(kLockSpeedIndex);
-        ui->panSpeed->setCurrentIndex(shared);
-        ui->tiltSpeed->setCurrentIndex(shared);
-    }
-    if (canDrive() && settings())
-        settings()->setPanTiltLocked(currentCamera->getCameraId(), locked);
+    m_control->setPanTiltLocked(ui->panTiltLock->isChecked());
+    syncSpeedWidgets();
 }
 
 // --- Menus, views and owned windows ---
 
 void MainWindow::rebuildCameraList()
 {
-    stopExposureReplay();
-    // The old camera objects are about to be released: close the selected
-    // one's connection first so nothing stays open behind the new list.
-    if (currentCamera)
-        currentCamera->disconnectCamera();
-    if (app()) {
-        app()->createCameras();
-        app()->connectCameraSignals();
-    }
-    refreshCameraButtons();
-    for (QPushButton *b : cameraButtons())
-        b->setStyleSheet(Theme::cameraButtonStyle());
-    markDisconnected();
+    m_control->rebuildCameras();
 }
 
 void MainWindow::onMultiCameraClicked()
@@ -725,12 +627,18 @@ void MainWindow::onJoyStickClicked()
 void MainWindow::onPanTiltLimitSettingClicked()
 {
     if (!canDrive()) {
-        if (app())
-            app()->onCameraError(QStringLiteral("No camera connected"));
+        m_messages->show(QStringLiteral("No camera connected"));
         return;
     }
-    PanTiltLimitDlg dialog(this, currentCamera, settings());
-    dialog.exec();
+    m_control->stopAll();
+    // The dialog runs its own event loop, in which the camera list may be
+    // rebuilt (configuration, web API) or the camera switched: it closes
+    // then, and it holds its camera guarded.
+    QPointer<PanTiltLimitDlg> dialog = new PanTiltLimitDlg(this, currentCamera(), settings());
+    connect(m_control, &CameraControl::aboutToReleaseCameras, dialog.data(), &QDialog::reject);
+    connect(m_control, &CameraControl::currentCameraChanged, dialog.data(), &QDialog::reject);
+    dialog->exec();
+    delete dialog.data();
 }
 
 void MainWindow::onSnapshotPathClicked()
@@ -738,6 +646,7 @@ void MainWindow::onSnapshotPathClicked()
     AppSettings *s = settings();
     if (!s)
         return;
+    m_control->stopAll();
     QString start = s->snapshotPath();
     if (start.isEmpty())
         start = Storage::downloadsFolder();
@@ -777,9 +686,24 @@ void MainWindow::applyCompactView()
     for (QLabel *l : {m_panLabel, m_tiltLabel, m_zoomLabel, m_focusLabel, m_shutterLabel,
                       m_irisLabel, m_brightLabel})
         l->hide();
-    centralWidget()->layout()->activate();
-    adjustSize();
     m_advancedView = false;
+    fitToContent();
+}
+
+void MainWindow::fitToContent()
+{
+    // Hidden and shown widgets change their layouts' hints only once the
+    // layouts are activated; the status bar's layout included. Then the
+    // window takes its content's size (it may shrink as well as grow).
+    for (QWidget *wdg : {static_cast<QWidget *>(ui->statusBar), centralWidget()}) {
+        if (QLayout *l = wdg->layout()) {
+            l->invalidate();
+            l->activate();
+        }
+    }
+    layout()->invalidate();
+    layout()->activate();
+    resize(sizeHint().expandedTo(minimumSizeHint()));
 }
 
 void MainWindow::onCompactViewClicked()
@@ -795,9 +719,8 @@ void MainWindow::onAdvancedViewClicked()
     for (QLabel *l : {m_panLabel, m_tiltLabel, m_zoomLabel, m_focusLabel, m_shutterLabel,
                       m_irisLabel, m_brightLabel})
         l->show();
-    centralWidget()->layout()->activate();
-    adjustSize();
     m_advancedView = true;
+    fitToContent();
 }
 
 void MainWindow::onStatusBarToggle()
@@ -865,6 +788,15 @@ void MainWindow::onHelpClicked()
 {
     m_helpWin->show();
     m_helpWin->raise();
+}
+
+void MainWindow::changeEvent(QEvent *e)
+{
+    // Focus went elsewhere (another window, a box, a dialog): a held button
+    // will not see its release.
+    if (e->type() == QEvent::ActivationChange && !isActiveWindow())
+        m_control->stopAll();
+    QMainWindow::changeEvent(e);
 }
 
 bool MainWindow::event(QEvent *e)

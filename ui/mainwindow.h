@@ -16,18 +16,21 @@ class QPushButton;
 class QRadioButton;
 class QSlider;
 class AppSettings;
-class ExposureReplay;
+class CameraControl;
 class HelpWin;
+class MessagePresenter;
 class PlaceholderWindow;
 
 namespace Ui {
 class MainWindow;
 }
 
-// The operator's control panel. Every control path (buttons, hotkeys, game
-// controller, dialogs, web API) acts on `currentCamera`, and only while
-// `cameraConnected` is set; without a connected camera those actions do
-// nothing. Main thread only.
+// The operator's control panel: widgets and thin adapters over the control
+// layer. Every control path acts through CameraControl on its selected camera
+// and only while it can be driven; the window mirrors the layer's state
+// (selection, speeds, connection) in its widgets. Camera signals arrive from
+// the layer queued, so no slot here runs inside a camera's socket handler.
+// Messages go through the MessagePresenter and never block. Main thread only.
 //
 // The form (mainwindow.ui) holds the camera selection, the motion buttons, the
 // empty group box `presetGroup` (filled in code by the preset part) and, in
@@ -38,31 +41,33 @@ class MainWindow : public QMainWindow
 {
     Q_OBJECT
 public:
-    explicit MainWindow(QWidget *parent = nullptr);
+    // settings and control must outlive the window; messages may be null
+    // (the window then keeps a presenter of its own).
+    MainWindow(AppSettings *settings, CameraControl *control, MessagePresenter *messages = nullptr,
+               QWidget *parent = nullptr);
     ~MainWindow() override;
+
+    CameraControl *control() const { return m_control; }
+    MessagePresenter *messages() const { return m_messages; }
 
     // Appends one line to app.log; false when the file cannot be opened.
     bool writeLog(const QString &line);
 
-    // Selects camera `index` (0-7) of the application's list: disconnects the
-    // previous camera if it is another object, then asks camera `index` to
-    // connect (again, if it is already the current one).
+    // Selects camera `index` (0-7) through the control layer.
     void selectCamera(int index);
     // Camera buttons show the first 10 characters of each camera's name.
     void refreshCameraButtons();
-    // Fills `combo` with the decimal texts first..max, where first is 1 when
-    // min is 0 and max > 0, 0 when max is 0, else min; selects the entry whose
-    // text is range.defaultValue (none if absent).
+    // Fills `combo` with the decimal texts of CameraControl::speedValuesFor
+    // (range) and selects the entry whose text is range.defaultValue.
     static void fillSpeedCombo(QComboBox *combo, const SpeedRange &range);
-    // Speed lists and pan/tilt lock of the current camera from its ranges and
-    // its stored per-camera indices.
+    // Speed lists and pan/tilt lock of the current camera (kept by the
+    // control layer) shown in the speed widgets.
     void applyCameraControlSettings();
     // Status-bar texts from the current camera's status record; performs the
     // one-time copy into the widgets while uiSyncState is 1.
     void updateStatus();
-    // Rebuilds the application's camera list from the settings (after the
-    // camera configuration changed). The old camera objects are released, so
-    // the window ends disconnected with no camera selected.
+    // Rebuilds the camera list from the settings (after the camera
+    // configuration changed): the window ends with no camera selected.
     void rebuildCameraList();
     // Called when the operator closes the preview window.
     void previewWindowClosed();
@@ -70,8 +75,10 @@ public:
     bool isAdvancedView() const { return m_advancedView; }
 
     // --- Window state shared with the other parts of the program ---
-    CameraWrapper *currentCamera = nullptr;
-    bool cameraConnected = false;
+    // The selected camera (nullptr when none or gone) and whether it is
+    // connected: read from the control layer.
+    CameraWrapper *currentCamera() const;
+    bool cameraConnected() const;
     // The next memory button stores a preset instead of recalling it.
     bool presetMode = false;
     // Set when a preset snapshot has been downloaded; cleared by its reader.
@@ -236,27 +243,34 @@ public slots:
 
 protected:
     bool event(QEvent *e) override;
-
-private slots:
-    void onCameraObjectDestroyed(QObject *camera);
+    // Window deactivated: every running motion is stopped.
+    void changeEvent(QEvent *e) override;
 
 private:
+    // Selection changed in the layer: button styles, preset buttons, and
+    // status-bar read-outs reset until the new camera reports.
+    void onCurrentCameraChanged(CameraWrapper *camera, int index);
+    // Speed lists, selections and the lock from the layer (signals blocked).
+    void syncSpeedWidgets();
+    void applyExposureStageValue(int stage, int value);
     void wireMotionButtons();
     void wireMenus();
     void createStatusLabels();
     void applyCompactView();
+    // Resizes the window to its content's size hint after a view change.
+    void fitToContent();
     void showPreview();
     void markDisconnected();
+    void resetStatusReadouts();
     // A camera is selected and connected: control paths may act on it.
     bool canDrive() const;
-    int comboValue(const QComboBox *combo) const;
-    // The index pan and tilt share under the pan/tilt lock (-1: empty lists).
-    int lockedSpeedIndex(int index) const;
     QList<QPushButton *> cameraButtons() const;
-    // The application's settings store; null without an application object.
-    static AppSettings *settings();
+    AppSettings *settings() const { return m_settings; }
 
     std::unique_ptr<Ui::MainWindow> ui;
+    AppSettings *m_settings;
+    CameraControl *m_control;
+    MessagePresenter *m_messages;
     bool m_advancedView = true;
 
     // Status-bar labels (object names panStatus ... connectionStatus).
@@ -305,8 +319,6 @@ private:
     void stepImageSlider(QSlider *slider, bool increase);
     // AE mode "Manual", then the shutter and iris list indices.
     void applyScene(int shutterIndex, int irisIndex);
-    // One replay stage; false ends the chain.
-    bool applyExposureStage(QObject *camera, int presetNum, int stage);
     QComboBox *m_aeModeSelect = nullptr;
     QComboBox *m_shutterCombo = nullptr;
     QComboBox *m_irisCombo = nullptr;
@@ -326,7 +338,4 @@ private:
     QSlider *m_hueSlider = nullptr;
     // Calls of the three joystick image step slots, modulo 3.
     int m_imageStepCounter = 0;
-    ExposureReplay *m_exposureReplay = nullptr;
-    // Stops the replay when the replaying camera's connection goes down.
-    QMetaObject::Connection m_replayConnectionWatch;
 };

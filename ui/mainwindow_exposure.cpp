@@ -2,7 +2,7 @@
 #include "ui_mainwindow.h"
 
 #include "appsettings.h"
-#include "exposurereplay.h"
+#include "cameracontrol.h"
 #include "exposuretables.h"
 
 #include <QCheckBox>
@@ -279,18 +279,23 @@ void MainWindow::setupExposureWidgets()
 
     // The panel starts in the enabling state of "Auto".
     applyAeModeEnabling(m_aeModeSelect->currentIndex());
-
-    m_exposureReplay = new ExposureReplay(
-        [this](QObject *camera, int presetNum, int stage) {
-            return applyExposureStage(camera, presetNum, stage);
-        },
-        this);
 }
 
 bool MainWindow::canSendExposure() const
 {
     return canDrive() && uiSyncState != 1;
 }
+
+namespace {
+
+// Sends op to the selected camera unless the one-time sync is running.
+template <typename Op> void sendExposure(CameraControl *control, bool allowed, Op op)
+{
+    if (allowed)
+        control->send(op);
+}
+
+} // namespace
 
 void MainWindow::applyAeModeEnabling(int index)
 {
@@ -327,26 +332,22 @@ void MainWindow::applyAeModeEnabling(int index)
 void MainWindow::onAeModeSelected(int index)
 {
     applyAeModeEnabling(index);
-    if (canSendExposure())
-        currentCamera->setAeMode(index);
+    sendExposure(m_control, canSendExposure(), [=](CameraWrapper &c) { c.setAeMode(index); });
 }
 
 void MainWindow::onShutterComboChanged(int index)
 {
-    if (canSendExposure())
-        currentCamera->setShutter(index);
+    sendExposure(m_control, canSendExposure(), [=](CameraWrapper &c) { c.setShutter(index); });
 }
 
 void MainWindow::onIrisComboChanged(int index)
 {
-    if (canSendExposure())
-        currentCamera->setIris(index);
+    sendExposure(m_control, canSendExposure(), [=](CameraWrapper &c) { c.setIris(index); });
 }
 
 void MainWindow::onBrightComboChanged(int index)
 {
-    if (canSendExposure())
-        currentCamera->setBright(index);
+    sendExposure(m_control, canSendExposure(), [=](CameraWrapper &c) { c.setBright(index); });
 }
 
 void MainWindow::onWBModeSelected(int index)
@@ -354,7 +355,7 @@ void MainWindow::onWBModeSelected(int index)
     if (!canDrive())
         return;
     if (uiSyncState != 1)
-        currentCamera->setWBMode(index);
+        m_control->send([index](CameraWrapper &c) { c.setWBMode(index); });
     m_onePushTriggerBtn->setEnabled(index == kWbOnePushIndex);
 }
 
@@ -385,32 +386,27 @@ void MainWindow::onIrisDownClicked()
 
 void MainWindow::onBrightUpClicked()
 {
-    if (canDrive())
-        currentCamera->brightUp();
+    m_control->send([=](CameraWrapper &c) { c.brightUp(); });
 }
 
 void MainWindow::onBrightDownClicked()
 {
-    if (canDrive())
-        currentCamera->brightDown();
+    m_control->send([=](CameraWrapper &c) { c.brightDown(); });
 }
 
 void MainWindow::onLuminanceSliderMoved(int pos)
 {
-    if (canSendExposure())
-        currentCamera->setLuminance(pos);
+    sendExposure(m_control, canSendExposure(), [=](CameraWrapper &c) { c.setLuminance(pos); });
 }
 
 void MainWindow::onContrastSliderMoved(int pos)
 {
-    if (canSendExposure())
-        currentCamera->setContrast(pos);
+    sendExposure(m_control, canSendExposure(), [=](CameraWrapper &c) { c.setContrast(pos); });
 }
 
 void MainWindow::onHueSliderMoved(int pos)
 {
-    if (canSendExposure())
-        currentCamera->setHue(pos);
+    sendExposure(m_control, canSendExposure(), [=](CameraWrapper &c) { c.setHue(pos); });
 }
 
 void MainWindow::stepImageSlider(QSlider *slider, bool increase)
@@ -461,57 +457,49 @@ void MainWindow::onSportsNightBtnClicked()
 
 void MainWindow::onOnePushTriggerBtnClicked()
 {
-    if (canDrive())
-        currentCamera->onePushTrigger();
+    m_control->send([=](CameraWrapper &c) { c.onePushTrigger(); });
 }
 
 void MainWindow::onOsdMenuClicked()
 {
-    if (canDrive())
-        currentCamera->osdMenu();
+    m_control->send([=](CameraWrapper &c) { c.osdMenu(); });
 }
 
 void MainWindow::onOsdEnterClicked()
 {
-    if (canDrive())
-        currentCamera->osdEnter();
+    m_control->send([=](CameraWrapper &c) { c.osdEnter(); });
 }
 
 void MainWindow::onOsdBackClicked()
 {
-    if (canDrive())
-        currentCamera->osdBack();
+    m_control->send([=](CameraWrapper &c) { c.osdBack(); });
 }
 
 void MainWindow::onImageFlip()
 {
-    if (canDrive())
-        currentCamera->setImageFlip(m_imgFlipBtn->isChecked());
+    m_control->send([=](CameraWrapper &c) { c.setImageFlip(m_imgFlipBtn->isChecked()); });
 }
 
 void MainWindow::onImageMirror()
 {
-    if (canDrive())
-        currentCamera->setImageMirror(m_imgMirrorBtn->isChecked());
+    m_control->send([=](CameraWrapper &c) { c.setImageMirror(m_imgMirrorBtn->isChecked()); });
 }
 
 void MainWindow::onMotionSyncOnClicked()
 {
-    if (canDrive())
-        currentCamera->setMotionSync(true);
+    m_control->send([=](CameraWrapper &c) { c.setMotionSync(true); });
 }
 
 void MainWindow::onMotionSyncOffClicked()
 {
-    if (canDrive())
-        currentCamera->setMotionSync(false);
+    m_control->send([=](CameraWrapper &c) { c.setMotionSync(false); });
 }
 
 void MainWindow::updateExposureStatus()
 {
-    if (!currentCamera)
+    if (!currentCamera())
         return;
-    CameraStatus &st = currentCamera->status();
+    CameraStatus &st = currentCamera()->status();
     if (st.shutter == 0)
         st.shutter = 1;
     if (m_irisLabel)
@@ -540,76 +528,50 @@ void MainWindow::updateExposureStatus()
 
 void MainWindow::applyStoredExposure(int presetNum, int step)
 {
-    if (!canDrive())
-        return;
-    // A network camera reports a lost connection only as a state change (the
-    // window's connected flag stays set); any state but "Connected" ends the
-    // replay, so it does not resume on a reconnected socket.
-    disconnect(m_replayConnectionWatch);
-    m_replayConnectionWatch = connect(currentCamera, &CameraWrapper::clientStateChanged, this,
-                                      [this](const QString &state) {
-                                          if (state != QLatin1String("Connected"))
-                                              stopExposureReplay();
-                                      });
-    m_exposureReplay->start(currentCamera, presetNum, step);
+    m_control->replayStoredExposure(presetNum, step);
 }
 
 void MainWindow::setExposureReplayInterval(int ms)
 {
-    m_exposureReplay->setStageInterval(ms);
+    m_control->setExposureReplayInterval(ms);
 }
 
-bool MainWindow::applyExposureStage(QObject *camera, int presetNum, int stage)
+void MainWindow::applyExposureStageValue(int stage, int value)
 {
-    // Never apply one camera's stored values to another, nor to a camera
-    // that is no longer connected.
-    if (!camera || camera != currentCamera || !cameraConnected)
-        return false;
-    if (!m_storeExposure->isChecked())
-        return false;
-    AppSettings *s = settings();
-    if (!s)
-        return false;
-    const QString id = currentCamera->getCameraId();
-    const int aeMode = s->presetAeMode(id, presetNum);
+    // Each widget change goes to the camera through the widget's own slot.
     // Stored list indices come from the settings file: an index outside its
     // list is skipped rather than clearing the combo box.
     switch (stage) {
-    case 0:
-        selectIndex(m_aeModeSelect, aeMode);
+    case CameraControl::StageAeMode:
+        selectIndex(m_aeModeSelect, value);
         break;
-    case 1:
-        if (aeMode == AeManual || aeMode == AeShutterPriority)
-            selectIndex(m_shutterCombo, s->presetShutterSpeed(id, presetNum));
+    case CameraControl::StageShutter:
+        selectIndex(m_shutterCombo, value);
         break;
-    case 2:
-        if (aeMode == AeManual || aeMode == AeIrisPriority)
-            selectIndex(m_irisCombo, s->presetIris(id, presetNum));
+    case CameraControl::StageIris:
+        selectIndex(m_irisCombo, value);
         break;
-    case 3:
-        if (aeMode == AeBrightness)
-            selectIndex(m_brightCombo, s->presetBrightness(id, presetNum));
+    case CameraControl::StageBright:
+        selectIndex(m_brightCombo, value);
         break;
-    case 4:
-        m_luminanceSlider->setValue(s->presetLuminance(id, presetNum));
+    case CameraControl::StageLuminance:
+        m_luminanceSlider->setValue(value);
         break;
-    case 5:
-        m_contrastSlider->setValue(s->presetContrast(id, presetNum));
+    case CameraControl::StageContrast:
+        m_contrastSlider->setValue(value);
         break;
-    case 6:
-        m_hueSlider->setValue(s->presetHue(id, presetNum));
+    case CameraControl::StageHue:
+        m_hueSlider->setValue(value);
         break;
-    case 7:
-        selectIndex(m_wbCombo, s->presetWbMode(id, presetNum));
+    case CameraControl::StageWbMode:
+        selectIndex(m_wbCombo, value);
         break;
     default:
-        return false;
+        break;
     }
-    return true;
 }
 
 void MainWindow::stopExposureReplay()
 {
-    if (m_exposureReplay)
-        m_exposureReplay->cancel();
+    m_control->stopExposureReplay();
 }

@@ -2,6 +2,7 @@
 #include "ui_mainwindow.h"
 
 #include "appsettings.h"
+#include "cameracontrol.h"
 #include "storagepaths.h"
 
 #include <QCheckBox>
@@ -108,17 +109,19 @@ void MainWindow::setupPresetWidgets()
     connect(m_memButtons[8], &QPushButton::clicked, this, &MainWindow::onMem9Clicked);
     connect(m_applyPresetSpeedBtn, &QPushButton::clicked, this,
             &MainWindow::onSetPresetSpeedBtnClicked);
+    connect(m_storeExposure, &QCheckBox::toggled, m_control, &CameraControl::setStoreExposure);
+    m_control->setStoreExposure(m_storeExposure->isChecked());
 }
 
 void MainWindow::onPresetModeSet()
 {
-    if (cameraConnected)
+    if (canDrive())
         presetMode = true;
 }
 
 void MainWindow::onRecallModeSet()
 {
-    if (cameraConnected)
+    if (canDrive())
         presetMode = false;
 }
 
@@ -170,12 +173,11 @@ void MainWindow::memoryButtonClicked(int n)
 
     // The name dialog runs a nested event loop in which the camera can be
     // switched or the camera list rebuilt: keep track of the camera the
-    // position was stored on.
-    const QPointer<CameraWrapper> camera = currentCamera;
+    // position was stored on. Nothing keeps moving behind the dialog.
+    m_control->stopAll();
+    const QPointer<CameraWrapper> camera = currentCamera();
     const QString cameraId = camera->getCameraId();
-    if (hasThumbnail(n))
-        camera->downloadSnapshot(n);
-    camera->setPreset(n);
+    m_control->storePresetPosition(n, hasThumbnail(n));
 
     QPushButton *button = m_memButtons[n - 1];
     const QString current = button->text();
@@ -187,11 +189,11 @@ void MainWindow::memoryButtonClicked(int n)
 
     // The name (and exposure) belong to the camera the position was stored
     // on; after a switch only its name can still be kept.
-    if (camera && camera == currentCamera) {
+    if (camera && camera == currentCamera()) {
         button->setText(name);
         savePreset(n, name);
-    } else if (AppSettings *s = settings()) {
-        s->setPresetName(cameraId, n, name);
+    } else {
+        m_control->savePresetSettings(cameraId, n, name, nullptr);
     }
 
     presetMode = false;
@@ -200,46 +202,33 @@ void MainWindow::memoryButtonClicked(int n)
 
 void MainWindow::savePreset(int n, const QString &name)
 {
-    AppSettings *s = settings();
-    if (!s || !currentCamera)
+    if (!currentCamera())
         return;
-    const QString id = currentCamera->getCameraId();
-    s->setPresetName(id, n, name);
-    if (!m_storeExposure->isChecked())
-        return;
-    s->setPresetAeMode(id, n, m_aeModeSelect->currentIndex());
-    s->setPresetShutterSpeed(id, n, m_shutterCombo->currentIndex());
-    s->setPresetIris(id, n, m_irisCombo->currentIndex());
-    s->setPresetBrightness(id, n, m_brightCombo->currentIndex());
-    s->setPresetLuminance(id, n, m_luminanceSlider->value());
-    s->setPresetContrast(id, n, m_contrastSlider->value());
-    s->setPresetHue(id, n, m_hueSlider->value());
-    s->setPresetWbMode(id, n, m_wbCombo->currentIndex());
+    PresetExposure exposure;
+    exposure.aeMode = m_aeModeSelect->currentIndex();
+    exposure.shutter = m_shutterCombo->currentIndex();
+    exposure.iris = m_irisCombo->currentIndex();
+    exposure.bright = m_brightCombo->currentIndex();
+    exposure.luminance = m_luminanceSlider->value();
+    exposure.contrast = m_contrastSlider->value();
+    exposure.hue = m_hueSlider->value();
+    exposure.wbMode = m_wbCombo->currentIndex();
+    m_control->savePresetSettings(currentCamera()->getCameraId(), n, name,
+                                  m_storeExposure->isChecked() ? &exposure : nullptr);
 }
 
 void MainWindow::clearPresetSettings(int n)
 {
-    AppSettings *s = settings();
-    if (!s || !currentCamera)
-        return;
-    const QString id = currentCamera->getCameraId();
-    s->setPresetName(id, n, QString());
-    s->setPresetAeMode(id, n, 0);
-    s->setPresetShutterSpeed(id, n, 0);
-    s->setPresetIris(id, n, 0);
-    s->setPresetBrightness(id, n, 0);
-    s->setPresetLuminance(id, n, 0);
-    s->setPresetContrast(id, n, 0);
-    s->setPresetHue(id, n, 0);
-    s->setPresetWbMode(id, n, 0);
+    if (currentCamera())
+        m_control->clearPresetSettings(currentCamera()->getCameraId(), n);
 }
 
 void MainWindow::refreshPresetButtons()
 {
-    if (!currentCamera)
+    if (!currentCamera())
         return;
     AppSettings *s = settings();
-    const QString id = currentCamera->getCameraId();
+    const QString id = currentCamera()->getCameraId();
     for (int n = 1; n <= kMemoryButtons; ++n) {
         QPushButton *button = m_memButtons[n - 1];
         button->setText(s ? s->presetName(id, n) : QString::number(n));
@@ -251,37 +240,31 @@ void MainWindow::refreshPresetButtons()
 void MainWindow::onCameraDownloadFinished(int presetNum)
 {
     imageDownloaded = true;
-    // A download that finishes after the operator moved to another camera
-    // belongs to that other camera's thumbnail file.
-    auto *from = qobject_cast<CameraWrapper *>(sender());
-    if (hasThumbnail(presetNum) && currentCamera && (!from || from == currentCamera))
+    // Only the selected camera's downloads reach here (the layer drops the
+    // others).
+    if (hasThumbnail(presetNum) && currentCamera())
         m_memButtons[presetNum - 1]->setStyleSheet(
-            thumbnailStyle(Storage::snapshotPath(currentCamera->getCameraId(), presetNum)));
+            thumbnailStyle(Storage::snapshotPath(currentCamera()->getCameraId(), presetNum)));
     emit cameraImageDownloaded(presetNum);
 }
 
 void MainWindow::onSetPresetSpeedBtnClicked()
 {
-    if (canDrive())
-        currentCamera->setPresetSpeed(m_presetSpeed->currentIndex());
+    const int index = m_presetSpeed->currentIndex();
+    m_control->send([index](CameraWrapper &c) { c.setPresetSpeed(index); });
 }
 
 void MainWindow::onCallPreset(int presetNum)
 {
-    if (!canDrive())
-        return;
-    currentCamera->callPreset(presetNum);
-    applyStoredExposure(presetNum, 0);
+    m_control->recallPreset(presetNum);
 }
 
 // --- Preset setting dialog ---
 
 void MainWindow::presetSettingDlgSet(int n, QString presetText)
 {
-    if (!canDrive())
+    if (!m_control->storePresetPosition(n, true))
         return;
-    currentCamera->downloadSnapshot(n);
-    currentCamera->setPreset(n);
     if (isMemoryPreset(n))
         m_memButtons[n - 1]->setText(presetText);
     savePreset(n, presetText);
@@ -298,7 +281,7 @@ void MainWindow::presetSettingDlgClearImage(int n)
         return;
     // The camera id is part of the file name; a path that leaves the
     // downloads folder is never deleted.
-    const QString path = QDir::cleanPath(Storage::snapshotPath(currentCamera->getCameraId(), n));
+    const QString path = QDir::cleanPath(Storage::snapshotPath(currentCamera()->getCameraId(), n));
     if (QFileInfo(path).absolutePath() != QDir::cleanPath(Storage::downloadsFolder())) {
         qCWarning(lcUi) << "thumbnail outside the downloads folder not deleted";
         return;
@@ -308,10 +291,7 @@ void MainWindow::presetSettingDlgClearImage(int n)
 
 void MainWindow::presetSettingDlgClearPreset(int n)
 {
-    if (!canDrive())
-        return;
-    currentCamera->clearPreset(n);
-    clearPresetSettings(n);
+    m_control->clearPreset(n);
 }
 
 void MainWindow::presetSettingDlgMoveUpPress()
@@ -351,9 +331,8 @@ void MainWindow::presetSettingDlgMoveHome()
 
 void MainWindow::presetSettingDlgMoveRelease()
 {
-    if (!canDrive())
-        return;
-    currentCamera->moveStop(comboValue(ui->panSpeed), comboValue(ui->tiltSpeed));
+    m_control->stopMove(m_control->speed(CameraControl::Pan),
+                        m_control->speed(CameraControl::Tilt));
 }
 
 void MainWindow::presetSettingDlgMoveUpRelease()

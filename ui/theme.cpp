@@ -131,7 +131,13 @@ void dimWhenDisabled(QWidget *widget)
 
 QString mainWindowStyleSheet()
 {
-    return QStringLiteral("QWidget#centralWidget, QInputDialog{background : #333333;}") +
+    // Boxes and dialogs opened over the window inherit its white label text,
+    // so they get the dark background too; so do the views inside the file
+    // and colour dialogs.
+    return QStringLiteral("QWidget#centralWidget, QInputDialog, QMessageBox, QFileDialog, "
+                          "QColorDialog{background : #333333;}"
+                          "QFileDialog QAbstractItemView, QColorDialog QAbstractItemView"
+                          "{background : #111111; color : white;}") +
            commonRules() + indicatorRules() + spriteRules();
 }
 

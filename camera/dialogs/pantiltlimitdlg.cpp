@@ -4,6 +4,8 @@
 #include "appsettings.h"
 #include "camerawrapper.h"
 
+#include <QEvent>
+
 namespace {
 
 enum LimitIndex
@@ -65,28 +67,32 @@ PanTiltLimitDlg::PanTiltLimitDlg(QWidget *parent, CameraWrapper *camera, AppSett
 
 PanTiltLimitDlg::~PanTiltLimitDlg() = default;
 
+void PanTiltLimitDlg::startMove(void (CameraWrapper::*op)(int, int))
+{
+    if (!m_camera)
+        return;
+    m_moving = true;
+    (m_camera.data()->*op)(kMoveSpeed, kMoveSpeed);
+}
+
 void PanTiltLimitDlg::moveUp()
 {
-    if (m_camera)
-        m_camera->moveUp(kMoveSpeed, kMoveSpeed);
+    startMove(&CameraWrapper::moveUp);
 }
 
 void PanTiltLimitDlg::moveDown()
 {
-    if (m_camera)
-        m_camera->moveDown(kMoveSpeed, kMoveSpeed);
+    startMove(&CameraWrapper::moveDown);
 }
 
 void PanTiltLimitDlg::moveLeft()
 {
-    if (m_camera)
-        m_camera->moveLeft(kMoveSpeed, kMoveSpeed);
+    startMove(&CameraWrapper::moveLeft);
 }
 
 void PanTiltLimitDlg::moveRight()
 {
-    if (m_camera)
-        m_camera->moveRight(kMoveSpeed, kMoveSpeed);
+    startMove(&CameraWrapper::moveRight);
 }
 
 void PanTiltLimitDlg::moveHome()
@@ -97,8 +103,23 @@ void PanTiltLimitDlg::moveHome()
 
 void PanTiltLimitDlg::moveStop()
 {
+    m_moving = false;
     if (m_camera)
         m_camera->moveStop(kMoveSpeed, kMoveSpeed);
+}
+
+void PanTiltLimitDlg::changeEvent(QEvent *e)
+{
+    if (e->type() == QEvent::ActivationChange && !isActiveWindow() && m_moving)
+        moveStop();
+    QDialog::changeEvent(e);
+}
+
+void PanTiltLimitDlg::done(int result)
+{
+    if (m_moving)
+        moveStop();
+    QDialog::done(result);
 }
 
 int PanTiltLimitDlg::panPosition() const

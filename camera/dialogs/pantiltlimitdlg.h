@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 
 #include <memory>
 
@@ -18,8 +19,11 @@ class PanTiltLimitDlg;
 // (left/down: pan 0xF66F, tilt 0xFE4F; right/up: pan 0x0990, tilt 0x0510).
 // The limits are shown and stored in whole degrees under the per-camera keys
 // cameralimit_K (0 left, 1 right, 2 down, 3 up); they are never read back to
-// the camera. Main thread only; the camera and the settings must outlive the
-// dialog.
+// the camera. The camera is held guarded: once it is destroyed every action
+// does nothing (the opener also closes the dialog when its camera is let go).
+// A move started from the dialog is stopped when its button is released and,
+// at the latest, when the dialog loses activation or closes. Main thread only;
+// the settings must outlive the dialog.
 class PanTiltLimitDlg : public QDialog
 {
     Q_OBJECT
@@ -34,6 +38,11 @@ public:
 
     PanTiltLimitDlg(QWidget *parent, CameraWrapper *camera, AppSettings *settings);
     ~PanTiltLimitDlg() override;
+
+    void done(int result) override;
+
+protected:
+    void changeEvent(QEvent *e) override;
 
 public slots:
     void moveUp();
@@ -54,7 +63,10 @@ private:
     bool panIsLeft() const;  // first pan digit 0xF
     bool tiltIsDown() const; // first tilt digit 0xF
 
+    void startMove(void (CameraWrapper::*op)(int, int));
+
     std::unique_ptr<Ui::PanTiltLimitDlg> ui;
-    CameraWrapper *m_camera;
+    QPointer<CameraWrapper> m_camera;
+    bool m_moving = false;
     AppSettings *m_settings;
 };

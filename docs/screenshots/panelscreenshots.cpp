@@ -66,7 +66,7 @@ int main(int argc, char **argv)
     MainWindow *w = app.mainWindow();
     w->move(0, 0);
     w->selectCamera(0);
-    if (!waitFor([&] { return w->cameraConnected && w->uiSyncState == 2; })) {
+    if (!waitFor([&] { return w->cameraConnected() && w->uiSyncState == 2; })) {
         std::fprintf(stderr, "the simulated camera did not connect\n");
         return 1;
     }

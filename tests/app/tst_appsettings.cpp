@@ -40,6 +40,7 @@ private slots:
     void keySpellings_data();
     void keySpellings();
     void readsFilesWrittenByEarlierVersions();
+    void textIsUtf8OnDiskAndEscapesStillLoad();
     void cameraLimitAboveThreeReadsNothing();
     void cameraListRoundTripsEightCameras();
     void emptyCameraListAppendsNothing();
@@ -202,6 +203,32 @@ void TestAppSettings::keySpellings()
     QSettings raw(iniPath(), QSettings::IniFormat);
     QVERIFY2(raw.contains(key), qPrintable(key));
     QCOMPARE(raw.value(key).toString(), value.toString());
+}
+
+// A name typed into settings.ini by hand (UTF-8) reads back unchanged and
+// is saved back as UTF-8; an earlier version's \x escape still loads.
+void TestAppSettings::textIsUtf8OnDiskAndEscapesStillLoad()
+{
+    QDir().mkpath(Storage::userFolder());
+    QFile f(iniPath());
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("[General]\n"
+            "mem1127.0.0.90=B\xc3\xbchne S\xc3\xbc"
+            "d\n"
+            "mem2127.0.0.90=\\x65e5\\x672c\n");
+    f.close();
+    {
+        AppSettings settings;
+        QCOMPARE(settings.presetName(kIp, 1), QStringLiteral("B\u00fchne S\u00fcd"));
+        QCOMPARE(settings.presetName(kIp, 2), QStringLiteral("\u65e5\u672c"));
+        settings.setPresetName(kIp, 3, QStringLiteral("Kan\u00e4l"));
+    }
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray written = f.readAll();
+    QVERIFY2(written.contains("mem1127.0.0.90=B\xc3\xbchne S\xc3\xbc"
+                              "d\n"),
+             written.constData());
+    QVERIFY2(written.contains("mem3127.0.0.90=Kan\xc3\xa4l\n"), written.constData());
 }
 
 void TestAppSettings::readsFilesWrittenByEarlierVersions()

@@ -6,11 +6,13 @@
 // id, and helpers that read what reached each simulator.
 
 #include "appsettings.h"
+#include "cameracontrol.h"
 #include "camerasimulator.h"
 #include "camerawrapper.h"
 #include "corvantaapp.h"
 #include "ipcamera.h"
 #include "mainwindow.h"
+#include "messagepresenter.h"
 #include "tempdatahome.h"
 #include "usbcamera.h"
 
@@ -113,10 +115,7 @@ public:
     void disconnectAll()
     {
         MainWindow *w = window();
-        if (w->currentCamera) {
-            w->currentCamera->disconnectCamera();
-            w->onCameraDisconnected();
-        }
+        w->control()->clearSelection();
         for (int i = 0; i < kSimulatedCameras; ++i)
             QTRY_COMPARE_WITH_TIMEOUT(cams[i].sim->openConnections(), 0, kWait);
     }
@@ -127,11 +126,37 @@ public:
     void connectCamera(int index)
     {
         MainWindow *w = window();
-        if (w->cameraConnected && w->currentCamera == camera(index) && w->uiSyncState == 2)
+        if (w->cameraConnected() && w->currentCamera() == camera(index) && w->uiSyncState == 2)
             return;
+        // The copy follows the first poll cycle; its slots run queued, in
+        // order, so once a second cycle has been reported the first one's
+        // copy has run.
+        QSignalSpy cycles(w->control(), &CameraControl::readOneCycle);
         w->selectCamera(index);
-        QTRY_VERIFY_WITH_TIMEOUT(w->cameraConnected && w->currentCamera == camera(index), kWait);
+        QTRY_VERIFY_WITH_TIMEOUT(w->cameraConnected() && w->currentCamera() == camera(index),
+                                 kWait);
+        QTRY_VERIFY_WITH_TIMEOUT(cycles.size() >= 2, kWait);
         QTRY_COMPARE_WITH_TIMEOUT(w->uiSyncState, 2, kWait);
+    }
+
+    // Barrier: a zoom stop (harmless) sent through camera index's own
+    // connection; once it has arrived, so has everything the panel sent
+    // before it. The barrier itself is taken off the log.
+    void barrier(int index)
+    {
+        const QByteArray stop = hex("8101040700ff");
+        camera(index)->zoomStop();
+        QTRY_VERIFY_WITH_TIMEOUT(cams[index].commands.contains(stop), kWait);
+        cams[index].commands.removeAll(stop);
+    }
+
+    // No simulator holds a connection: nothing the panel does can reach one.
+    bool allUnconnected() const
+    {
+        for (const SimulatedCamera &c : cams)
+            if (c.sim->openConnections() != 0)
+                return false;
+        return true;
     }
 
     // Sends raw VISCA messages to simulator index over a connection of its
@@ -220,15 +245,15 @@ protected:
 };
 
 // Closes every message box that opens while it lives (camera errors are
-// shown modally) and keeps their texts.
+// shown by the window's message presenter) and keeps their texts.
 class MessageBoxCloser
 {
 public:
-    MessageBoxCloser()
+    explicit MessageBoxCloser(MessagePresenter *messages)
     {
         timer.setInterval(10);
-        QObject::connect(&timer, &QTimer::timeout, [this] {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+        QObject::connect(&timer, &QTimer::timeout, [this, messages] {
+            if (QMessageBox *box = messages->currentBox()) {
                 texts << box->text();
                 box->done(0);
             }
