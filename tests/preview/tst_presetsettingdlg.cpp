@@ -138,24 +138,30 @@ private slots:
     void padPressAndRelease_data()
     {
         QTest::addColumn<QString>("buttonName");
-        QTest::addColumn<QStringList>("emitted"); // on press, then on release
-        QTest::newRow("up") << "upBtn" << QStringList{"moveUpPress()", "moveUpRelease()"};
-        QTest::newRow("down") << "downBtn" << QStringList{"moveDownPress()", "moveDownRelease()"};
-        QTest::newRow("left") << "leftBtn" << QStringList{"moveLeftPress()", "moveLeftRelease()"};
+        QTest::addColumn<QString>("stem"); // stem + "Press()", then stem + "Release()"
+        QTest::newRow("up") << "upBtn"
+                            << "moveUp";
+        QTest::newRow("down") << "downBtn"
+                              << "moveDown";
+        QTest::newRow("left") << "leftBtn"
+                              << "moveLeft";
         QTest::newRow("right") << "rightBtn"
-                               << QStringList{"moveRightPress()", "moveRightRelease()"};
-        QTest::newRow("in") << "inBtn" << QStringList{"zoomInPress()", "zoomInRelease()"};
-        QTest::newRow("out") << "outBtn" << QStringList{"zoomOutPress()", "zoomOutRelease()"};
-        QTest::newRow("home on press") << "homeBtn" << QStringList{"moveHome()", ""};
+                               << "moveRight";
+        QTest::newRow("in") << "inBtn"
+                            << "zoomIn";
+        QTest::newRow("out") << "outBtn"
+                             << "zoomOut";
+        QTest::newRow("home, on press only") << "homeBtn"
+                                             << "";
     }
     void padPressAndRelease()
     {
         QFETCH(QString, buttonName);
-        QFETCH(QStringList, emitted);
+        QFETCH(QString, stem);
         QTest::mousePress(button(buttonName), Qt::LeftButton);
-        QCOMPARE(takeEmitted(), QStringList{emitted[0]});
+        QCOMPARE(takeEmitted(), QStringList{stem.isEmpty() ? "moveHome()" : stem + "Press()"});
         QTest::mouseRelease(button(buttonName), Qt::LeftButton);
-        QCOMPARE(takeEmitted().join(""), emitted[1]);
+        QCOMPARE(takeEmitted(), stem.isEmpty() ? QStringList() : QStringList{stem + "Release()"});
     }
 
     // A held pad button ends in exactly one release, early when the dialog
