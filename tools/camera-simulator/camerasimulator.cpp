@@ -16,6 +16,7 @@ constexpr int kMaxMessageLength = 32;     // longer VISCA input is dropped
 constexpr int kMaxHttpHeader = 16384;     // longer request heads are refused
 constexpr qint64 kReadBufferBytes = 4096; // unread client bytes Qt buffers per socket
 constexpr qint64 kReadStepBytes = 256;
+constexpr int kSendBufferBytes = 64 * 1024; // kernel send buffer per VISCA client
 constexpr int kMotionTickMs = 40;
 constexpr int kSplitGapMs = 5;
 constexpr double kPanTiltStepsPerSpeed = 40.0; // steps per second per speed unit
@@ -180,8 +181,10 @@ void CameraSimulator::onViscaConnection()
         client->idle->setSingleShot(true);
         client->idle->setInterval(m_idleTimeoutMs);
         client->idle->start();
-        // Unread input stays in the kernel (TCP flow control) instead of here.
+        // Unread input stays in the kernel (TCP flow control) instead of
+        // here; unread replies fill a fixed kernel buffer, then ours.
         socket->setReadBufferSize(kReadBufferBytes);
+        socket->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, kSendBufferBytes);
         m_clients.insert(socket, client);
         connect(client->idle, &QTimer::timeout, socket, &QTcpSocket::abort);
         // Reading resumes as the client takes its replies.
