@@ -99,6 +99,9 @@ void IPCamera::setAutoReconnect(bool on)
         retryTimer->stop();
         m_retrying = false;
         m_retryCount = 0;
+    } else if (m_wanted && socket->state() == QAbstractSocket::UnconnectedState &&
+               !retryTimer->isActive()) {
+        scheduleRetry(); // switched on while the wanted camera is down
     }
 }
 

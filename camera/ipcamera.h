@@ -83,10 +83,10 @@ public:
 
     // Retry a dropped connection with back-off until it answers or the
     // camera is deselected (off: the single immediate reconnect).
-    void setAutoReconnect(bool on);
+    void setAutoReconnect(bool on) override;
     bool autoReconnect() const { return m_autoReconnect; }
     // Connected, but no inquiry answered for kRepliesStaleMs.
-    bool repliesStale() const { return m_repliesStale; }
+    bool repliesStale() const override { return m_repliesStale; }
     // Delay of the scheduled automatic retry in ms; -1 when none is scheduled.
     int retryInterval() const;
 
@@ -170,10 +170,6 @@ public slots:
     void onTimer();
     void onReadyRead();
     void onClientStateChanged(QAbstractSocket::SocketState state);
-
-signals:
-    // Emitted when repliesStale() changes.
-    void repliesStaleChanged(bool stale);
 
 private:
     void openConnection(bool automatic);

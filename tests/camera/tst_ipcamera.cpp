@@ -505,7 +505,7 @@ void TestIPCamera::repliesGoStaleAndRecover()
     auto cam = makeCamera(kNoPoll);
     cam->setInquiryTimeout(kNoPoll);
     cam->setRepliesStaleInterval(50);
-    QSignalSpy stale(cam.get(), &IPCamera::repliesStaleChanged);
+    QSignalSpy stale(cam.get(), &CameraWrapper::repliesStaleChanged);
     QTcpSocket *peer = connectToRawPeer(*cam, raw);
     QVERIFY(peer);
     cam->queryZoomPos();
