@@ -22,8 +22,9 @@ class QTimer;
 // error reply on socket 0 answers the head. Replies are attributed by
 // Visca::InquiryLink: an inquiry unanswered for kInquiryTimeoutMs, or a frame
 // that does not fit the inquiry in flight, makes the link discard replies
-// until the line has been quiet for kResyncQuietMs, so a late answer is never
-// stored into a later inquiry. While connected a poll timer queues one inquiry
+// until the line has been quiet for kResyncQuietMs: an answer late by less
+// than that is discarded, and one later still is stored only if it has the
+// shape of the inquiry then in flight. While connected a poll timer queues one inquiry
 // per tick (kPollIntervalMs) in a 12-step cycle; the white-balance answer ends
 // a cycle (clientReadOneCycle). repliesStale() turns true when no inquiry has
 // been answered for kRepliesStaleMs while connected.
@@ -34,8 +35,8 @@ class QTimer;
 // once, at once; a connection opened by that reconnect which closes again
 // within kStableConnectionMs is not reopened (a peer that accepts and drops
 // every connection cannot make the camera loop). With setAutoReconnect(true)
-// a camera whose connection drops while it is wanted (connectCamera called,
-// disconnectCamera not since) is retried instead after 0, then
+// a camera whose connection drops or fails while it is wanted (connectCamera
+// called, disconnectCamera not since) is retried instead after 0, then
 // 1, 2, 4 ... up to kMaxReconnectFactor base intervals (1 s each), until it
 // connects or disconnectCamera; failures of those retries are logged, not
 // emitted through clientError.

@@ -27,10 +27,6 @@
 // Fault injection: ignore one inquiry, delay every VISCA reply, put garbage
 // bytes before each reply burst, split frames across writes, drop the open
 // connections (now or each new one), delay snapshot answers individually.
-// Garbage right after a frame's closing 0xFF in the same segment turns that
-// 0xFF into data for a client that closes frames only at 0xFF followed by
-// 0x90 or at the end of a read; with one request outstanding at a time each
-// burst arrives on its own.
 //
 // Bounds: values outside the camera's ranges are clamped; a client that
 // stops reading makes the simulator stop reading it (kMaxPendingReplyBytes of
