@@ -106,7 +106,7 @@ void TestCameraSimulator::commands_data()
     row("auto focus off", Visca::setAutoFocus(false), [](S s) { return !s.autoFocus(); });
     row("ae mode", Visca::setAeMode(3), [](S s) { return s.aeMode() == 0x0B; });
     row("shutter", Visca::setShutter(16), [](S s) { return s.shutter() == 17; });
-    row("iris clamped", Visca::setIris(15), [](S s) { return s.iris() == 12; });
+    row("iris clamped", Visca::setIris(0x1F), [](S s) { return s.iris() == 0x11; });
     row("luminance clamped", Visca::setLuminance(0x1C), [](S s) { return s.luminance() == 14; });
     row("preset speed clamped", hex("8101060100ff"), [](S s) { return s.presetSpeed() == 1; });
     row("menu", Visca::osdMenu(), [](S s) { return s.menuOpen(); });

@@ -478,7 +478,7 @@ bool CameraSimulator::applyCommand(const QByteArray &m)
             m_iris = qMin(pairValue, kMaxIris);
             return true;
         case 0x4A:
-            m_shutter = qBound(1, pairValue, kMaxShutter);
+            m_shutter = qMin(pairValue, kMaxShutter);
             return true;
         case 0x4D:
             m_bright = qMin(pairValue, kMaxBright);

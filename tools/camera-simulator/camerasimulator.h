@@ -65,10 +65,12 @@ public:
     static constexpr int kZoomMin = 0, kZoomMax = 16384;
     static constexpr int kFocusMin = 4096, kFocusMax = 20480;
     static constexpr int kMaxLoggedMessages = 1000;
-    // Accepted values are clamped to these ranges.
+    // Accepted values are clamped to the simulated model's ranges (from 0, or
+    // 1 for speeds). Iris and shutter reach past the panel's tables (iris
+    // 0-12, shutter 1-17) as some models do.
     static constexpr int kMaxPanSpeed = 24, kMaxTiltSpeed = 20, kMaxZoomFocusSpeed = 7;
     static constexpr int kMaxPresetSpeed = 24;
-    static constexpr int kMaxIris = 12, kMaxShutter = 17, kMaxBright = 17, kMaxPicture = 14;
+    static constexpr int kMaxIris = 0x11, kMaxShutter = 0x15, kMaxBright = 17, kMaxPicture = 14;
     // Replies a client has not read yet: past this many bytes the simulator
     // stops reading that client's messages until it catches up.
     static constexpr qint64 kMaxPendingReplyBytes = 64 * 1024;
