@@ -593,3 +593,12 @@ void AppSettings::setSnapshotBoxColor(const QString &id, int n, const QColor &co
     store(boxKey("snapshotboxcolor_g", id, n), color.blue());
     store(boxKey("snapshotboxcolor_b", id, n), color.green());
 }
+
+bool AppSettings::autoReconnect() const
+{
+    return m_settings->value(QStringLiteral("autoreconnect"), false).toBool();
+}
+void AppSettings::setAutoReconnect(bool on)
+{
+    m_settings->setValue(QStringLiteral("autoreconnect"), on);
+}

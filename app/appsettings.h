@@ -87,6 +87,9 @@ public:
     void setHotkeyAvailable(bool on);
     QString snapshotPath() const;
     void setSnapshotPath(const QString &path);
+    // Retry a dropped network camera with back-off (false: one reconnect).
+    bool autoReconnect() const;
+    void setAutoReconnect(bool on);
 
     // --- camera list ---
     // Appends one camera object per stored `cameraslist` entry, at most

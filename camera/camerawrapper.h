@@ -58,6 +58,14 @@ public:
     CameraStatus &status() { return m_status; }
     const CameraStatus &status() const { return m_status; }
 
+    // Link health, outside the operation table. A camera type whose link
+    // cannot drop or go stale ignores the setting and is never stale.
+    // Retry a lost connection with back-off until the camera answers or is
+    // disconnected (off: at most one immediate reconnect).
+    virtual void setAutoReconnect(bool on) { Q_UNUSED(on) }
+    // Connected, but the camera has not answered an inquiry for a while.
+    virtual bool repliesStale() const { return false; }
+
 public slots:
     // The operations below keep the order of the camera operation table;
     // later code relies on none of the slot indices, only on the names.
@@ -143,6 +151,8 @@ signals:
     void clientStateChanged(QString state);
     void clientReadOneCycle();
     void clientFinishGetName();
+    // repliesStale() changed.
+    void repliesStaleChanged(bool stale);
 
 protected:
     int cameraType;

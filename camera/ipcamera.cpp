@@ -31,11 +31,26 @@ IPCamera::IPCamera(const QString &cameraId, const QString &cameraName, const QSt
     inquiryTimer = new QTimer(this);
     inquiryTimer->setSingleShot(true);
     inquiryTimer->setInterval(kInquiryTimeoutMs);
+    quietTimer = new QTimer(this);
+    quietTimer->setSingleShot(true);
+    quietTimer->setInterval(kResyncQuietMs);
+    staleTimer = new QTimer(this);
+    staleTimer->setSingleShot(true);
+    staleTimer->setInterval(kRepliesStaleMs);
+    connectTimer = new QTimer(this);
+    connectTimer->setSingleShot(true);
+    connectTimer->setInterval(kConnectTimeoutMs);
+    retryTimer = new QTimer(this);
+    retryTimer->setSingleShot(true);
 
     connect(imageManager, &QNetworkAccessManager::finished, this, &IPCamera::onFinishDownloadImage);
     connect(nameManager, &QNetworkAccessManager::finished, this, &IPCamera::onGetName);
     connect(pollTimer, &QTimer::timeout, this, &IPCamera::onTimer);
     connect(inquiryTimer, &QTimer::timeout, this, &IPCamera::onInquiryTimeout);
+    connect(quietTimer, &QTimer::timeout, this, &IPCamera::onQuietElapsed);
+    connect(staleTimer, &QTimer::timeout, this, [this] { setRepliesStale(true); });
+    connect(connectTimer, &QTimer::timeout, this, &IPCamera::onConnectTimeout);
+    connect(retryTimer, &QTimer::timeout, this, [this] { openConnection(true); });
 
     connect(socket, &QTcpSocket::connected, this, &IPCamera::onClientConnected);
     connect(socket, &QTcpSocket::disconnected, this, &IPCamera::onClientDisconnected);
@@ -60,6 +75,39 @@ void IPCamera::setPollInterval(int ms)
 void IPCamera::setInquiryTimeout(int ms)
 {
     inquiryTimer->setInterval(ms);
+}
+
+void IPCamera::setConnectTimeout(int ms)
+{
+    connectTimer->setInterval(ms);
+}
+
+void IPCamera::setResyncQuietInterval(int ms)
+{
+    quietTimer->setInterval(ms);
+}
+
+void IPCamera::setRepliesStaleInterval(int ms)
+{
+    staleTimer->setInterval(ms);
+}
+
+void IPCamera::setAutoReconnect(bool on)
+{
+    m_autoReconnect = on;
+    if (!on) {
+        retryTimer->stop();
+        m_retrying = false;
+        m_retryCount = 0;
+    } else if (m_wanted && socket->state() == QAbstractSocket::UnconnectedState &&
+               !retryTimer->isActive()) {
+        scheduleRetry(); // switched on while the wanted camera is down
+    }
+}
+
+int IPCamera::retryInterval() const
+{
+    return retryTimer->isActive() ? retryTimer->interval() : -1;
 }
 
 int IPCamera::pollInterval() const
@@ -103,6 +151,10 @@ QString IPCamera::stateName(int state)
 
 void IPCamera::connectCamera()
 {
+    m_wanted = true;
+    retryTimer->stop();
+    m_retrying = false;
+    m_retryCount = 0;
     openConnection(false);
 }
 
@@ -115,6 +167,10 @@ void IPCamera::openConnection(bool automatic)
     }
     // Set before connecting: a loopback connect may complete synchronously.
     m_reconnecting = automatic;
+    m_attemptPending = true;
+    m_attemptSilent = m_retrying;
+    m_connectedSince.invalidate();
+    connectTimer->start();
     socket->connectToHost(cameraId, m_viscaPort, QIODevice::ReadWrite,
                           QAbstractSocket::AnyIPProtocol);
     qCDebug(lcCamera) << "connecting camera pending..." << this;
@@ -124,15 +180,33 @@ void IPCamera::disconnectCamera()
 {
     qCDebug(lcCamera) << "disconnecting camera" << this;
     disconnectRequested = true;
-    if (socket->state() == QAbstractSocket::ConnectedState) {
+    m_wanted = false;
+    retryTimer->stop();
+    m_retrying = false;
+    m_retryCount = 0;
+    switch (socket->state()) {
+    case QAbstractSocket::ConnectedState:
         socket->disconnectFromHost();
         qCDebug(lcCamera) << "disconnecting camera pending..." << this;
+        break;
+    case QAbstractSocket::HostLookupState:
+    case QAbstractSocket::ConnectingState:
+        // Nothing was established, so no disconnection will consume the
+        // request: it is carried out here.
+        qCDebug(lcCamera) << "connect aborted" << this;
+        disconnectRequested = false;
+        socket->abort();
+        break;
+    default:
+        break;
     }
 }
 
 void IPCamera::onClientConnected()
 {
     qCDebug(lcCamera) << "camera connected" << this;
+    connectTimer->stop();
+    m_attemptPending = false;
     // A new connection starts clean: nothing queued or half-read on an older
     // connection belongs to it.
     clearExchange();
@@ -140,6 +214,7 @@ void IPCamera::onClientConnected()
     m_reconnecting = false;
     m_connectedSince.start();
     pollTimer->start();
+    staleTimer->start();
 
     QNetworkRequest request(
         httpUrl(QStringLiteral("/cgi-bin/param.cgi"), QStringLiteral("get_device_conf")));
@@ -153,46 +228,105 @@ void IPCamera::onClientDisconnected()
 {
     qCDebug(lcCamera) << "camera disconnected" << this;
     pollTimer->stop();
+    staleTimer->stop();
     clearExchange();
+    setRepliesStale(false);
+    qCDebug(lcCamera) << "reconnecting" << this;
 
-    const bool shortLivedReconnect = m_fromReconnect && m_connectedSince.isValid() &&
-                                     m_connectedSince.elapsed() < kStableConnectionMs;
+    const bool stable =
+        m_connectedSince.isValid() && m_connectedSince.elapsed() >= kStableConnectionMs;
+    const bool shortLivedReconnect = m_fromReconnect && !stable;
     m_fromReconnect = false;
 
+    if (m_autoReconnect && m_wanted) {
+        if (stable)
+            m_retryCount = 0; // a new series: start again at the shortest delay
+        scheduleRetry();
+        return;
+    }
     if (socket->state() == QAbstractSocket::UnconnectedState && !disconnectRequested &&
         !shortLivedReconnect) {
         qCDebug(lcCamera) << "reconnecting pending..." << this;
         // The socket finishes its own tear-down after this notification
         // returns; the new attempt starts right after that.
-        QTimer::singleShot(0, this, [this] {
-            if (disconnectRequested || socket->state() != QAbstractSocket::UnconnectedState)
-                return;
-            openConnection(true);
-        });
+        retryTimer->start(0);
         return;
     }
-    qCDebug(lcCamera) << "not reconnecting" << this;
+    qCDebug(lcCamera) << "reconnecting ended";
     disconnectRequested = false;
+    qCDebug(lcCamera) << disconnectRequested;
+}
+
+void IPCamera::scheduleRetry()
+{
+    // 0, then 1, 2, 4 ... base intervals, at most kMaxReconnectFactor of them.
+    int delay = 0;
+    if (m_retryCount > 0)
+        delay = m_reconnectBaseMs * qMin(1 << qMin(m_retryCount - 1, 5), kMaxReconnectFactor);
+    ++m_retryCount;
+    m_retrying = true;
+    qCDebug(lcCamera) << "reconnecting pending..." << this << "attempt" << m_retryCount << "in"
+                      << delay << "ms";
+    retryTimer->start(delay);
+}
+
+void IPCamera::onConnectTimeout()
+{
+    if (!m_attemptPending)
+        return;
+    qCDebug(lcCamera) << "connect timed out" << this;
+    const bool silent = m_attemptSilent;
+    socket->abort(); // reports Unconnected; a retry is scheduled from there
+    if (silent)
+        qCDebug(lcCamera) << "reconnect attempt failed: connection timed out" << this;
+    else
+        emit clientError(tr("Connection timed out"));
 }
 
 void IPCamera::clearExchange()
 {
-    currentInquiryKind = 0;
     pollIndex = 0;
     inquiryTimer->stop();
-    inquiryQueue.clear();
+    quietTimer->stop();
+    m_link.clear();
     assembler.reset();
 }
 
 void IPCamera::onClientError()
 {
+    // Failures of automatic retries go to the log only: no box per retry.
+    const bool silent = m_connectedSince.isValid()
+                            ? m_retrying && m_connectedSince.elapsed() < kStableConnectionMs
+                            : m_attemptSilent;
+    if (silent) {
+        qCDebug(lcCamera) << "reconnect attempt failed:" << socket->errorString() << this;
+        return;
+    }
     emit clientError(socket->errorString());
 }
 
 void IPCamera::onClientStateChanged(QAbstractSocket::SocketState state)
 {
     qCDebug(lcCamera) << "\t State Changed --- " << stateName(state) << this;
+    if (state == QAbstractSocket::UnconnectedState) {
+        connectTimer->stop();
+        if (m_attemptPending) { // the attempt failed, was aborted or timed out
+            m_attemptPending = false;
+            m_reconnecting = false;
+            if (m_autoReconnect && m_wanted)
+                scheduleRetry();
+        }
+    }
     emit clientStateChanged(stateName(state));
+}
+
+void IPCamera::setRepliesStale(bool stale)
+{
+    if (stale == m_repliesStale)
+        return;
+    m_repliesStale = stale;
+    qCDebug(lcCamera) << (stale ? "replies stale" : "replies fresh") << this;
+    emit repliesStaleChanged(stale);
 }
 
 // --------------------------------------------------------------------- HTTP
@@ -288,43 +422,40 @@ void IPCamera::sendCommand(const QByteArray &bytes)
     socket->write(bytes);
 }
 
-void IPCamera::sendMessage(const Visca::CameraCommand &command)
-{
-    if (command.kind != Visca::Command) {
-        currentInquiryKind = command.kind;
-        inquiryTimer->start();
-    }
-    if (socket->state() == QAbstractSocket::ConnectedState)
-        socket->write(command.bytes);
-}
-
 void IPCamera::enqueueInquiry(int kind)
 {
-    if (inquiryQueue.size() >= kMaxQueuedInquiries) {
+    if (socket->state() != QAbstractSocket::ConnectedState)
+        return;
+    if (!m_link.enqueue(kind)) {
         qCDebug(lcCamera) << "inquiry queue full, inquiry" << kind << "not queued" << this;
         return;
     }
-    inquiryQueue.append({Visca::inquiry(kind), kind});
-    if (inquiryQueue.size() == 1)
-        sendMessage(inquiryQueue.first());
+    sendPending();
 }
 
-void IPCamera::advanceQueue()
+void IPCamera::sendPending()
 {
-    if (!inquiryQueue.isEmpty())
-        inquiryQueue.removeFirst();
-    if (!inquiryQueue.isEmpty())
-        sendMessage(inquiryQueue.first());
-    else
-        inquiryTimer->stop();
+    Visca::CameraCommand command;
+    if (socket->state() != QAbstractSocket::ConnectedState || !m_link.takeNextToSend(command))
+        return;
+    inquiryTimer->start();
+    socket->write(command.bytes);
 }
 
 void IPCamera::onInquiryTimeout()
 {
-    if (inquiryQueue.isEmpty())
+    const int kind = m_link.currentKind();
+    if (!m_link.inquiryTimedOut())
         return;
-    qCDebug(lcCamera) << "inquiry" << inquiryQueue.first().kind << "unanswered, dropped" << this;
-    advanceQueue();
+    qCDebug(lcCamera) << "inquiry" << kind << "unanswered, dropped; resynchronising" << this;
+    quietTimer->start();
+}
+
+void IPCamera::onQuietElapsed()
+{
+    qCDebug(lcCamera) << "resynchronised" << this;
+    m_link.quietElapsed();
+    sendPending();
 }
 
 void IPCamera::onReadyRead()
@@ -336,13 +467,23 @@ void IPCamera::onReadyRead()
 
 void IPCamera::handleFrame(const QByteArray &frame)
 {
-    const Visca::ReplyEffect effect = Visca::parseReply(frame, currentInquiryKind, m_status);
-    if (effect.advanceQueue)
-        advanceQueue();
-    if (effect.readOneCycle)
+    const Visca::InquiryLink::Outcome out = m_link.onFrame(frame, m_status);
+    if (out.answered)
+        inquiryTimer->stop();
+    if (out.effect.misfit)
+        qCDebug(lcCamera) << "reply" << frame.toHex(' ') << "does not fit inquiry"
+                          << m_link.currentKind() << "; resynchronising" << this;
+    if (out.restartQuiet)
+        quietTimer->start();
+    else if (out.answered) {
+        staleTimer->start();
+        setRepliesStale(false);
+    }
+    if (out.effect.readOneCycle)
         emit clientReadOneCycle();
-    if (effect.statusUpdated)
+    if (out.effect.statusUpdated)
         emit clientStatusUpdated();
+    sendPending();
 }
 
 void IPCamera::onTimer()

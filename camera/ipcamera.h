@@ -16,17 +16,30 @@ class QTimer;
 // A network PTZ camera: VISCA over TCP (port 5678), device configuration and
 // snapshots over HTTP (port 80), addressed by cameraId (IP address or host).
 //
-// Commands are written at once while the socket is connected and dropped
-// otherwise. Inquiries go through a queue (at most kMaxQueuedInquiries) and are
-// sent one at a time; a reply frame, an error reply or kInquiryTimeoutMs
-// without an answer advances it. While connected a poll timer queues one
-// inquiry per tick (kPollIntervalMs) in a 12-step cycle; the white-balance
-// answer ends a cycle (clientReadOneCycle).
+// Commands and inquiries are written while the socket is connected and
+// dropped otherwise. Inquiries go through a queue (at most
+// kMaxQueuedInquiries) and are sent one at a time; a fitting reply frame or an
+// error reply on socket 0 answers the head. Replies are attributed by
+// Visca::InquiryLink: an inquiry unanswered for kInquiryTimeoutMs, or a frame
+// that does not fit the inquiry in flight, makes the link discard replies
+// until the line has been quiet for kResyncQuietMs: an answer late by less
+// than that is discarded, and one later still is stored only if it has the
+// shape of the inquiry then in flight. While connected a poll timer queues one inquiry
+// per tick (kPollIntervalMs) in a 12-step cycle; the white-balance answer ends
+// a cycle (clientReadOneCycle). repliesStale() turns true when no inquiry has
+// been answered for kRepliesStaleMs while connected.
 //
+// A connect that has not completed within kConnectTimeoutMs fails through
+// clientError like a refused one; disconnectCamera aborts a pending connect.
 // A connection that was up and closes without disconnectCamera is reopened
 // once, at once; a connection opened by that reconnect which closes again
 // within kStableConnectionMs is not reopened (a peer that accepts and drops
-// every connection cannot make the camera loop).
+// every connection cannot make the camera loop). With setAutoReconnect(true)
+// a camera whose connection drops or fails while it is wanted (connectCamera
+// called, disconnectCamera not since) is retried instead after 0, then
+// 1, 2, 4 ... up to kMaxReconnectFactor base intervals (1 s each), until it
+// connects or disconnectCamera; failures of those retries are logged, not
+// emitted through clientError.
 //
 // The port and timing setters exist for tests and the camera simulator; the
 // production values are the defaults. Main thread only.
@@ -40,6 +53,12 @@ public:
     static constexpr int kInquiryTimeoutMs = 1000;
     static constexpr int kMaxQueuedInquiries = 16;
     static constexpr int kStableConnectionMs = 3000;
+    static constexpr int kConnectTimeoutMs = 5000;
+    static constexpr int kResyncQuietMs = 800;
+    static constexpr int kRepliesStaleMs = 2500;
+    static constexpr int kReconnectBaseMs = 1000;
+    // Retry delays double from the base interval up to this many base intervals.
+    static constexpr int kMaxReconnectFactor = 30;
     // Largest HTTP bodies accepted; larger replies are aborted.
     static constexpr qint64 kMaxSnapshotBytes = 16 * 1024 * 1024;
     static constexpr qint64 kMaxDeviceConfBytes = 64 * 1024;
@@ -53,14 +72,29 @@ public:
     void setHttpPort(quint16 port) { m_httpPort = port; }
     void setPollInterval(int ms);
     void setInquiryTimeout(int ms);
+    void setConnectTimeout(int ms);
+    void setResyncQuietInterval(int ms);
+    void setRepliesStaleInterval(int ms);
+    // First back-off step of the automatic retries; doubles up to 30 steps' worth.
+    void setReconnectBaseInterval(int ms) { m_reconnectBaseMs = qMax(1, ms); }
     quint16 viscaPort() const { return m_viscaPort; }
     quint16 httpPort() const { return m_httpPort; }
     int pollInterval() const;
     int inquiryTimeout() const;
 
+    // Retry a dropped connection with back-off until it answers or the
+    // camera is deselected (off: the single immediate reconnect).
+    void setAutoReconnect(bool on) override;
+    bool autoReconnect() const { return m_autoReconnect; }
+    // Connected, but no inquiry answered for kRepliesStaleMs.
+    bool repliesStale() const override { return m_repliesStale; }
+    // Delay of the scheduled automatic retry in ms; -1 when none is scheduled.
+    int retryInterval() const;
+
     // Number of inquiries waiting or in flight (head = in flight).
-    int queuedInquiries() const { return inquiryQueue.size(); }
-    int currentKind() const { return currentInquiryKind; }
+    int queuedInquiries() const { return m_link.queued(); }
+    int currentKind() const { return m_link.currentKind(); }
+    bool resynchronising() const { return m_link.resyncing(); }
     QAbstractSocket::SocketState socketState() const;
 
     // "Unconnected", "HostLookup", ... "Closing"; "Unknown" for other values.
@@ -142,8 +176,11 @@ private:
     void openConnection(bool automatic);
     void sendCommand(const QByteArray &bytes);
     void enqueueInquiry(int kind);
-    void sendMessage(const Visca::CameraCommand &command);
-    void advanceQueue();
+    void sendPending();
+    void setRepliesStale(bool stale);
+    void onConnectTimeout();
+    void scheduleRetry();
+    void onQuietElapsed();
     // Forgets the inquiry queue, the poll position and any half-read reply.
     void clearExchange();
     void onInquiryTimeout();
@@ -159,15 +196,26 @@ private:
     QHash<QNetworkReply *, int> pendingSnapshots;
     int pollIndex = 0;
     QTimer *pollTimer = nullptr;
-    QList<Visca::CameraCommand> inquiryQueue;
-    int currentInquiryKind = 0;
+    Visca::InquiryLink m_link{kMaxQueuedInquiries}; // the inquiry queue and current kind
     bool disconnectRequested = false;
 
     QTimer *inquiryTimer = nullptr;
+    QTimer *quietTimer = nullptr;
+    QTimer *staleTimer = nullptr;
+    QTimer *connectTimer = nullptr;
+    QTimer *retryTimer = nullptr;
     Visca::ReplyAssembler assembler;
     quint16 m_viscaPort = kViscaPort;
     quint16 m_httpPort = kHttpPort;
     bool m_reconnecting = false;  // the pending/current connection is the automatic reconnect
     bool m_fromReconnect = false; // the established connection came from it
     QElapsedTimer m_connectedSince;
+    bool m_repliesStale = false;
+    bool m_attemptPending = false; // connectToHost called, not yet connected or failed
+    bool m_wanted = false;         // connectCamera called and disconnectCamera not since
+    bool m_autoReconnect = false;
+    bool m_retrying = false;      // a series of automatic retries is under way
+    bool m_attemptSilent = false; // the current attempt is one of those retries
+    int m_retryCount = 0;
+    int m_reconnectBaseMs = kReconnectBaseMs;
 };

@@ -294,8 +294,7 @@ void ReplyAssembler::feed(const char *data, int size, QVector<QByteArray> &frame
             }
             continue;
         }
-        const bool last = (i == size - 1);
-        if (byte == 0xFF && (last || static_cast<uint8_t>(data[i + 1]) == 0x90)) {
+        if (byte == 0xFF) {
             // A full buffer has no room for the closing byte: the frame
             // would pass kMaxFrameLength and is dropped like any other.
             if (m_index + 1 < kMaxFrameLength) {
@@ -358,28 +357,72 @@ bool lastOrByte(const QByteArray &frame, uint8_t &out)
 
 void copyDigits(const QByteArray &frame, int from, uint8_t *to, int count)
 {
-    if (frame.size() < from + count)
-        return; // too short to hold the digits: keep the old ones
     for (int i = 0; i < count; ++i)
         to[i] = at(frame, from + i);
 }
 
+bool hexDigits(const QByteArray &frame, int from, int count)
+{
+    for (int i = from; i < from + count; ++i) {
+        if (at(frame, i) > 0x0F)
+            return false;
+    }
+    return true;
+}
+
 } // namespace
+
+bool fitsInquiry(const QByteArray &frame, int kind)
+{
+    const int n = frame.size();
+    if (n < 4 || at(frame, 0) != 0x90 || at(frame, 1) != 0x50 || at(frame, n - 1) != 0xFF)
+        return false;
+    switch (kind) {
+    case ZoomPos:
+    case FocusPos:
+        return n == 7 && hexDigits(frame, 2, 4);
+    case PanTiltPos:
+        return n == 11 && hexDigits(frame, 2, 8);
+    case FocusMode:
+    case AeMode:
+    case WbMode:
+        return n == 4;
+    case Shutter:
+    case Iris:
+    case Bright:
+    case Luminance:
+    case Contrast:
+    case Hue:
+        return n == 4 || n == 7;
+    default:
+        return false;
+    }
+}
 
 ReplyEffect parseReply(const QByteArray &frame, int currentKind, CameraStatus &status)
 {
     ReplyEffect effect;
     if (frame.size() >= 2 && at(frame, 0) == 0x90 && (at(frame, 1) & 0xF0) == 0x60) {
         effect.error = true;
-        effect.advanceQueue = true;
+        if (at(frame, 1) & 0x0F)
+            effect.commandReply = true;
+        else
+            effect.advanceQueue = true;
         return effect;
     }
     effect.statusUpdated = true;
-    if (currentKind < kFirstInquiryKind || currentKind > kLastInquiryKind || frame.size() == 3)
+    if (frame.size() == 3) {
+        effect.commandReply = true;
         return effect;
+    }
+    if (currentKind < kFirstInquiryKind || currentKind > kLastInquiryKind)
+        return effect;
+    if (!fitsInquiry(frame, currentKind)) {
+        effect.misfit = true;
+        return effect;
+    }
 
     effect.advanceQueue = true;
-    const bool hasByte2 = frame.size() > 2;
     switch (currentKind) {
     case ZoomPos:
         copyDigits(frame, 2, status.zoomPos, 4);
@@ -388,8 +431,7 @@ ReplyEffect parseReply(const QByteArray &frame, int currentKind, CameraStatus &s
         copyDigits(frame, 2, status.focusPos, 4);
         break;
     case FocusMode:
-        if (hasByte2)
-            status.autoFocus = at(frame, 2) == 0x02;
+        status.autoFocus = at(frame, 2) == 0x02;
         break;
     case Shutter:
         pairOrByte(frame, status.shutter);
@@ -398,8 +440,7 @@ ReplyEffect parseReply(const QByteArray &frame, int currentKind, CameraStatus &s
         pairOrByte(frame, status.iris);
         break;
     case Bright:
-        if (hasByte2)
-            status.bright = at(frame, 2);
+        status.bright = at(frame, 2);
         break;
     case PanTiltPos:
         copyDigits(frame, 2, status.panTiltPos, 8);
@@ -414,18 +455,89 @@ ReplyEffect parseReply(const QByteArray &frame, int currentKind, CameraStatus &s
         lastOrByte(frame, status.hue);
         break;
     case AeMode:
-        if (hasByte2)
-            status.aeMode = at(frame, 2);
+        status.aeMode = at(frame, 2);
         break;
     case WbMode:
-        if (hasByte2)
-            status.wbMode = at(frame, 2);
+        status.wbMode = at(frame, 2);
         effect.readOneCycle = true;
         break;
     default:
         break;
     }
     return effect;
+}
+
+bool InquiryLink::enqueue(int kind)
+{
+    if (m_queue.size() >= m_maxQueued)
+        return false;
+    m_queue.append({inquiry(kind), kind});
+    return true;
+}
+
+bool InquiryLink::takeNextToSend(CameraCommand &out)
+{
+    if (m_inFlight || m_resyncing || m_queue.isEmpty())
+        return false;
+    out = m_queue.first();
+    m_inFlight = true;
+    m_currentKind = out.kind;
+    return true;
+}
+
+InquiryLink::Outcome InquiryLink::onFrame(const QByteArray &frame, CameraStatus &status)
+{
+    Outcome out;
+    if (m_resyncing) {
+        // Discarded; only frames that could answer an inquiry keep the line busy.
+        CameraStatus scratch;
+        out.restartQuiet = !parseReply(frame, 0, scratch).commandReply;
+        return out;
+    }
+    out.effect = parseReply(frame, m_inFlight ? m_currentKind : 0, status);
+    if (out.effect.commandReply || !m_inFlight) {
+        // A command's reply, or a stray frame with no inquiry to answer.
+        out.effect.advanceQueue = false;
+        out.effect.statusUpdated = out.effect.statusUpdated && out.effect.commandReply;
+        return out;
+    }
+    if (out.effect.misfit) {
+        dropHead();
+        m_resyncing = true;
+        out.answered = true;
+        out.restartQuiet = true;
+        out.effect.statusUpdated = false;
+        return out;
+    }
+    if (out.effect.advanceQueue) {
+        dropHead();
+        out.answered = true;
+    }
+    return out;
+}
+
+bool InquiryLink::inquiryTimedOut()
+{
+    if (!m_inFlight)
+        return false;
+    dropHead();
+    m_resyncing = true;
+    return true;
+}
+
+void InquiryLink::clear()
+{
+    m_queue.clear();
+    m_currentKind = 0;
+    m_inFlight = false;
+    m_resyncing = false;
+}
+
+void InquiryLink::dropHead()
+{
+    if (!m_queue.isEmpty())
+        m_queue.removeFirst();
+    m_inFlight = false;
 }
 
 } // namespace Visca

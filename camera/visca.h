@@ -14,6 +14,7 @@
 #include "camerawrapper.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QVector>
 
 #include <cstdint>
@@ -120,10 +121,11 @@ QByteArray setDownLeftLimit(int tilt, int pan);
 QByteArray inquiry(int kind);
 
 // Splits a byte stream into reply frames. A frame opens at 0x90 (bytes before
-// it are skipped while no frame is open) and closes at an 0xFF that is either
-// the last byte of the chunk or followed by 0x90; any other 0xFF is data. A
-// frame that would grow past kMaxFrameLength bytes is dropped together with
-// the byte that overflowed it. State persists between chunks.
+// it are skipped while no frame is open) and closes at the next 0xFF: VISCA
+// data bytes never take that value, so bytes that follow a closing 0xFF in the
+// same chunk do not hold the frame back. A frame that would grow past
+// kMaxFrameLength bytes is dropped together with the byte that overflowed it.
+// State persists between chunks.
 class ReplyAssembler
 {
 public:
@@ -139,18 +141,81 @@ private:
     char m_frame[kMaxFrameLength] = {};
 };
 
-// What a reply frame did to the camera's state.
+// What a reply frame is and what it did to the camera's state.
 struct ReplyEffect
 {
-    bool error = false;        // 90 6X ...: advance the queue, emit nothing
-    bool advanceQueue = false; // remove the head inquiry (and send the next)
-    bool readOneCycle = false; // white-balance answer: end of a poll cycle
-    bool statusUpdated = false;
+    bool error = false;         // 90 6y EE FF
+    bool commandReply = false;  // ack/completion (3 bytes) or an error on socket y != 0:
+                                // it answers a command, never an inquiry
+    bool advanceQueue = false;  // the frame answers the inquiry of currentKind
+    bool misfit = false;        // an inquiry-reply frame whose shape does not fit currentKind
+    bool readOneCycle = false;  // white-balance answer: end of a poll cycle
+    bool statusUpdated = false; // not an error frame
 };
 
-// Reads one assembled frame under the current inquiry kind, storing the values
-// the kind names into status. A 3-byte frame (acknowledge or completion)
-// stores nothing and advances nothing. Frames of any length are accepted.
+// Whether frame (90 50 .. FF) has the shape of the answer to an inquiry of kind:
+// positions 7 (zoom, focus) or 11 (pan/tilt) bytes of hexadecimal digits;
+// focus mode, exposure and white-balance modes 4 bytes; shutter, iris,
+// brightness, luminance, contrast and hue 4 or 7 bytes.
+bool fitsInquiry(const QByteArray &frame, int kind);
+
+// Reads one assembled frame under the current inquiry kind (0: no inquiry in
+// flight), storing the values the kind names into status when the frame fits
+// it. Error frames carry the socket number in the low nibble of byte 1: socket
+// 0 answers the inquiry, any other socket a command. Acknowledge and
+// completion frames (3 bytes) store and advance nothing.
 ReplyEffect parseReply(const QByteArray &frame, int currentKind, CameraStatus &status);
+
+// Reply attribution for one VISCA connection, without sockets or timers: the
+// inquiry queue (at most maxQueued, oldest first, the head in flight once
+// sent) and its resynchronisation. An inquiry that times out leaves an answer
+// that may still arrive; so does a frame that does not fit the inquiry in
+// flight. Either puts the link into resynchronisation: nothing is sent, every
+// frame that could answer an inquiry is discarded, and the owner restarts its
+// quiet timer on each of them; when the line has been quiet for that long
+// (quietElapsed) the queue resumes. A frame that arrives while no inquiry is
+// in flight is never stored.
+class InquiryLink
+{
+public:
+    explicit InquiryLink(int maxQueued) : m_maxQueued(maxQueued) {}
+
+    // What handling a frame asks of the owner.
+    struct Outcome
+    {
+        ReplyEffect effect;        // effect.statusUpdated: emit the status signal
+        bool answered = false;     // the in-flight inquiry was answered: stop its timer
+        bool restartQuiet = false; // (re)start the resynchronisation quiet timer
+    };
+
+    // Appends an inquiry; false when the queue is full.
+    bool enqueue(int kind);
+    // The head, when it may be sent now: it is then in flight and its kind
+    // becomes the current kind. False while one is in flight, while
+    // resynchronising or when the queue is empty.
+    bool takeNextToSend(CameraCommand &out);
+    Outcome onFrame(const QByteArray &frame, CameraStatus &status);
+    // The in-flight inquiry went unanswered: drop it and resynchronise.
+    // False when nothing was in flight.
+    bool inquiryTimedOut();
+    // The line was quiet for the owner's quiet interval: leave resynchronisation.
+    void quietElapsed() { m_resyncing = false; }
+    // Forgets the queue, the current kind and any resynchronisation.
+    void clear();
+
+    int queued() const { return m_queue.size(); }
+    int currentKind() const { return m_currentKind; }
+    bool inFlight() const { return m_inFlight; }
+    bool resyncing() const { return m_resyncing; }
+
+private:
+    void dropHead();
+
+    QList<CameraCommand> m_queue;
+    int m_maxQueued;
+    int m_currentKind = 0;
+    bool m_inFlight = false;
+    bool m_resyncing = false;
+};
 
 } // namespace Visca

@@ -172,6 +172,7 @@ void TestAppSettings::keySpellings_data()
     row("joystick", WRITE(setJoystickAvailable(true)), "is joystick available", true);
     row("hotkey", WRITE(setHotkeyAvailable(true)), "is hotkey available", true);
     row("selected_joystick", WRITE(setSelectedJoystick(2)), "selected_joystick", 2);
+    row("autoreconnect", WRITE(setAutoReconnect(true)), "autoreconnect", true);
     row("wrappervisibility", WRITE(setWrapperVisibility(kIp, true)), "wrappervisibility127.0.0.90",
         true);
     row("pippos", WRITE(setPictureInPicturePos(kIp, QPoint(12, -3))),

@@ -8,19 +8,12 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-#include <functional>
-
-using CameraCall = std::function<void(CameraWrapper &)>;
-Q_DECLARE_METATYPE(CameraCall)
-
 class TestCameraWrapper : public QObject
 {
     Q_OBJECT
 private slots:
     void ipCameraFreshState();
     void descriptiveFields();
-    void usbCameraNoOps_data();
-    void usbCameraNoOps();
     void degreeConversions_data();
     void degreeConversions();
     void snapshotPathConcatenates();
@@ -61,55 +54,6 @@ void TestCameraWrapper::descriptiveFields()
     QCOMPARE(ip.getCameraType(), 0);
 }
 
-void TestCameraWrapper::usbCameraNoOps_data()
-{
-    QTest::addColumn<CameraCall>("call");
-    using C = CameraWrapper &;
-    auto row = [](const char *name, CameraCall call) {
-        QTest::newRow(name) << call;
-    };
-    row("setIris", [](C c) { c.setIris(5); });
-    row("setShutter", [](C c) { c.setShutter(3); });
-    row("setBright", [](C c) { c.setBright(9); });
-    row("brightUp", [](C c) { c.brightUp(); });
-    row("setAeMode", [](C c) { c.setAeMode(2); });
-    row("setWBMode", [](C c) { c.setWBMode(4); });
-    row("setLuminance", [](C c) { c.setLuminance(3); });
-    row("setHue", [](C c) { c.setHue(3); });
-    row("onePush", [](C c) { c.onePushTrigger(); });
-    row("osdMenu", [](C c) { c.osdMenu(); });
-    row("osdEnter", [](C c) { c.osdEnter(); });
-    row("flip", [](C c) { c.setImageFlip(true); });
-    row("mirror", [](C c) { c.setImageMirror(true); });
-    row("presetSpeed", [](C c) { c.setPresetSpeed(3); });
-    row("upRightLimit", [](C c) { c.setUpRightLimit(0x120, 0xF670); });
-    row("downLeftLimit", [](C c) { c.setDownLeftLimit(0x120, 0xF670); });
-    row("focusLock", [](C c) { c.setFocusLock(true); });
-    row("motionSync", [](C c) { c.setMotionSync(true); });
-    row("downloadSnapshot", [](C c) { c.downloadSnapshot(3); });
-    row("clearPreset", [](C c) { c.clearPreset(3); });
-    row("queryShutter", [](C c) { c.queryShutter(); });
-}
-
-void TestCameraWrapper::usbCameraNoOps()
-{
-    QFETCH(CameraCall, call);
-    USBCamera cam("Cam", "Desk", "Video0");
-    QSignalSpy connected(&cam, &CameraWrapper::clientConnected);
-    QSignalSpy error(&cam, &CameraWrapper::clientError);
-    QSignalSpy status(&cam, &CameraWrapper::clientStatusUpdated);
-    QSignalSpy download(&cam, &CameraWrapper::clientFinishDownload);
-    QSignalSpy state(&cam, &CameraWrapper::clientStateChanged);
-    const QByteArray before(reinterpret_cast<const char *>(&cam.status()), sizeof(CameraStatus));
-
-    call(cam);
-
-    const QByteArray after(reinterpret_cast<const char *>(&cam.status()), sizeof(CameraStatus));
-    QCOMPARE(after, before);
-    QCOMPARE(connected.count() + error.count() + status.count() + download.count() + state.count(),
-             0);
-}
-
 void TestCameraWrapper::degreeConversions_data()
 {
     QTest::addColumn<int>("position");
@@ -136,12 +80,6 @@ void TestCameraWrapper::degreeConversions()
     QCOMPARE(ip.panRightToDegree(position), panRight);
     QCOMPARE(ip.tiltUpToDegree(position), tiltUp);
     QCOMPARE(ip.tiltDownToDegree(position), tiltDown);
-
-    USBCamera usb("u", "c", "d");
-    QCOMPARE(usb.panLeftToDegree(position), 0);
-    QCOMPARE(usb.panRightToDegree(position), 0);
-    QCOMPARE(usb.tiltUpToDegree(position), 0);
-    QCOMPARE(usb.tiltDownToDegree(position), 0);
 }
 
 void TestCameraWrapper::snapshotPathConcatenates()

@@ -1,5 +1,7 @@
-// IPCamera against the camera simulator on loopback: connection, reconnect,
-// polling, inquiry queue time-out and bound, device configuration, snapshots.
+// IPCamera against the camera simulator and scripted raw peers on loopback:
+// connection, reconnect and its automatic retries, pending connects, polling,
+// reply attribution (late replies, command errors), stale replies, inquiry
+// queue time-out and bound, device configuration, snapshots.
 
 #include "camerasimulator.h"
 #include "ipcamera.h"
@@ -15,6 +17,12 @@
 #include <QtTest>
 
 #include <memory>
+#include <vector>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -60,7 +68,6 @@ private slots:
     void init();
     void cleanup();
 
-    void productionDefaults();
     void stateNames_data();
     void stateNames();
     void connectsAndReportsStates();
@@ -75,8 +82,12 @@ private slots:
     void peerDroppingEveryConnectionDoesNotLoop();
     void unansweredInquiryTimesOut();
     void queueIsBounded();
-    void replyChunks_data();
-    void replyChunks();
+    void lateReplyIsDiscarded();
+    void commandErrorKeepsInquiryOrder();
+    void repliesGoStaleAndRecover();
+    void pendingConnectEnds_data();
+    void pendingConnectEnds();
+    void autoReconnectBacksOff();
     void deviceNameAndSerial_data();
     void deviceNameAndSerial();
     void deviceConfFailureReportsError_data();
@@ -88,6 +99,8 @@ private:
     std::unique_ptr<IPCamera> makeCamera(int pollMs = kFastPollMs);
     bool connectAndWait(IPCamera &cam);
     QTcpSocket *connectToRawPeer(IPCamera &cam, QTcpServer &server);
+    // Reads the next message from peer and checks it is the inquiry of kind.
+    bool expectInquiry(QTcpSocket *peer, int kind);
 
     std::unique_ptr<TempDataHome> m_home;
     std::unique_ptr<CameraSimulator> m_sim;
@@ -143,15 +156,18 @@ QTcpSocket *TestIPCamera::connectToRawPeer(IPCamera &cam, QTcpServer &server)
     return server.nextPendingConnection();
 }
 
-void TestIPCamera::productionDefaults()
+bool TestIPCamera::expectInquiry(QTcpSocket *peer, int kind)
 {
-    IPCamera cam(QStringLiteral("127.0.0.1"), QStringLiteral("c"), QStringLiteral("d"));
-    QCOMPARE(cam.viscaPort(), quint16(5678));
-    QCOMPARE(cam.httpPort(), quint16(80));
-    QCOMPARE(cam.pollInterval(), 500);
-    QCOMPARE(cam.inquiryTimeout(), 1000);
-    QCOMPARE(IPCamera::kMaxQueuedInquiries, 16);
-    QCOMPARE(cam.socketState(), QAbstractSocket::UnconnectedState);
+    QElapsedTimer t;
+    t.start();
+    while (peer->bytesAvailable() < 5 && t.elapsed() < kWait)
+        QTest::qWait(5);
+    const QByteArray got = peer->read(5);
+    if (got != Visca::inquiry(kind)) {
+        qWarning() << "expected inquiry" << kind << "got" << got.toHex(' ');
+        return false;
+    }
+    return true;
 }
 
 void TestIPCamera::stateNames_data()
@@ -282,11 +298,12 @@ void TestIPCamera::pollsSurviveSplitAndGarbage()
     m_sim->setSplitFrames(true);
     m_sim->setGarbage(true);
     m_sim->setPosition(100, 200, 300, 5000);
-    auto cam = makeCamera();
+    auto cam = makeCamera(50); // slower than a split reply takes
     QSignalSpy cycle(cam.get(), &CameraWrapper::clientReadOneCycle);
     QVERIFY(connectAndWait(*cam));
-    QTRY_VERIFY_WITH_TIMEOUT(cycle.count() >= 2, kWait);
+    QTRY_VERIFY_WITH_TIMEOUT(cycle.count() >= 1, kWait);
     QCOMPARE(digits(cam->status().panTiltPos, 8), QByteArray("0000060400000c08"));
+    QCOMPARE(digits(cam->status().focusPos, 4), QByteArray("01030808"));
 }
 
 void TestIPCamera::reconnectsOnceAfterDrop()
@@ -298,8 +315,13 @@ void TestIPCamera::reconnectsOnceAfterDrop()
     QSignalSpy disconnected(cam.get(), &CameraWrapper::clientDisconnected);
     QSignalSpy states(cam.get(), &CameraWrapper::clientStateChanged);
 
+    QLoggingCategory::setFilterRules(QStringLiteral("corvanta.camera.debug=true"));
+    QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^reconnecting IPCamera")));
+    QTest::ignoreMessage(
+        QtDebugMsg, QRegularExpression(QStringLiteral("^reconnecting pending\\.\\.\\. IPCamera")));
     m_sim->dropConnections();
     QVERIFY(connected.wait(kWait));
+    QLoggingCategory::setFilterRules(QStringLiteral("corvanta.camera.debug=false"));
     QTRY_COMPARE_WITH_TIMEOUT(m_sim->acceptedConnections(), 2, kWait);
     QCOMPARE(cam->socketState(), QAbstractSocket::ConnectedState);
     QTest::qWait(100);
@@ -326,11 +348,14 @@ void TestIPCamera::disconnectRequestSuppressesOneReconnect()
     QVERIFY(connectAndWait(*cam));
     QTRY_COMPARE_WITH_TIMEOUT(m_sim->openConnections(), 1, kWait);
     QSignalSpy connected(cam.get(), &CameraWrapper::clientConnected);
+    QLoggingCategory::setFilterRules(QStringLiteral("corvanta.camera.debug=true"));
+    QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^reconnecting ended$")));
     if (requestedBeforeConnect)
         m_sim->dropConnections();
     else
         cam->disconnectCamera();
     QTRY_COMPARE_WITH_TIMEOUT(cam->socketState(), QAbstractSocket::UnconnectedState, kWait);
+    QLoggingCategory::setFilterRules(QStringLiteral("corvanta.camera.debug=false"));
     QTRY_COMPARE_WITH_TIMEOUT(m_sim->openConnections(), 0, kWait);
     QTest::qWait(100);
     QCOMPARE(connected.count(), 0);
@@ -385,6 +410,7 @@ void TestIPCamera::unansweredInquiryTimesOut()
     m_sim->setIgnoredInquiry(Visca::inquiry(Visca::Shutter));
     auto cam = makeCamera(kNoPoll);
     cam->setInquiryTimeout(100);
+    cam->setResyncQuietInterval(20);
     QVERIFY(connectAndWait(*cam));
     QSignalSpy inquiries(m_sim.get(), &CameraSimulator::inquiryReceived);
     cam->queryShutter();
@@ -392,7 +418,8 @@ void TestIPCamera::unansweredInquiryTimesOut()
     QCOMPARE(cam->queuedInquiries(), 2);
     QVERIFY(inquiries.wait(kWait));
     QCOMPARE(inquiries.count(), 1);
-    // The iris inquiry goes out once the shutter inquiry has timed out.
+    // The iris inquiry goes out once the shutter inquiry has timed out and
+    // the line has been quiet.
     QTRY_COMPARE_WITH_TIMEOUT(inquiries.count(), 2, kWait);
     QCOMPARE(inquiries.at(1).at(0).toByteArray(), Visca::inquiry(Visca::Iris));
     QTRY_COMPARE_WITH_TIMEOUT(cam->queuedInquiries(), 0, kWait);
@@ -416,63 +443,187 @@ void TestIPCamera::queueIsBounded()
     QCOMPARE(peer->readAll(), Visca::inquiry(Visca::ZoomPos));
 }
 
-void TestIPCamera::replyChunks_data()
+void TestIPCamera::lateReplyIsDiscarded()
 {
-    // Replies to a focus-mode inquiry with a white-balance inquiry queued
-    // behind it; queued counts the inquiries left (2: none answered).
-    QTest::addColumn<QList<QByteArray>>("chunks");
-    QTest::addColumn<int>("updates");
-    QTest::addColumn<int>("queued");
-    QTest::addColumn<int>("cycles");
-    QTest::addColumn<bool>("autoFocus");
-    QTest::addColumn<int>("wbMode");
-    using L = QList<QByteArray>;
-    QTest::newRow("auto focus") << L{hex("905002ff")} << 1 << 1 << 0 << true << 0;
-    QTest::newRow("ack and completion") << L{hex("9041ff9051ff")} << 2 << 2 << 0 << false << 0;
-    QTest::newRow("split frame") << L{hex("905000"), hex("000aff")} << 1 << 1 << 0 << false << 0;
-    QTest::newRow("leading bytes") << L{hex("0012905002ff")} << 1 << 1 << 0 << true << 0;
-    QTest::newRow("error reply") << L{hex("906002ff")} << 0 << 1 << 0 << false << 0;
-    QTest::newRow("too long") << L{hex("9050") + QByteArray(40, 2) + hex("ff")} << 0 << 2 << 0
-                              << false << 0;
-    QTest::newRow("error, ack, completion, white balance")
-        << L{hex("906002ff"), hex("9041ff9051ff"), hex("905005ff")} << 3 << 0 << 1 << false << 5;
+    QTcpServer raw;
+    auto cam = makeCamera(kNoPoll);
+    cam->setInquiryTimeout(50);
+    cam->setResyncQuietInterval(1000); // longer than the late answer takes to arrive
+    QTcpSocket *peer = connectToRawPeer(*cam, raw);
+    QVERIFY(peer);
+    QSignalSpy updates(cam.get(), &CameraWrapper::clientStatusUpdated);
+    cam->queryIris();
+    cam->queryLuminance();
+    QVERIFY(expectInquiry(peer, Visca::Iris));
+    QTRY_VERIFY_WITH_TIMEOUT(cam->resynchronising(), kWait);
+    peer->write(hex("905000000005ff")); // iris 5, after the time-out
+    // Nothing is sent until the line is quiet; then the luminance inquiry.
+    QVERIFY(expectInquiry(peer, Visca::Luminance));
+    peer->write(hex("90500000000aff"));
+    QTRY_COMPARE_WITH_TIMEOUT(int(cam->status().luminance), 10, kWait);
+    QCOMPARE(int(cam->status().iris), 0);
+    QCOMPARE(updates.count(), 1);
+    QCOMPARE(cam->queuedInquiries(), 0);
 }
 
-void TestIPCamera::replyChunks()
+void TestIPCamera::commandErrorKeepsInquiryOrder()
 {
-    QFETCH(QList<QByteArray>, chunks);
-    QFETCH(int, updates);
-    QFETCH(int, queued);
-    QFETCH(int, cycles);
-    QFETCH(bool, autoFocus);
-    QFETCH(int, wbMode);
     QTcpServer raw;
     auto cam = makeCamera(kNoPoll);
     QTcpSocket *peer = connectToRawPeer(*cam, raw);
     QVERIFY(peer);
-    cam->queryFocusMode();
-    cam->queryWBMode();
-    QTRY_COMPARE_WITH_TIMEOUT(peer->bytesAvailable(), qint64(5), kWait);
-    peer->readAll();
-
-    QSignalSpy updated(cam.get(), &CameraWrapper::clientStatusUpdated);
+    QSignalSpy updates(cam.get(), &CameraWrapper::clientStatusUpdated);
     QSignalSpy cycle(cam.get(), &CameraWrapper::clientReadOneCycle);
-    for (const QByteArray &chunk : chunks) {
-        peer->write(chunk);
-        peer->flush();
-    }
-    if (queued < 2) { // the head was released: the next inquiry goes out
-        QTRY_COMPARE_WITH_TIMEOUT(peer->bytesAvailable(), qint64(5), kWait);
-        QCOMPARE(peer->readAll(), Visca::inquiry(Visca::WbMode));
-    }
-    QTRY_COMPARE_WITH_TIMEOUT(updated.count(), updates, kWait);
+    cam->queryShutter();
+    cam->setPreset(3);
+    cam->queryIris();
+    cam->queryWBMode();
+    QVERIFY(expectInquiry(peer, Visca::Shutter));
+    QTRY_VERIFY_WITH_TIMEOUT(peer->bytesAvailable() >= 7, kWait);
+    QCOMPARE(peer->read(7), Visca::setPreset(3));
+    // The command is rejected on its socket (1) before the shutter answer.
+    peer->write(hex("906141ff"
+                    "90500000000aff"));
+    QVERIFY(expectInquiry(peer, Visca::Iris));
+    peer->write(hex("90500000000cff"));
+    QVERIFY(expectInquiry(peer, Visca::WbMode));
+    peer->write(hex("905003ff"
+                    "0012")); // stray bytes after the frame, same segment
+    QVERIFY(cycle.wait(kWait));
+    QCOMPARE(int(cam->status().shutter), 10);
+    QCOMPARE(int(cam->status().iris), 12);
+    QCOMPARE(int(cam->status().wbMode), 3);
+    QCOMPARE(updates.count(), 3);
+    QCOMPARE(cam->queuedInquiries(), 0);
     QTest::qWait(50);
-    QCOMPARE(updated.count(), updates);
-    QCOMPARE(cycle.count(), cycles);
-    QCOMPARE(cam->queuedInquiries(), queued);
-    QCOMPARE(peer->bytesAvailable(), qint64(0));
-    QCOMPARE(cam->status().autoFocus, autoFocus);
-    QCOMPARE(int(cam->status().wbMode), wbMode);
+    QCOMPARE(cycle.count(), 1);
+}
+
+void TestIPCamera::repliesGoStaleAndRecover()
+{
+    QTcpServer raw;
+    auto cam = makeCamera(kNoPoll);
+    cam->setInquiryTimeout(kNoPoll);
+    cam->setRepliesStaleInterval(50);
+    QSignalSpy stale(cam.get(), &CameraWrapper::repliesStaleChanged);
+    QTcpSocket *peer = connectToRawPeer(*cam, raw);
+    QVERIFY(peer);
+    cam->queryZoomPos();
+    QVERIFY(expectInquiry(peer, Visca::ZoomPos));
+    QVERIFY(stale.count() == 1 || stale.wait(kWait));
+    QCOMPARE(stale.at(0).at(0).toBool(), true);
+    peer->write(hex("905001020304ff"));
+    QTRY_VERIFY_WITH_TIMEOUT(stale.count() >= 2, kWait);
+    QCOMPARE(stale.at(1).at(0).toBool(), false);
+}
+
+namespace {
+
+// A loopback listener that never accepts, its backlog filled: a connect to it
+// stays pending.
+class FullBacklog
+{
+public:
+    ~FullBacklog()
+    {
+        m_fillers.clear();
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    bool open()
+    {
+        m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof addr;
+        if (m_fd < 0 || ::bind(m_fd, reinterpret_cast<sockaddr *>(&addr), len) != 0 ||
+            ::listen(m_fd, 0) != 0 ||
+            ::getsockname(m_fd, reinterpret_cast<sockaddr *>(&addr), &len) != 0)
+            return false;
+        m_port = ntohs(addr.sin_port);
+        for (int i = 0; i < 8; ++i) {
+            m_fillers.push_back(std::make_unique<QTcpSocket>());
+            m_fillers.back()->connectToHost(QHostAddress::LocalHost, m_port);
+            if (!m_fillers.back()->waitForConnected(300))
+                return true; // this one stays pending: the backlog is full
+        }
+        return false;
+    }
+    quint16 port() const { return m_port; }
+
+private:
+    int m_fd = -1;
+    quint16 m_port = 0;
+    std::vector<std::unique_ptr<QTcpSocket>> m_fillers;
+};
+
+} // namespace
+
+void TestIPCamera::pendingConnectEnds_data()
+{
+    QTest::addColumn<bool>("deselect");
+    QTest::newRow("deselected while connecting") << true;
+    QTest::newRow("never accepted") << false;
+}
+
+void TestIPCamera::pendingConnectEnds()
+{
+    QFETCH(bool, deselect);
+    FullBacklog listener;
+    QVERIFY(listener.open());
+    auto cam = makeCamera();
+    cam->setViscaPort(listener.port());
+    cam->setConnectTimeout(deselect ? kNoPoll : 100);
+    QSignalSpy states(cam.get(), &CameraWrapper::clientStateChanged);
+    QSignalSpy errors(cam.get(), &CameraWrapper::clientError);
+    QSignalSpy connected(cam.get(), &CameraWrapper::clientConnected);
+    cam->connectCamera();
+    QTRY_COMPARE_WITH_TIMEOUT(cam->socketState(), QAbstractSocket::ConnectingState, kWait);
+    if (deselect) {
+        cam->disconnectCamera();
+        QCOMPARE(cam->socketState(), QAbstractSocket::UnconnectedState);
+        QCOMPARE(errors.count(), 0);
+    } else {
+        QVERIFY(errors.wait(kWait));
+        QCOMPARE(errors.at(0).at(0).toString(), QStringLiteral("Connection timed out"));
+        QCOMPARE(cam->socketState(), QAbstractSocket::UnconnectedState);
+    }
+    QCOMPARE(seenStates(states).last(), QStringLiteral("Unconnected"));
+    QCOMPARE(connected.count(), 0);
+    QCOMPARE(cam->retryInterval(), -1);
+}
+
+void TestIPCamera::autoReconnectBacksOff()
+{
+    const quint16 port = closedPort();
+    auto cam = makeCamera(kNoPoll);
+    cam->setViscaPort(port);
+    cam->setAutoReconnect(true);
+    cam->setReconnectBaseInterval(5);
+    QList<int> delays;
+    connect(cam.get(), &CameraWrapper::clientStateChanged, this, [&](const QString &state) {
+        if (state == QLatin1String("Unconnected"))
+            delays << cam->retryInterval();
+    });
+    QSignalSpy errors(cam.get(), &CameraWrapper::clientError);
+    QSignalSpy connected(cam.get(), &CameraWrapper::clientConnected);
+    cam->connectCamera();
+    QTRY_VERIFY_WITH_TIMEOUT(delays.size() >= 8, kWait);
+    QCOMPARE(delays.mid(0, 8), (QList<int>{0, 5, 10, 20, 40, 80, 150, 150}));
+    QCOMPARE(errors.count(), 1); // the first failure only: no box per retry
+
+    // The camera answers again: a later retry connects.
+    QVERIFY(m_sim->listen(QHostAddress::LocalHost, port, 0));
+    QVERIFY(connected.wait(kWait));
+    // A drop is retried at once.
+    m_sim->dropConnections();
+    QVERIFY(connected.wait(kWait));
+    // Deselected: no more retries.
+    cam->disconnectCamera();
+    QTRY_COMPARE_WITH_TIMEOUT(cam->socketState(), QAbstractSocket::UnconnectedState, kWait);
+    QCOMPARE(cam->retryInterval(), -1);
+    QCOMPARE(connected.count(), 2);
 }
 
 void TestIPCamera::deviceNameAndSerial_data()

@@ -12,8 +12,11 @@
 
 namespace {
 
-constexpr int kMaxMessageLength = 32; // longer VISCA input is dropped
-constexpr int kMaxHttpHeader = 16384; // longer request heads are refused
+constexpr int kMaxMessageLength = 32;     // longer VISCA input is dropped
+constexpr int kMaxHttpHeader = 16384;     // longer request heads are refused
+constexpr qint64 kReadBufferBytes = 4096; // unread client bytes Qt buffers per socket
+constexpr qint64 kReadStepBytes = 256;
+constexpr int kSendBufferBytes = 64 * 1024; // kernel send buffer per VISCA client
 constexpr int kMotionTickMs = 40;
 constexpr int kSplitGapMs = 5;
 constexpr double kPanTiltStepsPerSpeed = 40.0; // steps per second per speed unit
@@ -73,7 +76,11 @@ struct CameraSimulator::Client
     bool inMessage = false;
     // Pending output, in order: due time on the simulator clock, bytes.
     QList<QPair<qint64, QByteArray>> out;
+    qint64 outBytes = 0; // bytes in out
     QTimer *timer = nullptr;
+    QTimer *idle = nullptr;
+
+    qint64 backlog() const { return outBytes + socket->bytesToWrite(); }
 };
 
 CameraSimulator::CameraSimulator(QObject *parent) : QObject(parent)
@@ -170,7 +177,19 @@ void CameraSimulator::onViscaConnection()
         client->socket = socket;
         client->timer = new QTimer(socket);
         client->timer->setSingleShot(true);
+        client->idle = new QTimer(socket);
+        client->idle->setSingleShot(true);
+        client->idle->setInterval(m_idleTimeoutMs);
+        client->idle->start();
+        // Unread input stays in the kernel (TCP flow control) instead of
+        // here; unread replies fill a fixed kernel buffer, then ours.
+        socket->setReadBufferSize(kReadBufferBytes);
+        socket->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, kSendBufferBytes);
         m_clients.insert(socket, client);
+        connect(client->idle, &QTimer::timeout, socket, &QTcpSocket::abort);
+        // Reading resumes as the client takes its replies.
+        connect(socket, &QTcpSocket::bytesWritten, this,
+                [this, socket] { onViscaReadable(socket); });
         connect(client->timer, &QTimer::timeout, this, [this, socket] { flushOut(socket); });
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onViscaReadable(socket); });
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
@@ -187,7 +206,23 @@ void CameraSimulator::onViscaReadable(QTcpSocket *socket)
     Client *client = m_clients.value(socket);
     if (!client)
         return;
-    const QByteArray data = socket->readAll();
+    if (socket->bytesAvailable() > 0)
+        client->idle->start();
+    // Messages are read only while the client takes its replies: one that
+    // never reads cannot make the simulator buffer more than a bounded amount.
+    while (client->backlog() < kMaxPendingReplyBytes) {
+        const QByteArray data = socket->read(kReadStepBytes);
+        if (data.isEmpty())
+            return;
+        if (!consumeVisca(*client, data))
+            return; // a handler closed the connection
+    }
+}
+
+bool CameraSimulator::consumeVisca(Client &c, const QByteArray &data)
+{
+    Client *client = &c;
+    QTcpSocket *socket = client->socket;
     for (char ch : data) {
         const auto byte = static_cast<uint8_t>(ch);
         if (!client->inMessage) {
@@ -202,12 +237,21 @@ void CameraSimulator::onViscaReadable(QTcpSocket *socket)
             client->inMessage = false;
             handleMessage(*client, client->in);
             if (!m_clients.contains(socket))
-                return; // a handler closed the connection
+                return false;
         } else if (client->in.size() >= kMaxMessageLength) {
             client->inMessage = false;
             sendBurst(*client, {kSyntaxError});
         }
     }
+    return true;
+}
+
+qint64 CameraSimulator::pendingReplyBytes() const
+{
+    qint64 total = 0;
+    for (const Client *c : m_clients)
+        total += c->backlog();
+    return total;
 }
 
 void CameraSimulator::handleMessage(Client &client, const QByteArray &message)
@@ -303,18 +347,15 @@ bool CameraSimulator::applyCommand(const QByteArray &m)
             const int h = b(m, 6), v = b(m, 7);
             if (h < 1 || h > 3 || v < 1 || v > 3)
                 return false;
-            m_panSpeed = b(m, 4);
-            m_tiltSpeed = b(m, 5);
+            m_panSpeed = qBound(1, int(b(m, 4)), kMaxPanSpeed);
+            m_tiltSpeed = qBound(1, int(b(m, 5)), kMaxTiltSpeed);
             m_panDir = h == 1 ? -1 : h == 2 ? 1 : 0;
             m_tiltDir = v == 1 ? 1 : v == 2 ? -1 : 0;
             startMotion();
             return true;
         }
         if (code == 0x01 && n == 6) {
-            const int speed = b(m, 4);
-            if (speed < 1 || speed > 24)
-                return false;
-            m_presetSpeed = speed;
+            m_presetSpeed = qBound(1, int(b(m, 4)), kMaxPresetSpeed);
             return true;
         }
         if (code == 0x04 && n == 5) {
@@ -333,12 +374,12 @@ bool CameraSimulator::applyCommand(const QByteArray &m)
             const int p = fromDigitQuad(m, 6), t = fromDigitQuad(m, 10);
             if (b(m, 5) == 0x01) {
                 m_hasUpRight = true;
-                m_limitPanMax = p;
-                m_limitTiltMax = t;
+                m_limitPanMax = qBound(kPanMin, p, kPanMax);
+                m_limitTiltMax = qBound(kTiltMin, t, kTiltMax);
             } else if (b(m, 5) == 0x00) {
                 m_hasDownLeft = true;
-                m_limitPanMin = p;
-                m_limitTiltMin = t;
+                m_limitPanMin = qBound(kPanMin, p, kPanMax);
+                m_limitTiltMin = qBound(kTiltMin, t, kTiltMax);
             } else {
                 return false;
             }
@@ -365,10 +406,10 @@ bool CameraSimulator::applyCommand(const QByteArray &m)
                 return false;
             if (code == 0x07) {
                 m_zoomDir = dir;
-                m_zoomSpeed = p & 0x0F;
+                m_zoomSpeed = qMin(p & 0x0F, kMaxZoomFocusSpeed);
             } else {
                 m_focusDir = dir;
-                m_focusSpeed = p & 0x0F;
+                m_focusSpeed = qMin(p & 0x0F, kMaxZoomFocusSpeed);
             }
             startMotion();
             return true;
@@ -434,22 +475,22 @@ bool CameraSimulator::applyCommand(const QByteArray &m)
         const int pairValue = (b(m, 6) & 0x0F) * 16 + (b(m, 7) & 0x0F);
         switch (code) {
         case 0x4B:
-            m_iris = pairValue;
+            m_iris = qMin(pairValue, kMaxIris);
             return true;
         case 0x4A:
-            m_shutter = pairValue;
+            m_shutter = qMin(pairValue, kMaxShutter);
             return true;
         case 0x4D:
-            m_bright = pairValue;
+            m_bright = qMin(pairValue, kMaxBright);
             return true;
         case 0xA1:
-            m_luminance = b(m, 7);
+            m_luminance = qMin(int(b(m, 7)), kMaxPicture);
             return true;
         case 0xA2:
-            m_contrast = b(m, 7);
+            m_contrast = qMin(int(b(m, 7)), kMaxPicture);
             return true;
         case 0x4F:
-            m_hue = b(m, 7);
+            m_hue = qMin(int(b(m, 7)), kMaxPicture);
             return true;
         default:
             return false;
@@ -481,6 +522,7 @@ void CameraSimulator::sendBurst(Client &client, const QList<QByteArray> &frames)
 void CameraSimulator::queueOut(Client &client, const QByteArray &bytes, qint64 due)
 {
     client.out.append({due, bytes});
+    client.outBytes += bytes.size();
     flushOut(client.socket);
 }
 
@@ -491,7 +533,9 @@ void CameraSimulator::flushOut(QTcpSocket *socket)
         return;
     const qint64 now = m_clock.elapsed();
     while (!client->out.isEmpty() && client->out.first().first <= now) {
-        socket->write(client->out.takeFirst().second);
+        const QByteArray bytes = client->out.takeFirst().second;
+        client->outBytes -= bytes.size();
+        socket->write(bytes);
         // A split frame's parts go out in separate segments.
         if (m_split)
             socket->flush();
@@ -606,7 +650,14 @@ QByteArray CameraSimulator::snapshotJpeg() const
 void CameraSimulator::onHttpConnection()
 {
     while (QTcpSocket *socket = m_http->nextPendingConnection()) {
-        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { handleHttp(socket); });
+        auto *idle = new QTimer(socket);
+        idle->setSingleShot(true);
+        connect(idle, &QTimer::timeout, socket, &QTcpSocket::abort);
+        idle->start(m_idleTimeoutMs);
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket, idle] {
+            idle->start();
+            handleHttp(socket);
+        });
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
     }
 }

@@ -27,10 +27,11 @@
 // Fault injection: ignore one inquiry, delay every VISCA reply, put garbage
 // bytes before each reply burst, split frames across writes, drop the open
 // connections (now or each new one), delay snapshot answers individually.
-// Garbage right after a frame's closing 0xFF in the same segment turns that
-// 0xFF into data for a client that closes frames only at 0xFF followed by
-// 0x90 or at the end of a read; with one request outstanding at a time each
-// burst arrives on its own.
+//
+// Bounds: values outside the camera's ranges are clamped; a client that
+// stops reading makes the simulator stop reading it (kMaxPendingReplyBytes of
+// replies at most, TCP flow control does the rest); a connection idle for
+// kIdleTimeoutMs is closed.
 //
 // Positions are signed steps: pan -2448..2448, tilt -432..1296, zoom
 // 0..16384, focus 4096..20480. Main thread only.
@@ -64,6 +65,17 @@ public:
     static constexpr int kZoomMin = 0, kZoomMax = 16384;
     static constexpr int kFocusMin = 4096, kFocusMax = 20480;
     static constexpr int kMaxLoggedMessages = 1000;
+    // Accepted values are clamped to the simulated model's ranges (from 0, or
+    // 1 for speeds). Iris and shutter reach past the panel's tables (iris
+    // 0-12, shutter 1-17) as some models do.
+    static constexpr int kMaxPanSpeed = 24, kMaxTiltSpeed = 20, kMaxZoomFocusSpeed = 7;
+    static constexpr int kMaxPresetSpeed = 24;
+    static constexpr int kMaxIris = 0x11, kMaxShutter = 0x15, kMaxBright = 17, kMaxPicture = 14;
+    // Replies a client has not read yet: past this many bytes the simulator
+    // stops reading that client's messages until it catches up.
+    static constexpr qint64 kMaxPendingReplyBytes = 64 * 1024;
+    // A connection that sends nothing for this long is closed.
+    static constexpr int kIdleTimeoutMs = 60000;
 
     explicit CameraSimulator(QObject *parent = nullptr);
     ~CameraSimulator() override;
@@ -133,6 +145,10 @@ public:
     void setSplitFrames(bool on) { m_split = on; }
     // Close every new VISCA connection as soon as it is accepted.
     void setDropNewConnections(bool on) { m_dropNew = on; }
+    // Idle time after which a VISCA or HTTP connection is closed (tests).
+    void setIdleTimeout(int ms) { m_idleTimeoutMs = qMax(1, ms); }
+    // Bytes of replies queued for VISCA clients, written or not.
+    qint64 pendingReplyBytes() const;
     // The nth snapshot request from now on is answered after delays[n] ms.
     void setSnapshotDelays(const QList<int> &delays) { m_snapshotDelays = delays; }
 
@@ -153,6 +169,8 @@ private:
     void onViscaConnection();
     void onHttpConnection();
     void onViscaReadable(QTcpSocket *socket);
+    // Parses data from client; false when a handler closed its connection.
+    bool consumeVisca(Client &client, const QByteArray &data);
     void handleMessage(Client &client, const QByteArray &message);
     bool applyCommand(const QByteArray &m);
     QByteArray inquiryReply(const QByteArray &m) const;
@@ -210,4 +228,5 @@ private:
     bool m_split = false;
     bool m_dropNew = false;
     QList<int> m_snapshotDelays;
+    int m_idleTimeoutMs = kIdleTimeoutMs;
 };
