@@ -4,6 +4,7 @@
 
 #include <QLabel>
 #include <QMouseEvent>
+#include <QStyle>
 #include <QVBoxLayout>
 
 namespace {
@@ -13,6 +14,15 @@ const char kNoFillStyle[] =
     "QWidget#backWidget{background: url(:/corvanta-assets/img/transback.png);}";
 
 } // namespace
+
+void repolish(QWidget *widget)
+{
+    // A new style sheet on a widget that has children but was never shown
+    // keeps drawing the rules of the old one until it is polished again.
+    widget->style()->unpolish(widget);
+    widget->style()->polish(widget);
+    widget->update();
+}
 
 QString styleSheetString(const QString &path)
 {
@@ -144,6 +154,7 @@ void BoundingBox::clearFill()
 void BoundingBox::setFillStyle(const QString &style)
 {
     m_back->setStyleSheet(style);
+    repolish(m_back);
 }
 
 QString BoundingBox::fillStyle() const

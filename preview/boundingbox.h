@@ -68,6 +68,9 @@ private:
     QLabel *m_centerLabel;
 };
 
+// Sets `widget`'s changed style sheet in force at once.
+void repolish(QWidget *widget);
+
 // `path` as a quoted string for a Qt style sheet url(): quotes, backslashes
 // and line breaks in it can neither end the string nor add rules.
 QString styleSheetString(const QString &path);

@@ -335,9 +335,10 @@ void PreviewMap::loadBox(int n)
 
 void PreviewMap::setBackgroundImage(const QString &path)
 {
-    m_preview->backgroundLayer()->backWidget()->setStyleSheet(
-        QStringLiteral("QFrame{image : url(") + styleSheetString(path) +
-        QStringLiteral(") center center;background : black}"));
+    QFrame *frame = m_preview->backgroundLayer()->backWidget();
+    frame->setStyleSheet(QStringLiteral("QFrame{image : url(") + styleSheetString(path) +
+                         QStringLiteral(") center center;background : black}"));
+    repolish(frame);
     refreshOverlay();
 }
 
