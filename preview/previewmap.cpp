@@ -150,9 +150,13 @@ void PreviewMap::uploadFileForBackground()
         return;
     const QString key = m_cameraKey;
     const QString file = m_fileDialog(m_dialogParent, QStringLiteral("Choose background image"));
-    // The dialog runs its own event loop: the camera may have changed.
-    if (file.isEmpty() || key != m_cameraKey || !m_connected || !m_preview)
+    if (file.isEmpty())
         return;
+    // The dialog runs its own event loop: the camera may have changed.
+    if (key != m_cameraKey || !m_connected || !m_preview) {
+        qCInfo(lcPreview) << "camera changed while choosing a background: not applied";
+        return;
+    }
     m_settings->setSnapshotBackType(key, 1);
     m_settings->setSnapshotBack(key, file);
     setBackgroundImage(file);
@@ -199,8 +203,12 @@ void PreviewMap::chooseColor(int curCustomPreset)
     const QString key = m_cameraKey;
     QColor color =
         m_colorDialog(m_dialogParent, QColor(Qt::yellow), QStringLiteral("Select Color"));
-    if (!color.isValid() || key != m_cameraKey || !m_connected || !m_preview)
+    if (!color.isValid())
         return;
+    if (key != m_cameraKey || !m_connected || !m_preview) {
+        qCInfo(lcPreview) << "camera changed while choosing a colour: not applied";
+        return;
+    }
     color.setAlpha(255);
     m_settings->setSnapshotBoxColor(key, n, color);
     m_settings->setSnapshotBoxType(key, n, 2);

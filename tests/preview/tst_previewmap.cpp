@@ -44,7 +44,7 @@ private slots:
     void init();
     void cleanup();
     void gridDragAndClick();
-    void cameraGoneMidDrag();
+    void cameraChangedMidEdit();
     void editsStoredAndReloaded();
     void editsNeedConnectedCameraAndSelection_data();
     void editsNeedConnectedCameraAndSelection();
@@ -172,7 +172,18 @@ void TestPreviewMap::gridDragAndClick()
     QCOMPARE(recall.count(), 1);
     QCOMPARE(recall.at(0).at(0).toInt(), 103);
 
+    // The picture-in-picture view is dragged the same way.
+    click("showHidePictureInPicture");
+    auto *pip = m_preview->findChild<QWidget *>("pictureInPictureFrame")->parentWidget();
+    QCOMPARE(pip->pos(), QPoint(0, 0));
+    QTest::mousePress(pip, Qt::LeftButton, {}, grip);
+    QTest::mouseMove(area, grip + QPoint(100, 50));
+    QTest::mouseRelease(area, Qt::LeftButton, {}, grip + QPoint(100, 50));
+    QCOMPARE(m_settings->pictureInPicturePos(kCam), QPoint(100, 50) - centre());
+
     click("resetBtn");
+    QCOMPARE(pip->pos(), QPoint(0, 0));
+    QCOMPARE(m_settings->pictureInPicturePos(kCam), QPoint(0, 0));
     QCOMPARE(box(5)->pos() + QPoint(65, 40), centre());
     QCOMPARE(m_settings->customPresetPos(kCam, 5), QPoint(0, 0));
 
@@ -188,7 +199,7 @@ void TestPreviewMap::gridDragAndClick()
     QVERIFY(box(2)->y() < box(5)->y());
 }
 
-void TestPreviewMap::cameraGoneMidDrag()
+void TestPreviewMap::cameraChangedMidEdit()
 {
     startPlaying();
     click("showHideBoxes");
@@ -204,6 +215,16 @@ void TestPreviewMap::cameraGoneMidDrag()
     QTest::mouseRelease(area, Qt::LeftButton, {}, start + QPoint(80, 80));
     QCOMPARE(m_settings->customPresetPos(kCam, 4), stored);
     QCOMPARE(m_settings->customPresetPos("10.0.0.6", 4), QPoint(0, 0));
+
+    // A camera switch while a dialog is open applies the choice to neither.
+    m_win->setCamera(0, kCam, true);
+    click("customPreset1");
+    m_win->map()->setColorDialog([this](QWidget *, const QColor &, const QString &) {
+        m_win->setCamera(0, "10.0.0.6", true);
+        return QColor(Qt::red);
+    });
+    click("chooseColorBtn");
+    QCOMPARE(m_settings->snapshotBoxType(kCam, 1) + m_settings->snapshotBoxType("10.0.0.6", 1), 0);
 }
 
 void TestPreviewMap::editsStoredAndReloaded()
