@@ -15,6 +15,8 @@ public:
     explicit PictureInPicture(QWidget *parent = nullptr);
 
     VideoView *videoFrame() const { return m_frame; }
+    // Ends a drag in progress: later moves of the held button move nothing.
+    void cancelDrag() { m_dragging = false; }
 
 signals:
     void moved(const QPoint &offsetFromCentre);

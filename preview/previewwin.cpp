@@ -2,6 +2,7 @@
 
 #include "absback.h"
 #include "absolutelayout.h"
+#include "boundingbox.h"
 #include "capturedevices.h"
 #include "mediaplayer.h"
 #include "pictureinpicture.h"
@@ -48,9 +49,19 @@ PreviewWin::PreviewWin(std::unique_ptr<MediaPlayer> player, QWidget *parent)
     m_playerLayout = new AbsoluteLayout;
     m_videoLayer = new AbsBack(1, m_playerWrapper);
     m_backLayer = new AbsBack(2, m_playerWrapper);
-    m_pip = new PictureInPicture(m_playerWrapper);
     m_playerLayout->addWidget(m_videoLayer);
     m_playerLayout->addWidget(m_backLayer);
+    // Items 2..10: the boxes of the image preview map, under the
+    // picture-in-picture view (item 11).
+    for (int n = 1; n <= 9; ++n) {
+        auto *box = new BoundingBox(m_playerWrapper);
+        box->setPresetNumber(n);
+        box->hide();
+        m_playerLayout->addWidget(box);
+        connect(box, &BoundingBox::presetClicked, this, &PreviewWin::onPresetCalled);
+        m_boxes.append(box);
+    }
+    m_pip = new PictureInPicture(m_playerWrapper);
     m_playerLayout->addWidget(m_pip);
     m_playerWrapper->setLayout(m_playerLayout);
     m_backLayer->hide();
@@ -138,6 +149,8 @@ void PreviewWin::setSource(int cameraType, const QString &cameraId)
     onStopBtnClicked();
     m_cameraType = cameraType;
     m_cameraId = cameraId;
+    // A drag of the other camera's view must not go on under this one.
+    m_pip->cancelDrag();
 }
 
 void PreviewWin::setConnected(bool connected)
@@ -180,6 +193,11 @@ void PreviewWin::setCaptureDeviceLookup(std::function<QString(const QString &)> 
 QImage PreviewWin::currentFrame() const
 {
     return m_video->frame();
+}
+
+BoundingBox *PreviewWin::boundingBox(int n) const
+{
+    return n >= 1 && n <= m_boxes.size() ? m_boxes.at(n - 1) : nullptr;
 }
 
 void PreviewWin::onStartBtnClicked()
@@ -378,11 +396,14 @@ void PreviewWin::boundingBoxSizeMove()
         m_pip->hide();
     resizeLayers();
     layoutOverlay();
+    emit overlayRefreshed();
 }
 
 void PreviewWin::hideBoundingBox()
 {
     m_backLayer->hide();
+    for (BoundingBox *box : qAsConst(m_boxes))
+        box->hide();
 }
 
 void PreviewWin::resizeLayers()

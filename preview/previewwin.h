@@ -10,6 +10,7 @@
 
 class AbsBack;
 class AbsoluteLayout;
+class BoundingBox;
 class MediaPlayer;
 class PictureInPicture;
 class QCheckBox;
@@ -65,6 +66,13 @@ public:
     // The picture on screen (null when not playing or before the first frame).
     QImage currentFrame() const;
 
+    // The player area and its layers, for the image preview map: the
+    // background-picture layer and box n (1..9; null otherwise). Stop hides
+    // both; what they show is up to the map.
+    QWidget *playerArea() const { return m_playerWrapper; }
+    AbsBack *backgroundLayer() const { return m_backLayer; }
+    BoundingBox *boundingBox(int n) const;
+
 public slots:
     void boundingBoxSizeMove();
     void hideBoundingBox();
@@ -85,6 +93,8 @@ signals:
     void presetRequested(int cameraPreset);
     // Playback started (the overlay of the camera can be loaded).
     void playbackStarted();
+    // The overlay refresh ran while playing (layers sized to the player area).
+    void overlayRefreshed();
     // The first picture of a start is on screen.
     void firstFrameShown();
     // The window was closed by the operator.
@@ -134,4 +144,5 @@ private:
     AbsBack *m_backLayer = nullptr;
     VideoView *m_video = nullptr;
     PictureInPicture *m_pip = nullptr;
+    QList<BoundingBox *> m_boxes;
 };

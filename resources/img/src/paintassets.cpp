@@ -560,6 +560,18 @@ QImage hotkeyChart()
     return img;
 }
 
+// transback.png: the checker pattern of an unfilled preview-map box, tiled
+// as a background (16 x 16, four 8 x 8 squares in two greys).
+QImage checker()
+{
+    QImage img(16, 16, QImage::Format_RGB32);
+    img.fill(QColor("#8c8c8c"));
+    QPainter p(&img);
+    p.fillRect(0, 0, 8, 8, QColor("#5c5c5c"));
+    p.fillRect(8, 8, 8, 8, QColor("#5c5c5c"));
+    return img;
+}
+
 bool save(const QImage &img, const QString &dir, const QString &name)
 {
     const QString path = QDir(dir).filePath(name);
@@ -620,5 +632,6 @@ int main(int argc, char **argv)
     ok &= save(logo(), out, QStringLiteral("corvanta1.png"));
     ok &= save(xboxChart(), out, QStringLiteral("xbox.png"));
     ok &= save(hotkeyChart(), out, QStringLiteral("hotkey.png"));
+    ok &= save(checker(), out, QStringLiteral("transback.png"));
     return ok ? 0 : 1;
 }
