@@ -617,6 +617,9 @@ void MainWindow::onPanTiltLockClicked()
 
 void MainWindow::rebuildCameraList()
 {
+    // A held pad button of the preset dialog is released first (see
+    // selectCamera).
+    m_presetSettingDlg->setCamera(-1, QString());
     m_control->rebuildCameras();
 }
 
