@@ -312,6 +312,9 @@ private:
     void previewCameraConnected();
     // Starts the stream when a camera is connected and it is not playing.
     void startPreviewIfIdle();
+    // The camera draws its on-screen menu on stream 1 only: a preview playing
+    // stream 2 switches to stream 1.
+    void previewShowMainStream();
     PreviewWin *m_previewWindow = nullptr;
     BoundingBoxSettings *m_boundingBoxWindow = nullptr;
     PresetSettingDlg *m_presetSettingDlg = nullptr;

@@ -120,3 +120,11 @@ void MainWindow::startPreviewIfIdle()
     if (m_control->isConnected() && !m_previewWindow->isPlaying())
         m_previewWindow->onStartBtnClicked();
 }
+
+void MainWindow::previewShowMainStream()
+{
+    if (!m_previewWindow->isPlaying() || m_previewWindow->isFirstStreamChecked())
+        return;
+    m_previewWindow->setFirstStreamChecked(true);
+    m_previewWindow->onStreamChanged();
+}

@@ -35,6 +35,7 @@ private slots:
     void heldPadReleaseReachesTheOldCamera_data();
     void heldPadReleaseReachesTheOldCamera();
     void mapAndPreviewActionsReachTheCamera();
+    void osdMenuSwitchesToTheMainStream();
     void cameraDialogRebuildsUnderAMovingCamera_data();
     void cameraDialogRebuildsUnderAMovingCamera();
 
@@ -186,6 +187,19 @@ void TestMainWindowPreview::mapAndPreviewActionsReachTheCamera()
     preview->onPresetCalled(3);
     preview->onHomeBtnClicked();
     QVERIFY(cam(3)->calls.isEmpty());
+}
+
+// The camera's on-screen menu is drawn on stream 1 only.
+void TestMainWindowPreview::osdMenuSwitchesToTheMainStream()
+{
+    w->previewWindow()->setFirstStreamChecked(false);
+    w->findChild<QAction *>("actionPreviewWindow")->trigger();
+    connectTo(0);
+    log->clear();
+    w->onOsdMenuClicked();
+    QCOMPARE(*log, (QStringList{"stop", "start rtsp://127.0.0.1/1"}));
+    w->onOsdMenuClicked();
+    QCOMPARE(log->size(), 2);
 }
 
 void TestMainWindowPreview::cameraDialogRebuildsUnderAMovingCamera_data()
