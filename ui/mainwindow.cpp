@@ -3,13 +3,17 @@
 
 #include "applog.h"
 #include "appsettings.h"
+#include "boundingboxsettings.h"
 #include "cameracontrol.h"
 #include "helpwindows.h"
 #include "messagepresenter.h"
+#include "multicameras.h"
 #include "pantiltlimitdlg.h"
-#include "placeholderwindow.h"
+#include "presetsettingdlg.h"
+#include "previewwin.h"
 #include "storagepaths.h"
 #include "theme.h"
+#include "usbcamerabackend.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -39,7 +43,7 @@ QString positionText(const char *name, const uint8_t *digits)
 } // namespace
 
 MainWindow::MainWindow(AppSettings *settings, CameraControl *control, MessagePresenter *messages,
-                       QWidget *parent)
+                       QWidget *parent, std::unique_ptr<MediaPlayer> previewPlayer)
     : QMainWindow(parent), ui(new Ui::MainWindow), m_settings(settings), m_control(control),
       m_messages(messages ? messages : new MessagePresenter(this))
 {
@@ -101,12 +105,7 @@ MainWindow::MainWindow(AppSettings *settings, CameraControl *control, MessagePre
     m_helpWin = new HelpWin(this);
     m_helpWin->setModal(false);
     m_helpWin->setWindowFlags(Qt::Dialog | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
-    m_previewWindow = new PlaceholderWindow(
-        QStringLiteral("Preview"), QStringLiteral("The live preview is not available yet."), this);
-    connect(m_previewWindow, &PlaceholderWindow::closed, this, &MainWindow::previewWindowClosed);
-    m_boundingBoxWindow =
-        new PlaceholderWindow(QStringLiteral("Image Preview Map"),
-                              QStringLiteral("The image preview map is not available yet."), this);
+    setupPreviewWindows(std::move(previewPlayer));
 
     // The window starts compact.
     applyCompactView();
@@ -114,9 +113,12 @@ MainWindow::MainWindow(AppSettings *settings, CameraControl *control, MessagePre
 
 MainWindow::~MainWindow()
 {
+    // The map overlays the preview: it goes first. The preview stops its
+    // player before its widgets go.
     delete m_boundingBoxWindow;
     delete m_previewWindow;
     delete m_helpWin;
+    delete m_presetSettingDlg;
 }
 
 bool MainWindow::writeLog(const QString &line)
@@ -257,11 +259,17 @@ bool MainWindow::cameraConnected() const
 
 void MainWindow::selectCamera(int index)
 {
-    m_control->selectCamera(index);
+    // A pad button held in the preset dialog gets its release (to the camera
+    // it moves) before the selection moves on.
+    if (index != m_control->currentIndex())
+        m_presetSettingDlg->setCamera(-1, QString());
+    if (!m_control->selectCamera(index))
+        previewFollowCamera(currentCamera());
 }
 
 void MainWindow::onCurrentCameraChanged(CameraWrapper *camera, int index)
 {
+    previewFollowCamera(camera);
     const QList<QPushButton *> buttons = cameraButtons();
     for (QPushButton *b : buttons)
         b->setStyleSheet(Theme::cameraButtonStyle());
@@ -385,8 +393,7 @@ void MainWindow::onCameraConnected()
     ui->focusOut->setEnabled(false);
     uiSyncState = 0;
     applyCameraControlSettings();
-    if (!previewClosed && !ui->actionPreviewWindow->isChecked())
-        ui->actionPreviewWindow->trigger();
+    previewCameraConnected();
     m_connectionLabel->setText(QStringLiteral("Connected"));
     m_deviceNameLabel->setText(currentCamera()->getDeviceName());
     m_serialNumberLabel->setText(currentCamera()->getSerialNumber());
@@ -610,13 +617,23 @@ void MainWindow::onPanTiltLockClicked()
 
 void MainWindow::rebuildCameraList()
 {
+    // A held pad button of the preset dialog is released first (see
+    // selectCamera).
+    m_presetSettingDlg->setCamera(-1, QString());
     m_control->rebuildCameras();
 }
 
 void MainWindow::onMultiCameraClicked()
 {
-    // Opens the camera configuration dialog once it exists; on acceptance it
-    // calls rebuildCameraList().
+    // A dialog takes the operator's attention: nothing keeps moving under it.
+    m_control->stopAll();
+    // The dialog copies the cameras' values at construction and keeps no
+    // camera, so a rebuild elsewhere during its event loop is harmless. The
+    // rebuild itself runs after the dialog's loop has ended.
+    MultiCameras dialog(settings(), m_control->cameras(), UsbCameraBackend::deviceNames());
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    rebuildCameraList();
 }
 
 void MainWindow::onJoyStickClicked()
@@ -665,7 +682,8 @@ void MainWindow::onWebServerSettingsClicked()
 
 void MainWindow::onPresetSettingDlgClicked()
 {
-    // Shows the preset setting dialog once it exists.
+    m_presetSettingDlg->show();
+    m_presetSettingDlg->raise();
 }
 
 void MainWindow::onExitClicked()
@@ -730,7 +748,12 @@ void MainWindow::onStatusBarToggle()
 
 void MainWindow::showPreview()
 {
-    m_previewWindow->showMaximized();
+    if (m_previewWindow->isSnapChecked()) {
+        m_previewWindow->show();
+        fitToContent();
+    } else {
+        m_previewWindow->showMaximized();
+    }
     previewClosed = false;
 }
 
@@ -738,8 +761,13 @@ void MainWindow::onPreviewWindowClicked()
 {
     if (ui->actionPreviewWindow->isChecked()) {
         showPreview();
+        startPreviewIfIdle();
     } else {
+        // Closing stops the stream and reports back (previewWindowClosed).
         m_previewWindow->close();
+        m_previewWindow->onStopBtnClicked();
+        if (m_previewWindow->isSnapChecked())
+            fitToContent();
         previewClosed = true;
     }
 }
@@ -749,6 +777,7 @@ void MainWindow::onPreviewWindowBtnClicked()
     if (ui->actionPreviewWindow->isChecked())
         return;
     showPreview();
+    startPreviewIfIdle();
     const QSignalBlocker blocker(ui->actionPreviewWindow);
     ui->actionPreviewWindow->setChecked(true);
 }
@@ -801,7 +830,8 @@ void MainWindow::changeEvent(QEvent *e)
 
 bool MainWindow::event(QEvent *e)
 {
-    // Move events will let the docked live preview follow the window; the
-    // stand-in preview has no overlay to move.
+    // The preview's overlay layers follow the window.
+    if (e->type() == QEvent::Move && m_previewWindow)
+        m_previewWindow->boundingBoxSizeMove();
     return QMainWindow::event(e);
 }

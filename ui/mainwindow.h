@@ -1,6 +1,7 @@
 #pragma once
 
 #include "camerawrapper.h"
+#include "mediaplayer.h"
 
 #include <QLoggingCategory>
 #include <QMainWindow>
@@ -19,7 +20,9 @@ class AppSettings;
 class CameraControl;
 class HelpWin;
 class MessagePresenter;
-class PlaceholderWindow;
+class BoundingBoxSettings;
+class PresetSettingDlg;
+class PreviewWin;
 
 namespace Ui {
 class MainWindow;
@@ -42,9 +45,10 @@ class MainWindow : public QMainWindow
     Q_OBJECT
 public:
     // settings and control must outlive the window; messages may be null
-    // (the window then keeps a presenter of its own).
+    // (the window then keeps a presenter of its own). previewPlayer plays the
+    // live preview (null: the GStreamer player).
     MainWindow(AppSettings *settings, CameraControl *control, MessagePresenter *messages = nullptr,
-               QWidget *parent = nullptr);
+               QWidget *parent = nullptr, std::unique_ptr<MediaPlayer> previewPlayer = nullptr);
     ~MainWindow() override;
 
     CameraControl *control() const { return m_control; }
@@ -73,6 +77,12 @@ public:
     void previewWindowClosed();
 
     bool isAdvancedView() const { return m_advancedView; }
+
+    // The owned non-modal windows: live preview, image preview map, preset
+    // setting dialog.
+    PreviewWin *previewWindow() const { return m_previewWindow; }
+    BoundingBoxSettings *boundingBoxWindow() const { return m_boundingBoxWindow; }
+    PresetSettingDlg *presetSettingDialog() const { return m_presetSettingDlg; }
 
     // --- Window state shared with the other parts of the program ---
     // The selected camera (nullptr when none or gone) and whether it is
@@ -286,9 +296,28 @@ private:
     QLabel *m_connectionLabel = nullptr;
 
     HelpWin *m_helpWin = nullptr;
-    // Stand-ins for the live preview and the image preview map window.
-    PlaceholderWindow *m_previewWindow = nullptr;
-    PlaceholderWindow *m_boundingBoxWindow = nullptr;
+
+    // --- Preview, image preview map and preset setting dialog ---
+    // (mainwindow_preview.cpp) They know cameras only by type and id, handed
+    // to them from the layer's selection and connection signals.
+    // Creates and wires the three windows (construction).
+    void setupPreviewWindows(std::unique_ptr<MediaPlayer> player);
+    // The selection changed: the windows take the new camera (or none); a
+    // different camera stops the preview.
+    void previewFollowCamera(CameraWrapper *camera);
+    // The windows let go of every camera (the list is being released).
+    void previewReleaseCamera();
+    // The selected camera connected: the windows learn it, and unless the
+    // operator has the preview closed it is shown and restarted.
+    void previewCameraConnected();
+    // Starts the stream when a camera is connected and it is not playing.
+    void startPreviewIfIdle();
+    // The camera draws its on-screen menu on stream 1 only: a preview playing
+    // stream 2 switches to stream 1.
+    void previewShowMainStream();
+    PreviewWin *m_previewWindow = nullptr;
+    BoundingBoxSettings *m_boundingBoxWindow = nullptr;
+    PresetSettingDlg *m_presetSettingDlg = nullptr;
 
     // --- Presets ---
     // Builds and wires the preset widgets inside presetGroup (construction).

@@ -462,7 +462,8 @@ void MainWindow::onOnePushTriggerBtnClicked()
 
 void MainWindow::onOsdMenuClicked()
 {
-    m_control->send([=](CameraWrapper &c) { c.osdMenu(); });
+    if (m_control->send([=](CameraWrapper &c) { c.osdMenu(); }))
+        previewShowMainStream();
 }
 
 void MainWindow::onOsdEnterClicked()

@@ -3,7 +3,9 @@
 
 #include "appsettings.h"
 #include "cameracontrol.h"
+#include "presetsettingdlg.h"
 #include "storagepaths.h"
+#include "stylesheeturl.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -42,10 +44,14 @@ QString plainMemoryStyle()
     return QStringLiteral("QPushButton{\n\theight : 40px;\n}");
 }
 
+// A path the style sheet cannot carry (see StyleSheet::url) shows no image.
 QString thumbnailStyle(const QString &path)
 {
-    return QStringLiteral("QPushButton{\n\theight : 40px;\n\timage : url('") + path +
-           QStringLiteral("');\n}");
+    const QString url = StyleSheet::url(path);
+    if (url.isEmpty())
+        return plainMemoryStyle();
+    return QStringLiteral("QPushButton{\n\theight : 40px;\n\timage : ") + url +
+           QStringLiteral(";\n}");
 }
 
 } // namespace
@@ -245,6 +251,7 @@ void MainWindow::onCameraDownloadFinished(int presetNum)
     if (hasThumbnail(presetNum) && currentCamera())
         m_memButtons[presetNum - 1]->setStyleSheet(
             thumbnailStyle(Storage::snapshotPath(currentCamera()->getCameraId(), presetNum)));
+    m_presetSettingDlg->updatePresetImage(presetNum);
     emit cameraImageDownloaded(presetNum);
 }
 
@@ -279,14 +286,13 @@ void MainWindow::presetSettingDlgClearImage(int n)
 {
     if (!canDrive())
         return;
-    // The camera id is part of the file name; a path that leaves the
-    // downloads folder is never deleted.
-    const QString path = QDir::cleanPath(Storage::snapshotPath(currentCamera()->getCameraId(), n));
-    if (QFileInfo(path).absolutePath() != QDir::cleanPath(Storage::downloadsFolder())) {
-        qCWarning(lcUi) << "thumbnail outside the downloads folder not deleted";
+    // Nothing outside the downloads folder is ever deleted, whatever the id.
+    const QString id = currentCamera()->getCameraId();
+    if (!PresetSettingDlg::removePresetImage(id, n))
         return;
-    }
-    QFile::remove(path);
+    m_presetSettingDlg->updatePresetImage(n);
+    if (hasThumbnail(n))
+        m_memButtons[n - 1]->setStyleSheet(thumbnailStyle(Storage::snapshotPath(id, n)));
 }
 
 void MainWindow::presetSettingDlgClearPreset(int n)

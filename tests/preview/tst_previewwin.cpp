@@ -1,5 +1,6 @@
 #include "absback.h"
 #include "capturedevices.h"
+#include "fakemediaplayer.h"
 #include "mediaplayer.h"
 #include "previewwin.h"
 #include "storagepaths.h"
@@ -12,26 +13,6 @@
 #include <QtTest>
 
 #include <memory>
-
-// Records what the window asks of its player ("start <location>", "stop");
-// the test plays the media side by emitting the player's signals.
-class FakePlayer : public MediaPlayer
-{
-    Q_OBJECT
-public:
-    explicit FakePlayer(std::shared_ptr<QStringList> log) : m_log(std::move(log)) {}
-    ~FakePlayer() override { *m_log << "destroyed"; }
-    bool start(const MediaSource &source) override
-    {
-        *m_log << "start " + source.location;
-        return !refuse;
-    }
-    void stop() override { *m_log << "stop"; }
-    bool refuse = false;
-
-private:
-    std::shared_ptr<QStringList> m_log;
-};
 
 class TestPreviewWin : public QObject
 {
