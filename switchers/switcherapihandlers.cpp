@@ -17,7 +17,8 @@ ObsApiHandler::ObsApiHandler(ObsWrapper *obs, AppSettings *settings, QObject *pa
 
 void ObsApiHandler::attach(HttpServerWrapper *server)
 {
-    connect(server, &W::getObsStatus, this, [this](QHttpResponse *r) { sendApiAnswer(r, status()); });
+    connect(server, &W::getObsStatus, this,
+            [this](QHttpResponse *r) { sendApiAnswer(r, status()); });
     connect(server, &W::getObsSettings, this,
             [this](QHttpResponse *r) { sendApiAnswer(r, settings()); });
     connect(server, &W::setObsSourceVolume, this,
@@ -126,9 +127,8 @@ void VMixApiHandler::attach(HttpServerWrapper *server)
             [this](QHttpResponse *r) { sendApiAnswer(r, togglePlayList()); });
     connect(server, &W::vmixApplyTransition, this,
             [this](QHttpResponse *r, int n) { sendApiAnswer(r, applyTransition(n)); });
-    connect(server, &W::vmixSetPreview, this, [this](QHttpResponse *r, const QString &name) {
-        sendApiAnswer(r, setPreview(name));
-    });
+    connect(server, &W::vmixSetPreview, this,
+            [this](QHttpResponse *r, const QString &name) { sendApiAnswer(r, setPreview(name)); });
 }
 
 ApiAnswer VMixApiHandler::status() const

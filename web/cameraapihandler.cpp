@@ -77,7 +77,8 @@ ApiAnswer CameraApiHandler::cameraSettings() const
                                 {QStringLiteral("camId"), cam->getCameraId()},
                                 {QStringLiteral("camName"), cam->getCameraName()}});
     }
-    return ApiAnswer::okay({{QStringLiteral("usbDevices"), usb}, {QStringLiteral("camList"), list}});
+    return ApiAnswer::okay(
+        {{QStringLiteral("usbDevices"), usb}, {QStringLiteral("camList"), list}});
 }
 
 ApiAnswer CameraApiHandler::currentCamInfo() const

@@ -44,7 +44,8 @@ public:
     static constexpr int kMaxPresetSpeedIndex = 23;
 
     // control and settings must outlive the handler; panel may be null
-    // (headless: no button texts, no exposure stored with presets). usbDevices lists the USB video devices for "/cam/settings".
+    // (headless: no button texts, no exposure stored with presets). usbDevices lists the USB video
+    // devices for "/cam/settings".
     CameraApiHandler(CameraControl *control, AppSettings *settings, CameraApiPanel *panel,
                      std::function<QStringList()> usbDevices, QObject *parent = nullptr);
 

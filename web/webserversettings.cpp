@@ -29,8 +29,7 @@ WebServerSettings::WebServerSettings(AppSettings *settings, WebServerControl *co
     m_urlLabel->setObjectName(QStringLiteral("serverUrlLbl"));
     m_urlLabel->setTextFormat(Qt::RichText);
     m_urlLabel->setOpenExternalLinks(true);
-    m_urlLabel->setTextInteractionFlags(Qt::LinksAccessibleByMouse |
-                                        Qt::LinksAccessibleByKeyboard);
+    m_urlLabel->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
     m_urlLabel->setStyleSheet(QStringLiteral("color: white; text-decoration: underline;"));
     m_copyBtn = new QPushButton(this);
     m_copyBtn->setObjectName(QStringLiteral("copyBtn"));
