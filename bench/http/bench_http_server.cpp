@@ -2,10 +2,11 @@
 // any), prints "port <n>" on stdout once listening, and answers the "/cam/"
 // routes with the real handler over the control layer. Slot 1 is a network
 // camera on 127.0.0.1 whose VISCA port is the third argument (when given and
-// not 0; its HTTP requests go to port 1 and fail; the camera is selected and connected at start, with polling off so
-// that only commands travel). With a second argument (a file path) the
+// not 0; its HTTP requests go to port 1 and fail; the camera is selected and connected at start,
+// with polling off so that only commands travel). With a second argument (a file path) the
 // "/cam/getCurrentCamInfo" answer is written there once the camera is
-// connected, so another server can serve the same bytes. Preset thumbnails
+// connected (an empty path: not written), so another server can serve the
+// same bytes. Preset thumbnails
 // are served from the downloads folder of the settings store, as in the
 // program. Runs until SIGTERM/SIGINT.
 #include "appsettings.h"
@@ -55,7 +56,7 @@ int main(int argc, char **argv)
     api.attach(&web);
 
     auto writeBody = [&] {
-        if (argc <= 2)
+        if (argc <= 2 || !*argv[2])
             return true;
         QFile out(QString::fromLocal8Bit(argv[2]));
         const QByteArray body = api.currentCamInfo().toBytes();
