@@ -1,15 +1,51 @@
 #include "corvantaapp.h"
 
 #include "appsettings.h"
+#include "cameraapihandler.h"
 #include "cameracontrol.h"
 #include "camerawrapper.h"
 #include "httpserverwrapper.h"
 #include "mainwindow.h"
 #include "messagepresenter.h"
+#include "obswrapper.h"
 #include "resources.h"
+#include "switcherapihandlers.h"
+#include "usbcamerabackend.h"
+#include "vmixwrapper.h"
 
 #include <QDir>
 #include <QMessageBox>
+#include <QPointer>
+
+namespace {
+
+// The window-side state of the camera API, over the main window.
+class MainWindowApiPanel : public CameraApiPanel
+{
+public:
+    explicit MainWindowApiPanel(MainWindow *window) : m_window(window) {}
+    void setPresetButtonText(int n, const QString &name) override
+    {
+        if (m_window)
+            m_window->setMemoryButtonText(n, name);
+    }
+    void savePreset(int n, const QString &name) override
+    {
+        if (m_window)
+            m_window->savePreset(n, name);
+    }
+    bool isSyncingFromCamera() const override { return m_window && m_window->uiSyncState == 1; }
+    void showAutoFocus(bool on) override
+    {
+        if (m_window)
+            m_window->showAutoFocus(on);
+    }
+
+private:
+    QPointer<MainWindow> m_window;
+};
+
+} // namespace
 
 CorvantaApp::CorvantaApp(int &argc, char **argv) : QApplication(argc, argv)
 {
@@ -22,18 +58,48 @@ CorvantaApp::CorvantaApp(int &argc, char **argv) : QApplication(argc, argv)
     createCameras();
 
     m_httpServer = new HttpServerWrapper(m_settings);
+    m_cameraApi = new CameraApiHandler(m_control, m_settings, nullptr,
+                                       [] { return UsbCameraBackend::deviceNames(); });
+    m_cameraApi->attach(m_httpServer);
     if (m_settings->startupOnLaunch())
         startHttpServer();
 
+    m_vmix = new VMixWrapper(m_settings->vmixIp(), m_settings->vmixPort(), m_settings->vmixId(),
+                             m_settings->vmixPwd());
+    m_vmixApi = new VMixApiHandler(m_vmix, m_settings);
+    m_vmixApi->attach(m_httpServer);
+    if (m_settings->enableVmixCtrl())
+        startVMixControl();
+    m_obs = new ObsWrapper(m_settings->obsIp(), m_settings->obsPort(), m_settings->obsPwd());
+    m_obsApi = new ObsApiHandler(m_obs, m_settings);
+    m_obsApi->attach(m_httpServer);
+    if (m_settings->enableObsCtrl())
+        startObsControl();
+
     m_mainWindow = new MainWindow(m_settings, m_control, m_messages);
+    m_panelAdapter = std::make_unique<MainWindowApiPanel>(m_mainWindow);
+    m_cameraApi->setPanel(m_panelAdapter.get());
+    m_mainWindow->setWebServerSettingsOpener([this] { openWebServerSettings(); });
     connectCameraSignals();
     m_mainWindow->show();
 }
 
 CorvantaApp::~CorvantaApp()
 {
+    // The server first: no request reaches a handler or client below after
+    // this point.
     delete m_httpServer;
     m_httpServer = nullptr;
+    delete m_cameraApi;
+    m_cameraApi = nullptr;
+    delete m_vmixApi;
+    m_vmixApi = nullptr;
+    delete m_obsApi;
+    m_obsApi = nullptr;
+    delete m_vmix;
+    m_vmix = nullptr;
+    delete m_obs;
+    m_obs = nullptr;
     delete m_mainWindow;
     m_mainWindow = nullptr;
     delete m_messages;
@@ -92,6 +158,39 @@ bool CorvantaApp::stopHttpServer()
 {
     m_httpServer->stopServer();
     return true;
+}
+
+bool CorvantaApp::startObsControl()
+{
+    m_obs->connectToServer();
+    m_obs->startPolling();
+    return true;
+}
+
+bool CorvantaApp::stopObsControl()
+{
+    m_obs->disconnectFromServer();
+    m_obs->stopPolling();
+    return true;
+}
+
+bool CorvantaApp::startVMixControl()
+{
+    m_vmix->startPolling();
+    return true;
+}
+
+bool CorvantaApp::stopVMixControl()
+{
+    m_vmix->stopPolling();
+    return true;
+}
+
+void CorvantaApp::openWebServerSettings()
+{
+    auto *dialog = new WebServerSettings(m_settings, this, m_mainWindow);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->open();
 }
 
 void CorvantaApp::onCameraError(QString str)

@@ -1,24 +1,34 @@
 #pragma once
 
+#include "webserversettings.h"
+
 #include <QApplication>
 #include <QList>
 #include <QLoggingCategory>
 
+#include <memory>
+
 Q_DECLARE_LOGGING_CATEGORY(lcApp)
 
 class AppSettings;
+class CameraApiHandler;
+class CameraApiPanel;
 class CameraControl;
 class CameraWrapper;
 class HttpServerWrapper;
 class MainWindow;
 class MessagePresenter;
+class ObsApiHandler;
+class ObsWrapper;
+class VMixApiHandler;
+class VMixWrapper;
 
 // The application object: owns the settings store, the control layer (which
 // owns the eight camera objects), the message presenter and the main window
 // (and the web server and switcher clients as they are added), creates them in
 // a fixed order and wires them together. Other parts get what they need passed
 // in at construction.
-class CorvantaApp : public QApplication
+class CorvantaApp : public QApplication, public WebServerControl
 {
     Q_OBJECT
 public:
@@ -37,6 +47,9 @@ public:
     MessagePresenter *messages() const { return m_messages; }
     MainWindow *mainWindow() const { return m_mainWindow; }
     HttpServerWrapper *httpServer() const { return m_httpServer; }
+    ObsWrapper *obsClient() const { return m_obs; }
+    VMixWrapper *vmixClient() const { return m_vmix; }
+    CameraApiHandler *cameraApi() const { return m_cameraApi; }
 
     // Rebuilds the camera list from the stored `cameraslist`, filling up to
     // eight network cameras (CameraControl::rebuildCameras: the selected
@@ -53,9 +66,17 @@ public:
 
     // Listens on `servernic`:`serverportnum`; on failure shows the "Corvanta
     // App" message box and returns false.
-    bool startHttpServer();
+    bool startHttpServer() override;
     // Stops listening (open connections are closed). Returns true.
-    bool stopHttpServer();
+    bool stopHttpServer() override;
+    // The OBS client connects, then polls. Returns true.
+    bool startObsControl() override;
+    // The OBS client closes its connection and stops polling. Returns true.
+    bool stopObsControl() override;
+    bool startVMixControl() override;
+    bool stopVMixControl() override;
+    // Opens the web server settings dialog (non-blocking, window-modal).
+    void openWebServerSettings();
 
 public slots:
     // Message box titled "Corvanta App", shown without blocking the caller
@@ -68,4 +89,10 @@ private:
     MainWindow *m_mainWindow = nullptr;
     AppSettings *m_settings = nullptr;
     HttpServerWrapper *m_httpServer = nullptr;
+    VMixWrapper *m_vmix = nullptr;
+    ObsWrapper *m_obs = nullptr;
+    CameraApiHandler *m_cameraApi = nullptr;
+    ObsApiHandler *m_obsApi = nullptr;
+    VMixApiHandler *m_vmixApi = nullptr;
+    std::unique_ptr<CameraApiPanel> m_panelAdapter;
 };

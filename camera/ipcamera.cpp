@@ -186,6 +186,10 @@ void IPCamera::disconnectCamera()
     m_retryCount = 0;
     switch (socket->state()) {
     case QAbstractSocket::ConnectedState:
+        // Commands written just before (the stop of a running move) reach
+        // the kernel now: the object may be deleted before the event loop
+        // would write them.
+        socket->flush();
         socket->disconnectFromHost();
         qCDebug(lcCamera) << "disconnecting camera pending..." << this;
         break;

@@ -677,7 +677,8 @@ void MainWindow::onSnapshotPathClicked()
 
 void MainWindow::onWebServerSettingsClicked()
 {
-    // Opens the web server settings dialog once it exists.
+    if (m_openWebServerSettings)
+        m_openWebServerSettings();
 }
 
 void MainWindow::onPresetSettingDlgClicked()

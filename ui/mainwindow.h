@@ -6,6 +6,7 @@
 #include <QLoggingCategory>
 #include <QMainWindow>
 
+#include <functional>
 #include <memory>
 
 Q_DECLARE_LOGGING_CATEGORY(lcUi)
@@ -83,6 +84,19 @@ public:
     PreviewWin *previewWindow() const { return m_previewWindow; }
     BoundingBoxSettings *boundingBoxWindow() const { return m_boundingBoxWindow; }
     PresetSettingDlg *presetSettingDialog() const { return m_presetSettingDlg; }
+
+    // --- Remote (web API) side of the panel ---
+    // Memory button n (1-9) shows `name`; other n change nothing.
+    void setMemoryButtonText(int n, const QString &name);
+    // The auto-focus check box shows `on` (without sending anything); the
+    // manual focus buttons are enabled when it is off.
+    void showAutoFocus(bool on);
+    // Settings -> Web Server Setting runs `opener` (the dialog needs the
+    // application's server and clients, which the window does not hold).
+    void setWebServerSettingsOpener(std::function<void()> opener)
+    {
+        m_openWebServerSettings = std::move(opener);
+    }
 
     // --- Window state shared with the other parts of the program ---
     // The selected camera (nullptr when none or gone) and whether it is
@@ -282,6 +296,7 @@ private:
     CameraControl *m_control;
     MessagePresenter *m_messages;
     bool m_advancedView = true;
+    std::function<void()> m_openWebServerSettings;
 
     // Status-bar labels (object names panStatus ... connectionStatus).
     QLabel *m_panLabel = nullptr;

@@ -5,13 +5,16 @@
 #
 # Builds bench/http's server (RelWithDebInfo, in build-bench/) and starts it on
 # 127.0.0.1 pinned to one core; wrk runs on the other core, keep-alive.
-#  1. "/cam/getCurrentCamInfo" (a small JSON answer through the full router)
+#  1. "/cam/getCurrentCamInfo" (the camera API's answer through the full router
+#     and handler; nginx below serves the same bytes as a static file)
 #     at 1, 16 and 64 connections, then 16 twice more to see whether memory
 #     grows across runs: requests/s, latency percentiles, resident memory.
 #  2. The same small body, a 32 KiB and a 256 KiB preset thumbnail against
 #     nginx (one worker, sendfile, same bytes, same pinning) in the same run,
 #     alternating the two servers: requests/s of each and our ratio.
-#  3. Resident memory with 250 clients that ask for the 256 KiB thumbnail
+#  3. "/cam/control" request-to-VISCA-bytes latency (control_latency.py: the
+#     script plays the camera).
+#  4. Resident memory with 250 clients that ask for the 256 KiB thumbnail
 #     (pipelined) and read nothing: before, while they hold on, and after
 #     they have gone.
 set -euo pipefail
@@ -131,7 +134,7 @@ for c in 1 16 64 16 16; do
 done
 
 echo
-echo "== against nginx (one worker), 16 connections, two alternating rounds"
+echo "== against nginx (one worker), 16 connections, two alternating rounds (goal for small: ratio >= 0.5)"
 printf '%-10s %12s %12s %8s\n' body "ours req/s" "nginx req/s" ratio
 half=$(( (SECONDS_PER_RUN + 1) / 2 ))s
 for pair in "small $URL $NGINX/small.json" \
@@ -145,6 +148,10 @@ for pair in "small $URL $NGINX/small.json" \
     printf '%-10s %12s %12s %8s\n' "$1" "$ours" "$theirs" \
         "$(awk -v a="$ours" -v b="$theirs" 'BEGIN{printf "%.2f", a/b}')"
 done
+
+echo
+echo "== /cam/control: request to VISCA bytes at the camera"
+python3 "$ROOT/bench/http/control_latency.py" "$BUILD/bench/http/corvanta_http_bench" 2000
 
 echo
 echo "== 250 clients that ask for the 256 KiB thumbnail and read nothing"

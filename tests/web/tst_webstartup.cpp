@@ -2,11 +2,16 @@
 #include "corvantaapp.h"
 #include "httpserverwrapper.h"
 #include "mainwindow.h"
+#include "obswrapper.h"
 #include "rawhttpclient.h"
 #include "storagepaths.h"
+#include "vmixwrapper.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QMessageBox>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -75,6 +80,7 @@ class TestWebStartup : public QObject
 private slots:
     void busyPortAtStartUpShowsTheBoxOnce();
     void startHttpServerAfterThePortIsFree();
+    void webServerSettingsOpensFromTheMenu();
     void stopHttpServer();
     void startHttpServerFailureShowsTheBox();
     void portOutsideTheRangeIsAStartFailure_data();
@@ -106,6 +112,32 @@ void TestWebStartup::startHttpServerAfterThePortIsFree()
     QCOMPARE(r.status, 200);
     QCOMPARE(r.header("Content-Type"), QByteArray("text/html"));
     QCOMPARE(g_boxes.size(), 1);
+
+    // The API routes reach the application's handlers.
+    const QJsonObject info =
+        QJsonDocument::fromJson(fetch(g_blockedPort, "/cam/getCurrentCamInfo").body).object();
+    QCOMPARE(info.value("camIndex").toInt(), -1);
+    QCOMPARE(info.value("status").toString(), QString("OK"));
+    const QJsonObject obs =
+        QJsonDocument::fromJson(fetch(g_blockedPort, "/obs/settings").body).object();
+    QCOMPARE(obs,
+             (QJsonObject{{"obsIp", "0.0.0.0"}, {"obsPort", 4444}, {"status", "OK"}, {"msg", ""}}));
+    const QJsonObject vmix =
+        QJsonDocument::fromJson(fetch(g_blockedPort, "/vmix/settings").body).object();
+    QCOMPARE(vmix.value("vmixPort").toInt(), 8088);
+    QVERIFY(!app->vmixClient()->isPolling()); // not enabled
+    QVERIFY(!app->obsClient()->isPolling());
+}
+
+void TestWebStartup::webServerSettingsOpensFromTheMenu()
+{
+    CorvantaApp *app = CorvantaApp::instance();
+    app->mainWindow()->onWebServerSettingsClicked();
+    QDialog *dialog = app->mainWindow()->findChild<QDialog *>("webserversettings");
+    QVERIFY(dialog);
+    QVERIFY(dialog->isVisible());
+    QCOMPARE(dialog->windowTitle(), QString("Web Server Setting"));
+    dialog->close(); // deleted on close
 }
 
 void TestWebStartup::stopHttpServer()
