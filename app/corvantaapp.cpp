@@ -6,6 +6,7 @@
 #include "httpserverwrapper.h"
 #include "mainwindow.h"
 #include "messagepresenter.h"
+#include "qjoysticks.h"
 #include "resources.h"
 
 #include <QDir>
@@ -25,7 +26,12 @@ CorvantaApp::CorvantaApp(int &argc, char **argv) : QApplication(argc, argv)
     if (m_settings->startupOnLaunch())
         startHttpServer();
 
+    // The controller blacklist lives in the platform's native settings under
+    // these names; the application's global names stay unset (they would
+    // move the per-user folder).
+    m_joysticks = new QJoysticks(QStringLiteral("corvanta"), QStringLiteral("corvanta-controller"));
     m_mainWindow = new MainWindow(m_settings, m_control, m_messages);
+    m_mainWindow->setJoysticks(m_joysticks);
     connectCameraSignals();
     m_mainWindow->show();
 }
@@ -36,6 +42,8 @@ CorvantaApp::~CorvantaApp()
     m_httpServer = nullptr;
     delete m_mainWindow;
     m_mainWindow = nullptr;
+    delete m_joysticks;
+    m_joysticks = nullptr;
     delete m_messages;
     m_messages = nullptr;
     // Stops what still moves, then deletes the cameras directly: the event

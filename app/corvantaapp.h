@@ -12,6 +12,7 @@ class CameraWrapper;
 class HttpServerWrapper;
 class MainWindow;
 class MessagePresenter;
+class QJoysticks;
 
 // The application object: owns the settings store, the control layer (which
 // owns the eight camera objects), the message presenter and the main window
@@ -36,6 +37,8 @@ public:
     CameraControl *control() const { return m_control; }
     MessagePresenter *messages() const { return m_messages; }
     MainWindow *mainWindow() const { return m_mainWindow; }
+    // The process's one joystick layer (SDL has one event queue).
+    QJoysticks *joysticks() const { return m_joysticks; }
     HttpServerWrapper *httpServer() const { return m_httpServer; }
 
     // Rebuilds the camera list from the stored `cameraslist`, filling up to
@@ -66,6 +69,7 @@ private:
     CameraControl *m_control = nullptr;
     MessagePresenter *m_messages = nullptr;
     MainWindow *m_mainWindow = nullptr;
+    QJoysticks *m_joysticks = nullptr;
     AppSettings *m_settings = nullptr;
     HttpServerWrapper *m_httpServer = nullptr;
 };

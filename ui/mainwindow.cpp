@@ -108,6 +108,8 @@ MainWindow::MainWindow(AppSettings *settings, CameraControl *control, MessagePre
         new PlaceholderWindow(QStringLiteral("Image Preview Map"),
                               QStringLiteral("The image preview map is not available yet."), this);
 
+    setupHotkeys();
+
     // The window starts compact.
     applyCompactView();
 }
@@ -617,11 +619,6 @@ void MainWindow::onMultiCameraClicked()
 {
     // Opens the camera configuration dialog once it exists; on acceptance it
     // calls rebuildCameraList().
-}
-
-void MainWindow::onJoyStickClicked()
-{
-    // Opens the additional input (game controller) dialog once it exists.
 }
 
 void MainWindow::onPanTiltLimitSettingClicked()

@@ -18,6 +18,9 @@ class QSlider;
 class AppSettings;
 class CameraControl;
 class HelpWin;
+class JoystickWrapper;
+class QJoysticks;
+class QKeyEvent;
 class MessagePresenter;
 class PlaceholderWindow;
 
@@ -73,6 +76,13 @@ public:
     void previewWindowClosed();
 
     bool isAdvancedView() const { return m_advancedView; }
+
+    // Game controller input: creates the window's JoystickWrapper over
+    // `layer` (the process's one joystick layer, owned by the caller, alive
+    // as long as the window) and connects it to the motion, zoom, focus,
+    // preset, image-step and on-screen-menu slots. Call once.
+    void setJoysticks(QJoysticks *layer);
+    JoystickWrapper *joystickWrapper() const { return m_joystick; }
 
     // --- Window state shared with the other parts of the program ---
     // The selected camera (nullptr when none or gone) and whether it is
@@ -266,6 +276,17 @@ private:
     bool canDrive() const;
     QList<QPushButton *> cameraButtons() const;
     AppSettings *settings() const { return m_settings; }
+
+    // --- Keyboard hotkeys and game controller (mainwindow_input.cpp) ---
+    class HotkeyFilter;
+    // Installs the hotkey filter (construction).
+    void setupHotkeys();
+    // W/A/S/D/Q/E and F1-F9 while "is hotkey available": true when the event
+    // is a hotkey and has been taken (auto-repeats included).
+    bool handleHotkey(const QKeyEvent *e, bool pressed);
+    HotkeyFilter *m_hotkeyFilter = nullptr;
+    QJoysticks *m_joysticks = nullptr;
+    JoystickWrapper *m_joystick = nullptr;
 
     std::unique_ptr<Ui::MainWindow> ui;
     AppSettings *m_settings;
