@@ -86,6 +86,11 @@ protected:
         auto *widget = static_cast<QWidget *>(watched);
         if (widget->window() != m_window)
             return false;
+        // Only the first receiver (the focus widget, or the window without
+        // one): an event its receiver ignored is shown again for each parent.
+        QWidget *receiver = QApplication::focusWidget();
+        if (widget != (receiver ? receiver : m_window))
+            return false;
         const auto *key = static_cast<const QKeyEvent *>(e);
         const bool pressed = type == QEvent::KeyPress;
         const bool owedRelease = !pressed && held.contains(key->key());
@@ -202,7 +207,9 @@ void MainWindow::setJoysticks(QJoysticks *layer)
 
     // A camera switch, a rebuild of the list or a box opening ends what the
     // controller drives, on the camera it drives.
-    auto forget = [this] { stopAndForgetController(m_control, m_joystick); };
+    auto forget = [this] {
+        stopAndForgetController(m_control, m_joystick);
+    };
     connect(m_control, &CameraControl::aboutToReleaseCameras, j, forget);
     connect(m_control, &CameraControl::currentCameraChanged, j, forget);
     connect(m_messages, &MessagePresenter::aboutToShow, j, forget);

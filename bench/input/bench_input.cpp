@@ -15,8 +15,8 @@
 #include "cameracontrol.h"
 #include "camerasimulator.h"
 #include "ipcamera.h"
-#include "mainwindow.h"
 #include "joystickmapper.h"
+#include "mainwindow.h"
 #include "qjoysticks.h"
 #include "sdljoysticks.h"
 
@@ -101,7 +101,9 @@ void printPercentiles(const char *what, std::vector<double> &l)
         return;
     }
     std::sort(l.begin(), l.end());
-    auto pct = [&](double p) { return l.at(std::min(l.size() - 1, size_t(p * l.size()))); };
+    auto pct = [&](double p) {
+        return l.at(std::min(l.size() - 1, size_t(p * l.size())));
+    };
     std::printf("%s over %zu events: p50 %.2f ms  p90 %.2f ms  p99 %.2f ms  max %.2f ms"
                 " (goal p99 <= %d ms)\n",
                 what, l.size(), pct(0.5), pct(0.9), pct(0.99), l.back(),
@@ -177,7 +179,6 @@ int latency(QCoreApplication &app, int events)
     return 0;
 }
 
-
 int cameraLatency(QApplication &app, int events)
 {
     CameraSimulator sim;
@@ -189,8 +190,8 @@ int cameraLatency(QApplication &app, int events)
     settings.setJoystickAvailable(true);
     settings.setSelectedJoystick(0);
     CameraControl control(&settings);
-    auto *camera = new IPCamera(QStringLiteral("127.0.0.1"), QStringLiteral("Bench"),
-                                QStringLiteral("bench"));
+    auto *camera =
+        new IPCamera(QStringLiteral("127.0.0.1"), QStringLiteral("Bench"), QStringLiteral("bench"));
     camera->setViscaPort(sim.viscaPort());
     camera->setHttpPort(sim.httpPort());
     control.setCameras({camera});

@@ -154,13 +154,16 @@ void TestPanelInput::disabledHotkeysAndTextInputsKeepTheirKeys()
     QCOMPARE(edit->text(), QStringLiteral("w"));
     QVERIFY(cam(0)->calls.isEmpty());
     // ... but a release owed since the press reached the camera is taken.
+    m_combo->setFocus();
     QTest::keyPress(m_combo, Qt::Key_D);
+    edit->setFocus();
     QTest::keyRelease(edit, Qt::Key_D);
     QCOMPARE(cam(0)->calls.join('|'), speeds("moveRight(%p,%t)|moveStop(%p,%t)"));
     QCOMPARE(edit->text(), QStringLiteral("w"));
 
     // Switched off: read at the next key.
     cam(0)->calls.clear();
+    m_combo->setFocus();
     s->setHotkeyAvailable(false);
     QTest::keyClick(m_combo, Qt::Key_W);
     QTest::keyClick(m_combo, Qt::Key_F1);
@@ -175,15 +178,15 @@ void TestPanelInput::deactivationStopsAHeldHotkey()
     other.show();
     QApplication::setActiveWindow(&other);
     QTRY_VERIFY(!w->isActiveWindow());
-    QCOMPARE(cam(0)->calls.join('|'),
-             speeds("moveLeft(%p,%t)|zoomIn(%z)|moveStop(0,0)|zoomStop"));
+    QCOMPARE(cam(0)->calls.join('|'), speeds("moveLeft(%p,%t)|zoomIn(%z)|moveStop(0,0)|zoomStop"));
 }
 
 // A right stick held on camera 1: the switch to camera 2 stops camera 1, the
 // next change of the still-held stick drives camera 2, unplugging stops it.
 void TestPanelInput::controllerDrivesTheSelectedCameraAndStopsOnSwitchAndUnplug()
 {
-    m_layer = std::make_unique<QJoysticks>(QStringLiteral("corvanta-test"), QStringLiteral("input"));
+    m_layer =
+        std::make_unique<QJoysticks>(QStringLiteral("corvanta-test"), QStringLiteral("input"));
     QJoysticks &layer = *m_layer;
     QVERIFY(layer.sdlJoysticks()->isAvailable());
     layer.sdlJoysticks()->setPollInterval(1);
@@ -203,8 +206,7 @@ void TestPanelInput::controllerDrivesTheSelectedCameraAndStopsOnSwitchAndUnplug(
     QCOMPARE(cam(0)->calls.last(), speeds("zoomIn(%z)"));
 
     w->selectCamera(1);
-    QCOMPARE(cam(0)->calls.mid(2),
-             (QStringList{"moveStop(0,0)", "zoomStop", "disconnectCamera"}));
+    QCOMPARE(cam(0)->calls.mid(2), (QStringList{"moveStop(0,0)", "zoomStop", "disconnectCamera"}));
     QCOMPARE(cam(1)->calls, QStringList{"connectCamera"});
 
     pad->setAxis(JoystickMapper::kPanAxis, 25000);
