@@ -9,8 +9,11 @@
 #include "storagepaths.h"
 #include "tempdatahome.h"
 
+#include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -31,6 +34,7 @@ private slots:
     void autoRepeatIsOnePressAndOneRelease();
     void disabledHotkeysAndTextInputsKeepTheirKeys();
     void deactivationStopsAHeldHotkey();
+    void inputDialogChoiceAppliesAtTheNextKey();
     void controllerDrivesTheSelectedCameraAndStopsOnSwitchAndUnplug();
 
 private:
@@ -179,6 +183,27 @@ void TestPanelInput::deactivationStopsAHeldHotkey()
     QApplication::setActiveWindow(&other);
     QTRY_VERIFY(!w->isActiveWindow());
     QCOMPARE(cam(0)->calls.join('|'), speeds("moveLeft(%p,%t)|zoomIn(%z)|moveStop(0,0)|zoomStop"));
+}
+
+void TestPanelInput::inputDialogChoiceAppliesAtTheNextKey()
+{
+    m_layer =
+        std::make_unique<QJoysticks>(QStringLiteral("corvanta-test"), QStringLiteral("input"));
+    w->setJoysticks(m_layer.get());
+    s->setHotkeyAvailable(false);
+    QTimer::singleShot(0, this, [] {
+        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        dialog->findChild<QCheckBox *>("useHotKeyCheck")->setChecked(true);
+        dialog->findChild<QPushButton *>("okBtn")->click();
+    });
+    w->onJoyStickClicked();
+    QApplication::setActiveWindow(w);
+    QVERIFY(QTest::qWaitForWindowActive(w));
+    m_combo->setFocus();
+    QTest::keyPress(m_combo, Qt::Key_W);
+    QCOMPARE(cam(0)->calls, QStringList{speeds("moveUp(%p,%t)")});
+    QTest::keyRelease(m_combo, Qt::Key_W);
 }
 
 // A right stick held on camera 1: the switch to camera 2 stops camera 1, the
