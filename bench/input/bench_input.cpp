@@ -217,9 +217,13 @@ int cameraLatency(QApplication &app, int events)
         return 1;
     const QMetaObject::Connection waiting =
         QObject::connect(&control, &CameraControl::connected, &app, &QCoreApplication::quit);
+    QTimer giveUp;
+    giveUp.setSingleShot(true);
+    QObject::connect(&giveUp, &QTimer::timeout, &app, &QCoreApplication::quit);
+    giveUp.start(5000);
     window.selectCamera(0);
-    QTimer::singleShot(5000, &app, &QCoreApplication::quit);
     app.exec();
+    giveUp.stop();
     QObject::disconnect(waiting);
     if (!control.canDrive()) {
         std::fprintf(stderr, "camera did not connect to the simulator\n");
