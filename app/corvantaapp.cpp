@@ -8,6 +8,7 @@
 #include "mainwindow.h"
 #include "messagepresenter.h"
 #include "obswrapper.h"
+#include "qjoysticks.h"
 #include "resources.h"
 #include "switcherapihandlers.h"
 #include "usbcamerabackend.h"
@@ -76,7 +77,12 @@ CorvantaApp::CorvantaApp(int &argc, char **argv) : QApplication(argc, argv)
     if (m_settings->enableObsCtrl())
         startObsControl();
 
+    // The controller blacklist lives in the platform's native settings under
+    // these names; the application's global names stay unset (they would
+    // move the per-user folder).
+    m_joysticks = new QJoysticks(QStringLiteral("corvanta"), QStringLiteral("corvanta-controller"));
     m_mainWindow = new MainWindow(m_settings, m_control, m_messages);
+    m_mainWindow->setJoysticks(m_joysticks);
     m_panelAdapter = std::make_unique<MainWindowApiPanel>(m_mainWindow);
     m_cameraApi->setPanel(m_panelAdapter.get());
     m_mainWindow->setWebServerSettingsOpener([this] { openWebServerSettings(); });
@@ -102,6 +108,8 @@ CorvantaApp::~CorvantaApp()
     m_obs = nullptr;
     delete m_mainWindow;
     m_mainWindow = nullptr;
+    delete m_joysticks;
+    m_joysticks = nullptr;
     delete m_messages;
     m_messages = nullptr;
     // Stops what still moves, then deletes the cameras directly: the event

@@ -22,6 +22,7 @@ class ObsApiHandler;
 class ObsWrapper;
 class VMixApiHandler;
 class VMixWrapper;
+class QJoysticks;
 
 // The application object: owns the settings store, the control layer (which
 // owns the eight camera objects), the message presenter and the main window
@@ -46,6 +47,8 @@ public:
     CameraControl *control() const { return m_control; }
     MessagePresenter *messages() const { return m_messages; }
     MainWindow *mainWindow() const { return m_mainWindow; }
+    // The process's one joystick layer (SDL has one event queue).
+    QJoysticks *joysticks() const { return m_joysticks; }
     HttpServerWrapper *httpServer() const { return m_httpServer; }
     ObsWrapper *obsClient() const { return m_obs; }
     VMixWrapper *vmixClient() const { return m_vmix; }
@@ -87,6 +90,7 @@ private:
     CameraControl *m_control = nullptr;
     MessagePresenter *m_messages = nullptr;
     MainWindow *m_mainWindow = nullptr;
+    QJoysticks *m_joysticks = nullptr;
     AppSettings *m_settings = nullptr;
     HttpServerWrapper *m_httpServer = nullptr;
     VMixWrapper *m_vmix = nullptr;

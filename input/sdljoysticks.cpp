@@ -143,8 +143,24 @@ const SDL_Joysticks::Attached *SDL_Joysticks::find(int instanceId) const
 void SDL_Joysticks::setPollInterval(int ms)
 {
     m_pollIntervalMs = std::max(0, ms);
+    reschedule();
+}
+
+void SDL_Joysticks::setIdlePollInterval(int ms)
+{
+    m_idlePollIntervalMs = std::max(0, ms);
+    reschedule();
+}
+
+int SDL_Joysticks::activePollInterval() const
+{
+    return m_devices.empty() ? m_idlePollIntervalMs : m_pollIntervalMs;
+}
+
+void SDL_Joysticks::reschedule()
+{
     if (m_pollTimer.isActive())
-        m_pollTimer.start(m_pollIntervalMs);
+        m_pollTimer.start(activePollInterval());
 }
 
 void SDL_Joysticks::update()
@@ -199,7 +215,7 @@ void SDL_Joysticks::update()
             break;
         }
     }
-    m_pollTimer.start(m_pollIntervalMs);
+    m_pollTimer.start(activePollInterval());
 }
 
 void SDL_Joysticks::configureJoystick(int deviceIndex)

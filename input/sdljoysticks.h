@@ -12,7 +12,8 @@ struct _SDL_Joystick;
 struct _SDL_GameController;
 
 // Game controllers through SDL2's joystick interface. Polls SDL's event queue
-// on the GUI thread (every 10 ms in production) and re-emits joystick axis,
+// on the GUI thread (in production every 10 ms while a controller is attached,
+// every 100 ms while none is) and re-emits joystick axis,
 // hat and button changes with the values converted as follows:
 //   axis  = SDL value / 32767.0   (-32768 ... 32767 -> about -1.00003 ... 1.0)
 //   hat   = degrees: up 0, right-up 45, right 90, right-down 135, down 180,
@@ -32,7 +33,11 @@ class SDL_Joysticks : public QObject
 {
     Q_OBJECT
 public:
+    // Poll period while at least one controller is attached.
     static constexpr int kPollIntervalMs = 10;
+    // Poll period with no controller attached: only hot-plug is waited for,
+    // so a plugged controller is seen within this delay.
+    static constexpr int kIdlePollIntervalMs = 100;
     static constexpr int kFirstPollDelayMs = 100;
 
     explicit SDL_Joysticks(QObject *parent = nullptr);
@@ -46,10 +51,16 @@ public:
     // The record of the device with this SDL instance id; null when unknown.
     QJoystickDevice *getJoystick(int instanceId) const;
 
-    // Delay between two polls (production: kPollIntervalMs). A pending poll
-    // is rescheduled with the new interval.
+    // Delay between two polls while a controller is attached (production:
+    // kPollIntervalMs) and while none is (production: kIdlePollIntervalMs).
+    // A pending poll is rescheduled with the interval now in effect.
     void setPollInterval(int ms);
     int pollInterval() const { return m_pollIntervalMs; }
+    void setIdlePollInterval(int ms);
+    int idlePollInterval() const { return m_idlePollIntervalMs; }
+    // The interval the next poll is scheduled with: pollInterval() with a
+    // controller attached, idlePollInterval() without.
+    int activePollInterval() const;
 
 signals:
     void countChanged();
@@ -78,6 +89,7 @@ private:
 
     void initialiseSdl();
     void loadMappings();
+    void reschedule();
     // A device-added event: opens device `deviceIndex` (ignored when already
     // attached or when it cannot be opened) and emits countChanged().
     void configureJoystick(int deviceIndex);
@@ -87,6 +99,7 @@ private:
 
     quint32 m_initFlags = 0;
     int m_pollIntervalMs = kPollIntervalMs;
+    int m_idlePollIntervalMs = kIdlePollIntervalMs;
     QTimer m_pollTimer;
     std::vector<Attached> m_devices;
     // Generic mapping template appended to unmapped devices' GUID and name

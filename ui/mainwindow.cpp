@@ -107,6 +107,8 @@ MainWindow::MainWindow(AppSettings *settings, CameraControl *control, MessagePre
     m_helpWin->setWindowFlags(Qt::Dialog | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     setupPreviewWindows(std::move(previewPlayer));
 
+    setupHotkeys();
+
     // The window starts compact.
     applyCompactView();
 }
@@ -634,11 +636,6 @@ void MainWindow::onMultiCameraClicked()
     if (dialog.exec() != QDialog::Accepted)
         return;
     rebuildCameraList();
-}
-
-void MainWindow::onJoyStickClicked()
-{
-    // Opens the additional input (game controller) dialog once it exists.
 }
 
 void MainWindow::onPanTiltLimitSettingClicked()

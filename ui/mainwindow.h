@@ -20,6 +20,9 @@ class QSlider;
 class AppSettings;
 class CameraControl;
 class HelpWin;
+class JoystickWrapper;
+class QJoysticks;
+class QKeyEvent;
 class MessagePresenter;
 class BoundingBoxSettings;
 class PresetSettingDlg;
@@ -97,6 +100,13 @@ public:
     {
         m_openWebServerSettings = std::move(opener);
     }
+
+    // Game controller input: creates the window's JoystickWrapper over
+    // `layer` (the process's one joystick layer, owned by the caller, alive
+    // as long as the window) and connects it to the motion, zoom, focus,
+    // preset, image-step and on-screen-menu slots. Call once.
+    void setJoysticks(QJoysticks *layer);
+    JoystickWrapper *joystickWrapper() const { return m_joystick; }
 
     // --- Window state shared with the other parts of the program ---
     // The selected camera (nullptr when none or gone) and whether it is
@@ -290,6 +300,17 @@ private:
     bool canDrive() const;
     QList<QPushButton *> cameraButtons() const;
     AppSettings *settings() const { return m_settings; }
+
+    // --- Keyboard hotkeys and game controller (mainwindow_input.cpp) ---
+    class HotkeyFilter;
+    // Installs the hotkey filter (construction).
+    void setupHotkeys();
+    // W/A/S/D/Q/E and F1-F9 while "is hotkey available": true when the event
+    // is a hotkey and has been taken (auto-repeats included).
+    bool handleHotkey(const QKeyEvent *e, bool pressed);
+    HotkeyFilter *m_hotkeyFilter = nullptr;
+    QJoysticks *m_joysticks = nullptr;
+    JoystickWrapper *m_joystick = nullptr;
 
     std::unique_ptr<Ui::MainWindow> ui;
     AppSettings *m_settings;

@@ -103,6 +103,7 @@ void TestJoystickMapper::initTestCase()
     m_layer = std::make_unique<QJoysticks>(QStringLiteral("corvanta-tests"),
                                            QStringLiteral("tst_joystickmapper"));
     m_layer->sdlJoysticks()->setPollInterval(1);
+    m_layer->sdlJoysticks()->setIdlePollInterval(1);
 }
 
 void TestJoystickMapper::cleanupTestCase()

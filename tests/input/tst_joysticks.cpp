@@ -45,6 +45,7 @@ private slots:
     void hatAngles();
     void buttons();
     void unplugReleasesHeldControls();
+    void pollsSlowerWithoutController();
     void blacklistDropsEventsAndIsStoredByName();
     void outOfRangeQueriesFallBack();
     void virtualJoystickReadsKeysOnce();
@@ -71,6 +72,7 @@ void TestJoysticks::init()
     m_layer = std::make_unique<QJoysticks>(kOrg, kApp);
     QVERIFY(m_layer->sdlJoysticks()->isAvailable());
     m_layer->sdlJoysticks()->setPollInterval(1);
+    m_layer->sdlJoysticks()->setIdlePollInterval(1);
 }
 
 void TestJoysticks::cleanup()
@@ -201,6 +203,22 @@ void TestJoysticks::unplugReleasesHeldControls()
     // (The held button ends with "count", not with a release that would act.)
 }
 
+// The poll runs at the idle interval until a controller is attached, and
+// still detects it there.
+void TestJoysticks::pollsSlowerWithoutController()
+{
+    SDL_Joysticks *sdl = m_layer->sdlJoysticks();
+    sdl->setPollInterval(2);
+    sdl->setIdlePollInterval(20);
+    QCOMPARE(sdl->activePollInterval(), 20);
+    auto pad = std::make_unique<SdlVirtualPad>();
+    QTRY_COMPARE(m_layer->count(), 1);
+    QCOMPARE(sdl->activePollInterval(), 2);
+    pad.reset();
+    QTRY_COMPARE(m_layer->count(), 0);
+    QCOMPARE(sdl->activePollInterval(), 20);
+}
+
 void TestJoysticks::blacklistDropsEventsAndIsStoredByName()
 {
     QSignalSpy axes(m_layer.get(), &QJoysticks::axisChanged);
@@ -241,6 +259,7 @@ void TestJoysticks::blacklistDropsEventsAndIsStoredByName()
     // The flag survives a restart of the layer.
     m_layer = std::make_unique<QJoysticks>(kOrg, kApp);
     m_layer->sdlJoysticks()->setPollInterval(1);
+    m_layer->sdlJoysticks()->setIdlePollInterval(1);
     QTRY_COMPARE(m_layer->count(), 2);
     QCOMPARE(m_layer->isBlacklisted(0), true);
     QCOMPARE(m_layer->isBlacklisted(1), false);
@@ -296,6 +315,7 @@ void TestJoysticks::initialisationFallsBackWithoutAudio()
     QVERIFY(m_layer->sdlJoysticks()->isAvailable());
     QCOMPARE(SDL_GetHint(SDL_HINT_JOYSTICK_HIDAPI), "0");
     m_layer->sdlJoysticks()->setPollInterval(1);
+    m_layer->sdlJoysticks()->setIdlePollInterval(1);
     SdlVirtualPad pad;
     QTRY_COMPARE(m_layer->count(), 1);
 }
