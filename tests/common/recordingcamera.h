@@ -28,6 +28,16 @@ public:
     QStringList calls;
     bool connectsAtOnce = true;
     bool reportsDisconnect = false;
+    bool autoReconnect = false;
+    bool stale = false;
+
+    void setAutoReconnect(bool on) override { autoReconnect = on; }
+    bool repliesStale() const override { return stale; }
+    void setStale(bool on)
+    {
+        stale = on;
+        emit repliesStaleChanged(on);
+    }
 
     void connectCamera() override
     {

@@ -57,6 +57,8 @@ private slots:
     void helpLinksPointAtTheShippedReadme();
     void rebuildLeavesNoCameraSelected();
     void switchCameraFromController();
+    void autoReconnectStoredAndApplied();
+    void staleRepliesShownForTheSelectedCamera();
     void exitWritesPendingSettings();
 
     void endToEndAgainstSimulators();
@@ -392,6 +394,55 @@ void TestMainWindow::rebuildLeavesNoCameraSelected()
                 ->styleSheet()
                 .startsWith("QPushButton{background : grey;"));
     QTRY_VERIFY(!old);
+}
+
+void TestMainWindow::autoReconnectStoredAndApplied()
+{
+    const auto allOn = [this](bool on) {
+        for (int k = 0; k < c->cameraCount(); ++k) {
+            auto *ip = qobject_cast<IPCamera *>(c->cameraAt(k));
+            if ((ip ? ip->autoReconnect() : cam(k)->autoReconnect) != on)
+                return false;
+        }
+        return true;
+    };
+    QVERIFY(allOn(false));
+    child<QAction>("actionAutoReconnect")->trigger();
+    QVERIFY(s->autoReconnect());
+    QVERIFY(allOn(true));
+    c->rebuildCameras(); // network cameras from the stored list
+    QVERIFY(qobject_cast<IPCamera *>(c->cameraAt(0)));
+    QVERIFY(allOn(true));
+    // Start-up: a window reads the stored setting and applies it.
+    c->setAutoReconnect(false);
+    delete w;
+    w = new MainWindow(s, c);
+    QVERIFY(child<QAction>("actionAutoReconnect")->isChecked());
+    QVERIFY(allOn(true));
+    child<QAction>("actionAutoReconnect")->trigger();
+    QVERIFY(!s->autoReconnect());
+    QVERIFY(allOn(false));
+}
+
+void TestMainWindow::staleRepliesShownForTheSelectedCamera()
+{
+    connectTo(0);
+    const QString connected = statusText("connectionStatus");
+    cam(1)->setStale(true); // not selected
+    QCoreApplication::processEvents();
+    QCOMPARE(statusText("connectionStatus"), connected);
+    cam(0)->setStale(true);
+    QTRY_COMPARE(statusText("connectionStatus"), QStringLiteral("Not Responding"));
+    cam(0)->setStale(false);
+    QTRY_COMPARE(statusText("connectionStatus"), connected);
+    // Switching away from a stale camera clears the text.
+    cam(1)->setStale(false);
+    cam(0)->setStale(true);
+    QTRY_COMPARE(statusText("connectionStatus"), QStringLiteral("Not Responding"));
+    connectTo(1);
+    QTRY_COMPARE(statusText("connectionStatus"), connected);
+    cam(1)->setStale(true);
+    QTRY_COMPARE(statusText("connectionStatus"), QStringLiteral("Not Responding"));
 }
 
 void TestMainWindow::switchCameraFromController()
