@@ -88,6 +88,7 @@ public:
     void setImageFlip(bool on) override { rec("setImageFlip", on); }
     void setImageMirror(bool on) override { rec("setImageMirror", on); }
     void setMotionSync(bool on) override { rec("setMotionSync", on); }
+    void setPresetSpeed(int i) override { rec("setPresetSpeed", i); }
     void setUpRightLimit(int t, int p) override { rec("setUpRightLimit", t, p); }
     void setDownLeftLimit(int t, int p) override { rec("setDownLeftLimit", t, p); }
 

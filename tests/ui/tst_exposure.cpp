@@ -3,24 +3,18 @@
 // table, the one-time copy of the camera's values after a connection and the
 // status texts. (Wire bytes of these operations: tst_visca.)
 
-#include "appsettings.h"
-#include "cameracontrol.h"
-#include "mainwindow.h"
-#include "recordingcamera.h"
-#include "tempdatahome.h"
+#include "recordingpanel.h"
 
 #include <QComboBox>
-#include <QLabel>
 #include <QPushButton>
 #include <QSlider>
-#include <QtTest>
 
-class TestExposure : public QObject
+class TestExposure : public RecordingPanel
 {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
+    void init() { createPanel(); }
+    void cleanup() { destroyPanel(); }
 
     void aeModeEnablingAndCalls_data();
     void aeModeEnablingAndCalls();
@@ -39,52 +33,8 @@ private slots:
     void nothingSentWithoutConnection();
 
 private:
-    RecordingCamera *cam() const { return static_cast<RecordingCamera *>(c->cameraAt(0)); }
-    template <typename T> T *child(const char *name) const
-    {
-        T *found = w->findChild<T *>(QLatin1String(name));
-        if (!found)
-            qFatal("no child %s", name);
-        return found;
-    }
-    QString statusText(const char *name) const { return child<QLabel>(name)->text(); }
-    // One poll cycle of the camera: its status copied once after a connection.
-    void pollCycle()
-    {
-        emit cam()->clientReadOneCycle();
-        emit cam()->clientStatusUpdated();
-        QCoreApplication::processEvents();
-    }
-    // Camera 1 selected, connected and synced; its call log cleared.
-    void connect()
-    {
-        w->selectCamera(0);
-        QCoreApplication::processEvents();
-        pollCycle();
-        QCOMPARE(w->uiSyncState, 2);
-        cam()->calls.clear();
-    }
     void combo(const char *name, int index) { child<QComboBox>(name)->setCurrentIndex(index); }
-
-    AppSettings *s = nullptr;
-    CameraControl *c = nullptr;
-    MainWindow *w = nullptr;
 };
-
-void TestExposure::init()
-{
-    s = new AppSettings;
-    c = new CameraControl(s);
-    c->setCameras({new RecordingCamera("10.0.0.1"), new RecordingCamera("10.0.0.2")});
-    w = new MainWindow(s, c);
-}
-
-void TestExposure::cleanup()
-{
-    delete w;
-    delete c;
-    delete s;
-}
 
 void TestExposure::aeModeEnablingAndCalls_data()
 {
@@ -105,7 +55,7 @@ void TestExposure::aeModeEnablingAndCalls()
     QFETCH(bool, shutterOn);
     QFETCH(bool, irisOn);
     QFETCH(bool, brightOn);
-    connect();
+    connectTo();
     combo("aeModeSelect", (index + 1) % 5);
     cam()->calls.clear();
     combo("aeModeSelect", index);
@@ -143,7 +93,7 @@ void TestExposure::stepButtons()
     QFETCH(int, expectedIndex);
     QFETCH(QStringList, calls);
     const QString name = QString(button).remove(QRegularExpression("(Up|Down)$")) + "Combo";
-    connect();
+    connectTo();
     // Manual enables shutter and iris, Brightness the bright controls.
     combo("aeModeSelect", name == "brightCombo" ? 4 : 1);
     auto *box = child<QComboBox>(qPrintable(name));
@@ -169,7 +119,7 @@ void TestExposure::scenes()
     QFETCH(QString, button);
     QFETCH(int, shutter);
     QFETCH(int, iris);
-    connect();
+    connectTo();
     child<QPushButton>(qPrintable(button))->click();
     QCOMPARE(cam()->calls,
              (QStringList{"setAeMode(1)", QStringLiteral("setShutter(%1)").arg(shutter),
@@ -187,7 +137,7 @@ void TestExposure::whiteBalanceAndOnePush()
     combo("wbCombo", 3);
     QVERIFY(!onePush->isEnabled());
     combo("wbCombo", 0);
-    connect();
+    connectTo();
     combo("wbCombo", 3);
     QVERIFY(onePush->isEnabled());
     onePush->click();
@@ -198,7 +148,7 @@ void TestExposure::whiteBalanceAndOnePush()
 
 void TestExposure::keysAndSwitches()
 {
-    connect();
+    connectTo();
     for (const char *name : {"osdMenuBtn", "osdEnterBtn", "osdBackBtn", "imgFlipBtn", "imgFlipBtn",
                              "imgMirrorBtn", "syncOnBtn", "syncOffBtn"})
         child<QPushButton>(name)->click();
@@ -209,7 +159,7 @@ void TestExposure::keysAndSwitches()
 
 void TestExposure::sliders()
 {
-    connect();
+    connectTo();
     child<QSlider>("luminanceSlider")->setValue(14);
     child<QSlider>("contrastSlider")->setValue(3);
     child<QSlider>("hueSlider")->setValue(200); // clamped to 14
@@ -233,7 +183,7 @@ void TestExposure::joystickSteps()
 {
     QFETCH(QString, steps);
     QFETCH(QStringList, calls);
-    connect();
+    connectTo();
     for (const char *name : {"luminanceSlider", "contrastSlider", "hueSlider"})
         child<QSlider>(name)->setValue(7);
     cam()->calls.clear();
@@ -250,26 +200,17 @@ void TestExposure::syncFromCamera_data()
 {
     // The camera's AE mode byte, shutter, iris, bright, white-balance byte;
     // the panel starts from shutter index 5, iris index 3, white balance 2.
+    // Values outside a list leave that widget as it is.
     QTest::addColumn<QList<int>>("state");
-    QTest::addColumn<QString>("statusTexts"); // iris, shutter, bright
-    QTest::addColumn<QList<int>>("indices");  // AE mode, shutter, iris, white balance
-    QTest::newRow("white balance 0x05 is Manual")
-        << QList<int>{0x0B, 7, 9, 7, 0x05} << "Iris:F2.8 Shutter:1/250 Bright:7"
-        << QList<int>{3, 6, 9, 4};
-    QTest::newRow("white balance 0x04 leaves the combo")
-        << QList<int>{0, 2, 0, 7, 0x04} << "Iris:Close Shutter:1/60 Bright:7"
-        << QList<int>{0, 1, 0, 2};
-    QTest::newRow("shutter 0 is 1/30")
-        << QList<int>{0, 0, 0, 17, 0} << "Iris:Close Shutter:1/30 Bright:17"
-        << QList<int>{0, 0, 0, 0};
-    QTest::newRow("iris and shutter outside the tables")
-        << QList<int>{0, 20, 15, 7, 0} << "Iris:15 Shutter:20 Bright:7" << QList<int>{0, 5, 3, 0};
+    QTest::addColumn<QList<int>>("indices"); // AE mode, shutter, iris, white balance
+    QTest::newRow("in the lists") << QList<int>{0x0B, 7, 9, 7, 0x05} << QList<int>{3, 6, 9, 4};
+    QTest::newRow("outside the lists")
+        << QList<int>{0x04, 20, 15, 7, 0x04} << QList<int>{0, 5, 3, 2};
 }
 
 void TestExposure::syncFromCamera()
 {
     QFETCH(QList<int>, state);
-    QFETCH(QString, statusTexts);
     QFETCH(QList<int>, indices);
     combo("shutterCombo", 5);
     combo("irisCombo", 3);
@@ -284,10 +225,6 @@ void TestExposure::syncFromCamera()
     QCoreApplication::processEvents();
     cam()->calls.clear();
     pollCycle();
-    QCOMPARE(QStringList({statusText("irisStatus"), statusText("shutterStatus"),
-                          statusText("brightStatus")})
-                 .join(' '),
-             statusTexts);
     QList<int> shown;
     for (const char *name : {"aeModeSelect", "shutterCombo", "irisCombo", "wbCombo"})
         shown << child<QComboBox>(name)->currentIndex();
@@ -300,7 +237,7 @@ void TestExposure::syncHappensOncePerConnection()
 {
     cam()->status().luminance = 5;
     cam()->status().aeMode = 0x03;
-    connect();
+    connectTo();
     auto *lum = child<QSlider>("luminanceSlider");
     QCOMPARE(lum->value(), 5);
     // Manual: the enabling table followed the synced mode.
@@ -309,8 +246,10 @@ void TestExposure::syncHappensOncePerConnection()
     // A later change on the camera shows in the status texts only.
     cam()->status().luminance = 9;
     cam()->status().iris = 12;
+    cam()->status().shutter = 0; // shown as the first entry
     pollCycle();
     QCOMPARE(statusText("irisStatus"), QStringLiteral("Iris:F1.8"));
+    QCOMPARE(statusText("shutterStatus"), QStringLiteral("Shutter:1/30"));
     QCOMPARE(lum->value(), 5);
     QCOMPARE(cam()->calls, QStringList());
 }
@@ -330,12 +269,5 @@ void TestExposure::nothingSentWithoutConnection()
     QCOMPARE(cam()->calls, QStringList{"connectCamera"});
 }
 
-int main(int argc, char **argv)
-{
-    TempDataHome home;
-    QApplication app(argc, argv);
-    TestExposure tc;
-    return QTest::qExec(&tc, argc, argv);
-}
-
+RECORDING_PANEL_MAIN(TestExposure)
 #include "tst_exposure.moc"

@@ -38,7 +38,7 @@ private slots:
     void init();
     void cleanup();
 
-    void startsCompactWithNothingSelected();
+    void nothingSentBeforeAConnection();
     void speedWidgetsFollowTheLayer();
     void buttonsDriveTheSelectedCamera_data();
     void buttonsDriveTheSelectedCamera();
@@ -52,7 +52,6 @@ private slots:
     void limitDialogWithoutCameraShowsMessage();
     void boxesAreReadableInTheTheme();
     void compactViewShrinksToItsContent();
-    void statusBarAndPreviewSwitches();
     void cancelledSnapshotFolderStoresStart();
     void helpLinksPointAtTheShippedReadme();
     void rebuildLeavesNoCameraSelected();
@@ -124,18 +123,8 @@ void TestMainWindow::cleanup()
     delete s;
 }
 
-void TestMainWindow::startsCompactWithNothingSelected()
+void TestMainWindow::nothingSentBeforeAConnection()
 {
-    for (const char *name : {"panSpeed", "tiltSpeed", "zoomSpeed", "focusSpeed"}) {
-        QComboBox *combo = child<QComboBox>(name);
-        QCOMPARE(combo->count(), 1);
-        QCOMPARE(combo->currentText(), QStringLiteral("0"));
-    }
-    QVERIFY(!w->currentCamera());
-    QVERIFY(!w->isAdvancedView());
-    QVERIFY(child<QWidget>("rightPanel")->isHidden());
-    QCOMPARE(child<QPushButton>("connectCam1")->text(), QStringLiteral("Recording "));
-    // Nothing is sent before a camera is connected.
     QTest::mousePress(child<QPushButton>("MoveTop"), Qt::LeftButton);
     QTest::mouseRelease(child<QPushButton>("MoveTop"), Qt::LeftButton);
     QVERIFY(cam(0)->calls.isEmpty());
@@ -321,24 +310,6 @@ void TestMainWindow::compactViewShrinksToItsContent()
     child<QAction>("actionAdvancedMode")->trigger();
     child<QAction>("actionCompactMode")->trigger();
     QTRY_COMPARE(w->width(), compact);
-}
-
-void TestMainWindow::statusBarAndPreviewSwitches()
-{
-    QAction *toggle = child<QAction>("actionStatusBar");
-    toggle->trigger(); // becomes checked: stays visible
-    QVERIFY(!w->statusBar()->isHidden());
-    toggle->trigger();
-    QVERIFY(w->statusBar()->isHidden());
-
-    QAction *preview = child<QAction>("actionPreviewWindow");
-    preview->trigger();
-    QVERIFY(!w->previewClosed);
-    preview->trigger();
-    QVERIFY(w->previewClosed);
-    child<QPushButton>("tvBtn")->click(); // opens and checks the action
-    QVERIFY(preview->isChecked());
-    QVERIFY(!w->previewClosed);
 }
 
 void TestMainWindow::cancelledSnapshotFolderStoresStart()
