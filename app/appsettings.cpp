@@ -600,5 +600,5 @@ bool AppSettings::autoReconnect() const
 }
 void AppSettings::setAutoReconnect(bool on)
 {
-    m_settings->setValue(QStringLiteral("autoreconnect"), on);
+    store(QStringLiteral("autoreconnect"), on);
 }
