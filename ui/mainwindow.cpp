@@ -34,6 +34,7 @@ constexpr int kCameraButtons = 8;
 const QLatin1String kNoDeviceName("Device Name");
 const QLatin1String kNoSerialNumber("Serial Number");
 const QLatin1String kUnconnected("Unconnected");
+const QLatin1String kRepliesStale("Not Responding");
 
 QString positionText(const char *name, const uint8_t *digits)
 {
@@ -92,6 +93,8 @@ MainWindow::MainWindow(AppSettings *settings, CameraControl *control, MessagePre
             &MainWindow::onCameraDownloadFinished, Qt::QueuedConnection);
     connect(m_control, &CameraControl::nameGetFinished, this, &MainWindow::onCameraNameGetFinished,
             Qt::QueuedConnection);
+    connect(m_control, &CameraControl::repliesStaleChanged, this,
+            &MainWindow::onRepliesStaleChanged, Qt::QueuedConnection);
     // Emitted by the layer's own operations (selection, rebuild, timers) or
     // after its state is final: widgets only, direct.
     connect(m_control, &CameraControl::currentCameraChanged, this,
@@ -194,6 +197,10 @@ void MainWindow::wireMenus()
     connect(ui->actionPresetSetting, &QAction::triggered, this,
             &MainWindow::onPresetSettingDlgClicked);
     connect(ui->actionExit, &QAction::triggered, this, &MainWindow::onExitClicked);
+    const bool autoReconnect = settings() && settings()->autoReconnect();
+    ui->actionAutoReconnect->setChecked(autoReconnect);
+    m_control->setAutoReconnect(autoReconnect);
+    connect(ui->actionAutoReconnect, &QAction::toggled, this, &MainWindow::onAutoReconnectToggled);
     connect(ui->actionCompactMode, &QAction::triggered, this, &MainWindow::onCompactViewClicked);
     connect(ui->actionAdvancedMode, &QAction::triggered, this, &MainWindow::onAdvancedViewClicked);
     connect(ui->actionStatusBar, &QAction::triggered, this, &MainWindow::onStatusBarToggle);
@@ -279,6 +286,7 @@ void MainWindow::onCurrentCameraChanged(CameraWrapper *camera, int index)
         buttons[index]->setStyleSheet(Theme::selectedCameraButtonStyle());
     // The previous camera's read-outs never stand for the new one.
     resetStatusReadouts();
+    onRepliesStaleChanged();
     if (!camera) {
         markDisconnected();
         return;
@@ -448,6 +456,27 @@ void MainWindow::onCameraStateChanged(QString stateStr)
 {
     if (currentCamera())
         m_connectionLabel->setText(stateStr);
+}
+
+void MainWindow::onRepliesStaleChanged()
+{
+    const bool stale = m_control->repliesStale();
+    if (stale == m_showingStale)
+        return;
+    m_showingStale = stale;
+    if (stale) {
+        m_textBeforeStale = m_connectionLabel->text();
+        m_connectionLabel->setText(kRepliesStale);
+    } else if (m_connectionLabel->text() == kRepliesStale) {
+        m_connectionLabel->setText(m_textBeforeStale);
+    }
+}
+
+void MainWindow::onAutoReconnectToggled(bool on)
+{
+    if (settings())
+        settings()->setAutoReconnect(on);
+    m_control->setAutoReconnect(on);
 }
 
 void MainWindow::onCameraReadOneCycle()

@@ -170,6 +170,11 @@ public slots:
     void onCameraStateChanged(QString stateStr);
     void onCameraReadOneCycle();
     void onCameraNameGetFinished();
+    // The selected camera's replies stopped or came back (re-read from the
+    // layer: the signal arrives queued).
+    void onRepliesStaleChanged();
+    // Settings menu: stored, then applied to every camera.
+    void onAutoReconnectToggled(bool on);
 
     // Menus and views.
     void onMultiCameraClicked();
@@ -330,6 +335,9 @@ private:
     QLabel *m_deviceNameLabel = nullptr;
     QLabel *m_serialNumberLabel = nullptr;
     QLabel *m_connectionLabel = nullptr;
+    // Connection text hidden while the stale text is shown.
+    QString m_textBeforeStale;
+    bool m_showingStale = false;
 
     HelpWin *m_helpWin = nullptr;
 

@@ -43,8 +43,18 @@ void CameraControl::setCameras(const QList<CameraWrapper *> &cameras)
             continue;
         m_cameras.append(camera);
         wireCamera(camera);
+        camera->setAutoReconnect(m_autoReconnect);
     }
     emit camerasChanged();
+}
+
+void CameraControl::setAutoReconnect(bool on)
+{
+    m_autoReconnect = on;
+    for (const QPointer<CameraWrapper> &camera : qAsConst(m_cameras)) {
+        if (camera)
+            camera->setAutoReconnect(on);
+    }
 }
 
 void CameraControl::wireCamera(CameraWrapper *camera)
@@ -70,6 +80,10 @@ void CameraControl::wireCamera(CameraWrapper *camera)
     connect(camera, &CameraWrapper::clientFinishGetName, this, [this] {
         if (isCurrent(sender()))
             emit nameGetFinished();
+    });
+    connect(camera, &CameraWrapper::repliesStaleChanged, this, [this](bool stale) {
+        if (isCurrent(sender()))
+            emit repliesStaleChanged(stale);
     });
 }
 

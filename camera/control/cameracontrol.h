@@ -137,6 +137,13 @@ public:
     bool isConnected() const { return m_connected && m_current; }
     // A camera is selected, alive and connected: operations will be sent.
     bool canDrive() const { return isConnected(); }
+    // The selected camera is connected but its replies have stopped.
+    bool repliesStale() const { return m_current && m_current->repliesStale(); }
+
+    // Retry dropped connections with back-off, on every camera of the list,
+    // also on those a later setCameras() brings. Off by default.
+    void setAutoReconnect(bool on);
+    bool autoReconnect() const { return m_autoReconnect; }
     // Runs op on the selected camera when canDrive(); true when it ran. For
     // stateless commands (exposure, OSD, flip, ...); motions use the
     // operations below so their stops are tracked.
@@ -247,6 +254,7 @@ signals:
     void readOneCycle();
     void downloadFinished(int presetNum);
     void nameGetFinished();
+    void repliesStaleChanged(bool stale);
     // clientError of any camera.
     void cameraError(const QString &message);
 
@@ -286,5 +294,6 @@ private:
     QPointer<CameraWrapper> m_zoomTarget;
     QPointer<CameraWrapper> m_focusTarget;
     bool m_storeExposure = false;
+    bool m_autoReconnect = false;
     ExposureReplay *m_replay = nullptr;
 };

@@ -28,6 +28,16 @@ public:
     QStringList calls;
     bool connectsAtOnce = true;
     bool reportsDisconnect = false;
+    bool autoReconnect = false;
+    bool stale = false;
+
+    void setAutoReconnect(bool on) override { autoReconnect = on; }
+    bool repliesStale() const override { return stale; }
+    void setStale(bool on)
+    {
+        stale = on;
+        emit repliesStaleChanged(on);
+    }
 
     void connectCamera() override
     {
@@ -69,6 +79,16 @@ public:
     void setLuminance(int v) override { rec("setLuminance", v); }
     void setContrast(int v) override { rec("setContrast", v); }
     void setHue(int v) override { rec("setHue", v); }
+    void brightUp() override { calls << QStringLiteral("brightUp"); }
+    void brightDown() override { calls << QStringLiteral("brightDown"); }
+    void onePushTrigger() override { calls << QStringLiteral("onePushTrigger"); }
+    void osdMenu() override { calls << QStringLiteral("osdMenu"); }
+    void osdEnter() override { calls << QStringLiteral("osdEnter"); }
+    void osdBack() override { calls << QStringLiteral("osdBack"); }
+    void setImageFlip(bool on) override { rec("setImageFlip", on); }
+    void setImageMirror(bool on) override { rec("setImageMirror", on); }
+    void setMotionSync(bool on) override { rec("setMotionSync", on); }
+    void setPresetSpeed(int i) override { rec("setPresetSpeed", i); }
     void setUpRightLimit(int t, int p) override { rec("setUpRightLimit", t, p); }
     void setDownLeftLimit(int t, int p) override { rec("setDownLeftLimit", t, p); }
 

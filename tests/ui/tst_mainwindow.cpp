@@ -38,7 +38,7 @@ private slots:
     void init();
     void cleanup();
 
-    void startsCompactWithNothingSelected();
+    void nothingSentBeforeAConnection();
     void speedWidgetsFollowTheLayer();
     void buttonsDriveTheSelectedCamera_data();
     void buttonsDriveTheSelectedCamera();
@@ -52,11 +52,12 @@ private slots:
     void limitDialogWithoutCameraShowsMessage();
     void boxesAreReadableInTheTheme();
     void compactViewShrinksToItsContent();
-    void statusBarAndPreviewSwitches();
     void cancelledSnapshotFolderStoresStart();
     void helpLinksPointAtTheShippedReadme();
     void rebuildLeavesNoCameraSelected();
     void switchCameraFromController();
+    void autoReconnectStoredAndApplied();
+    void staleRepliesShownForTheSelectedCamera();
     void exitWritesPendingSettings();
 
     void endToEndAgainstSimulators();
@@ -122,18 +123,8 @@ void TestMainWindow::cleanup()
     delete s;
 }
 
-void TestMainWindow::startsCompactWithNothingSelected()
+void TestMainWindow::nothingSentBeforeAConnection()
 {
-    for (const char *name : {"panSpeed", "tiltSpeed", "zoomSpeed", "focusSpeed"}) {
-        QComboBox *combo = child<QComboBox>(name);
-        QCOMPARE(combo->count(), 1);
-        QCOMPARE(combo->currentText(), QStringLiteral("0"));
-    }
-    QVERIFY(!w->currentCamera());
-    QVERIFY(!w->isAdvancedView());
-    QVERIFY(child<QWidget>("rightPanel")->isHidden());
-    QCOMPARE(child<QPushButton>("connectCam1")->text(), QStringLiteral("Recording "));
-    // Nothing is sent before a camera is connected.
     QTest::mousePress(child<QPushButton>("MoveTop"), Qt::LeftButton);
     QTest::mouseRelease(child<QPushButton>("MoveTop"), Qt::LeftButton);
     QVERIFY(cam(0)->calls.isEmpty());
@@ -321,24 +312,6 @@ void TestMainWindow::compactViewShrinksToItsContent()
     QTRY_COMPARE(w->width(), compact);
 }
 
-void TestMainWindow::statusBarAndPreviewSwitches()
-{
-    QAction *toggle = child<QAction>("actionStatusBar");
-    toggle->trigger(); // becomes checked: stays visible
-    QVERIFY(!w->statusBar()->isHidden());
-    toggle->trigger();
-    QVERIFY(w->statusBar()->isHidden());
-
-    QAction *preview = child<QAction>("actionPreviewWindow");
-    preview->trigger();
-    QVERIFY(!w->previewClosed);
-    preview->trigger();
-    QVERIFY(w->previewClosed);
-    child<QPushButton>("tvBtn")->click(); // opens and checks the action
-    QVERIFY(preview->isChecked());
-    QVERIFY(!w->previewClosed);
-}
-
 void TestMainWindow::cancelledSnapshotFolderStoresStart()
 {
     QStringList modals;
@@ -392,6 +365,55 @@ void TestMainWindow::rebuildLeavesNoCameraSelected()
                 ->styleSheet()
                 .startsWith("QPushButton{background : grey;"));
     QTRY_VERIFY(!old);
+}
+
+void TestMainWindow::autoReconnectStoredAndApplied()
+{
+    const auto allOn = [this](bool on) {
+        for (int k = 0; k < c->cameraCount(); ++k) {
+            auto *ip = qobject_cast<IPCamera *>(c->cameraAt(k));
+            if ((ip ? ip->autoReconnect() : cam(k)->autoReconnect) != on)
+                return false;
+        }
+        return true;
+    };
+    QVERIFY(allOn(false));
+    child<QAction>("actionAutoReconnect")->trigger();
+    QVERIFY(s->autoReconnect());
+    QVERIFY(allOn(true));
+    c->rebuildCameras(); // network cameras from the stored list
+    QVERIFY(qobject_cast<IPCamera *>(c->cameraAt(0)));
+    QVERIFY(allOn(true));
+    // Start-up: a window reads the stored setting and applies it.
+    c->setAutoReconnect(false);
+    delete w;
+    w = new MainWindow(s, c);
+    QVERIFY(child<QAction>("actionAutoReconnect")->isChecked());
+    QVERIFY(allOn(true));
+    child<QAction>("actionAutoReconnect")->trigger();
+    QVERIFY(!s->autoReconnect());
+    QVERIFY(allOn(false));
+}
+
+void TestMainWindow::staleRepliesShownForTheSelectedCamera()
+{
+    connectTo(0);
+    const QString connected = statusText("connectionStatus");
+    cam(1)->setStale(true); // not selected
+    QCoreApplication::processEvents();
+    QCOMPARE(statusText("connectionStatus"), connected);
+    cam(0)->setStale(true);
+    QTRY_COMPARE(statusText("connectionStatus"), QStringLiteral("Not Responding"));
+    cam(0)->setStale(false);
+    QTRY_COMPARE(statusText("connectionStatus"), connected);
+    // Switching away from a stale camera clears the text.
+    cam(1)->setStale(false);
+    cam(0)->setStale(true);
+    QTRY_COMPARE(statusText("connectionStatus"), QStringLiteral("Not Responding"));
+    connectTo(1);
+    QTRY_COMPARE(statusText("connectionStatus"), connected);
+    cam(1)->setStale(true);
+    QTRY_COMPARE(statusText("connectionStatus"), QStringLiteral("Not Responding"));
 }
 
 void TestMainWindow::switchCameraFromController()

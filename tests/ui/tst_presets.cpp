@@ -1,29 +1,32 @@
-// Presets of the main window against camera simulators on loopback: store and
-// recall bytes, the name dialog, names and exposure in settings.ini,
-// thumbnails, and the staged replay of stored exposure.
+// Presets of the main window over recording cameras: store and recall, the
+// name dialog, names and exposure in settings.ini, thumbnails, clearing.
 
-#include "panelharness.h"
-#include "storagepaths.h"
+#include "recordingpanel.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QSlider>
 
-using namespace PanelHarness;
+namespace {
+const QString kId = QStringLiteral("10.0.0.1");
+// An id that walks out of the downloads folder when it is made part of a
+// thumbnail path.
+const QString kEscapingId = QStringLiteral("/../../victim");
+} // namespace
 
-class TestPresets : public PanelTest
+class TestPresets : public RecordingPanel
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void init();
+    void init() { createPanel({kId, "10.0.0.2", kEscapingId}); }
+    void cleanup() { destroyPanel(); }
 
-    void widgetsAndTexts();
     void storeAsksForNameAndReturnsToRecall_data();
     void storeAsksForNameAndReturnsToRecall();
     void snapshotOnlyForPresetsOneToSix();
@@ -41,46 +44,18 @@ private:
         QList<int> values;
         for (const char *key : {"aemode", "shutterspeed", "iris", "brightness", "luminance",
                                 "contrast", "hue", "wbmode"})
-            values << h.storedValue(QStringLiteral("%1_%2_").arg(cameraId(0)).arg(n) + key).toInt();
+            values << storedValue(QStringLiteral("%1_%2_").arg(kId).arg(n) + key).toInt();
         return values;
     }
-};
-
-void TestPresets::initTestCase()
-{
-    QVERIFY(h.setUp());
-}
-
-void TestPresets::init()
-{
-    resetPanel();
-}
-
-void TestPresets::widgetsAndTexts()
-{
-    auto *set = child<QRadioButton>("presetMode");
-    auto *recall = child<QRadioButton>("recallMode");
-    QVERIFY(set && recall);
-    QCOMPARE(set->text(), QStringLiteral("Set"));
-    QCOMPARE(recall->text(), QStringLiteral("Recall"));
-    QVERIFY(recall->isChecked());
-    // Before any camera is selected: the numbers, and the plain style on 1-6.
-    for (int n = 1; n <= 9; ++n) {
-        auto *mem = child<QPushButton>(qPrintable(QStringLiteral("mem%1").arg(n)));
-        QVERIFY(mem);
-        QCOMPARE(mem->text(), QString::number(n));
-        if (n <= 6)
-            QCOMPARE(mem->styleSheet(), QStringLiteral("QPushButton{\n\theight : 40px;\n}"));
+    // Stores preset n in set mode, answering the name dialog with `name`.
+    void storeNamed(int n, const QString &name)
+    {
+        child<QRadioButton>("presetMode")->click();
+        NameDialogSeen seen;
+        answerNameDialog(&seen, true, name);
+        child<QPushButton>(qPrintable(QStringLiteral("mem%1").arg(n)))->click();
     }
-    QCOMPARE(child<QCheckBox>("storeExposure")->text(),
-             QStringLiteral("Store exposure settings with each PTZ preset"));
-    auto *speed = child<QComboBox>("presetSpeed");
-    QCOMPARE(speed->count(), 24);
-    QCOMPARE(speed->itemText(0), QStringLiteral("1"));
-    QCOMPARE(speed->itemText(23), QStringLiteral("24"));
-    QCOMPARE(speed->currentIndex(), 0);
-    QCOMPARE(child<QPushButton>("applyPresetSpeedBtn")->text(), QStringLiteral("Apply"));
-}
+};
 
 void TestPresets::storeAsksForNameAndReturnsToRecall_data()
 {
@@ -99,79 +74,64 @@ void TestPresets::storeAsksForNameAndReturnsToRecall()
     QFETCH(QString, entered);
     QFETCH(QString, expected);
 
-    h.settings()->setPresetName(cameraId(0), 4, QStringLiteral("Podium"));
-    h.connectCamera(0);
+    s->setPresetName(kId, 4, QStringLiteral("Podium"));
+    connectTo(0);
     auto *mem4 = child<QPushButton>("mem4");
     QCOMPARE(mem4->text(), QStringLiteral("Podium"));
 
     child<QRadioButton>("presetMode")->click();
-    QVERIFY(w()->presetMode);
+    QVERIFY(w->presetMode);
     NameDialogSeen seen;
     answerNameDialog(&seen, accept, entered);
     mem4->click();
 
-    QVERIFY(seen.shown);
-    QCOMPARE(seen.title, QStringLiteral("Corvanta"));
     QCOMPARE(seen.label, QStringLiteral("Preset #4 Name:"));
     QCOMPARE(seen.text, QStringLiteral("Podium"));
     QCOMPARE(mem4->text(), expected);
-    QCOMPARE(h.storedValue("mem4" + cameraId(0)).toString(), expected);
+    QCOMPARE(storedValue("mem4" + kId).toString(), expected);
     // The position is stored either way, and the window is back in recall mode.
-    QTRY_VERIFY_WITH_TIMEOUT(h.cams[0].commands.contains(hex("8101043f0104ff")), kWait);
-    QVERIFY(!w()->presetMode);
+    QCOMPARE(cam()->calls, (QStringList{"downloadSnapshot(4)", "setPreset(4)"}));
+    QVERIFY(!w->presetMode);
     QVERIFY(child<QRadioButton>("recallMode")->isChecked());
-    QVERIFY(!child<QRadioButton>("presetMode")->isChecked());
 
-    // The next click recalls.
-    h.clearLogs();
+    cam()->calls.clear();
     mem4->click();
-    QTRY_COMPARE_WITH_TIMEOUT(h.cams[0].commands, QList<QByteArray>{hex("8101043f0204ff")}, kWait);
+    QCOMPARE(cam()->calls, QStringList{"callPreset(4)"});
 }
 
 void TestPresets::snapshotOnlyForPresetsOneToSix()
 {
-    const QString thumb = Storage::snapshotPath(cameraId(0), 3);
+    const QString thumb = Storage::snapshotPath(kId, 3);
     QFile::remove(thumb);
-    h.connectCamera(0);
+    connectTo(0);
     auto *mem3 = child<QPushButton>("mem3");
-    auto *mem8 = child<QPushButton>("mem8");
-    QVERIFY(mem3->styleSheet().contains(thumb));
-    QCOMPARE(mem3->styleSheet(),
-             QStringLiteral("QPushButton{\n\theight : 40px;\n\timage : url('") + thumb + "');\n}");
-    QVERIFY(!mem8->styleSheet().contains("image"));
     const QImage before = mem3->grab().toImage();
-    QSignalSpy downloaded(w(), &MainWindow::cameraImageDownloaded);
+    QSignalSpy downloaded(w, &MainWindow::cameraImageDownloaded);
 
-    // Preset 8: position and name, no snapshot.
-    child<QRadioButton>("presetMode")->click();
-    NameDialogSeen seen8;
-    answerNameDialog(&seen8, true, QStringLiteral("Eight"));
-    mem8->click();
-    QTRY_VERIFY_WITH_TIMEOUT(h.cams[0].commands.contains(hex("8101043f0108ff")), kWait);
-    QCOMPARE(seen8.label, QStringLiteral("Preset #8 Name:"));
-    QCOMPARE(h.storedValue("mem8" + cameraId(0)).toString(), QStringLiteral("Eight"));
+    storeNamed(8, QStringLiteral("Eight"));
+    QCOMPARE(cam()->calls, QStringList{"setPreset(8)"});
+    QCOMPARE(storedValue("mem8" + kId).toString(), QStringLiteral("Eight"));
 
-    // Preset 3: a snapshot is requested and becomes the button's image.
-    w()->imageDownloaded = false;
-    child<QRadioButton>("presetMode")->click();
-    NameDialogSeen seen3;
-    answerNameDialog(&seen3, true, QStringLiteral("Three"));
-    mem3->click();
-    QTRY_VERIFY_WITH_TIMEOUT(h.cams[0].commands.contains(hex("8101043f0103ff")), kWait);
-    QTRY_COMPARE_WITH_TIMEOUT(downloaded.count(), 1, kWait);
+    cam()->calls.clear();
+    storeNamed(3, QStringLiteral("Three"));
+    QCOMPARE(cam()->calls, (QStringList{"downloadSnapshot(3)", "setPreset(3)"}));
+    // The camera wrote the picture; it becomes the button's image.
+    QVERIFY(QDir().mkpath(QFileInfo(thumb).absolutePath()));
+    QImage picture(64, 36, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    QVERIFY(picture.save(thumb, "JPG"));
+    emit cam()->clientFinishDownload(3);
+    QTRY_COMPARE(downloaded.count(), 1);
     QCOMPARE(downloaded.at(0).at(0).toInt(), 3);
-    // One snapshot in all: storing preset 8 requested none.
-    QCOMPARE(h.cams[0].httpTargets.count("/snapshot.jpg"), 1);
-    QVERIFY(QFile::exists(thumb));
-    QVERIFY(w()->imageDownloaded);
     QCOMPARE(mem3->text(), QStringLiteral("Three"));
     QVERIFY(mem3->styleSheet().contains(thumb));
     QVERIFY2(mem3->grab().toImage() != before, "the button still shows no thumbnail");
+    QVERIFY(!child<QPushButton>("mem8")->styleSheet().contains("image"));
 }
 
 void TestPresets::storeExposureKeepsPanelValues()
 {
-    h.connectCamera(0);
+    connectTo(0);
     child<QCheckBox>("storeExposure")->setChecked(true);
     child<QComboBox>("aeModeSelect")->setCurrentIndex(1);
     child<QComboBox>("shutterCombo")->setCurrentIndex(6);
@@ -181,51 +141,43 @@ void TestPresets::storeExposureKeepsPanelValues()
     child<QSlider>("contrastSlider")->setValue(4);
     child<QSlider>("hueSlider")->setValue(13);
     child<QComboBox>("wbCombo")->setCurrentIndex(2);
-
-    child<QRadioButton>("presetMode")->click();
-    NameDialogSeen seen;
-    answerNameDialog(&seen, true, QStringLiteral("Stage left"));
-    child<QPushButton>("mem7")->click();
-
-    QCOMPARE(h.storedValue("mem7" + cameraId(0)).toString(), QStringLiteral("Stage left"));
+    storeNamed(7, QStringLiteral("Stage left"));
+    QCOMPARE(storedValue("mem7" + kId).toString(), QStringLiteral("Stage left"));
     QCOMPARE(storedExposure(7), (QList<int>{1, 6, 5, 11, 9, 4, 13, 2}));
 }
 
 void TestPresets::presetSpeedApply()
 {
-    h.connectCamera(0);
-    h.clearLogs();
+    connectTo(0);
     auto *speed = child<QComboBox>("presetSpeed");
     speed->setCurrentIndex(23);
     child<QPushButton>("applyPresetSpeedBtn")->click();
     speed->setCurrentIndex(0);
     child<QPushButton>("applyPresetSpeedBtn")->click();
-    QTRY_COMPARE_WITH_TIMEOUT(h.cams[0].commands,
-                              (QList<QByteArray>{hex("8101060118ff"), hex("8101060101ff")}), kWait);
-    QTRY_COMPARE_WITH_TIMEOUT(h.cams[0].sim->presetSpeed(), 1, kWait);
+    QCOMPARE(cam()->calls, (QStringList{"setPresetSpeed(23)", "setPresetSpeed(0)"}));
 }
 
 void TestPresets::clearPresetResetsNameAndExposure()
 {
-    h.storeExposure(0, 2, {4, 5, 6, 7, 8, 9, 10, 3});
-    h.settings()->setPresetName(cameraId(0), 2, QStringLiteral("Wide"));
-    const QString thumb = Storage::snapshotPath(cameraId(0), 2);
+    const PresetExposure e{4, 5, 6, 7, 8, 9, 10, 3};
+    c->savePresetSettings(kId, 2, QStringLiteral("Wide"), &e);
+    const QString thumb = Storage::snapshotPath(kId, 2);
+    QVERIFY(QDir().mkpath(QFileInfo(thumb).absolutePath()));
     {
         QFile f(thumb);
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write("x");
     }
-    h.connectCamera(0);
-    h.clearLogs();
-    w()->presetSettingDlgClearPreset(2);
-    w()->presetSettingDlgClearImage(2);
+    connectTo(0);
+    w->presetSettingDlgClearPreset(2);
+    w->presetSettingDlgClearImage(2);
     QVERIFY(!QFile::exists(thumb));
-    w()->presetSettingDlgClearImage(2); // a missing file is no error
-    QTRY_COMPARE_WITH_TIMEOUT(h.cams[0].commands, QList<QByteArray>{hex("8101043f0002ff")}, kWait);
-    QCOMPARE(h.storedValue("mem2" + cameraId(0)).toString(), QString());
+    w->presetSettingDlgClearImage(2); // a missing file is no error
+    QCOMPARE(cam()->calls, QStringList{"clearPreset(2)"});
+    QCOMPARE(storedValue("mem2" + kId).toString(), QString());
     QCOMPARE(storedExposure(2), QVector<int>(8, 0).toList());
     // The button shows the cleared name at the next selection.
-    w()->selectCamera(0);
+    w->selectCamera(0);
     QCOMPARE(child<QPushButton>("mem2")->text(), QString());
 }
 
@@ -237,34 +189,30 @@ void TestPresets::clearImageStaysInDownloads()
     QVERIFY(!victim.startsWith(Storage::downloadsFolder()));
     // The folder the raw path runs through exists, so removing it would work.
     QVERIFY(QDir().mkpath(Storage::downloadsFolder() + "/snapshot_"));
+    QVERIFY(QDir().mkpath(QFileInfo(victim).absolutePath()));
     {
         QFile f(victim);
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write("keep");
     }
-    w()->selectCamera(3);
-    emit h.camera(3)->clientConnected();
-    QVERIFY(w()->cameraConnected());
-    w()->presetSettingDlgClearImage(1);
+    connectTo(2);
+    w->presetSettingDlgClearImage(1);
     QVERIFY(QFile::exists(victim));
-    w()->onCameraDisconnected();
 }
 
 void TestPresets::nothingWithoutConnection()
 {
-    auto *set = child<QRadioButton>("presetMode");
-    set->click();
-    QVERIFY(!w()->presetMode); // the radio moves, the mode does not
+    child<QRadioButton>("presetMode")->click();
+    QVERIFY(!w->presetMode); // the radio moves, the mode does not
     child<QPushButton>("mem1")->click();
-    w()->onCallPreset(1);
-    w()->presetSettingDlgSet(1, QStringLiteral("x"));
+    w->onCallPreset(1);
+    w->presetSettingDlgSet(1, QStringLiteral("x"));
     child<QPushButton>("applyPresetSpeedBtn")->click();
     child<QRadioButton>("recallMode")->click();
-    QTRY_VERIFY_WITH_TIMEOUT(h.allUnconnected(), kWait); // raw set-up connections close too
-    for (const SimulatedCamera &c : h.cams)
-        QVERIFY(c.commands.isEmpty());
+    for (int i = 0; i < c->cameraCount(); ++i)
+        QCOMPARE(cam(i)->calls, QStringList());
     QVERIFY(!QApplication::activeModalWidget());
 }
 
-PANEL_TEST_MAIN(TestPresets)
+RECORDING_PANEL_MAIN(TestPresets)
 #include "tst_presets.moc"

@@ -1,0 +1,117 @@
+#pragma once
+
+// The main window over recording cameras: a fresh settings.ini, layer and
+// window per case; what the panel gives each camera is its call log.
+
+#include "appsettings.h"
+#include "cameracontrol.h"
+#include "mainwindow.h"
+#include "recordingcamera.h"
+#include "storagepaths.h"
+#include "tempdatahome.h"
+
+#include <QApplication>
+#include <QInputDialog>
+#include <QLabel>
+#include <QSettings>
+#include <QTimer>
+#include <QtTest>
+
+class RecordingPanel : public QObject
+{
+protected:
+    // Cameras 1..ids.size() with these ids.
+    void createPanel(const QStringList &ids = {"10.0.0.1", "10.0.0.2"})
+    {
+        QFile::remove(Storage::userFolder() + "/settings.ini");
+        s = new AppSettings;
+        c = new CameraControl(s);
+        QList<CameraWrapper *> list;
+        for (const QString &id : ids)
+            list << new RecordingCamera(id);
+        c->setCameras(list);
+        w = new MainWindow(s, c);
+    }
+    void destroyPanel()
+    {
+        delete w;
+        delete c;
+        delete s;
+    }
+
+    RecordingCamera *cam(int i = 0) const { return static_cast<RecordingCamera *>(c->cameraAt(i)); }
+    template <typename T> T *child(const char *name) const
+    {
+        T *found = w->findChild<T *>(QLatin1String(name));
+        if (!found)
+            qFatal("no child %s", name);
+        return found;
+    }
+    QString statusText(const char *name) const { return child<QLabel>(name)->text(); }
+    // A key straight from settings.ini after pending writes reached it.
+    QVariant storedValue(const QString &key) const
+    {
+        s->sync();
+        return QSettings(s->fileName(), QSettings::IniFormat).value(key);
+    }
+
+    // One poll cycle of camera i: its status is copied into the widgets once
+    // after a connection.
+    void pollCycle(int i = 0)
+    {
+        emit cam(i)->clientReadOneCycle();
+        emit cam(i)->clientStatusUpdated();
+        QCoreApplication::processEvents();
+    }
+    // Camera i selected, connected and synced; every call log cleared.
+    void connectTo(int i = 0)
+    {
+        w->selectCamera(i);
+        QCoreApplication::processEvents();
+        pollCycle(i);
+        QCOMPARE(w->uiSyncState, 2);
+        for (int k = 0; k < c->cameraCount(); ++k)
+            cam(k)->calls.clear();
+    }
+
+    AppSettings *s = nullptr;
+    CameraControl *c = nullptr;
+    MainWindow *w = nullptr;
+};
+
+// What the name dialog showed before it was answered.
+struct NameDialogSeen
+{
+    QString label;
+    QString text;
+};
+
+// Answers the next modal text input dialog: accepts it with `text`, or
+// rejects it when `accept` is false.
+inline void answerNameDialog(NameDialogSeen *seen, bool accept, const QString &text = QString())
+{
+    auto *timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [=] {
+        auto *dlg = qobject_cast<QInputDialog *>(QApplication::activeModalWidget());
+        if (!dlg)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        seen->label = dlg->labelText();
+        seen->text = dlg->textValue();
+        if (accept)
+            dlg->setTextValue(text);
+        accept ? dlg->accept() : dlg->reject();
+    });
+    timer->start();
+}
+
+#define RECORDING_PANEL_MAIN(TestClass)                                                            \
+    int main(int argc, char **argv)                                                                \
+    {                                                                                              \
+        TempDataHome home;                                                                         \
+        QApplication app(argc, argv);                                                              \
+        TestClass tc;                                                                              \
+        return QTest::qExec(&tc, argc, argv);                                                      \
+    }
