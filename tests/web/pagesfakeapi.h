@@ -13,6 +13,8 @@
 // keeps a log of every request the pages made: one line per request, the
 // signal name then its typed parameters separated by "|", with the time it
 // arrived. Setting a preset renames it and reports one finished download.
+// With answerCamera false the "/cam/" requests are only logged: a real
+// handler attached to the same server answers them.
 class PagesFakeApi : public QObject
 {
 public:
@@ -45,21 +47,22 @@ public:
 
     QList<Entry> log;
 
-    explicit PagesFakeApi(HttpServerWrapper *web)
+    explicit PagesFakeApi(HttpServerWrapper *web, bool answerCamera = true)
+        : m_answerCamera(answerCamera)
     {
         m_clock.start();
         using W = HttpServerWrapper;
         using R = qhttp::server::QHttpResponse;
         connect(web, &W::getCurrentCamInfo, this, [this](R *r) {
             note("getCurrentCamInfo");
-            ok(r, {{"camIndex", camIndex},
-                   {"presets", QJsonArray::fromStringList(presets)},
-                   {"camId", camId},
-                   {"focusAuto", focusAuto}});
+            camOk(r, {{"camIndex", camIndex},
+                      {"presets", QJsonArray::fromStringList(presets)},
+                      {"camId", camId},
+                      {"focusAuto", focusAuto}});
         });
         connect(web, &W::checkImageDownloaded, this, [this](R *r) {
             note("checkImageDownloaded");
-            ok(r, {{"downloaded", downloaded}});
+            camOk(r, {{"downloaded", downloaded}});
             downloaded = false;
         });
         connect(web, &W::getCameraSettings, this, [this](R *r) {
@@ -70,39 +73,39 @@ public:
                     {"isUsbCam", i == 7},
                     {"camId", i == 7 ? "USB Camera" : "10.1.1.2" + QString::number(i + 1)},
                     {"camName", camNames.at(i)}});
-            ok(r, {{"usbDevices", QJsonArray{"USB Camera"}}, {"camList", list}});
+            camOk(r, {{"usbDevices", QJsonArray{"USB Camera"}}, {"camList", list}});
         });
         connect(web, &W::connectCam, this, [this](R *r, int n) {
             note("connectCam", {n});
-            ok(r);
+            camOk(r);
         });
         connect(web, &W::controlCam, this, [this](R *r, int m, int p, int t, int z, int f) {
             note("controlCam", {m, p, t, z, f});
-            ok(r);
+            camOk(r);
         });
         connect(web, &W::stopControl, this, [this](R *r, int m) {
             note("stopControl", {m});
-            ok(r);
+            camOk(r);
         });
         connect(web, &W::setPreset, this, [this](R *r, QString name, int num, bool upload) {
             note("setPreset", {name, num, upload});
             if (num >= 1 && num <= presets.size())
                 presets[num - 1] = name;
             downloaded = true;
-            ok(r);
+            camOk(r);
         });
         connect(web, &W::recallPreset, this, [this](R *r, int num, int speed) {
             note("recallPreset", {num, speed});
-            ok(r);
+            camOk(r);
         });
         connect(web, &W::focusAuto, this, [this](R *r, bool on) {
             note("focusAuto", {on});
             focusAuto = on;
-            ok(r);
+            camOk(r);
         });
         connect(web, &W::saveCameraSettings, this, [this](R *r, QString list) {
             note("saveCameraSettings", {list});
-            ok(r);
+            camOk(r);
         });
         connect(web, &W::getObsStatus, this, [this](R *r) {
             note("getObsStatus");
@@ -241,5 +244,12 @@ private:
         r->end(QJsonDocument(body).toJson());
     }
 
+    void camOk(qhttp::server::QHttpResponse *r, QJsonObject body = {}) const
+    {
+        if (m_answerCamera)
+            ok(r, body);
+    }
+
+    bool m_answerCamera;
     QElapsedTimer m_clock;
 };

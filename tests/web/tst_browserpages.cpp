@@ -1,9 +1,14 @@
 #include "appsettings.h"
+#include "cameraapihandler.h"
+#include "cameracontrol.h"
+#include "camerasimulator.h"
 #include "cdpbrowser.h"
 #include "httpserverwrapper.h"
+#include "ipcamera.h"
 #include "pagesfakeapi.h"
 #include "resources.h"
 #include "tempdatahome.h"
+#include "visca.h"
 
 #include <QtTest>
 
@@ -12,7 +17,8 @@
 // The six browser pages in headless Chromium against the real HttpServerWrapper
 // on 127.0.0.1, with the API signals answered by PagesFakeApi: what the pages
 // request (server-side log), what they show, and that they load everything
-// from this server with no error.
+// from this server with no error. The pad runs the real camera API and control
+// layer against the camera simulator, checked at its VISCA bytes.
 class TestBrowserPages : public QObject
 {
     Q_OBJECT
@@ -46,12 +52,18 @@ private:
     // Failed requests, console errors, script exceptions, dialogs and
     // requests to anything but this server, seen by the current page.
     QStringList problems() const;
+    // Replaces the fake's camera answers by the real camera API over eight
+    // network cameras on the simulator; the fake still logs every request.
+    void useRealCameras();
 
     std::unique_ptr<CdpBrowser> m_browser;
     std::unique_ptr<TempDataHome> m_home;
     std::unique_ptr<AppSettings> m_settings;
     std::unique_ptr<HttpServerWrapper> m_web;
     std::unique_ptr<PagesFakeApi> m_api;
+    std::unique_ptr<CameraSimulator> m_sim;
+    std::unique_ptr<CameraControl> m_control;
+    std::unique_ptr<CameraApiHandler> m_camApi;
     QString m_session;
     QString m_origin;
 };
@@ -93,10 +105,33 @@ void TestBrowserPages::cleanup()
                                           .toObject()
                                           .value("targetId")}});
     m_session.clear();
+    m_camApi.reset();
     m_api.reset();
     m_web.reset();
+    m_control.reset();
+    m_sim.reset();
     m_settings.reset();
     m_home.reset();
+}
+
+void TestBrowserPages::useRealCameras()
+{
+    m_sim.reset(new CameraSimulator);
+    QVERIFY(m_sim->listen(QHostAddress::LocalHost, 0, 0));
+    m_control.reset(new CameraControl(m_settings.get()));
+    QList<CameraWrapper *> cams;
+    for (int i = 0; i < CameraControl::kCameraSlots; ++i) {
+        auto *cam = new IPCamera(QStringLiteral("127.0.0.1"), QStringLiteral("Cam%1").arg(i + 1),
+                                 QStringLiteral("127.0.0.1"));
+        cam->setViscaPort(m_sim->viscaPort());
+        cam->setHttpPort(m_sim->httpPort());
+        cams << cam;
+    }
+    m_control->setCameras(cams);
+    m_api.reset(new PagesFakeApi(m_web.get(), false));
+    m_camApi.reset(new CameraApiHandler(m_control.get(), m_settings.get(), nullptr,
+                                        [] { return QStringList(); }));
+    m_camApi->attach(m_web.get());
 }
 
 bool TestBrowserPages::load(const QString &path)
@@ -193,12 +228,17 @@ void TestBrowserPages::padMovesThenStops_data()
     QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("speeds");
     QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<QByteArray>("drive");
+    QTest::addColumn<QByteArray>("stop");
     QTest::newRow("Tilt Up") << "Tilt Up"
                              << "$('#tiltSpeed').val('7')"
-                             << QStringList{"controlCam|2|1|7|1|1", "stopControl|2"};
+                             << QStringList{"connectCam|0", "controlCam|2|1|7|1|1", "stopControl|2"}
+                             << Visca::moveUp(0, 7) << Visca::moveStop(0, 0);
     QTest::newRow("Zoom Out") << "Zoom Out"
                               << "$('#zoomSpeed').val('5'); $('#panSpeed').val('24')"
-                              << QStringList{"controlCam|8|24|1|5|1", "stopControl|8"};
+                              << QStringList{"connectCam|0", "controlCam|8|24|1|5|1",
+                                             "stopControl|8"}
+                              << Visca::zoomOut(5) << Visca::zoomStop();
 }
 
 void TestBrowserPages::padMovesThenStops()
@@ -206,12 +246,23 @@ void TestBrowserPages::padMovesThenStops()
     QFETCH(QString, button);
     QFETCH(QString, speeds);
     QFETCH(QStringList, expected);
+    QFETCH(QByteArray, drive);
+    QFETCH(QByteArray, stop);
+    useRealCameras();
     QVERIFY(load("/camera?theme=dark"));
+    js("$('#cam1').click()");
+    QTRY_VERIFY_WITH_TIMEOUT(m_control->canDrive(), CdpBrowser::kTimeoutMs);
+    QVERIFY(waitJs("$('#cam1').hasClass('active')"));
+    QSignalSpy commands(m_sim.get(), &CameraSimulator::commandReceived);
     js(speeds + QString("; $('.pad-btn[title=\"%1\"]').click()").arg(button));
     QVERIFY(waitLog("stopControl"));
     QCOMPARE(m_api->actions(), expected);
     // The stop is sent a half second after the move was answered.
     QVERIFY(m_api->find("stopControl").first().ms - m_api->find("controlCam").first().ms >= 495);
+    // At the camera: the move, then its stop.
+    QTRY_COMPARE_WITH_TIMEOUT(commands.size(), 2, CdpBrowser::kTimeoutMs);
+    QCOMPARE(commands.at(0).at(0).toByteArray().toHex(' '), drive.toHex(' '));
+    QCOMPARE(commands.at(1).at(0).toByteArray().toHex(' '), stop.toHex(' '));
     QVERIFY2(problems().isEmpty(), qPrintable(problems().join('\n')));
 }
 
