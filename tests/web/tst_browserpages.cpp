@@ -268,7 +268,13 @@ void TestBrowserPages::padMovesThenStops()
 
 void TestBrowserPages::presetStoreAndRecall()
 {
+    useRealCameras();
+    m_settings->setPresetName("127.0.0.1", 3, "Choir");
     QVERIFY(load("/?theme=light"));
+    js("$('#cam1').click()");
+    QTRY_VERIFY_WITH_TIMEOUT(m_control->canDrive(), CdpBrowser::kTimeoutMs);
+    QVERIFY(waitJs("$('#cam1').hasClass('active')"));
+    QSignalSpy commands(m_sim.get(), &CameraSimulator::commandReceived);
     const QString name = "Altar + Lectern & <b>co</b>";
     js("$('#presetModal').one('shown.bs.modal', () => window.presetShown = true);"
        "$('#presetModeSet').click(); $('#preset3').click()");
@@ -280,6 +286,7 @@ void TestBrowserPages::presetStoreAndRecall()
     QVERIFY(waitLog("setPreset"));
     // The new name shows through the poll; the modes go back to Recall.
     QVERIFY(waitJs("$('#preset3 .preset-name').text() === 'Altar + Lectern & <b>co</b>'"));
+    QCOMPARE(m_settings->presetName("127.0.0.1", 3), name);
     QVERIFY(js("$('#presetModeRecall').prop('checked')").toBool());
     QVERIFY(waitJs("!$('#presetModal').hasClass('show')"));
 
@@ -288,7 +295,11 @@ void TestBrowserPages::presetStoreAndRecall()
        "$('#preset2').click()");
     QVERIFY(waitLog("recallPreset"));
     QCOMPARE(m_api->actions(),
-             (QStringList{"setPreset|" + name + "|3|false", "recallPreset|2|23"}));
+             (QStringList{"connectCam|0", "setPreset|" + name + "|3|false", "recallPreset|2|23"}));
+    QTRY_COMPARE_WITH_TIMEOUT(commands.size(), 3, CdpBrowser::kTimeoutMs);
+    QCOMPARE(commands.at(0).at(0).toByteArray().toHex(' '), Visca::setPreset(3).toHex(' '));
+    QCOMPARE(commands.at(1).at(0).toByteArray().toHex(' '), Visca::setPresetSpeed(23).toHex(' '));
+    QCOMPARE(commands.at(2).at(0).toByteArray().toHex(' '), Visca::callPreset(2).toHex(' '));
     QVERIFY2(problems().isEmpty(), qPrintable(problems().join('\n')));
 }
 
