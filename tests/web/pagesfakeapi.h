@@ -13,8 +13,8 @@
 // keeps a log of every request the pages made: one line per request, the
 // signal name then its typed parameters separated by "|", with the time it
 // arrived. Setting a preset renames it and reports one finished download.
-// With answerCamera false the "/cam/" requests are only logged: a real
-// handler attached to the same server answers them.
+// With answerCamera (answerSwitchers) false the "/cam/" ("/obs/", "/vmix/")
+// requests are only logged: a real handler on the same server answers them.
 class PagesFakeApi : public QObject
 {
 public:
@@ -47,8 +47,9 @@ public:
 
     QList<Entry> log;
 
-    explicit PagesFakeApi(HttpServerWrapper *web, bool answerCamera = true)
-        : m_answerCamera(answerCamera)
+    explicit PagesFakeApi(HttpServerWrapper *web, bool answerCamera = true,
+                          bool answerSwitchers = true)
+        : m_answerCamera(answerCamera), m_answerSwitchers(answerSwitchers)
     {
         m_clock.start();
         using W = HttpServerWrapper;
@@ -109,93 +110,93 @@ public:
         });
         connect(web, &W::getObsStatus, this, [this](R *r) {
             note("getObsStatus");
-            ok(r, {{"isStreaming", true},
-                   {"isRecording", false},
-                   {"sources", obsSources},
-                   {"transitions", obsTransitions},
-                   {"currentTransition", "Cut"}});
+            swOk(r, {{"isStreaming", true},
+                     {"isRecording", false},
+                     {"sources", obsSources},
+                     {"transitions", obsTransitions},
+                     {"currentTransition", "Cut"}});
         });
         connect(web, &W::getObsSettings, this, [this](R *r) {
             note("getObsSettings");
-            ok(r, {{"obsIp", "127.0.0.1"}, {"obsPort", 4444}});
+            swOk(r, {{"obsIp", "127.0.0.1"}, {"obsPort", 4444}});
         });
         connect(web, &W::setObsSourceVolume, this, [this](R *r, QString s, double v) {
             note("setObsSourceVolume", {s, v});
-            ok(r);
+            swOk(r);
         });
         connect(web, &W::setObsSourceMuted, this, [this](R *r, QString s) {
             note("setObsSourceMuted", {s});
-            ok(r);
+            swOk(r);
         });
         connect(web, &W::obsSetTransition, this, [this](R *r, QString s) {
             note("obsSetTransition", {s});
-            ok(r);
+            swOk(r);
         });
         connect(web, &W::obsToggleStreaming, this, [this](R *r) {
             note("obsToggleStreaming");
-            ok(r);
+            swOk(r);
         });
         connect(web, &W::obsToggleRecording, this, [this](R *r) {
             note("obsToggleRecording");
-            ok(r);
+            swOk(r);
         });
         connect(web, &W::obsSaveReconnect, this, [this](R *r, QString ip, int port, QString pwd) {
             note("obsSaveReconnect", {ip, port, pwd});
-            ok(r);
+            swOk(r);
         });
         connect(web, &W::vmixSaveReconnect, this,
                 [this](R *r, QString ip, int port, QString id, QString pwd) {
                     note("vmixSaveReconnect", {ip, port, id, pwd});
-                    ok(r);
+                    swOk(r);
                 });
         connect(web, &W::getVMixStatus, this, [this](R *r) {
             note("getVMixStatus");
-            ok(r, {{"inputs", vmixInputs},
-                   {"isStreaming", true},
-                   {"isRecording", true},
-                   {"isPlayListOn", false},
-                   {"masterVolume", 22.66712},
-                   {"masterVolumeMuted", true}});
+            swOk(r, {{"inputs", vmixInputs},
+                     {"isStreaming", true},
+                     {"isRecording", true},
+                     {"isPlayListOn", false},
+                     {"masterVolume", 22.66712},
+                     {"masterVolumeMuted", true}});
         });
         connect(web, &W::getVMixSettings, this, [this](R *r) {
             note("getVMixSettings");
-            ok(r, {{"vmixIp", "127.0.0.1"}, {"vmixPort", 8088}, {"vmixId", "admin"}});
+            swOk(r, {{"vmixIp", "127.0.0.1"}, {"vmixPort", 8088}, {"vmixId", "admin"}});
         });
         connect(web, &W::setVMixSourceVolume, this, [this](R *r, QString s, double v) {
             note("setVMixSourceVolume", {s, v});
-            ok(r);
+            swOk(r);
         });
         connect(web, &W::setVMixSourceMuted, this, [this](R *r, QString s) {
             note("setVMixSourceMuted", {s});
-            ok(r);
+            swOk(r);
         });
         connect(web, &W::setVMixMasterVolume, this, [this](R *r, double v) {
             note("setVMixMasterVolume", {v});
-            ok(r);
+            swOk(r);
         });
         connect(web, &W::setVMixMasterMuted, this, [this](R *r) {
             note("setVMixMasterMuted");
-            ok(r);
+            swOk(r);
         });
         connect(web, &W::vmixSetPreview, this, [this](R *r, QString s) {
             note("vmixSetPreview", {s});
-            ok(r);
+            swOk(r);
         });
         connect(web, &W::vmixApplyTransition, this, [this](R *r, int t) {
             note("vmixApplyTransition", {t});
-            ok(r);
+            swOk(r);
         });
         connect(web, &W::vmixToggleStreaming, this, [this](R *r) {
             note("vmixToggleStreaming");
-            ok(r);
+            swOk(r);
         });
         connect(web, &W::vmixToggleRecording, this, [this](R *r) {
             note("vmixToggleRecording");
-            ok(r);
+            swOk(r);
         });
         connect(web, &W::vmixTogglePlayList, this, [this](R *r) {
             note("vmixTogglePlayList");
-            ok(r);
+            swOk(r);
         });
     }
 
@@ -250,6 +251,13 @@ private:
             ok(r, body);
     }
 
+    void swOk(qhttp::server::QHttpResponse *r, QJsonObject body = {}) const
+    {
+        if (m_answerSwitchers)
+            ok(r, body);
+    }
+
     bool m_answerCamera;
+    bool m_answerSwitchers;
     QElapsedTimer m_clock;
 };

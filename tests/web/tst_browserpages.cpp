@@ -3,12 +3,17 @@
 #include "cameracontrol.h"
 #include "camerasimulator.h"
 #include "cdpbrowser.h"
+#include "fakeobsserver.h"
+#include "fakevmixserver.h"
 #include "httpserverwrapper.h"
 #include "ipcamera.h"
+#include "obswrapper.h"
 #include "pagesfakeapi.h"
 #include "resources.h"
+#include "switcherapihandlers.h"
 #include "tempdatahome.h"
 #include "visca.h"
+#include "vmixwrapper.h"
 
 #include <QtTest>
 
@@ -35,6 +40,7 @@ private slots:
     void presetStoreAndRecall();
     void cameraRowAndSettings();
     void switcherPanels();
+    void switcherPanelsAgainstPeers();
     void namesRenderAsText();
     void pollSkippedWhileOutstanding();
     void themeMenuReloadsTheView();
@@ -64,6 +70,12 @@ private:
     std::unique_ptr<CameraSimulator> m_sim;
     std::unique_ptr<CameraControl> m_control;
     std::unique_ptr<CameraApiHandler> m_camApi;
+    std::unique_ptr<FakeObsServer> m_obsPeer;
+    std::unique_ptr<FakeVMixServer> m_vmixPeer;
+    std::unique_ptr<ObsWrapper> m_obs;
+    std::unique_ptr<VMixWrapper> m_vmix;
+    std::unique_ptr<ObsApiHandler> m_obsApi;
+    std::unique_ptr<VMixApiHandler> m_vmixApi;
     QString m_session;
     QString m_origin;
 };
@@ -106,8 +118,14 @@ void TestBrowserPages::cleanup()
                                           .value("targetId")}});
     m_session.clear();
     m_camApi.reset();
+    m_obsApi.reset();
+    m_vmixApi.reset();
     m_api.reset();
     m_web.reset();
+    m_obs.reset();
+    m_vmix.reset();
+    m_obsPeer.reset();
+    m_vmixPeer.reset();
     m_control.reset();
     m_sim.reset();
     m_settings.reset();
@@ -383,6 +401,87 @@ void TestBrowserPages::switcherPanels()
     actions.sort();
     expected.sort();
     QCOMPARE(actions, expected);
+    QVERIFY2(problems().isEmpty(), qPrintable(problems().join('\n')));
+}
+
+void TestBrowserPages::switcherPanelsAgainstPeers()
+{
+    // The real routes and wrappers, OBS and vMix played by the fakes.
+    m_obsPeer.reset(new FakeObsServer);
+    m_obsPeer->sources =
+        QJsonArray{QJsonObject{{"name", "Mic/Aux"}}, QJsonObject{{"name", "Desktop Audio"}}};
+    m_obsPeer->volumes = QJsonObject{{"Mic/Aux", QJsonObject{{"volume", -6.0}, {"muted", false}}}};
+    m_obsPeer->transitions =
+        QJsonArray{QJsonObject{{"name", "Fade"}}, QJsonObject{{"name", "Cut"}}};
+    m_obsPeer->currentTransition = "Cut";
+    m_obsPeer->streaming = true;
+    m_vmixPeer.reset(new FakeVMixServer);
+    m_vmixPeer->body =
+        "<vmix><inputs>"
+        "<input key=\"key-1\" title=\"Camera 1\" volume=\"100\" muted=\"False\">Camera 1</input>"
+        "<input key=\"key-2\" title=\"Intro Video\" muted=\"True\">Intro Video</input></inputs>"
+        "<recording>True</recording><streaming>True</streaming><playList>False</playList>"
+        "<audio><master volume=\"22.66712\" muted=\"True\"/></audio></vmix>";
+    m_obs.reset(new ObsWrapper("127.0.0.1", m_obsPeer->port(), QString()));
+    m_vmix.reset(new VMixWrapper("127.0.0.1", m_vmixPeer->port(), "admin", "pw"));
+    m_api.reset(new PagesFakeApi(m_web.get(), true, false));
+    m_obsApi.reset(new ObsApiHandler(m_obs.get(), m_settings.get()));
+    m_obsApi->attach(m_web.get());
+    m_vmixApi.reset(new VMixApiHandler(m_vmix.get(), m_settings.get()));
+    m_vmixApi->attach(m_web.get());
+    m_obs->connectToServer();
+    m_obs->startPolling();
+    m_vmix->startPolling();
+    // The page builds its lists from its first answers: both peers polled first.
+    QTRY_VERIFY_WITH_TIMEOUT(m_obsApi->status().body.value("sources").toArray().size() == 2 &&
+                                 m_obsApi->status().body.value("transitions").toArray().size() ==
+                                     2 &&
+                                 m_obsApi->status().body.value("sources")[0]["volume"] == -6.0,
+                             CdpBrowser::kTimeoutMs);
+    QTRY_VERIFY_WITH_TIMEOUT(m_vmixApi->status().body.value("inputs").toArray().size() == 2,
+                             CdpBrowser::kTimeoutMs);
+
+    QVERIFY(load("/switcher?theme=dark"));
+    QVERIFY(waitJs("$('#obsStreamStatus').text() === 'Streaming ...' &&"
+                   " $('#obsSources option').map((i, o) => o.text).get().join('|') ==="
+                   " 'Mic/Aux|Desktop Audio' && $('#obsTransitions').val() === 'Cut'"));
+    QVERIFY(waitJs("[$('#vmixStreamStatus').text(), $('#vmixRecordStatus').text(),"
+                   " $('#vmixPlayListStatus').text()].join('|') ==="
+                   " 'Streaming...|Recording...|PlayList Off...' &&"
+                   " $('#vmixSources option').length === 2"));
+    // -6 dB on the fourth-root slider, once the volume has been polled.
+    QVERIFY(waitJs("$('#obsVolume').val() === '84'"));
+
+    const int obsBefore = m_obsPeer->requests.size();
+    js("$('#obsSources').val('1').change(); $('#obsMute').click(); $('#obsRecord').click();"
+       "$('#obsTransitions').val('Fade').change();"
+       "$('#vmixPreview').val('1'); $('#vmixSetPreview').click(); $('#vmixStream').click();"
+       "$('#vmixTransitions').val('6'); $('#vmixApplyTransition').click()");
+    const auto obsCommands = [&] {
+        QStringList out;
+        for (const QJsonObject &r : m_obsPeer->requests.mid(obsBefore)) {
+            const QString type = r.value("request-type").toString();
+            if (!type.startsWith("Get"))
+                out << type + "|" + r.value("source").toString() +
+                           r.value("transition-name").toString();
+        }
+        out.sort();
+        return out;
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(obsCommands(),
+                              (QStringList{"SetCurrentTransition|Fade", "StartStopRecording|",
+                                           "ToggleMute|Desktop Audio"}),
+                              CdpBrowser::kTimeoutMs);
+    const auto vmixCommands = [&] {
+        QList<QByteArray> out = m_vmixPeer->functionTargets();
+        std::sort(out.begin(), out.end());
+        return out;
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(
+        vmixCommands(),
+        (QList<QByteArray>{"/api/?function=FadeToBlack", "/api/?function=PreviewInput&input=key-2",
+                           "/api/?function=StartStopStreaming"}),
+        CdpBrowser::kTimeoutMs);
     QVERIFY2(problems().isEmpty(), qPrintable(problems().join('\n')));
 }
 
