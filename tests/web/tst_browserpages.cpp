@@ -41,6 +41,7 @@ private slots:
     void cameraRowAndSettings();
     void switcherPanels();
     void switcherPanelsAgainstPeers();
+    void switcherListsFilledOnceKnown();
     void namesRenderAsText();
     void pollSkippedWhileOutstanding();
     void themeMenuReloadsTheView();
@@ -346,6 +347,22 @@ void TestBrowserPages::cameraRowAndSettings()
              (QJsonObject{{"isUsb", true}, {"name", "Cam 8"}, {"camId", "USB Camera"}}));
     QCOMPARE(js("$('#cam2').attr('title')").toString(), QString("Pulpit & \"Choir\" +1"));
     QVERIFY2(problems().isEmpty(), qPrintable(problems().join('\n')));
+}
+
+void TestBrowserPages::switcherListsFilledOnceKnown()
+{
+    // Page opened before OBS answered: its lists fill from the first answer
+    // that has entries, without a refresh.
+    const QJsonArray sources = m_api->obsSources;
+    const QJsonArray transitions = m_api->obsTransitions;
+    m_api->obsSources = {};
+    m_api->obsTransitions = {};
+    QVERIFY(load("/switcher"));
+    QCOMPARE(js("$('#obsSources option').length").toInt(), 0);
+    m_api->obsSources = sources;
+    m_api->obsTransitions = transitions;
+    QVERIFY(waitJs("$('#obsSources option').map((i, o) => o.text).get().join('|') ==="
+                   " 'Mic/Aux|Desktop Audio' && $('#obsTransitions option').length === 3"));
 }
 
 void TestBrowserPages::switcherPanels()

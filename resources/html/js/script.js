@@ -280,8 +280,12 @@
         });
         obsTransitions = $.isArray(data.transitions) ? data.transitions : [];
         currentTransition = typeof data.currentTransition === "string" ? data.currentTransition : "";
-        if (init) {
+        // A page opened before the switcher answered shows empty lists: fill
+        // them from the first answer that has entries.
+        if (init || ($("#obsSources option").length === 0 && obsInputs.length)) {
             rebuildObsSources();
+        }
+        if (init || ($("#obsTransitions option").length === 0 && obsTransitions.length)) {
             rebuildObsTransitions();
         }
         var src = selectedObsSource();
@@ -340,7 +344,7 @@
         vmixInputs = $.grep($.isArray(data.inputs) ? data.inputs : [], function (s) {
             return s && typeof s === "object";
         });
-        if (init) {
+        if (init || ($("#vmixSources option").length === 0 && vmixInputs.length)) {
             rebuildVmixInputs();
             showVmixMaster();
         }
