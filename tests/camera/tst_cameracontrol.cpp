@@ -65,7 +65,7 @@ void TestCameraControl::init()
     c = new CameraControl(s);
     QList<CameraWrapper *> list;
     for (int i = 0; i < 3; ++i)
-        list << new RecordingCamera(QStringLiteral("10.0.0.%1").arg(i + 1));
+        list << new RecordingCamera(QStringLiteral("127.0.1.%1").arg(i + 1));
     c->setCameras(list);
 }
 
@@ -100,17 +100,17 @@ void TestCameraControl::speedValuesFor()
 void TestCameraControl::connectSelectsStoredSpeeds()
 {
     QCOMPARE(c->speedValues(CameraControl::Pan), QList<int>{0});
-    s->setPanSpeedIndex("10.0.0.1", 9);
-    s->setTiltSpeedIndex("10.0.0.1", 3);
-    s->setPanTiltLocked("10.0.0.1", false);
-    s->setZoomSpeedIndex("10.0.0.1", 99); // untrusted: nearest entry
+    s->setPanSpeedIndex("127.0.1.1", 9);
+    s->setTiltSpeedIndex("127.0.1.1", 3);
+    s->setPanTiltLocked("127.0.1.1", false);
+    s->setZoomSpeedIndex("127.0.1.1", 99); // untrusted: nearest entry
     connectTo(0);
     QCOMPARE(c->speedValues(CameraControl::Pan).size(), 24);
     QCOMPARE(c->speed(CameraControl::Pan), 10);
     QCOMPARE(c->speed(CameraControl::Tilt), 4);
     QCOMPARE(c->speed(CameraControl::Zoom), 7);
     QCOMPARE(c->speed(CameraControl::Focus), 6); // default index 5
-    QCOMPARE(s->zoomSpeedIndex("10.0.0.1"), 6);
+    QCOMPARE(s->zoomSpeedIndex("127.0.1.1"), 6);
     QVERIFY(!c->panTiltLocked());
 }
 
@@ -121,8 +121,8 @@ void TestCameraControl::lockSharesClampedIndexAndStoresIt()
     c->setSpeedIndex(CameraControl::Pan, 22);
     QCOMPARE(c->speedIndex(CameraControl::Pan), 19);
     QCOMPARE(c->speedIndex(CameraControl::Tilt), 19);
-    QCOMPARE(s->panSpeedIndex("10.0.0.1"), 19);
-    QCOMPARE(s->tiltSpeedIndex("10.0.0.1"), 19);
+    QCOMPARE(s->panSpeedIndex("127.0.1.1"), 19);
+    QCOMPARE(s->tiltSpeedIndex("127.0.1.1"), 19);
     c->move(CameraControl::Up);
     QCOMPARE(cam(0)->calls, QStringList{"moveUp(0,20)"});
 }
@@ -131,30 +131,30 @@ void TestCameraControl::tickingLockSelectsIndex6()
 {
     connectTo(0);
     c->setPanTiltLocked(false);
-    QVERIFY(!s->panTiltLocked("10.0.0.1"));
+    QVERIFY(!s->panTiltLocked("127.0.1.1"));
     c->setSpeedIndex(CameraControl::Pan, 2);
     c->setSpeedIndex(CameraControl::Tilt, 11);
     QCOMPARE(c->speedIndex(CameraControl::Pan), 2); // unlocked: independent
     c->setPanTiltLocked(true);
     QCOMPARE(c->speedIndex(CameraControl::Pan), 6);
     QCOMPARE(c->speedIndex(CameraControl::Tilt), 6);
-    QVERIFY(s->panTiltLocked("10.0.0.1"));
-    QCOMPARE(s->panSpeedIndex("10.0.0.1"), 6);
+    QVERIFY(s->panTiltLocked("127.0.1.1"));
+    QCOMPARE(s->panSpeedIndex("127.0.1.1"), 6);
 }
 
 void TestCameraControl::lockWithShortListsKeepsBothInRange()
 {
     cam(0)->setRanges({1, 4, 2}, {1, 12, 5});
-    s->setPanTiltLocked("10.0.0.1", true);
-    s->setPanSpeedIndex("10.0.0.1", 2);
-    s->setTiltSpeedIndex("10.0.0.1", 9);
+    s->setPanTiltLocked("127.0.1.1", true);
+    s->setPanSpeedIndex("127.0.1.1", 2);
+    s->setTiltSpeedIndex("127.0.1.1", 9);
     connectTo(0);
     // The stored tilt index 9 does not exist in the four-entry pan list.
     QCOMPARE(c->speedIndex(CameraControl::Pan), 3);
     QCOMPARE(c->speedIndex(CameraControl::Tilt), 3);
     c->setSpeedIndex(CameraControl::Tilt, 10);
     QCOMPARE(c->speedIndex(CameraControl::Tilt), 3);
-    QCOMPARE(s->tiltSpeedIndex("10.0.0.1"), 3);
+    QCOMPARE(s->tiltSpeedIndex("127.0.1.1"), 3);
     c->setPanTiltLocked(false);
     c->setPanTiltLocked(true); // index 6 is beyond the pan list
     QCOMPARE(c->speed(CameraControl::Pan), 4);
@@ -194,9 +194,9 @@ void TestCameraControl::movesUseSelectedSpeeds()
 {
     QFETCH(int, direction);
     QFETCH(QString, call);
-    s->setPanTiltLocked("10.0.0.1", false);
-    s->setPanSpeedIndex("10.0.0.1", 9);
-    s->setTiltSpeedIndex("10.0.0.1", 3);
+    s->setPanTiltLocked("127.0.1.1", false);
+    s->setPanSpeedIndex("127.0.1.1", 9);
+    s->setTiltSpeedIndex("127.0.1.1", 3);
     connectTo(0);
     QVERIFY(c->move(CameraControl::Direction(direction)));
     QVERIFY(c->isMoving());
@@ -338,7 +338,7 @@ void TestCameraControl::destroyedCameraIsNeverDriven()
 
 void TestCameraControl::recallRunsStageZeroAtOnce()
 {
-    s->setPresetAeMode("10.0.0.1", 4, 3);
+    s->setPresetAeMode("127.0.1.1", 4, 3);
     connectTo(0);
     c->setStoreExposure(true);
     QSignalSpy stages(c, &CameraControl::exposureStageDue);
@@ -378,7 +378,7 @@ void TestCameraControl::stagePlan()
             QCOMPARE(value, stage == 0 ? aeMode : 10 + stage);
     }
     // The whole replay, in order, on the event loop.
-    s->setPresetAeMode("10.0.0.1", 2, aeMode);
+    s->setPresetAeMode("127.0.1.1", 2, aeMode);
     connectTo(0);
     c->setStoreExposure(true);
     c->setExposureReplayInterval(0);
@@ -414,16 +414,16 @@ void TestCameraControl::storeAndClearPresetSettings()
     QVERIFY(c->storePresetPosition(8, false));
     QCOMPARE(cam(0)->calls, (QStringList{"downloadSnapshot(3)", "setPreset(3)", "setPreset(8)"}));
     const PresetExposure v{1, 2, 3, 4, 5, 6, 7, 1};
-    c->savePresetSettings("10.0.0.1", 3, "Desk", &v);
-    QCOMPARE(s->presetName("10.0.0.1", 3), QStringLiteral("Desk"));
-    const PresetExposure back = c->storedExposure("10.0.0.1", 3);
+    c->savePresetSettings("127.0.1.1", 3, "Desk", &v);
+    QCOMPARE(s->presetName("127.0.1.1", 3), QStringLiteral("Desk"));
+    const PresetExposure back = c->storedExposure("127.0.1.1", 3);
     QCOMPARE(QList<int>({back.aeMode, back.shutter, back.iris, back.bright, back.luminance,
                          back.contrast, back.hue, back.wbMode}),
              QList<int>({1, 2, 3, 4, 5, 6, 7, 1}));
     QVERIFY(c->clearPreset(3));
     QCOMPARE(cam(0)->calls.last(), QStringLiteral("clearPreset(3)"));
-    QCOMPARE(s->presetName("10.0.0.1", 3), QString());
-    QCOMPARE(c->storedExposure("10.0.0.1", 3).luminance, 0);
+    QCOMPARE(s->presetName("127.0.1.1", 3), QString());
+    QCOMPARE(c->storedExposure("127.0.1.1", 3).luminance, 0);
 }
 
 int main(int argc, char **argv)

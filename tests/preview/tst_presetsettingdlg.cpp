@@ -82,7 +82,7 @@ private slots:
         for (int i = mo.methodOffset(); i < mo.methodCount(); ++i)
             if (mo.method(i).methodType() == QMetaMethod::Signal)
                 m_spies.push_back(std::make_unique<QSignalSpy>(m_dlg.get(), mo.method(i)));
-        m_dlg->setCamera(0, QStringLiteral("10.0.0.7"));
+        m_dlg->setCamera(0, QStringLiteral("127.0.1.7"));
         m_dlg->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_dlg.get()));
         QCOMPARE(m_dlg->size(), QSize(494, 237)); // the form fits its window
@@ -174,8 +174,8 @@ private slots:
         QTest::newRow("closed") << "close" << true;
         QTest::newRow("deactivated") << "deactivate" << true;
         QTest::newRow("camera gone") << "" << true;
-        QTest::newRow("camera switched") << "10.0.0.8" << true;
-        QTest::newRow("same camera again") << "10.0.0.7" << false;
+        QTest::newRow("camera switched") << "127.0.1.8" << true;
+        QTest::newRow("same camera again") << "127.0.1.7" << false;
     }
     void heldPadReleasedOnce()
     {
@@ -205,7 +205,7 @@ private slots:
 
     void thumbnailAndNameFollowCamera()
     {
-        const QString cam = QStringLiteral("10.0.0.7");
+        const QString cam = QStringLiteral("127.0.1.7");
         m_settings->setPresetName(cam, 3, QStringLiteral("Pulpit"));
         writeRedImage(Storage::snapshotPath(cam, 3));
         auto *img = m_dlg->findChild<QLabel *>("imgLbl");
@@ -223,8 +223,8 @@ private slots:
         // the combo says so, so Set cannot store one preset's name under another.
         m_dlg->setCamera(0, QString());
         QCOMPARE(edit()->text(), QStringLiteral("Pulpit"));
-        m_settings->setPresetName(QStringLiteral("10.0.0.8"), 1, QStringLiteral("Wide"));
-        m_dlg->setCamera(0, QStringLiteral("10.0.0.8"));
+        m_settings->setPresetName(QStringLiteral("127.0.1.8"), 1, QStringLiteral("Wide"));
+        m_dlg->setCamera(0, QStringLiteral("127.0.1.8"));
         QCOMPARE(combo()->currentText(), QStringLiteral("1"));
         QCOMPARE(edit()->text(), QStringLiteral("Wide"));
     }

@@ -25,7 +25,7 @@
 
 namespace {
 
-const QString kCam = QStringLiteral("10.0.0.5");
+const QString kCam = QStringLiteral("127.0.1.5");
 
 class StillPlayer : public MediaPlayer
 {
@@ -210,21 +210,21 @@ void TestPreviewMap::cameraChangedMidEdit()
     const QPoint stored = m_settings->customPresetPos(kCam, 4);
     m_win->setCamera(-1, QString(), false); // camera list rebuilt
     QTest::mouseMove(area, start + QPoint(40, 40));
-    m_win->setCamera(0, "10.0.0.6", true); // another camera selected
+    m_win->setCamera(0, "127.0.1.6", true); // another camera selected
     QTest::mouseMove(area, start + QPoint(80, 80));
     QTest::mouseRelease(area, Qt::LeftButton, {}, start + QPoint(80, 80));
     QCOMPARE(m_settings->customPresetPos(kCam, 4), stored);
-    QCOMPARE(m_settings->customPresetPos("10.0.0.6", 4), QPoint(0, 0));
+    QCOMPARE(m_settings->customPresetPos("127.0.1.6", 4), QPoint(0, 0));
 
     // A camera switch while a dialog is open applies the choice to neither.
     m_win->setCamera(0, kCam, true);
     click("customPreset1");
     m_win->map()->setColorDialog([this](QWidget *, const QColor &, const QString &) {
-        m_win->setCamera(0, "10.0.0.6", true);
+        m_win->setCamera(0, "127.0.1.6", true);
         return QColor(Qt::red);
     });
     click("chooseColorBtn");
-    QCOMPARE(m_settings->snapshotBoxType(kCam, 1) + m_settings->snapshotBoxType("10.0.0.6", 1), 0);
+    QCOMPARE(m_settings->snapshotBoxType(kCam, 1) + m_settings->snapshotBoxType("127.0.1.6", 1), 0);
 }
 
 void TestPreviewMap::editsStoredAndReloaded()
@@ -261,7 +261,7 @@ void TestPreviewMap::editsStoredAndReloaded()
     QCOMPARE(store.at(0).at(0).toInt(), 102);
     QCOMPARE(store.at(1).at(0).toInt(), 104);
     QCOMPARE(box(2)->title(), QString("A title of twen"));
-    QVERIFY(QFile::exists(Storage::downloadsFolder() + "/snapshot_10.0.0.5_3_back.png"));
+    QVERIFY(QFile::exists(Storage::downloadsFolder() + "/snapshot_127.0.1.5_3_back.png"));
     m_settings->sync();
     QSettings raw(m_settings->fileName(), QSettings::IniFormat);
     QCOMPARE(raw.value("snapshotboxcolor_b" + kCam + "2").toInt(), 255); // green
@@ -274,7 +274,7 @@ void TestPreviewMap::editsStoredAndReloaded()
     QCOMPARE(box(2)->findChild<QLabel *>("centerLabel")->text(), QString("*"));
     QCOMPARE(box(2)->title(), QString("A title of twen"));
     QCOMPARE(m_settings->customPresetTitle(kCam, 2), QString("A title of twenty ch"));
-    QVERIFY(box(3)->fillStyle().contains("snapshot_10.0.0.5_3_back.png"));
+    QVERIFY(box(3)->fillStyle().contains("snapshot_127.0.1.5_3_back.png"));
     QCOMPARE(box(3)->findChild<QLabel *>("centerLabel")->text(), QString("+"));
     QVERIFY(!box(3)->isVisible() && box(4)->isVisible()); // hidden alone, also on refresh
     m_preview->boundingBoxSizeMove();
@@ -339,9 +339,9 @@ void TestPreviewMap::snapshotNamesStayInDownloads_data()
     QTest::addColumn<QString>("id");
     QTest::addColumn<QString>("back");
     QTest::addColumn<QString>("box3");
-    QTest::newRow("address") << "10.0.0.5"
-                             << "snapshot_10.0.0.5_back.png"
-                             << "snapshot_10.0.0.5_3_back.png";
+    QTest::newRow("address") << "127.0.1.5"
+                             << "snapshot_127.0.1.5_back.png"
+                             << "snapshot_127.0.1.5_3_back.png";
     QTest::newRow("separators and spaces") << "../..\\x y"
                                            << "snapshot_.._.._x_y_back.png"
                                            << "snapshot_.._.._x_y_3_back.png";

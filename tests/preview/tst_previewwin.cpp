@@ -38,7 +38,7 @@ private slots:
 
 private:
     QList<QMessageBox *> errorBoxes() const;
-    void startPlaying(const QString &id = "10.0.0.5");
+    void startPlaying(const QString &id = "127.0.1.5");
 
     std::shared_ptr<QStringList> m_log;
     FakePlayer *m_player = nullptr;
@@ -87,10 +87,10 @@ void TestPreviewWin::startGuardsAndSource_data()
     QTest::addColumn<int>("type");
     QTest::addColumn<QString>("id");
     QTest::addColumn<QStringList>("calls");
-    QTest::newRow("not connected") << false << 0 << "10.0.0.5" << QStringList{};
-    QTest::newRow("no camera") << true << -1 << "10.0.0.5" << QStringList{};
+    QTest::newRow("not connected") << false << 0 << "127.0.1.5" << QStringList{};
+    QTest::newRow("no camera") << true << -1 << "127.0.1.5" << QStringList{};
     QTest::newRow("network: second stream; Start again does nothing")
-        << true << 0 << "10.0.0.5" << QStringList{"start rtsp://10.0.0.5/2"};
+        << true << 0 << "127.0.1.5" << QStringList{"start rtsp://127.0.1.5/2"};
     QTest::newRow("USB: its device, no stream choice")
         << true << 1 << "Cam A" << QStringList{"start /dev/video7"};
 }
@@ -114,16 +114,16 @@ void TestPreviewWin::streamChangeReopens()
 {
     startPlaying();
     m_win->findChild<QRadioButton *>("firstStream")->click();
-    QCOMPARE(*m_log, (QStringList{"stop", "start rtsp://10.0.0.5/1"}));
+    QCOMPARE(*m_log, (QStringList{"stop", "start rtsp://127.0.1.5/1"}));
 }
 
 void TestPreviewWin::unusableSourceShowsBoxAndStaysIdle_data()
 {
     QTest::addColumn<int>("type");
     QTest::addColumn<QString>("id");
-    QTest::newRow("player cannot start") << 0 << "10.0.0.5";
+    QTest::newRow("player cannot start") << 0 << "127.0.1.5";
     QTest::newRow("USB camera not attached") << 1 << "Cam B";
-    QTest::newRow("id with a path and query") << 0 << "10.0.0.5/x?y=1";
+    QTest::newRow("id with a path and query") << 0 << "127.0.1.5/x?y=1";
     QTest::newRow("id with a space") << 0 << "10.0.0 .5";
     QTest::newRow("empty id") << 0 << "";
 }
@@ -154,7 +154,7 @@ void TestPreviewWin::failureEndsPlaybackWithOneBox()
     QVERIFY(m_win->currentFrame().isNull());
     QCOMPARE(errorBoxes().size(), 1);
     m_win->onStartBtnClicked(); // retries at once
-    QCOMPARE(*m_log, QStringList{"start rtsp://10.0.0.5/2"});
+    QCOMPARE(*m_log, QStringList{"start rtsp://127.0.1.5/2"});
 }
 
 void TestPreviewWin::actionsNeedPlayback()
@@ -164,7 +164,7 @@ void TestPreviewWin::actionsNeedPlayback()
     QSignalSpy saved(m_win.get(), &PreviewWin::snapshotSaved);
     QTemporaryDir folder;
     m_win->setSnapshotFolderSource([&folder] { return folder.path(); });
-    m_win->setSource(0, "10.0.0.5");
+    m_win->setSource(0, "127.0.1.5");
     m_win->setConnected(true);
     m_win->onHomeBtnClicked();
     m_win->onPresetCalled(3);
@@ -196,7 +196,7 @@ void TestPreviewWin::losingTheCameraStops()
     if (how == 0)
         m_win->setConnected(false);
     else
-        m_win->setSource(0, how == 1 ? "10.0.0.6" : "10.0.0.5");
+        m_win->setSource(0, how == 1 ? "127.0.1.6" : "127.0.1.5");
     QCOMPARE(m_win->isPlaying(), how == 2);
     QCOMPARE(*m_log, how == 2 ? QStringList{} : QStringList{"stop"});
 }

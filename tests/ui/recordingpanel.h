@@ -21,7 +21,7 @@ class RecordingPanel : public QObject
 {
 protected:
     // Cameras 1..ids.size() with these ids.
-    void createPanel(const QStringList &ids = {"10.0.0.1", "10.0.0.2"})
+    void createPanel(const QStringList &ids = {"127.0.1.1", "127.0.1.2"})
     {
         QFile::remove(Storage::userFolder() + "/settings.ini");
         s = new AppSettings;

@@ -108,7 +108,7 @@ void TestMainWindow::init()
     c = new CameraControl(s);
     QList<CameraWrapper *> list;
     for (int i = 0; i < 8; ++i)
-        list << new RecordingCamera(QStringLiteral("10.0.0.%1").arg(i + 1),
+        list << new RecordingCamera(QStringLiteral("127.0.1.%1").arg(i + 1),
                                     QStringLiteral("Recording camera %1").arg(i + 1));
     c->setCameras(list);
     w = new MainWindow(s, c);
@@ -132,9 +132,9 @@ void TestMainWindow::nothingSentBeforeAConnection()
 
 void TestMainWindow::speedWidgetsFollowTheLayer()
 {
-    s->setPanSpeedIndex("10.0.0.1", 9);
-    s->setTiltSpeedIndex("10.0.0.1", 3);
-    s->setPanTiltLocked("10.0.0.1", false);
+    s->setPanSpeedIndex("127.0.1.1", 9);
+    s->setTiltSpeedIndex("127.0.1.1", 3);
+    s->setPanTiltLocked("127.0.1.1", false);
     connectTo(0);
     QComboBox *pan = child<QComboBox>("panSpeed");
     QComboBox *tilt = child<QComboBox>("tiltSpeed");
@@ -149,7 +149,7 @@ void TestMainWindow::speedWidgetsFollowTheLayer()
     pan->setCurrentIndex(22); // shared index clamps to 19
     QCOMPARE(pan->currentIndex(), 19);
     QCOMPARE(tilt->currentIndex(), 19);
-    QCOMPARE(s->tiltSpeedIndex("10.0.0.1"), 19);
+    QCOMPARE(s->tiltSpeedIndex("127.0.1.1"), 19);
     child<QComboBox>("zoomSpeed")->setCurrentIndex(2);
     QCOMPARE(c->speed(CameraControl::Zoom), 3);
 }
@@ -352,7 +352,7 @@ void TestMainWindow::rebuildLeavesNoCameraSelected()
     connectTo(1);
     QPointer<RecordingCamera> old = cam(1);
     {
-        RecordingCamera one("10.0.1.1", "Renamed first camera");
+        RecordingCamera one("127.0.2.1", "Renamed first camera");
         s->saveCameraList({&one});
     }
     w->rebuildCameraList();

@@ -82,7 +82,7 @@ void TestPanelInput::init()
     c = new CameraControl(s);
     QList<CameraWrapper *> list;
     for (int i = 0; i < 8; ++i)
-        list << new RecordingCamera(QStringLiteral("10.0.0.%1").arg(i + 1));
+        list << new RecordingCamera(QStringLiteral("127.0.1.%1").arg(i + 1));
     c->setCameras(list);
     w = new MainWindow(s, c);
     w->onAdvancedViewClicked();

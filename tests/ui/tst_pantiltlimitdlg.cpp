@@ -227,19 +227,19 @@ void TestPanTiltLimitDlg::usbCameraStoresZeroAndSendsNothing()
 // presses afterwards touches nothing and stores nothing.
 void TestPanTiltLimitDlg::destroyedCameraIsNeverTouched()
 {
-    auto *rec = new RecordingCamera(QStringLiteral("10.0.0.9"));
+    auto *rec = new RecordingCamera(QStringLiteral("127.0.1.9"));
     PanTiltLimitDlg dlg(nullptr, rec, settings.get());
     delete rec;
     dlg.findChild<QPushButton *>("leftDownBtn")->click();
     dlg.findChild<QPushButton *>("rightUpBtn")->click();
     QTest::mousePress(dlg.findChild<QPushButton *>("moveUpBtn"), Qt::LeftButton);
     QTest::mouseRelease(dlg.findChild<QPushButton *>("moveUpBtn"), Qt::LeftButton);
-    QCOMPARE(settings->cameraLimit(QStringLiteral("10.0.0.9"), 0), 170);
+    QCOMPARE(settings->cameraLimit(QStringLiteral("127.0.1.9"), 0), 170);
 }
 
 void TestPanTiltLimitDlg::closingWhileHeldStopsTheCamera()
 {
-    RecordingCamera rec(QStringLiteral("10.0.0.9"));
+    RecordingCamera rec(QStringLiteral("127.0.1.9"));
     PanTiltLimitDlg dlg(nullptr, &rec, settings.get());
     QTest::mousePress(dlg.findChild<QPushButton *>("moveLeftBtn"), Qt::LeftButton);
     dlg.reject();

@@ -14,7 +14,7 @@
 #include <QSlider>
 
 namespace {
-const QString kId = QStringLiteral("10.0.0.1");
+const QString kId = QStringLiteral("127.0.1.1");
 // An id that walks out of the downloads folder when it is made part of a
 // thumbnail path.
 const QString kEscapingId = QStringLiteral("/../../victim");
@@ -24,7 +24,7 @@ class TestPresets : public RecordingPanel
 {
     Q_OBJECT
 private slots:
-    void init() { createPanel({kId, "10.0.0.2", kEscapingId}); }
+    void init() { createPanel({kId, "127.0.1.2", kEscapingId}); }
     void cleanup() { destroyPanel(); }
 
     void storeAsksForNameAndReturnsToRecall_data();

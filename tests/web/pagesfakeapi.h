@@ -25,7 +25,7 @@ public:
     };
 
     int camIndex = 0;
-    QString camId = QStringLiteral("10.1.1.21");
+    QString camId = QStringLiteral("127.0.1.21");
     QStringList presets = {"Wide",     "Pulpit", "Choir", "Stage Left", "Stage Right",
                            "Audience", "7",      "8",     "9"};
     bool focusAuto = false;
@@ -72,7 +72,7 @@ public:
             for (int i = 0; i < camNames.size(); ++i)
                 list.append(QJsonObject{
                     {"isUsbCam", i == 7},
-                    {"camId", i == 7 ? "USB Camera" : "10.1.1.2" + QString::number(i + 1)},
+                    {"camId", i == 7 ? "USB Camera" : "127.0.1.2" + QString::number(i + 1)},
                     {"camName", camNames.at(i)}});
             camOk(r, {{"usbDevices", QJsonArray{"USB Camera"}}, {"camList", list}});
         });

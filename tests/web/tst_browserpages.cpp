@@ -329,7 +329,7 @@ void TestBrowserPages::cameraRowAndSettings()
     QVERIFY(
         waitJs("$('#camSettingsModal').hasClass('show') && $('#camName1').val() === 'Wide Shot'"));
     QVERIFY(js("$('#camTypeUsb8').prop('checked') && $('#camUsb8').val() === 'USB Camera' &&"
-               " $('#camAddr8').val() === '0.0.0.0' && $('#camAddr2').val() === '10.1.1.22'")
+               " $('#camAddr8').val() === '0.0.0.0' && $('#camAddr2').val() === '127.0.1.22'")
                 .toBool());
     js("$('#camName2').val('Pulpit & \"Choir\" +1'); $('#camSaveBtn').click()");
     QVERIFY(waitLog("saveCameraSettings"));
@@ -340,9 +340,9 @@ void TestBrowserPages::cameraRowAndSettings()
     const QString json = m_api->find("saveCameraSettings").first().line.section('|', 1);
     const QJsonArray list = QJsonDocument::fromJson(json.toUtf8()).array();
     QCOMPARE(list.size(), 8);
-    QCOMPARE(
-        list[1].toObject(),
-        (QJsonObject{{"isUsb", false}, {"name", "Pulpit & \"Choir\" +1"}, {"camId", "10.1.1.22"}}));
+    QCOMPARE(list[1].toObject(),
+             (QJsonObject{
+                 {"isUsb", false}, {"name", "Pulpit & \"Choir\" +1"}, {"camId", "127.0.1.22"}}));
     QCOMPARE(list[7].toObject(),
              (QJsonObject{{"isUsb", true}, {"name", "Cam 8"}, {"camId", "USB Camera"}}));
     QCOMPARE(js("$('#cam2').attr('title')").toString(), QString("Pulpit & \"Choir\" +1"));
