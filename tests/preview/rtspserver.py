@@ -27,8 +27,8 @@ def main():
     server.set_address(address)
     server.set_service(port)
     mounts = server.get_mount_points()
-    for spec in streams:
-        path, fmt = spec.split("=", 1)
+    for entry in streams:
+        path, fmt = entry.split("=", 1)
         size, fps = fmt.split("@")
         width, height = size.split("x")
         factory = GstRtspServer.RTSPMediaFactory()

@@ -123,12 +123,12 @@ void TestWebServerSettings::portAboveRangeRefused()
 
 void TestWebServerSettings::copyUsesStoredAddress()
 {
-    m_settings->setServerNic("10.1.2.3");
+    m_settings->setServerNic("127.0.0.3");
     m_settings->setServerPortNum(9000);
     WebServerSettings dialog(m_settings.get(), &m_control);
     dialog.findChild<QLineEdit *>("portEdit")->setText("1234"); // not saved
     dialog.findChild<QPushButton *>("copyBtn")->click();
-    QCOMPARE(QGuiApplication::clipboard()->text(), QString("http://10.1.2.3:9000"));
+    QCOMPARE(QGuiApplication::clipboard()->text(), QString("http://127.0.0.3:9000"));
 }
 
 QTEST_MAIN(TestWebServerSettings)
