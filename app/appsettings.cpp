@@ -341,6 +341,17 @@ void AppSettings::saveCameraSlots(const QList<CameraSlot> &entries)
         m_settings->setValue(QStringLiteral("devicename"), entry.deviceName);
     }
     m_settings->endArray();
+    // The array is replaced whole: entries of an older, longer list (keys
+    // <n>\... past the new size) would otherwise stay in the file.
+    m_settings->beginGroup(QStringLiteral("cameraslist"));
+    const QStringList groups = m_settings->childGroups();
+    for (const QString &group : groups) {
+        bool numeric = false;
+        const int index = group.toInt(&numeric);
+        if (numeric && index > entries.size())
+            m_settings->remove(group);
+    }
+    m_settings->endGroup();
 }
 
 // --- per camera ---

@@ -65,6 +65,9 @@ public:
     virtual void setAutoReconnect(bool on) { Q_UNUSED(on) }
     // Connected, but the camera has not answered an inquiry for a while.
     virtual bool repliesStale() const { return false; }
+    // A command given now reaches the camera: false while a network camera's
+    // socket is down or reconnecting (its commands are then dropped).
+    virtual bool canSendCommands() const { return true; }
 
 public slots:
     // The operations below keep the order of the camera operation table;

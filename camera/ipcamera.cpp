@@ -120,6 +120,11 @@ int IPCamera::inquiryTimeout() const
     return inquiryTimer->interval();
 }
 
+bool IPCamera::canSendCommands() const
+{
+    return socket->state() == QAbstractSocket::ConnectedState;
+}
+
 QAbstractSocket::SocketState IPCamera::socketState() const
 {
     return socket->state();

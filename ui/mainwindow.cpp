@@ -291,6 +291,10 @@ void MainWindow::onCurrentCameraChanged(CameraWrapper *camera, int index)
         markDisconnected();
         return;
     }
+    // The previous camera's "Connected" never stands for one still opening
+    // (or one that cannot be opened).
+    if (!m_control->isConnected())
+        m_connectionLabel->setText(kUnconnected);
     uiSyncState = 2;
     ui->focusIn->setEnabled(false);
     ui->focusOut->setEnabled(false);
@@ -677,7 +681,8 @@ void MainWindow::onPanTiltLimitSettingClicked()
     // The dialog runs its own event loop, in which the camera list may be
     // rebuilt (configuration, web API) or the camera switched: it closes
     // then, and it holds its camera guarded.
-    QPointer<PanTiltLimitDlg> dialog = new PanTiltLimitDlg(this, currentCamera(), settings());
+    QPointer<PanTiltLimitDlg> dialog =
+        new PanTiltLimitDlg(this, currentCamera(), settings(), m_control);
     connect(m_control, &CameraControl::aboutToReleaseCameras, dialog.data(), &QDialog::reject);
     connect(m_control, &CameraControl::currentCameraChanged, dialog.data(), &QDialog::reject);
     dialog->exec();
@@ -844,15 +849,6 @@ void MainWindow::onHelpClicked()
 {
     m_helpWin->show();
     m_helpWin->raise();
-}
-
-void MainWindow::changeEvent(QEvent *e)
-{
-    // Focus went elsewhere (another window, a box, a dialog): a held button
-    // will not see its release.
-    if (e->type() == QEvent::ActivationChange && !isActiveWindow())
-        m_control->stopAll();
-    QMainWindow::changeEvent(e);
 }
 
 bool MainWindow::event(QEvent *e)

@@ -282,8 +282,6 @@ public slots:
 
 protected:
     bool event(QEvent *e) override;
-    // Window deactivated: every running motion is stopped.
-    void changeEvent(QEvent *e) override;
 
 private:
     // Selection changed in the layer: button styles, preset buttons, and
@@ -313,6 +311,8 @@ private:
     // W/A/S/D/Q/E and F1-F9 while "is hotkey available": true when the event
     // is a hotkey and has been taken (auto-repeats included).
     bool handleHotkey(const QKeyEvent *e, bool pressed);
+    // The key of a taken press is really up: stop, or recall for F1-F9.
+    void actOnHotkeyRelease(int key);
     HotkeyFilter *m_hotkeyFilter = nullptr;
     QJoysticks *m_joysticks = nullptr;
     JoystickWrapper *m_joystick = nullptr;

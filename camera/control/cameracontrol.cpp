@@ -98,6 +98,8 @@ void CameraControl::releaseCameras()
     m_current = nullptr;
     m_currentIndex = -1;
     m_connected = false;
+    // A released camera is never connected again: what it is owed is lost.
+    m_owedStops.clear();
     const QList<QPointer<CameraWrapper>> cameras = m_cameras;
     m_cameras.clear();
     for (const QPointer<CameraWrapper> &camera : cameras) {
@@ -201,6 +203,8 @@ bool CameraControl::send(const std::function<void(CameraWrapper &)> &op)
 void CameraControl::onCameraConnected()
 {
     auto *from = qobject_cast<CameraWrapper *>(sender());
+    if (from)
+        sendOwedStops(from);
     if (from && !isCurrent(from)) {
         // A camera the operator has moved away from finished connecting late:
         // only the selected camera stays connected.
@@ -229,6 +233,11 @@ void CameraControl::onCameraDisconnected()
 
 void CameraControl::onCameraStateChanged(const QString &state)
 {
+    // Any camera, also one the selection has left: its link is back.
+    if (state == kConnectedState) {
+        if (auto *from = qobject_cast<CameraWrapper *>(sender()))
+            sendOwedStops(from);
+    }
     if (!isCurrent(sender()))
         return;
     // A replay never resumes on a reopened socket.
@@ -366,8 +375,11 @@ bool CameraControl::startMove(CameraWrapper *cam, Direction direction, int panSp
 {
     // A move that replaces a running one on another camera must not leave
     // that camera running.
-    if (m_moveTarget && m_moveTarget != cam)
-        m_moveTarget->moveStop(0, 0);
+    if (m_moveTarget && m_moveTarget != cam) {
+        CameraWrapper *previous = m_moveTarget.data();
+        m_moveTarget = nullptr;
+        deliverStop(previous, Pan, 0, 0);
+    }
     m_moveTarget = cam;
     switch (direction) {
     case Up:
@@ -418,20 +430,27 @@ bool CameraControl::move(Direction direction, int panSpeed, int tiltSpeed)
 
 bool CameraControl::stopMove(int panSpeed, int tiltSpeed)
 {
-    CameraWrapper *target = m_moveTarget.data();
-    m_moveTarget = nullptr;
-    if (!target) {
-        if (!canDrive())
-            return false;
-        target = m_current.data();
-    }
-    target->moveStop(panSpeed, tiltSpeed);
-    return true;
+    return stopAxis(Pan, m_moveTarget, panSpeed, tiltSpeed);
 }
 
 bool CameraControl::moveHome()
 {
     return send([](CameraWrapper &c) { c.moveHome(); });
+}
+
+bool CameraControl::startLens(Axis axis, void (CameraWrapper::*op)(int), int speed)
+{
+    if (!canDrive())
+        return false;
+    QPointer<CameraWrapper> &target = axis == Zoom ? m_zoomTarget : m_focusTarget;
+    if (target && target != m_current) {
+        CameraWrapper *previous = target.data();
+        target = nullptr;
+        deliverStop(previous, axis, 0, 0);
+    }
+    target = m_current;
+    (m_current.data()->*op)(speed);
+    return true;
 }
 
 bool CameraControl::zoomIn()
@@ -446,37 +465,17 @@ bool CameraControl::zoomOut()
 
 bool CameraControl::zoomIn(int speed)
 {
-    if (!canDrive())
-        return false;
-    if (m_zoomTarget && m_zoomTarget != m_current)
-        m_zoomTarget->zoomStop();
-    m_zoomTarget = m_current;
-    m_current->zoomIn(speed);
-    return true;
+    return startLens(Zoom, &CameraWrapper::zoomIn, speed);
 }
 
 bool CameraControl::zoomOut(int speed)
 {
-    if (!canDrive())
-        return false;
-    if (m_zoomTarget && m_zoomTarget != m_current)
-        m_zoomTarget->zoomStop();
-    m_zoomTarget = m_current;
-    m_current->zoomOut(speed);
-    return true;
+    return startLens(Zoom, &CameraWrapper::zoomOut, speed);
 }
 
 bool CameraControl::stopZoom()
 {
-    CameraWrapper *target = m_zoomTarget.data();
-    m_zoomTarget = nullptr;
-    if (!target) {
-        if (!canDrive())
-            return false;
-        target = m_current.data();
-    }
-    target->zoomStop();
-    return true;
+    return stopAxis(Zoom, m_zoomTarget, 0, 0);
 }
 
 bool CameraControl::focusIn()
@@ -491,55 +490,107 @@ bool CameraControl::focusOut()
 
 bool CameraControl::focusIn(int speed)
 {
-    if (!canDrive())
-        return false;
-    if (m_focusTarget && m_focusTarget != m_current)
-        m_focusTarget->focusStop();
-    m_focusTarget = m_current;
-    m_current->focusIn(speed);
-    return true;
+    return startLens(Focus, &CameraWrapper::focusIn, speed);
 }
 
 bool CameraControl::focusOut(int speed)
 {
-    if (!canDrive())
-        return false;
-    if (m_focusTarget && m_focusTarget != m_current)
-        m_focusTarget->focusStop();
-    m_focusTarget = m_current;
-    m_current->focusOut(speed);
-    return true;
+    return startLens(Focus, &CameraWrapper::focusOut, speed);
 }
 
 bool CameraControl::stopFocus()
 {
-    CameraWrapper *target = m_focusTarget.data();
-    m_focusTarget = nullptr;
-    if (!target) {
+    return stopAxis(Focus, m_focusTarget, 0, 0);
+}
+
+bool CameraControl::stopAxis(Axis axis, QPointer<CameraWrapper> &target, int panSpeed,
+                             int tiltSpeed)
+{
+    // The target is cleared before the stop: a stop that re-enters (a camera
+    // emitting from inside its write) finds nothing left to stop twice.
+    CameraWrapper *camera = target.data();
+    target = nullptr;
+    if (!camera) {
         if (!canDrive())
             return false;
-        target = m_current.data();
+        camera = m_current.data();
     }
-    target->focusStop();
+    deliverStop(camera, axis, panSpeed, tiltSpeed);
     return true;
 }
 
 void CameraControl::stopAll()
 {
-    // Targets are cleared before each stop: a stop that re-enters (a camera
-    // emitting from inside its write) finds nothing left to stop twice.
-    if (CameraWrapper *target = m_moveTarget.data()) {
-        m_moveTarget = nullptr;
-        target->moveStop(0, 0);
+    if (m_moveTarget)
+        stopAxis(Pan, m_moveTarget, 0, 0);
+    if (m_zoomTarget)
+        stopAxis(Zoom, m_zoomTarget, 0, 0);
+    if (m_focusTarget)
+        stopAxis(Focus, m_focusTarget, 0, 0);
+}
+
+void CameraControl::writeStop(CameraWrapper *camera, Axis axis, int panSpeed, int tiltSpeed)
+{
+    switch (axis) {
+    case Pan:
+    case Tilt:
+        camera->moveStop(panSpeed, tiltSpeed);
+        break;
+    case Zoom:
+        camera->zoomStop();
+        break;
+    case Focus:
+        camera->focusStop();
+        break;
     }
-    if (CameraWrapper *target = m_zoomTarget.data()) {
-        m_zoomTarget = nullptr;
-        target->zoomStop();
+}
+
+void CameraControl::deliverStop(CameraWrapper *camera, Axis axis, int panSpeed, int tiltSpeed)
+{
+    if (camera->canSendCommands()) {
+        writeStop(camera, axis, panSpeed, tiltSpeed);
+        return;
     }
-    if (CameraWrapper *target = m_focusTarget.data()) {
-        m_focusTarget = nullptr;
-        target->focusStop();
+    qCWarning(lcControl) << "link down: stop owed to" << camera->getCameraId() << "axis" << axis;
+    for (OwedStop &owed : m_owedStops) {
+        if (owed.camera == camera && owed.axis == axis) {
+            owed.panSpeed = panSpeed;
+            owed.tiltSpeed = tiltSpeed;
+            return;
+        }
     }
+    m_owedStops.append({camera, axis, panSpeed, tiltSpeed});
+}
+
+void CameraControl::sendOwedStops(CameraWrapper *camera)
+{
+    if (m_owedStops.isEmpty() || !camera->canSendCommands())
+        return;
+    QList<OwedStop> due;
+    for (auto it = m_owedStops.begin(); it != m_owedStops.end();) {
+        if (it->camera.isNull() || it->camera == camera) {
+            if (it->camera)
+                due.append(*it);
+            it = m_owedStops.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    for (const OwedStop &owed : qAsConst(due)) {
+        qCDebug(lcControl) << "sending owed stop to" << camera->getCameraId() << "axis"
+                           << owed.axis;
+        writeStop(camera, owed.axis, owed.panSpeed, owed.tiltSpeed);
+    }
+}
+
+int CameraControl::owedStops(const CameraWrapper *camera) const
+{
+    int n = 0;
+    for (const OwedStop &owed : m_owedStops) {
+        if (owed.camera && owed.camera.data() == camera)
+            ++n;
+    }
+    return n;
 }
 
 // --- Presets ---

@@ -41,8 +41,14 @@ struct PresetExposure
 // Stops always arrive: each running pan/tilt, zoom and focus motion remembers
 // the camera it was sent to; its stop goes to that camera, also after the
 // selection moved on. stopAll() ends every running motion; it runs before a
-// camera switch, before the list is released, and whenever a caller loses the
-// operator's attention (window deactivated, a box or dialog opens).
+// camera switch (before the previous camera is told to disconnect), before the
+// list is released, and whenever a caller loses the operator's attention (the
+// application loses focus, a box or a modal dialog opens).
+//
+// A stop that cannot be written because the camera's link is down (a network
+// camera reconnecting) is owed: it is sent first when that camera's connection
+// is back, and dropped only when the camera is released. A motion is forgotten
+// once its stop was written to a live link or became owed.
 //
 // Camera signals are received here (direct connections, inside the camera's
 // socket handlers) and re-emitted for the selected camera only. Receivers that
@@ -193,6 +199,8 @@ public:
     // Ends every running motion on the camera it was sent to: moveStop(0, 0),
     // zoomStop, focusStop for those running; nothing for idle axes.
     void stopAll();
+    // Stops owed to `camera` (see above), 0-3.
+    int owedStops(const CameraWrapper *camera) const;
     bool isMoving() const { return !m_moveTarget.isNull(); }
     bool isZooming() const { return !m_zoomTarget.isNull(); }
     bool isFocusing() const { return !m_focusTarget.isNull(); }
@@ -280,7 +288,26 @@ private:
     void applyCameraControlSettings();
     int lockedSpeedIndex(int index) const;
     void storeSpeedIndex(Axis axis);
+    struct OwedStop
+    {
+        QPointer<CameraWrapper> camera;
+        Axis axis;
+        int panSpeed;
+        int tiltSpeed;
+    };
+
     bool startMove(CameraWrapper *camera, Direction direction, int panSpeed, int tiltSpeed);
+    // Zoom or focus on the selected camera; a running one on another camera
+    // is stopped first.
+    bool startLens(Axis axis, void (CameraWrapper::*op)(int), int speed);
+    // Ends the motion of `axis` (Pan stands for pan/tilt) whose target was
+    // `target`; nullptr means "the selected camera when it can be driven".
+    bool stopAxis(Axis axis, QPointer<CameraWrapper> &target, int panSpeed, int tiltSpeed);
+    // Writes the stop when the camera's link is up; owes it otherwise.
+    void deliverStop(CameraWrapper *camera, Axis axis, int panSpeed, int tiltSpeed);
+    // Writes the stops owed to `camera` once its link is up again.
+    void sendOwedStops(CameraWrapper *camera);
+    static void writeStop(CameraWrapper *camera, Axis axis, int panSpeed, int tiltSpeed);
     bool runExposureStage(QObject *camera, int presetNum, int stage);
 
     AppSettings *m_settings;
@@ -293,6 +320,7 @@ private:
     QPointer<CameraWrapper> m_moveTarget;
     QPointer<CameraWrapper> m_zoomTarget;
     QPointer<CameraWrapper> m_focusTarget;
+    QList<OwedStop> m_owedStops;
     bool m_storeExposure = false;
     bool m_autoReconnect = false;
     ExposureReplay *m_replay = nullptr;

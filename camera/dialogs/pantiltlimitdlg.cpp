@@ -4,8 +4,6 @@
 #include "appsettings.h"
 #include "camerawrapper.h"
 
-#include <QEvent>
-
 namespace {
 
 enum LimitIndex
@@ -26,9 +24,10 @@ int positionFromDigits(const uint8_t *digits)
 
 } // namespace
 
-PanTiltLimitDlg::PanTiltLimitDlg(QWidget *parent, CameraWrapper *camera, AppSettings *settings)
+PanTiltLimitDlg::PanTiltLimitDlg(QWidget *parent, CameraWrapper *camera, AppSettings *settings,
+                                 CameraControl *control)
     : QDialog(parent), ui(std::make_unique<Ui::PanTiltLimitDlg>()), m_camera(camera),
-      m_settings(settings)
+      m_settings(settings), m_control(control)
 {
     ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -67,52 +66,50 @@ PanTiltLimitDlg::PanTiltLimitDlg(QWidget *parent, CameraWrapper *camera, AppSett
 
 PanTiltLimitDlg::~PanTiltLimitDlg() = default;
 
-void PanTiltLimitDlg::startMove(void (CameraWrapper::*op)(int, int))
+bool PanTiltLimitDlg::drivesSelected() const
 {
-    if (!m_camera)
-        return;
-    m_moving = true;
-    (m_camera.data()->*op)(kMoveSpeed, kMoveSpeed);
+    return m_camera && m_control && m_control->camera() == m_camera.data();
+}
+
+void PanTiltLimitDlg::startMove(CameraControl::Direction direction)
+{
+    if (drivesSelected())
+        m_moving = m_control->move(direction, kMoveSpeed, kMoveSpeed);
 }
 
 void PanTiltLimitDlg::moveUp()
 {
-    startMove(&CameraWrapper::moveUp);
+    startMove(CameraControl::Up);
 }
 
 void PanTiltLimitDlg::moveDown()
 {
-    startMove(&CameraWrapper::moveDown);
+    startMove(CameraControl::Down);
 }
 
 void PanTiltLimitDlg::moveLeft()
 {
-    startMove(&CameraWrapper::moveLeft);
+    startMove(CameraControl::Left);
 }
 
 void PanTiltLimitDlg::moveRight()
 {
-    startMove(&CameraWrapper::moveRight);
+    startMove(CameraControl::Right);
 }
 
 void PanTiltLimitDlg::moveHome()
 {
-    if (m_camera)
-        m_camera->moveHome();
+    if (drivesSelected())
+        m_control->moveHome();
 }
 
 void PanTiltLimitDlg::moveStop()
 {
     m_moving = false;
-    if (m_camera)
-        m_camera->moveStop(kMoveSpeed, kMoveSpeed);
-}
-
-void PanTiltLimitDlg::changeEvent(QEvent *e)
-{
-    if (e->type() == QEvent::ActivationChange && !isActiveWindow() && m_moving)
-        moveStop();
-    QDialog::changeEvent(e);
+    // A camera that is no longer selected was stopped by the layer when the
+    // selection left it.
+    if (drivesSelected())
+        m_control->stopMove(kMoveSpeed, kMoveSpeed);
 }
 
 void PanTiltLimitDlg::done(int result)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cameracontrol.h"
+
 #include <QDialog>
 #include <QPointer>
 
@@ -21,9 +23,12 @@ class PanTiltLimitDlg;
 // cameralimit_K (0 left, 1 right, 2 down, 3 up); they are never read back to
 // the camera. The camera is held guarded: once it is destroyed every action
 // does nothing (the opener also closes the dialog when its camera is let go).
-// A move started from the dialog is stopped when its button is released and,
-// at the latest, when the dialog loses activation or closes. Main thread only;
-// the settings must outlive the dialog.
+// The arrows drive through the control layer, and only while the dialog's
+// camera is the selected one: the layer's stopAll() (camera switch, rebuild,
+// a box opening, the application losing focus, a dropped link) ends the
+// dialog's move like any other. A move is also stopped when its button is
+// released and when the dialog closes. Main thread only; the settings and the
+// control layer must outlive the dialog.
 class PanTiltLimitDlg : public QDialog
 {
     Q_OBJECT
@@ -36,13 +41,12 @@ public:
     // Speed of the dialog's arrow buttons on both axes.
     static constexpr int kMoveSpeed = 5;
 
-    PanTiltLimitDlg(QWidget *parent, CameraWrapper *camera, AppSettings *settings);
+    // control may be null: the arrows then drive nothing.
+    PanTiltLimitDlg(QWidget *parent, CameraWrapper *camera, AppSettings *settings,
+                    CameraControl *control);
     ~PanTiltLimitDlg() override;
 
     void done(int result) override;
-
-protected:
-    void changeEvent(QEvent *e) override;
 
 public slots:
     void moveUp();
@@ -63,10 +67,13 @@ private:
     bool panIsLeft() const;  // first pan digit 0xF
     bool tiltIsDown() const; // first tilt digit 0xF
 
-    void startMove(void (CameraWrapper::*op)(int, int));
+    // The dialog's camera is alive and is the control layer's selection.
+    bool drivesSelected() const;
+    void startMove(CameraControl::Direction direction);
 
     std::unique_ptr<Ui::PanTiltLimitDlg> ui;
     QPointer<CameraWrapper> m_camera;
     bool m_moving = false;
     AppSettings *m_settings;
+    QPointer<CameraControl> m_control;
 };

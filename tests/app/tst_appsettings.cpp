@@ -438,6 +438,14 @@ void TestAppSettings::cameraListReadsTheFirstEightEntries()
     settings.loadCameraList(cams);
     QCOMPARE(cams.size(), 8);
     QCOMPARE(cams.last()->getCameraId(), QStringLiteral("127.0.0.8"));
+    // Saved back, the list replaces the longer one whole.
+    settings.saveCameraList(cams);
+    settings.sync();
+    QSettings raw(iniPath(), QSettings::IniFormat);
+    QCOMPARE(raw.value("cameraslist/size").toInt(), 8);
+    QCOMPARE(raw.value("cameraslist/8/cameraid").toString(), QStringLiteral("127.0.0.8"));
+    QVERIFY(!raw.contains("cameraslist/9/cameraid"));
+    QVERIFY(!raw.contains("cameraslist/10/cameraid"));
     qDeleteAll(cams);
 }
 

@@ -37,6 +37,9 @@ private slots:
     void disconnectOfSelectedCameraClearsSelection();
     void releaseStopsDisconnectsAndLetsGo();
     void destroyedCameraIsNeverDriven();
+    void everyStartedMotionGetsItsStop_data();
+    void everyStartedMotionGetsItsStop();
+    void owedStopsGoFirstAndOncePerAxis();
 
     void recallRunsStageZeroAtOnce();
     void stagePlan_data();
@@ -334,6 +337,208 @@ void TestCameraControl::destroyedCameraIsNeverDriven()
     QVERIFY(!c->move(CameraControl::Up));
     QVERIFY(!c->stopMove());
     QVERIFY(!c->selectCamera(1));
+}
+
+namespace {
+
+enum HeldPath
+{
+    PanelMove,    // button or key at the selected speeds
+    ExplicitMove, // preset pad, limit dialog, controller, web
+    Zoom,
+    Focus
+};
+
+enum Interruption
+{
+    Release,
+    LookedAway, // the application lost the focus, or a box opened
+    Switch,
+    Rebuild,
+    Unplug,
+    DropAndReturn,     // link drops, a box opens, link returns
+    DropReleaseReturn, // link drops, the operator lets go, link returns
+    DropSwitchBack,    // link drops, another camera selected, then this one again
+    DropAndRebuild
+};
+
+bool isOperation(const QString &call)
+{
+    return call != QLatin1String("connectCamera") && call != QLatin1String("disconnectCamera") &&
+           !call.startsWith(QLatin1String("lost:"));
+}
+
+} // namespace
+
+void TestCameraControl::everyStartedMotionGetsItsStop_data()
+{
+    QTest::addColumn<int>("path");
+    QTest::addColumn<int>("interruption");
+    QTest::addColumn<bool>("stopArrives");
+    const struct
+    {
+        const char *name;
+        HeldPath path;
+    } paths[] = {{"panel move", PanelMove},
+                 {"explicit move", ExplicitMove},
+                 {"zoom", Zoom},
+                 {"focus", Focus}};
+    const struct
+    {
+        const char *name;
+        Interruption interruption;
+    } interruptions[] = {{"release", Release},
+                         {"looked away", LookedAway},
+                         {"switch", Switch},
+                         {"rebuild", Rebuild},
+                         {"unplug", Unplug},
+                         {"drop, box, return", DropAndReturn},
+                         {"drop, release, return", DropReleaseReturn},
+                         {"drop, switch, back", DropSwitchBack},
+                         {"drop, rebuild", DropAndRebuild}};
+    for (const auto &p : paths) {
+        for (const auto &i : interruptions) {
+            // A released camera cannot be reached once its link is down.
+            QTest::addRow("%s / %s", p.name, i.name)
+                << int(p.path) << int(i.interruption) << (i.interruption != DropAndRebuild);
+        }
+    }
+}
+
+void TestCameraControl::everyStartedMotionGetsItsStop()
+{
+    QFETCH(int, path);
+    QFETCH(int, interruption);
+    QFETCH(bool, stopArrives);
+    connectTo(0);
+    RecordingCamera *first = cam(0);
+    RecordingCamera *second = cam(1);
+    QString start;
+    QString stop;
+    std::function<void()> release;
+    switch (path) {
+    case PanelMove:
+        QVERIFY(c->move(CameraControl::Up));
+        start = "moveUp(";
+        stop = "moveStop(";
+        release = [this] {
+            c->stopMove(c->speed(CameraControl::Pan), 4);
+        };
+        break;
+    case ExplicitMove:
+        QVERIFY(c->move(CameraControl::DownLeft, 5, 5));
+        start = "moveDownLeft(5,5)";
+        stop = "moveStop(";
+        release = [this] {
+            c->stopMove(5, 5);
+        };
+        break;
+    case Zoom:
+        QVERIFY(c->zoomIn());
+        start = "zoomIn(";
+        stop = "zoomStop";
+        release = [this] {
+            c->stopZoom();
+        };
+        break;
+    case Focus:
+        QVERIFY(c->focusOut(2));
+        start = "focusOut(2)";
+        stop = "focusStop";
+        release = [this] {
+            c->stopFocus();
+        };
+        break;
+    }
+
+    switch (interruption) {
+    case Release:
+        release();
+        break;
+    case LookedAway:
+        c->stopAll();
+        break;
+    case Switch:
+        QVERIFY(c->selectCamera(1));
+        break;
+    case Rebuild:
+        c->releaseCameras();
+        break;
+    case Unplug:
+        emit first->clientDisconnected();
+        break;
+    case DropAndReturn:
+        first->dropLink();
+        c->stopAll();
+        QCOMPARE(c->owedStops(first), 1);
+        first->restoreLink();
+        break;
+    case DropReleaseReturn:
+        first->dropLink();
+        release();
+        first->restoreLink();
+        break;
+    case DropSwitchBack:
+        first->dropLink();
+        QVERIFY(c->selectCamera(1));
+        QVERIFY(c->selectCamera(0));
+        break;
+    case DropAndRebuild:
+        first->dropLink();
+        c->releaseCameras();
+        QCOMPARE(c->owedStops(first), 0);
+        break;
+    }
+    release(); // the operator lets go at last
+
+    const QStringList &calls = first->calls;
+    QVERIFY2(calls.value(0).startsWith(start), qPrintable(calls.join('|')));
+    // The first operation the camera gets after the start is its stop.
+    const QStringList after = calls.mid(1);
+    QStringList operations;
+    for (const QString &call : after) {
+        if (isOperation(call))
+            operations << call;
+    }
+    QCOMPARE(operations.value(0).startsWith(stop), stopArrives);
+    QVERIFY2(!calls.join('|').contains("lost:"), qPrintable(calls.join('|')));
+    // Nothing reaches the camera between its deselection and its next
+    // selection.
+    bool deselected = false;
+    for (const QString &call : calls) {
+        if (call == QLatin1String("disconnectCamera"))
+            deselected = true;
+        else if (call == QLatin1String("connectCamera"))
+            deselected = false;
+        else
+            QVERIFY2(!deselected, qPrintable(calls.join('|')));
+    }
+    // The other camera is never driven.
+    for (const QString &call : qAsConst(second->calls))
+        QVERIFY2(!call.startsWith(start), qPrintable(second->calls.join('|')));
+}
+
+// Two axes owed to one camera arrive once each, before anything else, when
+// its link returns; a repeated stop of the same axis is owed once.
+void TestCameraControl::owedStopsGoFirstAndOncePerAxis()
+{
+    connectTo(0);
+    c->move(CameraControl::Left, 8, 0);
+    c->zoomOut(3);
+    cam(0)->dropLink();
+    c->stopMove(8, 0);
+    c->stopZoom();
+    c->stopMove(2, 2); // no running move: owed again, replacing the speeds
+    QCOMPARE(c->owedStops(cam(0)), 2);
+    QCOMPARE(c->owedStops(cam(1)), 0);
+    emit cam(0)->clientStateChanged("Connecting"); // not yet
+    QCOMPARE(c->owedStops(cam(0)), 2);
+    cam(0)->restoreLink();
+    QCOMPARE(c->owedStops(cam(0)), 0);
+    QCOMPARE(cam(0)->calls,
+             (QStringList{"moveLeft(8,0)", "zoomOut(3)", "moveStop(2,2)", "zoomStop"}));
+    QVERIFY(!c->isMoving());
+    QVERIFY(!c->isZooming());
 }
 
 void TestCameraControl::recallRunsStageZeroAtOnce()

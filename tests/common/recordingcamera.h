@@ -7,6 +7,9 @@
 // A camera that records the operations it is given as text ("moveLeft(10,0)")
 // and, unless told otherwise, reports itself connected as soon as it is asked
 // to connect (and disconnected when asked to disconnect, as a USB camera does).
+// Its link can drop and return as a network camera's does (the object stays
+// connected while its socket reconnects): commands given while the link is
+// down are lost and recorded as "lost:<operation>".
 // Ranges are a network camera's: pan 1-24, tilt 1-20, zoom and focus 1-7.
 class RecordingCamera : public CameraWrapper
 {
@@ -31,6 +34,21 @@ public:
     bool autoReconnect = false;
     bool stale = false;
 
+    bool linkUp = true;
+    bool canSendCommands() const override { return linkUp; }
+    void dropLink()
+    {
+        linkUp = false;
+        emit clientStateChanged(QStringLiteral("Unconnected"));
+    }
+    // The socket is connected again: state first, then the connection.
+    void restoreLink()
+    {
+        linkUp = true;
+        emit clientStateChanged(QStringLiteral("Connected"));
+        emit clientConnected();
+    }
+
     void setAutoReconnect(bool on) override { autoReconnect = on; }
     bool repliesStale() const override { return stale; }
     void setStale(bool on)
@@ -42,8 +60,10 @@ public:
     void connectCamera() override
     {
         calls << QStringLiteral("connectCamera");
-        if (connectsAtOnce)
+        if (connectsAtOnce) {
+            linkUp = true;
             emit clientConnected();
+        }
     }
     void disconnectCamera() override
     {
@@ -60,13 +80,13 @@ public:
     void moveDownLeft(int p, int t) override { rec("moveDownLeft", p, t); }
     void moveDownRight(int p, int t) override { rec("moveDownRight", p, t); }
     void moveStop(int p, int t) override { rec("moveStop", p, t); }
-    void moveHome() override { calls << QStringLiteral("moveHome"); }
+    void moveHome() override { log(QStringLiteral("moveHome")); }
     void zoomIn(int s) override { rec("zoomIn", s); }
     void zoomOut(int s) override { rec("zoomOut", s); }
-    void zoomStop() override { calls << QStringLiteral("zoomStop"); }
+    void zoomStop() override { log(QStringLiteral("zoomStop")); }
     void focusIn(int s) override { rec("focusIn", s); }
     void focusOut(int s) override { rec("focusOut", s); }
-    void focusStop() override { calls << QStringLiteral("focusStop"); }
+    void focusStop() override { log(QStringLiteral("focusStop")); }
     void setPreset(int n) override { rec("setPreset", n); }
     void callPreset(int n) override { rec("callPreset", n); }
     void clearPreset(int n) override { rec("clearPreset", n); }
@@ -79,12 +99,12 @@ public:
     void setLuminance(int v) override { rec("setLuminance", v); }
     void setContrast(int v) override { rec("setContrast", v); }
     void setHue(int v) override { rec("setHue", v); }
-    void brightUp() override { calls << QStringLiteral("brightUp"); }
-    void brightDown() override { calls << QStringLiteral("brightDown"); }
-    void onePushTrigger() override { calls << QStringLiteral("onePushTrigger"); }
-    void osdMenu() override { calls << QStringLiteral("osdMenu"); }
-    void osdEnter() override { calls << QStringLiteral("osdEnter"); }
-    void osdBack() override { calls << QStringLiteral("osdBack"); }
+    void brightUp() override { log(QStringLiteral("brightUp")); }
+    void brightDown() override { log(QStringLiteral("brightDown")); }
+    void onePushTrigger() override { log(QStringLiteral("onePushTrigger")); }
+    void osdMenu() override { log(QStringLiteral("osdMenu")); }
+    void osdEnter() override { log(QStringLiteral("osdEnter")); }
+    void osdBack() override { log(QStringLiteral("osdBack")); }
     void setImageFlip(bool on) override { rec("setImageFlip", on); }
     void setImageMirror(bool on) override { rec("setImageMirror", on); }
     void setMotionSync(bool on) override { rec("setMotionSync", on); }
@@ -93,12 +113,10 @@ public:
     void setDownLeftLimit(int t, int p) override { rec("setDownLeftLimit", t, p); }
 
 private:
-    void rec(const char *op, int a)
-    {
-        calls << QStringLiteral("%1(%2)").arg(QLatin1String(op)).arg(a);
-    }
+    void log(const QString &call) { calls << (linkUp ? call : QStringLiteral("lost:") + call); }
+    void rec(const char *op, int a) { log(QStringLiteral("%1(%2)").arg(QLatin1String(op)).arg(a)); }
     void rec(const char *op, int a, int b)
     {
-        calls << QStringLiteral("%1(%2,%3)").arg(QLatin1String(op)).arg(a).arg(b);
+        log(QStringLiteral("%1(%2,%3)").arg(QLatin1String(op)).arg(a).arg(b));
     }
 };

@@ -2,6 +2,7 @@
 // network cameras that record what they are given. (Wire bytes: tst_visca.)
 
 #include "appsettings.h"
+#include "cameracontrol.h"
 #include "ipcamera.h"
 #include "pantiltlimitdlg.h"
 #include "recordingcamera.h"
@@ -119,13 +120,13 @@ void TestPanTiltLimitDlg::cleanup()
 void TestPanTiltLimitDlg::storedLimits()
 {
     {
-        PanTiltLimitDlg dlg(nullptr, camera.get(), settings.get());
+        PanTiltLimitDlg dlg(nullptr, camera.get(), settings.get(), nullptr);
         QCOMPARE(limits(dlg), (QStringList{"170", "170", "30", "90"}));
     }
     const QList<int> stored = {101, 102, 13, 14};
     for (int k = 0; k < 4; ++k)
         settings->setCameraLimit(QStringLiteral("127.0.0.1"), k, stored[k]);
-    PanTiltLimitDlg dlg(nullptr, camera.get(), settings.get());
+    PanTiltLimitDlg dlg(nullptr, camera.get(), settings.get(), nullptr);
     QCOMPARE(limits(dlg), (QStringList{"101", "102", "13", "14"}));
 }
 
@@ -147,7 +148,7 @@ void TestPanTiltLimitDlg::labelsFollowStatus()
     QFETCH(QString, panText);
     QFETCH(int, tilt);
     QFETCH(QString, tiltText);
-    PanTiltLimitDlg dlg(nullptr, camera.get(), settings.get());
+    PanTiltLimitDlg dlg(nullptr, camera.get(), settings.get(), nullptr);
     setDigits(camera.get(), pan, tilt);
     emit camera->clientStatusUpdated();
     QCOMPARE(label(dlg, "panLabel"), panText);
@@ -184,7 +185,7 @@ void TestPanTiltLimitDlg::apply()
     QFETCH(int, tiltDegrees);
     const bool leftDown = button == "leftDownBtn";
 
-    PanTiltLimitDlg dlg(nullptr, camera.get(), settings.get());
+    PanTiltLimitDlg dlg(nullptr, camera.get(), settings.get(), nullptr);
     setDigits(camera.get(), quint16(pan), quint16(tilt));
     dlg.findChild<QPushButton *>(button)->click();
     QCOMPARE(camera->calls, QStringList{call});
@@ -199,22 +200,41 @@ void TestPanTiltLimitDlg::apply()
 
 void TestPanTiltLimitDlg::arrowsDriveAtSpeedFive()
 {
-    PanTiltLimitDlg dlg(nullptr, camera.get(), settings.get());
+    CameraControl control(settings.get());
+    control.setCameras({new RecordingCamera(QStringLiteral("127.0.1.9"))});
+    QVERIFY(control.selectCamera(0));
+    auto *rec = static_cast<RecordingCamera *>(control.camera());
+    rec->calls.clear();
+    PanTiltLimitDlg dlg(nullptr, rec, settings.get(), &control);
     for (const char *name :
          {"moveUpBtn", "moveDownBtn", "moveLeftBtn", "moveRightBtn", "moveHomeBtn"}) {
         auto *b = dlg.findChild<QPushButton *>(name);
         QTest::mousePress(b, Qt::LeftButton);
         QTest::mouseRelease(b, Qt::LeftButton);
     }
-    QCOMPARE(camera->calls, (QStringList{"moveUp(5,5)", "moveStop(5,5)", "moveDown(5,5)",
-                                         "moveStop(5,5)", "moveLeft(5,5)", "moveStop(5,5)",
-                                         "moveRight(5,5)", "moveStop(5,5)", "moveHome"}));
+    QCOMPARE(rec->calls, (QStringList{"moveUp(5,5)", "moveStop(5,5)", "moveDown(5,5)",
+                                      "moveStop(5,5)", "moveLeft(5,5)", "moveStop(5,5)",
+                                      "moveRight(5,5)", "moveStop(5,5)", "moveHome"}));
+
+    // A held arrow is a motion of the layer: whatever ends every motion
+    // (a switch, a rebuild, a box, focus lost) ends it too.
+    rec->calls.clear();
+    QTest::mousePress(dlg.findChild<QPushButton *>("moveRightBtn"), Qt::LeftButton);
+    control.stopAll();
+    QCOMPARE(rec->calls, (QStringList{"moveRight(5,5)", "moveStop(0,0)"}));
+    // Once its camera is not the selection, the dialog drives nothing.
+    control.clearSelection();
+    rec->calls.clear();
+    QTest::mouseRelease(dlg.findChild<QPushButton *>("moveRightBtn"), Qt::LeftButton);
+    QTest::mousePress(dlg.findChild<QPushButton *>("moveUpBtn"), Qt::LeftButton);
+    dlg.reject();
+    QCOMPARE(rec->calls, QStringList{});
 }
 
 void TestPanTiltLimitDlg::usbCameraStoresZeroAndSendsNothing()
 {
     USBCamera usb(QStringLiteral("usb-1"), QStringLiteral("Desk"), QStringLiteral("dev"));
-    PanTiltLimitDlg dlg(nullptr, &usb, settings.get());
+    PanTiltLimitDlg dlg(nullptr, &usb, settings.get(), nullptr);
     emit usb.clientStatusUpdated();
     QCOMPARE(label(dlg, "panLabel"), QStringLiteral("Pan(right) :0"));
     dlg.findChild<QPushButton *>("leftDownBtn")->click();
@@ -228,7 +248,7 @@ void TestPanTiltLimitDlg::usbCameraStoresZeroAndSendsNothing()
 void TestPanTiltLimitDlg::destroyedCameraIsNeverTouched()
 {
     auto *rec = new RecordingCamera(QStringLiteral("127.0.1.9"));
-    PanTiltLimitDlg dlg(nullptr, rec, settings.get());
+    PanTiltLimitDlg dlg(nullptr, rec, settings.get(), nullptr);
     delete rec;
     dlg.findChild<QPushButton *>("leftDownBtn")->click();
     dlg.findChild<QPushButton *>("rightUpBtn")->click();
@@ -239,11 +259,15 @@ void TestPanTiltLimitDlg::destroyedCameraIsNeverTouched()
 
 void TestPanTiltLimitDlg::closingWhileHeldStopsTheCamera()
 {
-    RecordingCamera rec(QStringLiteral("127.0.1.9"));
-    PanTiltLimitDlg dlg(nullptr, &rec, settings.get());
+    CameraControl control(settings.get());
+    control.setCameras({new RecordingCamera(QStringLiteral("127.0.1.9"))});
+    QVERIFY(control.selectCamera(0));
+    auto *rec = static_cast<RecordingCamera *>(control.camera());
+    rec->calls.clear();
+    PanTiltLimitDlg dlg(nullptr, rec, settings.get(), &control);
     QTest::mousePress(dlg.findChild<QPushButton *>("moveLeftBtn"), Qt::LeftButton);
     dlg.reject();
-    QCOMPARE(rec.calls, (QStringList{"moveLeft(5,5)", "moveStop(5,5)"}));
+    QCOMPARE(rec->calls, (QStringList{"moveLeft(5,5)", "moveStop(5,5)"}));
 }
 
 QTEST_MAIN(TestPanTiltLimitDlg)
