@@ -203,6 +203,8 @@ bool CameraControl::send(const std::function<void(CameraWrapper &)> &op)
 void CameraControl::onCameraConnected()
 {
     auto *from = qobject_cast<CameraWrapper *>(sender());
+    // The link is back (also on a camera the selection has left): what it
+    // is owed goes before anything else.
     if (from)
         sendOwedStops(from);
     if (from && !isCurrent(from)) {
@@ -233,11 +235,6 @@ void CameraControl::onCameraDisconnected()
 
 void CameraControl::onCameraStateChanged(const QString &state)
 {
-    // Any camera, also one the selection has left: its link is back.
-    if (state == kConnectedState) {
-        if (auto *from = qobject_cast<CameraWrapper *>(sender()))
-            sendOwedStops(from);
-    }
     if (!isCurrent(sender()))
         return;
     // A replay never resumes on a reopened socket.

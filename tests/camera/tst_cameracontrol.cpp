@@ -20,6 +20,7 @@ private slots:
 
     void speedValuesFor_data();
     void speedValuesFor();
+    void autoReconnectReachesLaterLists();
     void connectSelectsStoredSpeeds();
     void lockSharesClampedIndexAndStoresIt();
     void tickingLockSelectsIndex6();
@@ -100,6 +101,17 @@ void TestCameraControl::speedValuesFor()
     QCOMPARE(CameraControl::speedValuesFor(1, std::numeric_limits<int>::max()).size(), 256);
 }
 
+void TestCameraControl::autoReconnectReachesLaterLists()
+{
+    c->setAutoReconnect(true);
+    QVERIFY(cam(2)->autoReconnect);
+    auto *late = new RecordingCamera(QStringLiteral("127.0.1.9"));
+    c->setCameras({late});
+    QVERIFY(late->autoReconnect);
+    c->setAutoReconnect(false);
+    QVERIFY(!late->autoReconnect);
+}
+
 void TestCameraControl::connectSelectsStoredSpeeds()
 {
     QCOMPARE(c->speedValues(CameraControl::Pan), QList<int>{0});
@@ -132,6 +144,20 @@ void TestCameraControl::lockSharesClampedIndexAndStoresIt()
 
 void TestCameraControl::tickingLockSelectsIndex6()
 {
+    {
+        // Without a settings store a camera starts locked.
+        CameraControl bare(nullptr);
+        bare.setCameras({new RecordingCamera(QStringLiteral("127.0.1.7"))});
+        QVERIFY(bare.selectCamera(0));
+        QVERIFY(bare.panTiltLocked());
+        bare.setSpeedIndex(CameraControl::Pan, 5);
+        bare.setSpeedIndex(CameraControl::Pan, 0); // the shared index may be 0
+        QCOMPARE(bare.speedIndex(CameraControl::Tilt), 0);
+        QSignalSpy changed(&bare, &CameraControl::speedsChanged);
+        bare.setSpeedIndex(CameraControl::Axis(4), 1);
+        bare.setSpeedIndex(CameraControl::Axis(-1), 1);
+        QCOMPARE(changed.size(), 0);
+    }
     connectTo(0);
     c->setPanTiltLocked(false);
     QVERIFY(!s->panTiltLocked("127.0.1.1"));
@@ -293,10 +319,13 @@ void TestCameraControl::disconnectOfSelectedCameraClearsSelection()
     connectTo(0);
     c->move(CameraControl::Down);
     QSignalSpy disconnected(c, &CameraControl::disconnected);
+    QSignalSpy changed(c, &CameraControl::currentCameraChanged);
     emit cam(2)->clientDisconnected(); // another camera: the selection stays
     QVERIFY(c->canDrive());
     emit cam(0)->clientDisconnected();
     QCOMPARE(disconnected.size(), 1);
+    QCOMPARE(changed.size(), 1);
+    QCOMPARE(changed.first().at(1).toInt(), -1);
     QVERIFY(!c->camera());
     QCOMPARE(c->currentIndex(), -1);
     QVERIFY(!c->canDrive());
@@ -502,6 +531,7 @@ void TestCameraControl::everyStartedMotionGetsItsStop()
     }
     QCOMPARE(operations.value(0).startsWith(stop), stopArrives);
     QVERIFY2(!calls.join('|').contains("lost:"), qPrintable(calls.join('|')));
+    QCOMPARE(c->owedStops(first), 0);
     // Nothing reaches the camera between its deselection and its next
     // selection.
     bool deselected = false;
@@ -531,7 +561,7 @@ void TestCameraControl::owedStopsGoFirstAndOncePerAxis()
     c->stopMove(2, 2); // no running move: owed again, replacing the speeds
     QCOMPARE(c->owedStops(cam(0)), 2);
     QCOMPARE(c->owedStops(cam(1)), 0);
-    emit cam(0)->clientStateChanged("Connecting"); // not yet
+    emit cam(0)->clientStateChanged("Connected"); // the socket; the camera reports next
     QCOMPARE(c->owedStops(cam(0)), 2);
     cam(0)->restoreLink();
     QCOMPARE(c->owedStops(cam(0)), 0);
@@ -576,6 +606,8 @@ void TestCameraControl::stagePlan()
     QFETCH(int, aeMode);
     QFETCH(QList<int>, stages);
     const PresetExposure v{aeMode, 11, 12, 13, 14, 15, 16, 17};
+    QVERIFY(!CameraControl::exposureStageValue(v, 8, nullptr));
+    QVERIFY(!CameraControl::exposureStageValue(v, -1, nullptr));
     for (int stage = 0; stage < 8; ++stage) {
         int value = -1;
         QCOMPARE(CameraControl::exposureStageValue(v, stage, &value), stages.contains(stage));
