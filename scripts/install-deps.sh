@@ -13,7 +13,7 @@ PACKAGES=(
     wrk
     libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-plugins-base
     gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-plugins-ugly gstreamer1.0-libav
-    python3-gi gir1.2-gst-rtsp-server-1.0
+    python3-gi gir1.2-gst-rtsp-server-1.0 libgstrtspserver-1.0-dev
     chromium
 )
 

@@ -608,38 +608,28 @@ QByteArray CameraSimulator::deviceConfBody() const
     return body;
 }
 
+SimScene::View CameraSimulator::view() const
+{
+    SimScene::View v;
+    v.pan = pan();
+    v.tilt = tilt();
+    v.zoom = zoom();
+    v.focus = focus();
+    v.autoFocus = m_autoFocus;
+    v.overlay = QStringLiteral("%1\npan %2  tilt %3  zoom %4  focus %5")
+                    .arg(m_name)
+                    .arg(pan())
+                    .arg(tilt())
+                    .arg(zoom())
+                    .arg(focus());
+    return v;
+}
+
 QByteArray CameraSimulator::snapshotJpeg() const
 {
-    QImage image(640, 360, QImage::Format_RGB32);
-    image.fill(QColor(40, 44, 52));
-    {
-        QPainter painter(&image);
-        painter.setRenderHint(QPainter::Antialiasing);
-        // A cross whose place follows pan/tilt and whose size follows zoom.
-        const double x = (pan() - kPanMin) / double(kPanMax - kPanMin) * image.width();
-        const double y =
-            image.height() - (tilt() - kTiltMin) / double(kTiltMax - kTiltMin) * image.height();
-        const double r = 10 + 60.0 * zoom() / kZoomMax;
-        painter.setPen(QPen(QColor(230, 160, 40), 3));
-        painter.drawLine(QPointF(x - r, y), QPointF(x + r, y));
-        painter.drawLine(QPointF(x, y - r), QPointF(x, y + r));
-        painter.drawEllipse(QPointF(x, y), r, r);
-        if (qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
-            painter.setPen(Qt::white);
-            QFont font = painter.font();
-            font.setPixelSize(20);
-            painter.setFont(font);
-            const QString text = QStringLiteral("%1\npan %2  tilt %3  zoom %4  focus %5\n%6")
-                                     .arg(m_name)
-                                     .arg(pan())
-                                     .arg(tilt())
-                                     .arg(zoom())
-                                     .arg(focus())
-                                     .arg(QDateTime::currentDateTime().toString(Qt::ISODate));
-            painter.drawText(image.rect().adjusted(16, 16, -16, -16), Qt::AlignLeft | Qt::AlignTop,
-                             text);
-        }
-    }
+    SimScene::View v = view();
+    v.overlay += QLatin1Char('\n') + QDateTime::currentDateTime().toString(Qt::ISODate);
+    const QImage image = SimScene::render(v, QSize(640, 360));
     QByteArray jpeg;
     QBuffer buffer(&jpeg);
     buffer.open(QIODevice::WriteOnly);

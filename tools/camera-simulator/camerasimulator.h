@@ -18,9 +18,9 @@
 // motion sync, focus lock and pan/tilt limits are kept. Recalling preset 95
 // toggles the on-screen menu flag instead of moving.
 //
-// HTTP (TCP, one request per connection): GET /snapshot.jpg answers a
-// generated JPEG (name, position and time drawn on it when a
-// QGuiApplication exists); GET /cgi-bin/param.cgi?get_device_conf answers a
+// HTTP (TCP, one request per connection): GET /snapshot.jpg answers the
+// camera's picture (SimScene) as a 640x360 JPEG (with name, position and
+// time drawn on it when a QGuiApplication exists); GET /cgi-bin/param.cgi?get_device_conf answers a
 // key="value" text body, line 0 the device name, line 5 the serial number.
 // Anything else: 404.
 //
@@ -35,6 +35,8 @@
 //
 // Positions are signed steps: pan -2448..2448, tilt -432..1296, zoom
 // 0..16384, focus 4096..20480. Main thread only.
+
+#include "simscene.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -102,6 +104,9 @@ public:
     int zoom() const { return qRound(m_zoom); }
     int focus() const { return qRound(m_focus); }
     void setPosition(int pan, int tilt, int zoom, int focus);
+    // What the camera sees now (its picture: snapshots and the stream), with
+    // the position read-out as overlay.
+    SimScene::View view() const;
     bool isMoving() const;
     bool hasPreset(int presetNum) const { return m_presets.contains(presetNum); }
     int presetCount() const { return m_presets.size(); }

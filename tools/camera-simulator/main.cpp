@@ -2,12 +2,16 @@
 // It listens for VISCA and HTTP and never connects anywhere.
 
 #include "camerasimulator.h"
+#ifdef CORVANTA_CAMSIM_STREAM
+#include "simstream.h"
+#endif
 
 #include <QCommandLineParser>
 #include <QGuiApplication>
 #include <QTimer>
 
 #include <cstdio>
+#include <memory>
 
 int main(int argc, char *argv[])
 {
@@ -19,7 +23,8 @@ int main(int argc, char *argv[])
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("Simulated network PTZ camera: VISCA over TCP and HTTP snapshots."));
+        QStringLiteral("Simulated network PTZ camera: VISCA over TCP, HTTP snapshots and an RTSP "
+                       "stream of what it sees."));
     parser.addHelpOption();
     const QCommandLineOption address(QStringLiteral("address"),
                                      QStringLiteral("Address to listen on (default 127.0.0.1)."),
@@ -48,8 +53,14 @@ int main(int argc, char *argv[])
     const QCommandLineOption dropEvery(
         QStringLiteral("drop-every"), QStringLiteral("Drop the VISCA connections every s seconds."),
         QStringLiteral("s"));
-    parser.addOptions(
-        {address, viscaPort, httpPort, name, serial, ignore, delay, garbage, split, dropEvery});
+    const QCommandLineOption rtspPort(QStringLiteral("rtsp-port"),
+                                      QStringLiteral("RTSP port of the streams /1 and /2 (default "
+                                                     "554)."),
+                                      QStringLiteral("port"), QStringLiteral("554"));
+    const QCommandLineOption noStream(QStringLiteral("no-stream"),
+                                      QStringLiteral("No RTSP stream (VISCA and HTTP only)."));
+    parser.addOptions({address, viscaPort, httpPort, name, serial, ignore, delay, garbage, split,
+                       dropEvery, rtspPort, noStream});
     parser.process(app);
 
     auto port = [&parser](const QCommandLineOption &option) {
@@ -84,6 +95,27 @@ int main(int argc, char *argv[])
         return 1;
     }
 
+    QString streams = QStringLiteral("no stream");
+#ifdef CORVANTA_CAMSIM_STREAM
+    std::unique_ptr<SimStream> stream;
+    if (!parser.isSet(noStream)) {
+        stream = std::make_unique<SimStream>([&sim] { return sim.view(); });
+        if (!stream->listen(host, port(rtspPort))) {
+            std::fprintf(stderr, "cannot listen: RTSP port %s\n",
+                         qPrintable(parser.value(rtspPort)));
+            return 1;
+        }
+        streams = QStringLiteral("RTSP rtsp://%1:%2/1 and /2")
+                      .arg(host.protocol() == QAbstractSocket::IPv6Protocol
+                               ? QLatin1Char('[') + host.toString() + QLatin1Char(']')
+                               : host.toString())
+                      .arg(stream->port());
+    }
+#else
+    Q_UNUSED(rtspPort)
+    Q_UNUSED(noStream)
+#endif
+
     QTimer dropTimer;
     if (parser.isSet(dropEvery)) {
         const int seconds = parser.value(dropEvery).toInt();
@@ -101,9 +133,9 @@ int main(int argc, char *argv[])
         std::fflush(stdout);
     });
 
-    std::printf("%s: VISCA on %s:%u, HTTP on %s:%u\n", qPrintable(sim.name()),
+    std::printf("%s: VISCA on %s:%u, HTTP on %s:%u, %s\n", qPrintable(sim.name()),
                 qPrintable(host.toString()), sim.viscaPort(), qPrintable(host.toString()),
-                sim.httpPort());
+                sim.httpPort(), qPrintable(streams));
     std::fflush(stdout);
     return app.exec();
 }
