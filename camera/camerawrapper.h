@@ -65,6 +65,14 @@ public:
     virtual void setAutoReconnect(bool on) { Q_UNUSED(on) }
     // Connected, but the camera has not answered an inquiry for a while.
     virtual bool repliesStale() const { return false; }
+    // Writes one complete VISCA message as it is; true when it was written
+    // (a network camera with its connection up). Other camera types, and a
+    // network camera without a connection, send nothing and answer false.
+    virtual bool sendRawCommand(const QByteArray &message)
+    {
+        Q_UNUSED(message)
+        return false;
+    }
 
 public slots:
     // The operations below keep the order of the camera operation table;

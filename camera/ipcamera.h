@@ -88,6 +88,7 @@ public:
     bool autoReconnect() const { return m_autoReconnect; }
     // Connected, but no inquiry answered for kRepliesStaleMs.
     bool repliesStale() const override { return m_repliesStale; }
+    bool sendRawCommand(const QByteArray &message) override;
     // Delay of the scheduled automatic retry in ms; -1 when none is scheduled.
     int retryInterval() const;
 

@@ -101,6 +101,16 @@ public:
         m_openWebServerSettings = std::move(opener);
     }
 
+    // --- Tally (mainwindow_tally.cpp) ---
+    // Settings -> Tally Setting runs `opener`. Call once.
+    void setTallySettingsOpener(std::function<void()> opener);
+    // Camera button `index` (0-7) shows `state` ("program", "preview"; any
+    // other text: plain); its text and object name stay as they are.
+    void setCameraTally(int index, const QString &state);
+    // `text` in the status bar for `ms`; a hidden status bar is shown for
+    // that long.
+    void showStatusMessage(const QString &text, int ms = 5000);
+
     // Game controller input: creates the window's JoystickWrapper over
     // `layer` (the process's one joystick layer, owned by the caller, alive
     // as long as the window) and connects it to the motion, zoom, focus,
@@ -323,6 +333,10 @@ private:
     MessagePresenter *m_messages;
     bool m_advancedView = true;
     std::function<void()> m_openWebServerSettings;
+    std::function<void()> m_openTallySettings;
+    // The status bar is shown only for a message.
+    bool m_statusBarForMessage = false;
+    bool m_statusMessageWired = false;
 
     // Status-bar labels (object names panStatus ... connectionStatus).
     QLabel *m_panLabel = nullptr;

@@ -411,7 +411,7 @@ bool CameraControl::move(Direction direction)
 
 bool CameraControl::move(Direction direction, int panSpeed, int tiltSpeed)
 {
-    if (!canDrive())
+    if (!canDrive() || refuse(GuardedMove))
         return false;
     return startMove(m_current.data(), direction, panSpeed, tiltSpeed);
 }
@@ -431,6 +431,8 @@ bool CameraControl::stopMove(int panSpeed, int tiltSpeed)
 
 bool CameraControl::moveHome()
 {
+    if (canDrive() && refuse(GuardedMove))
+        return false;
     return send([](CameraWrapper &c) { c.moveHome(); });
 }
 
@@ -446,7 +448,7 @@ bool CameraControl::zoomOut()
 
 bool CameraControl::zoomIn(int speed)
 {
-    if (!canDrive())
+    if (!canDrive() || refuse(GuardedMove))
         return false;
     if (m_zoomTarget && m_zoomTarget != m_current)
         m_zoomTarget->zoomStop();
@@ -457,7 +459,7 @@ bool CameraControl::zoomIn(int speed)
 
 bool CameraControl::zoomOut(int speed)
 {
-    if (!canDrive())
+    if (!canDrive() || refuse(GuardedMove))
         return false;
     if (m_zoomTarget && m_zoomTarget != m_current)
         m_zoomTarget->zoomStop();
@@ -491,7 +493,7 @@ bool CameraControl::focusOut()
 
 bool CameraControl::focusIn(int speed)
 {
-    if (!canDrive())
+    if (!canDrive() || refuse(GuardedMove))
         return false;
     if (m_focusTarget && m_focusTarget != m_current)
         m_focusTarget->focusStop();
@@ -502,7 +504,7 @@ bool CameraControl::focusIn(int speed)
 
 bool CameraControl::focusOut(int speed)
 {
-    if (!canDrive())
+    if (!canDrive() || refuse(GuardedMove))
         return false;
     if (m_focusTarget && m_focusTarget != m_current)
         m_focusTarget->focusStop();
@@ -546,10 +548,37 @@ void CameraControl::stopAll()
 
 bool CameraControl::recallPreset(int n)
 {
-    if (!canDrive())
+    if (!canDrive() || refuse(GuardedRecall))
         return false;
     m_current->callPreset(n);
     m_replay->start(m_current.data(), n, 0);
+    return true;
+}
+
+bool CameraControl::recallPresetPosition(int n)
+{
+    if (!canDrive() || refuse(GuardedRecall))
+        return false;
+    m_current->callPreset(n);
+    return true;
+}
+
+// --- Protection ---
+
+QString CameraControl::refusal(Guarded what) const
+{
+    if (!m_guard || !m_current)
+        return QString();
+    return m_guard(m_currentIndex, what);
+}
+
+bool CameraControl::refuse(Guarded what)
+{
+    const QString message = refusal(what);
+    if (message.isEmpty())
+        return false;
+    qCInfo(lcControl) << message;
+    emit refused(message);
     return true;
 }
 
