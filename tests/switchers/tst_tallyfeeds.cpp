@@ -83,6 +83,7 @@ void TestTallyFeeds::obsSceneSwitchesAndStudioMode()
     QTRY_COMPARE_WITH_TIMEOUT((obs.onOBSTimer(), letters(model)), QStringLiteral("IPVIIIII"),
                               kWait);
     QVERIFY(fake.types().contains("GetPreviewScene"));
+    fake.previewScene = "Cam 1";
     fake.push(QJsonObject{{"update-type", "PreviewSceneChanged"}, {"scene-name", "Cam 1"}});
     QTRY_COMPARE_WITH_TIMEOUT(letters(model), QStringLiteral("VPIIIIII"), kWait);
 
