@@ -68,7 +68,8 @@ public:
             QJsonArray data;
             for (int i = 0; i < tally.size(); ++i)
                 data.append(QJsonObject{{"camNum", i + 1}, {"state", tally.at(i)}});
-            camOk(r, {{"data", data}});
+            ok(r, {{"data", data}}); // the camera API handler has no tally
+
         });
         connect(web, &W::checkImageDownloaded, this, [this](R *r) {
             note("checkImageDownloaded");
@@ -227,7 +228,7 @@ public:
     {
         static const QStringList polls = {"getVMixStatus", "getCurrentCamInfo",
                                           "checkImageDownloaded", "getObsStatus",
-                                          "getCameraSettings"};
+                                          "getCameraSettings", "getTally"};
         QStringList out;
         for (const Entry &e : log) {
             if (!polls.contains(e.line))
