@@ -29,8 +29,8 @@ struct CameraSlot
 // and <slot>\off (slot 1-8).
 struct TallySlotSetting
 {
-    QString obs;  // OBS scene name; empty: not tied to OBS
-    QString vmix; // vMix input number, key or title; empty: not tied to vMix
+    QString obs;     // OBS scene name; empty: not tied to OBS
+    QString vmix;    // vMix input number, key or title; empty: not tied to vMix
     int command = 0; // 0 no lamp command, 1 the camera's tally lamp, 2 custom
     // Custom commands as hexadecimal text, sent on program, on preview and
     // when idle; empty: nothing is sent for that state.

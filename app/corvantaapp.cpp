@@ -15,8 +15,8 @@
 #include "tallylamps.h"
 #include "tallymodel.h"
 #include "tallysettingdlg.h"
-#include "visca.h"
 #include "usbcamerabackend.h"
+#include "visca.h"
 #include "vmixwrapper.h"
 
 #include <QDir>
@@ -113,9 +113,10 @@ CorvantaApp::CorvantaApp(int &argc, char **argv) : QApplication(argc, argv)
                 m_mainWindow->setCameraTally(slot, TallyModel::stateName(state));
             });
     // Queued: the refusal may come from inside a request or device handler.
-    connect(m_control, &CameraControl::refused, m_mainWindow,
-            [this](const QString &message) { m_mainWindow->showStatusMessage(message); },
-            Qt::QueuedConnection);
+    connect(
+        m_control, &CameraControl::refused, m_mainWindow,
+        [this](const QString &message) { m_mainWindow->showStatusMessage(message); },
+        Qt::QueuedConnection);
     connectCameraSignals();
     m_mainWindow->show();
 }

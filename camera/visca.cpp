@@ -267,7 +267,8 @@ QByteArray parseCustomCommand(const QString &hex)
         bytes.append(char(v));
     }
     if (bytes.size() < 3 || (uint8_t(bytes.at(0)) & 0xF0) != 0x80 ||
-        uint8_t(bytes.at(bytes.size() - 1)) != 0xFF || bytes.indexOf(char(0xFF)) != bytes.size() - 1)
+        uint8_t(bytes.at(bytes.size() - 1)) != 0xFF ||
+        bytes.indexOf(char(0xFF)) != bytes.size() - 1)
         return {};
     return bytes;
 }

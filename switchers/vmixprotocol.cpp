@@ -129,8 +129,8 @@ std::optional<VMixStatus> parseStatus(const QByteArray &body)
                                        : QString::number(status.inputs.size() + 1);
                     status.inputs.append(input);
                 }
-            } else if (depth == 2 && (name == QLatin1String("active") ||
-                                      name == QLatin1String("preview"))) {
+            } else if (depth == 2 &&
+                       (name == QLatin1String("active") || name == QLatin1String("preview"))) {
                 tallyText = name == QLatin1String("active") ? &status.active : &status.preview;
                 tallyText->clear();
             } else if (name == QLatin1String("streaming")) {

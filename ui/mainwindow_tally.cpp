@@ -5,8 +5,10 @@
 
 #include "ui_mainwindow.h"
 
+#include <QLabel>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTimer>
 
 void MainWindow::setTallySettingsOpener(std::function<void()> opener)
 {
@@ -36,10 +38,19 @@ void MainWindow::setCameraTally(int index, const QString &state)
 
 void MainWindow::showStatusMessage(const QString &text, int ms)
 {
-    if (!m_statusMessageWired) {
-        m_statusMessageWired = true;
-        connect(ui->statusBar, &QStatusBar::messageChanged, this, [this](const QString &message) {
-            if (message.isEmpty() && m_statusBarForMessage) {
+    if (!m_statusMessage) {
+        // Laid over the whole bar, outside its layout: the read-outs leave no
+        // room for a message and must not be rearranged for one.
+        m_statusMessage = new QLabel(ui->statusBar);
+        m_statusMessage->setObjectName(QStringLiteral("statusMessage"));
+        m_statusMessage->setStyleSheet(QStringLiteral(
+            "QLabel{background : #c62828;color : white;font-weight : bold;padding : 0px 6px;}"));
+        m_statusMessage->hide();
+        m_statusMessageTimer = new QTimer(this);
+        m_statusMessageTimer->setSingleShot(true);
+        connect(m_statusMessageTimer, &QTimer::timeout, this, [this] {
+            m_statusMessage->hide();
+            if (m_statusBarForMessage) {
                 m_statusBarForMessage = false;
                 ui->statusBar->setVisible(ui->actionStatusBar->isChecked());
             }
@@ -49,5 +60,13 @@ void MainWindow::showStatusMessage(const QString &text, int ms)
         m_statusBarForMessage = true;
         ui->statusBar->show();
     }
-    ui->statusBar->showMessage(text, ms);
+    m_statusMessage->setGeometry(ui->statusBar->rect());
+    m_statusMessage->ensurePolished(); // its bold font measures the text
+    const int room = m_statusMessage->width() - 12;
+    m_statusMessage->setText(
+        m_statusMessage->fontMetrics().elidedText(text, Qt::ElideRight, qMax(room, 40)));
+    m_statusMessage->setToolTip(text);
+    m_statusMessage->raise();
+    m_statusMessage->show();
+    m_statusMessageTimer->start(ms);
 }

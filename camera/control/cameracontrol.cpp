@@ -577,7 +577,7 @@ bool CameraControl::refuse(Guarded what)
     const QString message = refusal(what);
     if (message.isEmpty())
         return false;
-    qCInfo(lcControl) << message;
+    qCDebug(lcControl) << message;
     emit refused(message);
     return true;
 }

@@ -20,8 +20,9 @@ ApiAnswer TallyApiHandler::tally() const
 {
     QJsonArray data;
     for (int i = 0; i < TallyModel::kSlots; ++i) {
-        data.append(QJsonObject{{QStringLiteral("camNum"), i + 1},
-                                {QStringLiteral("state"), TallyModel::stateName(m_model->state(i))}});
+        data.append(
+            QJsonObject{{QStringLiteral("camNum"), i + 1},
+                        {QStringLiteral("state"), TallyModel::stateName(m_model->state(i))}});
     }
     return ApiAnswer::okay({{QStringLiteral("data"), data}});
 }

@@ -111,8 +111,8 @@ private:
 };
 
 TallyLamps::TallyLamps(CameraControl *control, TallyModel *model, QObject *parent)
-    : QObject(parent), m_control(control), m_model(model),
-      m_commands(TallyModel::kSlots), m_links(TallyModel::kSlots, nullptr)
+    : QObject(parent), m_control(control), m_model(model), m_commands(TallyModel::kSlots),
+      m_links(TallyModel::kSlots, nullptr)
 {
     connect(m_model, &TallyModel::slotStateChanged, this,
             [this](int slot, TallyModel::State) { sendState(slot); });

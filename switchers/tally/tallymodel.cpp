@@ -35,14 +35,18 @@ void TallyModel::setVMixInputs(const VMixInput &active, const VMixInput &preview
 void TallyModel::followObs(ObsWrapper *obs)
 {
     obs->setSceneTracking(true);
-    const auto take = [this, obs] { setObsScenes(obs->programScene(), obs->previewScene()); };
+    const auto take = [this, obs] {
+        setObsScenes(obs->programScene(), obs->previewScene());
+    };
     connect(obs, &ObsWrapper::scenesChanged, this, take);
     take();
 }
 
 void TallyModel::followVMix(VMixWrapper *vmix)
 {
-    const auto take = [this, vmix] { setVMixInputs(vmix->activeInput(), vmix->previewInput()); };
+    const auto take = [this, vmix] {
+        setVMixInputs(vmix->activeInput(), vmix->previewInput());
+    };
     connect(vmix, &VMixWrapper::tallyInputsChanged, this, take);
     take();
 }
@@ -77,8 +81,7 @@ bool TallyModel::matchesVMix(const QString &mapping, const VMixInput &input)
     return false;
 }
 
-QVector<TallyModel::State> TallyModel::compute(const QVector<Mapping> &mappings,
-                                               const Feeds &feeds)
+QVector<TallyModel::State> TallyModel::compute(const QVector<Mapping> &mappings, const Feeds &feeds)
 {
     QVector<State> states(kSlots, Idle);
     for (int i = 0; i < kSlots && i < mappings.size(); ++i) {
@@ -99,10 +102,10 @@ QString TallyModel::refusal(int slot, const QString &cameraName, State state, in
 {
     if (state != Program || protectLevel <= 0 || (!isRecall && protectLevel < 2))
         return QString();
-    const QString what = isRecall ? QStringLiteral("preset recall refused")
-                                  : QStringLiteral("move refused");
+    const QString what =
+        isRecall ? QStringLiteral("recall refused") : QStringLiteral("move refused");
     const QString name = cameraName.trimmed();
-    return QStringLiteral("Camera %1%2 is live on program: %3")
+    return QStringLiteral("Camera %1%2 is on program: %3")
         .arg(slot + 1)
         .arg(name.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(name))
         .arg(what);

@@ -45,7 +45,13 @@ TallySettingDlg::TallySettingDlg(AppSettings *settings, const QStringList &camer
                                  QWidget *parent)
     : QDialog(parent), m_settings(settings)
 {
+    setObjectName(QStringLiteral("tallysettingdlg"));
     setWindowTitle(QStringLiteral("Tally Setting"));
+    // The panel's dark dialogs; the rest comes from the parent window.
+    setStyleSheet(QStringLiteral("#tallysettingdlg { background-color: #333333; }"
+                                 "QLabel { color: white; }"
+                                 "QLineEdit:disabled { color: #8a8a8a; background: #262626; }"
+                                 "QToolTip { color: black; }"));
     auto *grid = new QGridLayout;
     const QStringList heads{QStringLiteral("Camera"),        QStringLiteral("OBS scene"),
                             QStringLiteral("vMix input"),    QStringLiteral("Command"),
@@ -58,8 +64,7 @@ TallySettingDlg::TallySettingDlg(AppSettings *settings, const QStringList &camer
         const TallySlotSetting t = m_settings->tallySlot(slot);
         Row row;
         row.obs = editableCombo(obsScenes, t.obs, QStringLiteral("obsScene%1").arg(slot), this);
-        row.vmix =
-            editableCombo(vmixInputs, t.vmix, QStringLiteral("vmixInput%1").arg(slot), this);
+        row.vmix = editableCombo(vmixInputs, t.vmix, QStringLiteral("vmixInput%1").arg(slot), this);
         row.command = new QComboBox(this);
         row.command->setObjectName(QStringLiteral("command%1").arg(slot));
         row.command->addItems(
@@ -89,8 +94,7 @@ TallySettingDlg::TallySettingDlg(AppSettings *settings, const QStringList &camer
     protectRow->addWidget(new QLabel(QStringLiteral("Camera on program:"), this));
     m_protect = new QComboBox(this);
     m_protect->setObjectName(QStringLiteral("protectLive"));
-    m_protect->addItems({QStringLiteral("Not protected"),
-                         QStringLiteral("Refuse preset recalls"),
+    m_protect->addItems({QStringLiteral("Not protected"), QStringLiteral("Refuse preset recalls"),
                          QStringLiteral("Refuse preset recalls and moves")});
     m_protect->setCurrentIndex(qBound(0, m_settings->protectLive(), 2));
     protectRow->addWidget(m_protect);

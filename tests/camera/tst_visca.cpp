@@ -194,8 +194,7 @@ void TestVisca::commandBytes_data()
     row("motionSync off", "810a111303ff", [](C c) { c.setMotionSync(false); });
     row("focusLock on", "810a046802ff", [](C c) { c.setFocusLock(true); });
     row("focusLock off", "810a046803ff", [](C c) { c.setFocusLock(false); });
-    row("tally lamp on", "81017e010a0002ff",
-        [](C c) { c.sendRawCommand(Visca::tallyLamp(true)); });
+    row("tally lamp on", "81017e010a0002ff", [](C c) { c.sendRawCommand(Visca::tallyLamp(true)); });
     row("tally lamp off", "81017e010a0003ff",
         [](C c) { c.sendRawCommand(Visca::tallyLamp(false)); });
     row("upRightLimit", "8101060700010f06070000010200ff",

@@ -2,8 +2,8 @@
 // its own connection, cameras that are not selected over a kept connection of
 // their own, custom messages, once per change, again after a reconnection.
 
-#include "camerasimulator.h"
 #include "cameracontrol.h"
+#include "camerasimulator.h"
 #include "ipcamera.h"
 #include "tallylamps.h"
 #include "visca.h"
@@ -106,8 +106,7 @@ void TestTallyLamps::messageFor_data()
     QTest::addColumn<int>("state");
     QTest::addColumn<QByteArray>("message");
     QTest::newRow("lamp, program") << int(TallyLamps::Lamp) << int(TallyModel::Program) << kLampOn;
-    QTest::newRow("lamp, preview") << int(TallyLamps::Lamp) << int(TallyModel::Preview)
-                                   << kLampOff;
+    QTest::newRow("lamp, preview") << int(TallyLamps::Lamp) << int(TallyModel::Preview) << kLampOff;
     QTest::newRow("lamp, idle") << int(TallyLamps::Lamp) << int(TallyModel::Idle) << kLampOff;
     QTest::newRow("custom, program")
         << int(TallyLamps::Custom) << int(TallyModel::Program) << kCustomProgram;

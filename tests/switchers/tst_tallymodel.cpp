@@ -61,8 +61,8 @@ void TestTallyModel::compute_data()
     QTest::addColumn<TallyModel::Feeds>("feeds");
     QTest::addColumn<QString>("expected");
 
-    const Mappings m{{"Cam A", ""}, {"Cam B", "2"}, {"", "key-3"}, {"", "Wide Shot"},
-                     {"Cam A", ""}};
+    const Mappings m{
+        {"Cam A", ""}, {"Cam B", "2"}, {"", "key-3"}, {"", "Wide Shot"}, {"Cam A", ""}};
     const VMixInput in2 = input("2", "key-2", "Pulpit");
     const VMixInput in3 = input("3", "KEY-3", "Choir");
     const VMixInput in4 = input("4", "key-4", " wide shot ");
@@ -70,19 +70,16 @@ void TestTallyModel::compute_data()
     QTest::newRow("nothing known") << m << TallyModel::Feeds{} << "IIIIIIII";
     QTest::newRow("obs program, two slots on one scene")
         << m << TallyModel::Feeds{"Cam A", "", {}, {}} << "PIIIPIII";
-    QTest::newRow("obs preview") << m << TallyModel::Feeds{"Cam A", "Cam B", {}, {}}
-                                 << "PVIIPIII";
-    QTest::newRow("scene names are exact") << m << TallyModel::Feeds{"cam a", "", {}, {}}
-                                           << "IIIIIIII";
+    QTest::newRow("obs preview") << m << TallyModel::Feeds{"Cam A", "Cam B", {}, {}} << "PVIIPIII";
+    QTest::newRow("scene names are exact")
+        << m << TallyModel::Feeds{"cam a", "", {}, {}} << "IIIIIIII";
     QTest::newRow("vmix by number") << m << TallyModel::Feeds{"", "", in2, {}} << "IPIIIIII";
-    QTest::newRow("vmix by key, any case") << m << TallyModel::Feeds{"", "", {}, in3}
-                                           << "IIVIIIII";
+    QTest::newRow("vmix by key, any case") << m << TallyModel::Feeds{"", "", {}, in3} << "IIVIIIII";
     QTest::newRow("vmix by title, spaces and case")
         << m << TallyModel::Feeds{"", "", in4, in3} << "IIVPIIII";
     QTest::newRow("program wins over preview")
         << m << TallyModel::Feeds{"", "Cam B", in2, {}} << "IPIIIIII";
-    QTest::newRow("both switchers") << m << TallyModel::Feeds{"Cam A", "", {}, in2}
-                                    << "PVIIPIII";
+    QTest::newRow("both switchers") << m << TallyModel::Feeds{"Cam A", "", {}, in2} << "PVIIPIII";
     QTest::newRow("an empty scene matches no untied slot")
         << Mappings{{"", ""}} << TallyModel::Feeds{"", "", input("1", "", ""), {}} << "IIIIIIII";
 }
@@ -102,24 +99,31 @@ void TestTallyModel::obsScenes_data()
     QTest::addColumn<QString>("preview");
     QTest::addColumn<int>("changes");
 
-    const QString list = R"({"message-id":"11","current-scene":"A","scenes":[{"name":"A"},{"name":"B"}]})";
-    QTest::newRow("scene list") << QStringList{list} << "A" << "" << 1;
-    QTest::newRow("switch event") << QStringList{list, R"({"update-type":"SwitchScenes","scene-name":"B"})"}
-                                  << "B" << "" << 2;
+    const QString list =
+        R"({"message-id":"11","current-scene":"A","scenes":[{"name":"A"},{"name":"B"}]})";
+    QTest::newRow("scene list") << QStringList{list} << "A"
+                                << "" << 1;
+    QTest::newRow("switch event")
+        << QStringList{list, R"({"update-type":"SwitchScenes","scene-name":"B"})"} << "B"
+        << "" << 2;
     QTest::newRow("studio mode and preview")
         << QStringList{list, R"({"message-id":"12","studio-mode":true})",
                        R"({"message-id":"13","name":"B"})"}
-        << "A" << "B" << 2;
+        << "A"
+        << "B" << 2;
     QTest::newRow("preview event turns studio on")
         << QStringList{R"({"update-type":"PreviewSceneChanged","scene-name":"C"})"} << ""
         << "C" << 1;
     QTest::newRow("studio off drops the preview")
         << QStringList{R"({"update-type":"PreviewSceneChanged","scene-name":"C"})",
                        R"({"update-type":"StudioModeSwitched","new-state":false})"}
-        << "" << "" << 2;
+        << ""
+        << "" << 2;
     QTest::newRow("status says studio off")
-        << QStringList{R"({"message-id":"13","name":"C"})", R"({"message-id":"12","studio-mode":false})"}
-        << "" << "" << 2;
+        << QStringList{R"({"message-id":"13","name":"C"})",
+                       R"({"message-id":"12","studio-mode":false})"}
+        << ""
+        << "" << 2;
     QTest::newRow("same scene again is no change")
         << QStringList{list, list, R"({"update-type":"SwitchScenes","scene-name":"A"})"} << "A"
         << "" << 1;
@@ -127,10 +131,12 @@ void TestTallyModel::obsScenes_data()
         << QStringList{list, R"({"update-type":"SwitchScenes","scene-name":7})",
                        R"({"message-id":"11","current-scene":null})",
                        R"({"message-id":"12","studio-mode":"yes"})", "not json"}
-        << "A" << "" << 1;
+        << "A"
+        << "" << 1;
     QTest::newRow("a reply carrying update-type is still a reply")
         << QStringList{R"({"message-id":"11","update-type":"SwitchScenes","scene-name":"X","current-scene":"A"})"}
-        << "A" << "" << 1;
+        << "A"
+        << "" << 1;
 }
 
 void TestTallyModel::obsScenes()
@@ -157,8 +163,8 @@ void TestTallyModel::refusal_data()
     QTest::addColumn<bool>("recall");
     QTest::addColumn<QString>("text");
 
-    const QString recall = "Camera 3 (Pulpit) is live on program: preset recall refused";
-    const QString move = "Camera 3 (Pulpit) is live on program: move refused";
+    const QString recall = "Camera 3 (Pulpit) is on program: recall refused";
+    const QString move = "Camera 3 (Pulpit) is on program: move refused";
     QTest::newRow("off, recall") << int(TallyModel::Program) << 0 << true << "";
     QTest::newRow("1, recall on program") << int(TallyModel::Program) << 1 << true << recall;
     QTest::newRow("1, move on program") << int(TallyModel::Program) << 1 << false << "";

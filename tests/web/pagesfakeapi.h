@@ -69,7 +69,6 @@ public:
             for (int i = 0; i < tally.size(); ++i)
                 data.append(QJsonObject{{"camNum", i + 1}, {"state", tally.at(i)}});
             ok(r, {{"data", data}}); // the camera API handler has no tally
-
         });
         connect(web, &W::checkImageDownloaded, this, [this](R *r) {
             note("checkImageDownloaded");
@@ -226,9 +225,9 @@ public:
     // Log lines other than the four polls.
     QStringList actions() const
     {
-        static const QStringList polls = {"getVMixStatus", "getCurrentCamInfo",
+        static const QStringList polls = {"getVMixStatus",        "getCurrentCamInfo",
                                           "checkImageDownloaded", "getObsStatus",
-                                          "getCameraSettings", "getTally"};
+                                          "getCameraSettings",    "getTally"};
         QStringList out;
         for (const Entry &e : log) {
             if (!polls.contains(e.line))

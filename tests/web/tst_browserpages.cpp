@@ -365,7 +365,8 @@ void TestBrowserPages::cameraRowShowsTally()
     QCOMPARE(js("$('#cam2').text()").toString(), QString("#2"));
     m_api->tally[1] = "idle";
     m_api->tally[0] = "program";
-    QVERIFY(waitJs("!$('#cam2').hasClass('tally-program') && $('#cam1').hasClass('tally-program')"));
+    QVERIFY(
+        waitJs("!$('#cam2').hasClass('tally-program') && $('#cam1').hasClass('tally-program')"));
     QVERIFY2(problems().isEmpty(), qPrintable(problems().join('\n')));
 }
 
