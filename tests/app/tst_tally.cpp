@@ -147,8 +147,11 @@ void TestTally::switchedScenesLightLampsAndButtonsAndGuardTheLiveCamera()
     // Recalls on the live camera: refused from the panel and from the web.
     const QByteArray recall2 = QByteArray::fromHex("8101043f0202ff");
     QTest::mouseClick(w->findChild<QPushButton *>("mem2"), Qt::LeftButton);
-    auto *message = w->findChild<QLabel *>("statusMessage");
-    QTRY_VERIFY_WITH_TIMEOUT(message && message->isVisible(), kWait);
+    // (The refusal reaches the window queued.)
+    QLabel *message = nullptr;
+    QTRY_VERIFY_WITH_TIMEOUT((message = w->findChild<QLabel *>("statusMessage")) &&
+                                 message->isVisible(),
+                             kWait);
     QCOMPARE(message->toolTip(), QStringLiteral("Camera 1 (Pulpit) is on program: recall refused"));
     QVERIFY(!w->statusBar()->isHidden());
     const QByteArray refused = get(net, port, "/cam/recallPreset?presetNum=2&callSpeed=5");

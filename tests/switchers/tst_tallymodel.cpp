@@ -32,11 +32,6 @@ QString letters(const QVector<TallyModel::State> &states)
     return out;
 }
 
-QJsonObject json(const char *text)
-{
-    return QJsonDocument::fromJson(text).object();
-}
-
 } // namespace
 
 Q_DECLARE_METATYPE(Mappings)
