@@ -367,6 +367,9 @@ void TestBrowserPages::cameraRowShowsTally()
     m_api->tally[0] = "program";
     QVERIFY(
         waitJs("!$('#cam2').hasClass('tally-program') && $('#cam1').hasClass('tally-program')"));
+    // The selected camera shows its tally colour too, ringed.
+    QVERIFY(waitJs("$('#cam1').hasClass('active') && getComputedStyle(document.getElementById("
+                   "'cam1')).backgroundColor === 'rgb(198, 40, 40)'"));
     QVERIFY2(problems().isEmpty(), qPrintable(problems().join('\n')));
 }
 
