@@ -134,7 +134,7 @@ void TestHttpServerWrapper::signalsInDeclarationOrder()
         "focusAuto(qhttp::server::QHttpResponse*,bool)",
         "checkImageDownloaded(qhttp::server::QHttpResponse*)",
         "stopControl(qhttp::server::QHttpResponse*,int)",
-        // Beyond the spec's table, after it.
+        // Added after the original routes.
         "getTally(qhttp::server::QHttpResponse*)",
     };
     QStringList actual;
