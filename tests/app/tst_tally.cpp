@@ -149,9 +149,8 @@ void TestTally::switchedScenesLightLampsAndButtonsAndGuardTheLiveCamera()
     QTest::mouseClick(w->findChild<QPushButton *>("mem2"), Qt::LeftButton);
     // (The refusal reaches the window queued.)
     QLabel *message = nullptr;
-    QTRY_VERIFY_WITH_TIMEOUT((message = w->findChild<QLabel *>("statusMessage")) &&
-                                 message->isVisible(),
-                             kWait);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (message = w->findChild<QLabel *>("statusMessage")) && message->isVisible(), kWait);
     QCOMPARE(message->toolTip(), QStringLiteral("Camera 1 (Pulpit) is on program: recall refused"));
     QVERIFY(!w->statusBar()->isHidden());
     const QByteArray refused = get(net, port, "/cam/recallPreset?presetNum=2&callSpeed=5");
