@@ -613,3 +613,48 @@ void AppSettings::setAutoReconnect(bool on)
 {
     store(QStringLiteral("autoreconnect"), on);
 }
+
+namespace {
+
+QString tallyKey(int slot, const char *field)
+{
+    return QStringLiteral("tally/%1/%2").arg(slot).arg(QLatin1String(field));
+}
+
+} // namespace
+
+TallySlotSetting AppSettings::tallySlot(int slot) const
+{
+    TallySlotSetting t;
+    if (slot < 1 || slot > kMaxCameras)
+        return t;
+    t.obs = m_settings->value(tallyKey(slot, "obs")).toString();
+    t.vmix = m_settings->value(tallyKey(slot, "vmix")).toString();
+    t.command = m_settings->value(tallyKey(slot, "command"), 0).toInt();
+    t.program = m_settings->value(tallyKey(slot, "program")).toString();
+    t.preview = m_settings->value(tallyKey(slot, "preview")).toString();
+    t.off = m_settings->value(tallyKey(slot, "off")).toString();
+    return t;
+}
+
+void AppSettings::setTallySlot(int slot, const TallySlotSetting &t)
+{
+    if (slot < 1 || slot > kMaxCameras)
+        return;
+    store(tallyKey(slot, "obs"), t.obs);
+    store(tallyKey(slot, "vmix"), t.vmix);
+    store(tallyKey(slot, "command"), t.command);
+    store(tallyKey(slot, "program"), t.program);
+    store(tallyKey(slot, "preview"), t.preview);
+    store(tallyKey(slot, "off"), t.off);
+}
+
+int AppSettings::protectLive() const
+{
+    return m_settings->value(QStringLiteral("tally/protectlive"), 0).toInt();
+}
+
+void AppSettings::setProtectLive(int level)
+{
+    store(QStringLiteral("tally/protectlive"), level);
+}

@@ -24,6 +24,21 @@ struct CameraSlot
     QString deviceName;
 };
 
+// What a camera slot's tally does, stored in the group `tally` as
+// <slot>\obs, <slot>\vmix, <slot>\command, <slot>\program, <slot>\preview
+// and <slot>\off (slot 1-8).
+struct TallySlotSetting
+{
+    QString obs;     // OBS scene name; empty: not tied to OBS
+    QString vmix;    // vMix input number, key or title; empty: not tied to vMix
+    int command = 0; // 0 no lamp command, 1 the camera's tally lamp, 2 custom
+    // Custom commands as hexadecimal text, sent on program, on preview and
+    // when idle; empty: nothing is sent for that state.
+    QString program;
+    QString preview;
+    QString off;
+};
+
 // Typed façade over settings.ini (Qt INI format) in the per-user folder. The
 // key spellings below are the persistent file format: keys are flat, built by
 // concatenating a fixed word, the camera id and a decimal number. Values are
@@ -90,6 +105,15 @@ public:
     // Retry a dropped network camera with back-off (false: one reconnect).
     bool autoReconnect() const;
     void setAutoReconnect(bool on);
+
+    // --- tally (group `tally`) ---
+    // slot 1-8; other slots read as the defaults and are never written.
+    TallySlotSetting tallySlot(int slot) const;
+    void setTallySlot(int slot, const TallySlotSetting &setting);
+    // `protectlive`: 0 off, 1 preset recalls refused on the camera on
+    // program, 2 recalls and motion starts refused. Default 0.
+    int protectLive() const;
+    void setProtectLive(int level);
 
     // --- camera list ---
     // Appends one camera object per stored `cameraslist` entry, at most

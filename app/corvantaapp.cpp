@@ -11,7 +11,12 @@
 #include "qjoysticks.h"
 #include "resources.h"
 #include "switcherapihandlers.h"
+#include "tallyapi.h"
+#include "tallylamps.h"
+#include "tallymodel.h"
+#include "tallysettingdlg.h"
 #include "usbcamerabackend.h"
+#include "visca.h"
 #include "vmixwrapper.h"
 
 #include <QDir>
@@ -77,6 +82,22 @@ CorvantaApp::CorvantaApp(int &argc, char **argv) : QApplication(argc, argv)
     if (m_settings->enableObsCtrl())
         startObsControl();
 
+    // Tally: the switchers feed the model; the lamps follow it; the control
+    // layer asks it before a recall or move on the camera on program.
+    m_tally = new TallyModel();
+    m_tally->followObs(m_obs);
+    m_tally->followVMix(m_vmix);
+    m_lamps = new TallyLamps(m_control, m_tally);
+    m_tallyApi = new TallyApiHandler(m_tally);
+    m_tallyApi->attach(m_httpServer);
+    m_control->setGuard([this](int slot, CameraControl::Guarded what) {
+        CameraWrapper *camera = m_control->cameraAt(slot);
+        return TallyModel::refusal(slot, camera ? camera->getCameraName() : QString(),
+                                   m_tally->state(slot), m_settings->protectLive(),
+                                   what == CameraControl::GuardedRecall);
+    });
+    applyTallySettings();
+
     // The controller blacklist lives in the platform's native settings under
     // these names; the application's global names stay unset (they would
     // move the per-user folder).
@@ -86,6 +107,16 @@ CorvantaApp::CorvantaApp(int &argc, char **argv) : QApplication(argc, argv)
     m_panelAdapter = std::make_unique<MainWindowApiPanel>(m_mainWindow);
     m_cameraApi->setPanel(m_panelAdapter.get());
     m_mainWindow->setWebServerSettingsOpener([this] { openWebServerSettings(); });
+    m_mainWindow->setTallySettingsOpener([this] { openTallySettings(); });
+    connect(m_tally, &TallyModel::slotStateChanged, m_mainWindow,
+            [this](int slot, TallyModel::State state) {
+                m_mainWindow->setCameraTally(slot, TallyModel::stateName(state));
+            });
+    // Queued: the refusal may come from inside a request or device handler.
+    connect(
+        m_control, &CameraControl::refused, m_mainWindow,
+        [this](const QString &message) { m_mainWindow->showStatusMessage(message); },
+        Qt::QueuedConnection);
     connectCameraSignals();
     m_mainWindow->show();
 }
@@ -98,6 +129,8 @@ CorvantaApp::~CorvantaApp()
     m_httpServer = nullptr;
     delete m_cameraApi;
     m_cameraApi = nullptr;
+    delete m_tallyApi;
+    m_tallyApi = nullptr;
     delete m_vmixApi;
     m_vmixApi = nullptr;
     delete m_obsApi;
@@ -108,6 +141,12 @@ CorvantaApp::~CorvantaApp()
     m_obs = nullptr;
     delete m_mainWindow;
     m_mainWindow = nullptr;
+    // The lamps let go of their connections before the control layer goes.
+    delete m_lamps;
+    m_lamps = nullptr;
+    m_control->setGuard(nullptr);
+    delete m_tally;
+    m_tally = nullptr;
     delete m_joysticks;
     m_joysticks = nullptr;
     delete m_messages;
@@ -199,6 +238,38 @@ void CorvantaApp::openWebServerSettings()
     auto *dialog = new WebServerSettings(m_settings, this, m_mainWindow);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->open();
+}
+
+void CorvantaApp::openTallySettings()
+{
+    QStringList names;
+    for (CameraWrapper *camera : m_control->cameras())
+        names << (camera ? camera->getCameraName() : QString());
+    QStringList inputs;
+    for (const VMixInput &input : m_vmix->getInputs())
+        inputs << input.title;
+    auto *dialog =
+        new TallySettingDlg(m_settings, names, m_obs->sceneNames(), inputs, m_mainWindow);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &TallySettingDlg::saved, this, &CorvantaApp::applyTallySettings);
+    dialog->open();
+}
+
+void CorvantaApp::applyTallySettings()
+{
+    QVector<TallyModel::Mapping> mappings;
+    for (int slot = 1; slot <= TallyModel::kSlots; ++slot) {
+        const TallySlotSetting t = m_settings->tallySlot(slot);
+        mappings.append({t.obs, t.vmix});
+        TallyLamps::Command command;
+        command.mode = t.command;
+        // A stored custom message that is not valid VISCA is never sent.
+        command.program = Visca::parseCustomCommand(t.program);
+        command.preview = Visca::parseCustomCommand(t.preview);
+        command.off = Visca::parseCustomCommand(t.off);
+        m_lamps->setCommand(slot - 1, command);
+    }
+    m_tally->setMappings(mappings);
 }
 
 void CorvantaApp::onCameraError(QString str)

@@ -20,6 +20,9 @@ class MainWindow;
 class MessagePresenter;
 class ObsApiHandler;
 class ObsWrapper;
+class TallyApiHandler;
+class TallyLamps;
+class TallyModel;
 class VMixApiHandler;
 class VMixWrapper;
 class QJoysticks;
@@ -53,6 +56,8 @@ public:
     ObsWrapper *obsClient() const { return m_obs; }
     VMixWrapper *vmixClient() const { return m_vmix; }
     CameraApiHandler *cameraApi() const { return m_cameraApi; }
+    TallyModel *tally() const { return m_tally; }
+    TallyLamps *tallyLamps() const { return m_lamps; }
 
     // Rebuilds the camera list from the stored `cameraslist`, filling up to
     // eight network cameras (CameraControl::rebuildCameras: the selected
@@ -80,6 +85,11 @@ public:
     bool stopVMixControl() override;
     // Opens the web server settings dialog (non-blocking, window-modal).
     void openWebServerSettings();
+    // Opens the tally settings dialog (non-blocking, window-modal); saving
+    // applies it at once.
+    void openTallySettings();
+    // Slot mappings and lamp commands from the group `tally`.
+    void applyTallySettings();
 
 public slots:
     // Message box titled "Corvanta App", shown without blocking the caller
@@ -99,4 +109,7 @@ private:
     ObsApiHandler *m_obsApi = nullptr;
     VMixApiHandler *m_vmixApi = nullptr;
     std::unique_ptr<CameraApiPanel> m_panelAdapter;
+    TallyModel *m_tally = nullptr;
+    TallyLamps *m_lamps = nullptr;
+    TallyApiHandler *m_tallyApi = nullptr;
 };

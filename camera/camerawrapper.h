@@ -68,6 +68,14 @@ public:
     // A command given now reaches the camera: false while a network camera's
     // socket is down or reconnecting (its commands are then dropped).
     virtual bool canSendCommands() const { return true; }
+    // Writes one complete VISCA message as it is; true when it was written
+    // (a network camera with its connection up). Other camera types, and a
+    // network camera without a connection, send nothing and answer false.
+    virtual bool sendRawCommand(const QByteArray &message)
+    {
+        Q_UNUSED(message)
+        return false;
+    }
 
 public slots:
     // The operations below keep the order of the camera operation table;

@@ -424,6 +424,14 @@ void IPCamera::onGetName(QNetworkReply *reply)
 
 // ---------------------------------------------------------- VISCA messaging
 
+bool IPCamera::sendRawCommand(const QByteArray &message)
+{
+    if (socket->state() != QAbstractSocket::ConnectedState || message.isEmpty())
+        return false;
+    socket->write(message);
+    return true;
+}
+
 void IPCamera::sendCommand(const QByteArray &bytes)
 {
     if (socket->state() != QAbstractSocket::ConnectedState)

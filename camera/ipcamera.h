@@ -89,6 +89,7 @@ public:
     // Connected, but no inquiry answered for kRepliesStaleMs.
     bool repliesStale() const override { return m_repliesStale; }
     bool canSendCommands() const override;
+    bool sendRawCommand(const QByteArray &message) override;
     // Delay of the scheduled automatic retry in ms; -1 when none is scheduled.
     int retryInterval() const;
 

@@ -242,6 +242,42 @@ QByteArray setFocusLock(bool on)
     return msg({0x81, 0x0A, 0x04, 0x68, onOff(on), 0xFF});
 }
 
+QByteArray tallyLamp(bool on)
+{
+    return msg({0x81, 0x01, 0x7E, 0x01, 0x0A, 0x00, onOff(on), 0xFF});
+}
+
+QByteArray tallyLampInquiry()
+{
+    return msg({0x81, 0x09, 0x7E, 0x01, 0x0A, 0xFF});
+}
+
+QByteArray parseCustomCommand(const QString &hex)
+{
+    QString digits = hex;
+    digits.remove(QLatin1Char(' '));
+    if (digits.size() % 2 != 0 || digits.size() > 2 * kMaxCustomCommandLength)
+        return {};
+    QByteArray bytes;
+    for (int i = 0; i < digits.size(); i += 2) {
+        bool ok = false;
+        const uint v = digits.midRef(i, 2).toUInt(&ok, 16);
+        if (!ok || digits.at(i) == QLatin1Char('+') || digits.at(i) == QLatin1Char('-'))
+            return {};
+        bytes.append(char(v));
+    }
+    if (bytes.size() < 3 || (uint8_t(bytes.at(0)) & 0xF0) != 0x80 ||
+        uint8_t(bytes.at(bytes.size() - 1)) != 0xFF ||
+        bytes.indexOf(char(0xFF)) != bytes.size() - 1)
+        return {};
+    return bytes;
+}
+
+QString formatCommand(const QByteArray &bytes)
+{
+    return QString::fromLatin1(bytes.toHex(' ').toUpper());
+}
+
 QByteArray setUpRightLimit(int tilt, int pan)
 {
     return limitSet(0x01, tilt, pan);

@@ -113,6 +113,20 @@ QByteArray setImageMirror(bool on);
 QByteArray setMotionSync(bool on);
 QByteArray setFocusLock(bool on);
 
+// Tally lamp: 81 01 7E 01 0A 00 02 FF lights it, ... 03 FF puts it out. The
+// inquiry 81 09 7E 01 0A FF is answered 90 50 02 FF (lit) or 90 50 03 FF.
+QByteArray tallyLamp(bool on);
+QByteArray tallyLampInquiry();
+
+// Longest operator-entered message accepted as a custom command, in bytes.
+constexpr int kMaxCustomCommandLength = 16;
+// An operator-entered message as hexadecimal text ("81 01 7E 01 0A 00 02 FF";
+// spaces optional, either case): accepted when it is 3 to 16 bytes, starts
+// with 0x80-0x8F, ends with 0xFF and holds no other 0xFF. Empty otherwise.
+QByteArray parseCustomCommand(const QString &hex);
+// Bytes as upper-case hexadecimal pairs separated by single spaces.
+QString formatCommand(const QByteArray &bytes);
+
 // Pan/tilt limits: pan and tilt positions as digit quads (low 16 bits).
 QByteArray setUpRightLimit(int tilt, int pan);
 QByteArray setDownLeftLimit(int tilt, int pan);

@@ -32,6 +32,12 @@ QString requestType(MessageId id)
         return QStringLiteral("GetTransitionList");
     case SetCurrentTransition:
         return QStringLiteral("SetCurrentTransition");
+    case GetSceneList:
+        return QStringLiteral("GetSceneList");
+    case GetStudioModeStatus:
+        return QStringLiteral("GetStudioModeStatus");
+    case GetPreviewScene:
+        return QStringLiteral("GetPreviewScene");
     }
     return QString();
 }

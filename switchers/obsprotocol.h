@@ -22,6 +22,10 @@ enum MessageId : int
     StartStopRecording = 8,
     GetTransitionList = 9,
     SetCurrentTransition = 10,
+    // Scene tracking for the tally.
+    GetSceneList = 11,
+    GetStudioModeStatus = 12,
+    GetPreviewScene = 13,
 };
 
 // Volume range in decibels that the peer accepts; it treats anything below

@@ -162,6 +162,8 @@ void ObsWrapper::serverStateChanged(QAbstractSocket::SocketState state)
 {
     if (state == QAbstractSocket::ConnectedState)
         send(GetAuthRequired);
+    else if (state == QAbstractSocket::UnconnectedState && m_scenes.clear())
+        emit scenesChanged();
 }
 
 void ObsWrapper::onOBSTimer()
@@ -171,6 +173,12 @@ void ObsWrapper::onOBSTimer()
     send(GetSourcesList);
     send(GetTransitionList);
     send(GetStreamingStatus);
+    if (m_trackScenes) {
+        send(GetSceneList);
+        send(GetStudioModeStatus);
+        if (m_scenes.studioMode())
+            send(GetPreviewScene);
+    }
 }
 
 void ObsWrapper::messageReceived(const QString &msg)
@@ -178,6 +186,8 @@ void ObsWrapper::messageReceived(const QString &msg)
     const QJsonObject reply = QJsonDocument::fromJson(msg.toUtf8()).object();
     if (reply.value(QStringLiteral("status")).toString() == QLatin1String("error"))
         return;
+    if (m_trackScenes && m_scenes.handle(reply))
+        emit scenesChanged();
     switch (replyId(reply)) {
     case GetAuthRequired:
         if (reply.value(QStringLiteral("authRequired")).toBool()) {

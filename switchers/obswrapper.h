@@ -1,5 +1,7 @@
 #pragma once
 
+#include "obsscenes.h"
+
 #include <QAbstractSocket>
 #include <QHash>
 #include <QJsonArray>
@@ -89,6 +91,21 @@ public:
     void startStopRecording();
     void setCurrentTransition(const QString &name);
 
+    // Scene tracking (for the tally), off by default: while on, each poll
+    // tick also sends "GetSceneList", "GetStudioModeStatus" and, in studio
+    // mode, "GetPreviewScene"; pushed scene events are read as well. The
+    // scenes are forgotten when the connection ends.
+    void setSceneTracking(bool on) { m_trackScenes = on; }
+    // Program scene; preview scene (studio mode only); listed scene names.
+    // Empty while unknown or not connected.
+    QString programScene() const { return m_scenes.program(); }
+    QString previewScene() const { return m_scenes.preview(); }
+    QStringList sceneNames() const { return m_scenes.names(); }
+
+signals:
+    // programScene() or previewScene() changed.
+    void scenesChanged();
+
 public slots:
     void connectedToOBS();
     void disconnectedFromOBS();
@@ -116,4 +133,6 @@ private:
     bool m_streaming = false;
     bool m_recording = false;
     QString m_currentTransition;
+    ObsScenes m_scenes;
+    bool m_trackScenes = false;
 };

@@ -102,6 +102,9 @@ std::optional<VMixStatus> parseStatus(const QByteArray &body)
         QString text;
     };
     QList<Open> open;
+    // The open "active" or "preview" element, collecting its text.
+    QString *tallyText = nullptr;
+    constexpr int kMaxTallyText = 64;
     int depth = 0;
     while (!xml.atEnd()) {
         switch (xml.readNext()) {
@@ -121,8 +124,15 @@ std::optional<VMixStatus> parseStatus(const QByteArray &body)
                     input.key = attrs.value(QLatin1String("key")).toString();
                     input.volume = attrs.value(QLatin1String("volume")).toString();
                     input.muted = attrs.value(QLatin1String("muted")) == QLatin1String("True");
+                    input.number = attrs.hasAttribute(QLatin1String("number"))
+                                       ? attrs.value(QLatin1String("number")).toString()
+                                       : QString::number(status.inputs.size() + 1);
                     status.inputs.append(input);
                 }
+            } else if (depth == 2 &&
+                       (name == QLatin1String("active") || name == QLatin1String("preview"))) {
+                tallyText = name == QLatin1String("active") ? &status.active : &status.preview;
+                tallyText->clear();
             } else if (name == QLatin1String("streaming")) {
                 open.append({&status.streaming, depth, QString()});
             } else if (name == QLatin1String("recording")) {
@@ -138,6 +148,8 @@ std::optional<VMixStatus> parseStatus(const QByteArray &body)
             break;
         }
         case QXmlStreamReader::Characters:
+            if (tallyText && tallyText->size() < kMaxTallyText)
+                *tallyText += xml.text().left(kMaxTallyText);
             // Only "True" matters: longer texts need not be kept whole.
             for (Open &o : open) {
                 if (o.text.size() <= 4)
@@ -145,6 +157,8 @@ std::optional<VMixStatus> parseStatus(const QByteArray &body)
             }
             break;
         case QXmlStreamReader::EndElement:
+            if (depth == 2)
+                tallyText = nullptr;
             if (!open.isEmpty() && open.last().depth == depth) {
                 const Open done = open.takeLast();
                 *done.flag = done.text == QLatin1String("True");

@@ -14,6 +14,8 @@ struct VMixInput
     QString key;        // attribute "key", vMix's unique input key
     QString volume;     // attribute "volume" as text; empty when absent
     bool muted = false; // attribute "muted" equals "True"
+    // attribute "number"; the 1-based position in the document when absent
+    QString number;
 };
 
 // What one well-formed status document says. The master fields are set only
@@ -27,6 +29,10 @@ struct VMixStatus
     bool hasMaster = false;
     bool masterMuted = false;
     double masterVolume = 0.0;
+    // Texts of the "active" (program) and "preview" elements directly below
+    // the document element: input numbers; empty when absent.
+    QString active;
+    QString preview;
 };
 
 // vMix HTTP function interface: the status document at "/api" and the

@@ -66,6 +66,7 @@ void VMixWrapper::startPolling()
 void VMixWrapper::stopPolling()
 {
     m_timer->stop();
+    setTallyInputs(QString(), QString());
 }
 
 bool VMixWrapper::isPolling() const
@@ -202,12 +203,14 @@ void VMixWrapper::finishGettingInputLists(QNetworkReply *reply)
     if (!succeeded(reply)) {
         qCDebug(lcSwitchers) << "vMix status poll failed:" << reply->error() << "for"
                              << redacted(reply->url());
+        setTallyInputs(QString(), QString());
         emit pollFinished(false);
         return;
     }
     const QByteArray body = reply->readAll();
     if (body.size() > kMaxStatusBytes) {
         qCDebug(lcSwitchers) << "vMix status document too large";
+        setTallyInputs(QString(), QString());
         emit pollFinished(false);
         return;
     }
@@ -215,6 +218,7 @@ void VMixWrapper::finishGettingInputLists(QNetworkReply *reply)
     m_inputs.clear();
     if (!status) {
         qCDebug(lcSwitchers) << "vMix status is not a well-formed document";
+        setTallyInputs(QString(), QString());
         emit pollFinished(true);
         return;
     }
@@ -226,7 +230,33 @@ void VMixWrapper::finishGettingInputLists(QNetworkReply *reply)
         m_masterVolume = status->masterVolume;
         m_masterMuted = status->masterMuted;
     }
+    setTallyInputs(status->active, status->preview);
     emit pollFinished(true);
+}
+
+void VMixWrapper::setTallyInputs(const QString &active, const QString &preview)
+{
+    const auto find = [this](const QString &number) {
+        VMixInput found;
+        if (number.isEmpty())
+            return found;
+        for (const VMixInput &input : qAsConst(m_inputs)) {
+            if (input.number == number)
+                return input;
+        }
+        found.number = number;
+        return found;
+    };
+    const auto same = [](const VMixInput &a, const VMixInput &b) {
+        return a.number == b.number && a.key == b.key && a.title == b.title;
+    };
+    const VMixInput nextActive = find(active.trimmed());
+    const VMixInput nextPreview = find(preview.trimmed());
+    if (same(nextActive, m_active) && same(nextPreview, m_preview))
+        return;
+    m_active = nextActive;
+    m_preview = nextPreview;
+    emit tallyInputsChanged();
 }
 
 void VMixWrapper::vmixReplied(QNetworkReply *reply)

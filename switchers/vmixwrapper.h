@@ -62,6 +62,11 @@ public:
     bool isMasterMuted() const { return m_masterMuted; }
     double getMasterVolume() const { return m_masterVolume; }
     QList<VMixInput> getInputs() const { return m_inputs; }
+    // The inputs on program ("active") and preview in the last good status
+    // document (number always set, the rest when the input is listed);
+    // empty after a failed poll or while polling is stopped.
+    VMixInput activeInput() const { return m_active; }
+    VMixInput previewInput() const { return m_preview; }
 
     // The body of "/vmix/status" without "status"/"msg": "inputs" (one
     // {"inputName", "inputKey", "inputVolume" (text), "inputVolumeMuted"} per
@@ -94,6 +99,8 @@ signals:
     // A status poll ended; applied is false when it failed and changed
     // nothing.
     void pollFinished(bool applied);
+    // activeInput() or previewInput() changed.
+    void tallyInputsChanged();
 
 public slots:
     void finishGettingInputLists(QNetworkReply *reply);
@@ -101,6 +108,8 @@ public slots:
     void onVMixTimer();
 
 private:
+    // Sets the inputs on program and preview from the status's numbers.
+    void setTallyInputs(const QString &active, const QString &preview);
     void sendFunction(const QString &function, const QList<QPair<QString, QString>> &params = {});
 
     QNetworkAccessManager *m_statusManager;
@@ -116,4 +125,6 @@ private:
     bool m_playListOn = false;
     bool m_masterMuted = false;
     double m_masterVolume = 0.0;
+    VMixInput m_active;
+    VMixInput m_preview;
 };

@@ -17,6 +17,7 @@ class QLabel;
 class QPushButton;
 class QRadioButton;
 class QSlider;
+class QTimer;
 class AppSettings;
 class CameraControl;
 class HelpWin;
@@ -100,6 +101,16 @@ public:
     {
         m_openWebServerSettings = std::move(opener);
     }
+
+    // --- Tally (mainwindow_tally.cpp) ---
+    // Settings -> Tally Setting runs `opener`. Call once.
+    void setTallySettingsOpener(std::function<void()> opener);
+    // Camera button `index` (0-7) shows `state` ("program", "preview"; any
+    // other text: plain); its text and object name stay as they are.
+    void setCameraTally(int index, const QString &state);
+    // `text` in the status bar (label `statusMessage`, left of the read-outs)
+    // for `ms`; a hidden status bar is shown for that long.
+    void showStatusMessage(const QString &text, int ms = 5000);
 
     // Game controller input: creates the window's JoystickWrapper over
     // `layer` (the process's one joystick layer, owned by the caller, alive
@@ -323,6 +334,11 @@ private:
     MessagePresenter *m_messages;
     bool m_advancedView = true;
     std::function<void()> m_openWebServerSettings;
+    std::function<void()> m_openTallySettings;
+    QLabel *m_statusMessage = nullptr;
+    QTimer *m_statusMessageTimer = nullptr;
+    // The status bar is shown only for a message.
+    bool m_statusBarForMessage = false;
 
     // Status-bar labels (object names panStatus ... connectionStatus).
     QLabel *m_panLabel = nullptr;

@@ -34,7 +34,7 @@ void MainWindow::setupPreviewWindows(std::unique_ptr<MediaPlayer> player)
     connect(m_previewWindow, &PreviewWin::presetRequested, m_control, [this](int cameraPreset) {
         // A map box recalls the position alone: no stored exposure belongs
         // to the map's presets.
-        m_control->send([cameraPreset](CameraWrapper &c) { c.callPreset(cameraPreset); });
+        m_control->recallPresetPosition(cameraPreset);
     });
 
     m_boundingBoxWindow = new BoundingBoxSettings(settings(), m_previewWindow, this);

@@ -146,18 +146,37 @@ QString dialogStyleSheet()
     return QStringLiteral("QDialog{background : #333333;}") + commonRules();
 }
 
+// The tally colours (dynamic property "tally": "program" red, "preview"
+// green) come last so they win over the plain background, hover included;
+// white text on them reads on any window background. The selected button
+// keeps its white frame on top of a tally colour.
+static QString tallyRules(bool selected)
+{
+    const QString frame = selected ? QStringLiteral("border : 3px solid white;")
+                                   : QStringLiteral("border : 3px solid transparent;");
+    return QStringLiteral("QPushButton[tally=\"program\"]{background : #c62828;color : white;"
+                          "font-weight : bold;%1}"
+                          "QPushButton[tally=\"program\"]:hover{background : #e53935;}"
+                          "QPushButton[tally=\"preview\"]{background : #2e7d32;color : white;"
+                          "font-weight : bold;%1}"
+                          "QPushButton[tally=\"preview\"]:hover{background : #43a047;}")
+        .arg(frame);
+}
+
 QString cameraButtonStyle()
 {
     return QStringLiteral("QPushButton{background : grey;padding : 5px;border-radius : 3px;}"
                           "QPushButton:pressed{background : #474747;}"
-                          "QPushButton:hover{background : #c9c9c9;}");
+                          "QPushButton:hover{background : #c9c9c9;}") +
+           tallyRules(false);
 }
 
 QString selectedCameraButtonStyle()
 {
     return QStringLiteral("QPushButton{background : #4f4f4f;padding : 5px;border-radius : 3px;}"
                           "QPushButton:pressed{background : #474747;}"
-                          "QPushButton:hover{background : #c9c9c9;}");
+                          "QPushButton:hover{background : #c9c9c9;}") +
+           tallyRules(true);
 }
 
 } // namespace Theme

@@ -16,7 +16,8 @@ QString mainWindowStyleSheet();
 // theme with the dialog itself as the dark background.
 QString dialogStyleSheet();
 
-// Camera selection buttons: normal and selected.
+// Camera selection buttons: normal and selected. Both colour a button by its
+// dynamic property "tally" ("program" red, "preview" green, else plain).
 QString cameraButtonStyle();
 QString selectedCameraButtonStyle();
 

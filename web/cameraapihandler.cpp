@@ -166,8 +166,15 @@ ApiAnswer CameraApiHandler::recallPreset(int presetNum, int presetSpeed)
         return ApiAnswer::okay();
     const int speed = qBound(0, presetSpeed, kMaxPresetSpeedIndex);
     m_control->send([speed](CameraWrapper &c) { c.setPresetSpeed(speed); });
-    m_control->recallPreset(presetNum);
+    if (!m_control->recallPreset(presetNum))
+        return refusedOrOkay(CameraControl::GuardedRecall);
     return ApiAnswer::okay();
+}
+
+ApiAnswer CameraApiHandler::refusedOrOkay(int guarded) const
+{
+    const QString why = m_control->refusal(CameraControl::Guarded(guarded));
+    return why.isEmpty() ? ApiAnswer::okay() : ApiAnswer::failed(why);
 }
 
 ApiAnswer CameraApiHandler::connectCam(int camNum)
@@ -187,38 +194,39 @@ ApiAnswer CameraApiHandler::control(int controlMethod, int panSpeed, int tiltSpe
     const int tilt = clampToRange(tiltSpeed, cam->getTiltSpeedRange());
     const int zoom = qBound(0, zoomSpeed, kMaxZoomFocusSpeed);
     const int focus = qBound(0, focusSpeed, kMaxZoomFocusSpeed);
+    bool ran = true;
     switch (controlMethod) {
     case 0:
-        m_control->move(CameraControl::Right, pan, 0);
+        ran = m_control->move(CameraControl::Right, pan, 0);
         break;
     case 1:
-        m_control->move(CameraControl::Left, pan, 0);
+        ran = m_control->move(CameraControl::Left, pan, 0);
         break;
     case 2:
-        m_control->move(CameraControl::Up, 0, tilt);
+        ran = m_control->move(CameraControl::Up, 0, tilt);
         break;
     case 3:
-        m_control->move(CameraControl::Down, 0, tilt);
+        ran = m_control->move(CameraControl::Down, 0, tilt);
         break;
     case 4:
-        m_control->moveHome();
+        ran = m_control->moveHome();
         break;
     case 5:
-        m_control->focusIn(focus);
+        ran = m_control->focusIn(focus);
         break;
     case 6:
-        m_control->focusOut(focus);
+        ran = m_control->focusOut(focus);
         break;
     case 7:
-        m_control->zoomIn(zoom);
+        ran = m_control->zoomIn(zoom);
         break;
     case 8:
-        m_control->zoomOut(zoom);
+        ran = m_control->zoomOut(zoom);
         break;
     default:
         break;
     }
-    return ApiAnswer::okay();
+    return ran ? ApiAnswer::okay() : refusedOrOkay(CameraControl::GuardedMove);
 }
 
 ApiAnswer CameraApiHandler::stopControl(int controlMethod)

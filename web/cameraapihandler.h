@@ -34,7 +34,9 @@ public:
 // Values from the network are clamped before they reach a camera: pan and
 // tilt speeds to the selected camera's ranges, zoom and focus speeds to 0-7,
 // the preset recall speed to 0-23; preset numbers outside 0-254 are ignored
-// (still answered OK). Nothing here waits for the operator. Main thread only.
+// (still answered OK). An operation the live-camera protection refuses is
+// answered "FAILED" with the refusal text. Nothing here waits for the
+// operator. Main thread only.
 class CameraApiHandler : public QObject
 {
     Q_OBJECT
@@ -90,6 +92,10 @@ public:
 
 private:
     static bool validPreset(int n) { return n >= 0 && n <= kMaxPresetNumber; }
+    // After an operation did not run: "FAILED" with the guard's text when
+    // the live-camera protection refused it (a CameraControl::Guarded),
+    // else "OK" as before.
+    ApiAnswer refusedOrOkay(int guarded) const;
 
     CameraControl *m_control;
     AppSettings *m_settings;

@@ -153,6 +153,7 @@ const QHash<QString, Route> &routes()
             emit w->focusAuto(r, str(q, "focusAuto") == QLatin1String("true"));
         });
         api0("/cam/getCurrentCamInfo", &W::getCurrentCamInfo);
+        api0("/cam/tally", &W::getTally);
         return t;
     }();
     return table;

@@ -76,6 +76,8 @@ signals:
     void focusAuto(qhttp::server::QHttpResponse *resp, bool focusAuto);
     void checkImageDownloaded(qhttp::server::QHttpResponse *resp);
     void stopControl(qhttp::server::QHttpResponse *resp, int controlMethod);
+    // "/cam/tally": the switchers' program/preview state of each camera slot.
+    void getTally(qhttp::server::QHttpResponse *resp);
 
 public slots:
     void handleRequest(qhttp::server::QHttpRequest *req, qhttp::server::QHttpResponse *resp);

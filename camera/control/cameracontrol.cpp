@@ -420,7 +420,7 @@ bool CameraControl::move(Direction direction)
 
 bool CameraControl::move(Direction direction, int panSpeed, int tiltSpeed)
 {
-    if (!canDrive())
+    if (!canDrive() || refuse(GuardedMove))
         return false;
     return startMove(m_current.data(), direction, panSpeed, tiltSpeed);
 }
@@ -432,12 +432,14 @@ bool CameraControl::stopMove(int panSpeed, int tiltSpeed)
 
 bool CameraControl::moveHome()
 {
+    if (canDrive() && refuse(GuardedMove))
+        return false;
     return send([](CameraWrapper &c) { c.moveHome(); });
 }
 
 bool CameraControl::startLens(Axis axis, void (CameraWrapper::*op)(int), int speed)
 {
-    if (!canDrive())
+    if (!canDrive() || refuse(GuardedMove))
         return false;
     QPointer<CameraWrapper> &target = axis == Zoom ? m_zoomTarget : m_focusTarget;
     if (target && target != m_current) {
@@ -594,10 +596,37 @@ int CameraControl::owedStops(const CameraWrapper *camera) const
 
 bool CameraControl::recallPreset(int n)
 {
-    if (!canDrive())
+    if (!canDrive() || refuse(GuardedRecall))
         return false;
     m_current->callPreset(n);
     m_replay->start(m_current.data(), n, 0);
+    return true;
+}
+
+bool CameraControl::recallPresetPosition(int n)
+{
+    if (!canDrive() || refuse(GuardedRecall))
+        return false;
+    m_current->callPreset(n);
+    return true;
+}
+
+// --- Protection ---
+
+QString CameraControl::refusal(Guarded what) const
+{
+    if (!m_guard || !m_current)
+        return QString();
+    return m_guard(m_currentIndex, what);
+}
+
+bool CameraControl::refuse(Guarded what)
+{
+    const QString message = refusal(what);
+    if (message.isEmpty())
+        return false;
+    qCDebug(lcControl) << message;
+    emit refused(message);
     return true;
 }
 

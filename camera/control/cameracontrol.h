@@ -205,10 +205,29 @@ public:
     bool isZooming() const { return !m_zoomTarget.isNull(); }
     bool isFocusing() const { return !m_focusTarget.isNull(); }
 
+    // --- Protection ---
+    // What the guard is asked about: a preset recall, or the start of a
+    // pan/tilt, home, zoom or focus motion. Stops are never asked about.
+    enum Guarded
+    {
+        GuardedRecall,
+        GuardedMove
+    };
+    // Returns the refusal text for `what` on camera slot `slot` (0-7), or an
+    // empty text to let it run. Asked by every recall and motion start on a
+    // camera that can be driven; a refusal sends nothing and emits refused().
+    using Guard = std::function<QString(int slot, Guarded what)>;
+    void setGuard(Guard guard) { m_guard = std::move(guard); }
+    // The guard's answer for the selected camera now; empty without a guard
+    // or a selected camera.
+    QString refusal(Guarded what) const;
+
     // --- Presets ---
     // callPreset(n) on the selected camera, then the stored-exposure replay
     // of preset n (when store-exposure is on; see exposureStageDue).
     bool recallPreset(int n);
+    // callPreset(n) alone (no stored exposure follows), guarded as a recall.
+    bool recallPresetPosition(int n);
     // The stored-exposure replay of preset n alone, from stage firstStage
     // (0-7): stage firstStage now, each later one an interval after the
     // previous. Each stage runs only while the camera it was started for is
@@ -265,6 +284,8 @@ signals:
     void repliesStaleChanged(bool stale);
     // clientError of any camera.
     void cameraError(const QString &message);
+    // The guard refused an operation; message names the camera and why.
+    void refused(const QString &message);
 
     // A replay stage of preset n is due: the panel sets the widget of
     // `stage` to `value`, whose own slot sends it. Not emitted for stages
@@ -309,6 +330,8 @@ private:
     void sendOwedStops(CameraWrapper *camera);
     static void writeStop(CameraWrapper *camera, Axis axis, int panSpeed, int tiltSpeed);
     bool runExposureStage(QObject *camera, int presetNum, int stage);
+    // True (and refused() emitted) when the guard refuses `what`.
+    bool refuse(Guarded what);
 
     AppSettings *m_settings;
     QList<QPointer<CameraWrapper>> m_cameras;
@@ -324,4 +347,5 @@ private:
     bool m_storeExposure = false;
     bool m_autoReconnect = false;
     ExposureReplay *m_replay = nullptr;
+    Guard m_guard;
 };

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Regenerates docs/screenshot-compact.png and docs/screenshot-advanced.png from
-# the real window under Xvfb. Usage: docs/screenshots/take.sh [build folder]
+# Regenerates docs/screenshot-compact.png, docs/screenshot-advanced.png,
+# docs/screenshot-tally.png and docs/screenshot-tally-setting.png from the
+# real window under Xvfb. Usage: docs/screenshots/take.sh [build folder]
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 build="${1:-$root/build}"

@@ -40,6 +40,7 @@ private slots:
     void keySpellings_data();
     void keySpellings();
     void readsFilesWrittenByEarlierVersions();
+    void tallyGroupRoundTripsAndStaysApart();
     void textIsUtf8OnDiskAndEscapesStillLoad();
     void cameraLimitAboveThreeReadsNothing();
     void cameraListRoundTripsEightCameras();
@@ -270,6 +271,48 @@ void TestAppSettings::readsFilesWrittenByEarlierVersions()
     QCOMPARE(cams[0]->getCameraName(), QStringLiteral("Desk"));
     QCOMPARE(cams[0]->getDeviceName(), QStringLiteral("USB Video"));
     qDeleteAll(cams);
+}
+
+void TestAppSettings::tallyGroupRoundTripsAndStaysApart()
+{
+    {
+        AppSettings settings;
+        settings.setPresetName(kIp, 3, "Lobby");
+        // An older file: no tally group, nothing protected, nothing tied.
+        QCOMPARE(settings.protectLive(), 0);
+        QCOMPARE(settings.tallySlot(1).command, 0);
+        QVERIFY(settings.tallySlot(1).obs.isEmpty());
+        TallySlotSetting t;
+        t.obs = "Cam 2 / close";
+        t.vmix = "3";
+        t.command = 2;
+        t.program = "81 01 7E 01 0A 00 02 FF";
+        settings.setTallySlot(2, t);
+        settings.setTallySlot(9, t); // no such slot: not written
+        settings.setProtectLive(2);
+    }
+    QSettings raw(iniPath(), QSettings::IniFormat);
+    QCOMPARE(raw.childGroups(), QStringList({"tally"}));
+    QCOMPARE(raw.value("tally/2/obs").toString(), QStringLiteral("Cam 2 / close"));
+    QCOMPARE(raw.value("tally/2/vmix").toString(), QStringLiteral("3"));
+    QCOMPARE(raw.value("tally/2/command").toInt(), 2);
+    QCOMPARE(raw.value("tally/protectlive").toInt(), 2);
+    QVERIFY(!raw.contains("tally/9/obs"));
+    QFile f(iniPath());
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray text = f.readAll();
+    QVERIFY(text.contains("[tally]\n"));
+    QVERIFY(text.contains("2\\program=81 01 7E 01 0A 00 02 FF\n"));
+    QVERIFY(text.contains("mem3127.0.0.90=Lobby"));
+
+    AppSettings again;
+    const TallySlotSetting read = again.tallySlot(2);
+    QCOMPARE(read.obs, QStringLiteral("Cam 2 / close"));
+    QCOMPARE(read.command, 2);
+    QCOMPARE(read.program, QStringLiteral("81 01 7E 01 0A 00 02 FF"));
+    QVERIFY(read.off.isEmpty());
+    QCOMPARE(again.protectLive(), 2);
+    QCOMPARE(again.presetName(kIp, 3), QStringLiteral("Lobby"));
 }
 
 void TestAppSettings::cameraLimitAboveThreeReadsNothing()

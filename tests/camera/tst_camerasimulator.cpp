@@ -52,6 +52,7 @@ private slots:
     void replyDelayKeepsOrder();
     void splitFramesArriveWhole();
     void dropNewConnections();
+    void tallyLampKeptAndAnswered();
     void http_data();
     void http();
 
@@ -126,6 +127,22 @@ void TestCameraSimulator::commands()
     QCOMPARE(commands.at(0).at(0).toByteArray(), message);
     QCOMPARE(m_sim->lastCommand(), message);
     QVERIFY(check(*m_sim));
+}
+
+void TestCameraSimulator::tallyLampKeptAndAnswered()
+{
+    QSignalSpy changed(m_sim.get(), &CameraSimulator::tallyLampChanged);
+    const QByteArray inquiry = Visca::tallyLampInquiry();
+    QCOMPARE(exchange(inquiry, 4).toHex(), QByteArray("905003ff"));
+    QCOMPARE(command(Visca::tallyLamp(true)).toHex(' '), kDone.toHex(' '));
+    QVERIFY(m_sim->tallyLamp());
+    QCOMPARE(exchange(inquiry, 4).toHex(), QByteArray("905002ff"));
+    // The same state again is no change.
+    QCOMPARE(command(Visca::tallyLamp(true)).toHex(' '), kDone.toHex(' '));
+    QCOMPARE(command(Visca::tallyLamp(false)).toHex(' '), kDone.toHex(' '));
+    QCOMPARE(exchange(inquiry, 4).toHex(), QByteArray("905003ff"));
+    QCOMPARE(changed.count(), 2);
+    QCOMPARE(exchange(hex("81017e010a0004ff"), kError.size()).toHex(' '), kError.toHex(' '));
 }
 
 void TestCameraSimulator::rejected_data()

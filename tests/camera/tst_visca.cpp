@@ -89,6 +89,9 @@ private slots:
     void assembler_data();
     void assembler();
 
+    void customCommand_data();
+    void customCommand();
+
     void parser_data();
     void parser();
 
@@ -191,6 +194,9 @@ void TestVisca::commandBytes_data()
     row("motionSync off", "810a111303ff", [](C c) { c.setMotionSync(false); });
     row("focusLock on", "810a046802ff", [](C c) { c.setFocusLock(true); });
     row("focusLock off", "810a046803ff", [](C c) { c.setFocusLock(false); });
+    row("tally lamp on", "81017e010a0002ff", [](C c) { c.sendRawCommand(Visca::tallyLamp(true)); });
+    row("tally lamp off", "81017e010a0003ff",
+        [](C c) { c.sendRawCommand(Visca::tallyLamp(false)); });
     row("upRightLimit", "8101060700010f06070000010200ff",
         [](C c) { c.setUpRightLimit(0x0120, 0xF670); });
     row("downLeftLimit", "810106070000000909000f0e0500ff",
@@ -247,6 +253,37 @@ void TestVisca::inquiryBytes()
     // An error reply releases the queue for the next row.
     m_peer->write(hex("906002ff"));
     QTRY_COMPARE_WITH_TIMEOUT(m_cam->queuedInquiries(), 0, kWait);
+}
+
+void TestVisca::customCommand_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("bytes"); // empty: refused
+    QTest::newRow("spaced") << "81 01 7E 01 0A 00 02 FF" << hex("81017e010a0002ff");
+    QTest::newRow("packed, lower case") << "8101040002ff" << hex("8101040002ff");
+    QTest::newRow("address 8") << "88 01 00 01 FF" << hex("88010001ff");
+    QTest::newRow("shortest") << "81 01 FF" << hex("8101ff");
+    QTest::newRow("16 bytes") << "81" + QString("00").repeated(14) + "FF"
+                              << QByteArray::fromHex("81" + QByteArray("00").repeated(14) + "ff");
+    QTest::newRow("17 bytes") << "81" + QString("00").repeated(15) + "FF" << QByteArray();
+    QTest::newRow("no terminator") << "81 01 04 00 02" << QByteArray();
+    QTest::newRow("wrong header") << "90 01 02 FF" << QByteArray();
+    QTest::newRow("ff inside") << "81 FF 02 FF" << QByteArray();
+    QTest::newRow("odd digits") << "81 01 0 FF" << QByteArray();
+    QTest::newRow("not hex") << "81 0G 02 FF" << QByteArray();
+    QTest::newRow("sign") << "81 +1 02 FF" << QByteArray();
+    QTest::newRow("too short") << "81 FF" << QByteArray();
+    QTest::newRow("empty") << "" << QByteArray();
+}
+
+void TestVisca::customCommand()
+{
+    QFETCH(QString, text);
+    QFETCH(QByteArray, bytes);
+    const QByteArray parsed = Visca::parseCustomCommand(text);
+    QCOMPARE(parsed.toHex(), bytes.toHex());
+    if (!bytes.isEmpty())
+        QCOMPARE(Visca::parseCustomCommand(Visca::formatCommand(parsed)), parsed);
 }
 
 void TestVisca::assembler_data()

@@ -72,6 +72,19 @@ public:
     QString currentTransition;
     bool streaming = false;
     bool recording = false;
+    // Scenes: program, studio mode and its preview (GetPreviewScene answers
+    // an error outside studio mode, as the peer does).
+    QString currentScene;
+    QJsonArray scenes;
+    bool studioMode = false;
+    QString previewScene;
+
+    // OBS switched its program scene: state and the pushed event.
+    void switchScene(const QString &name)
+    {
+        currentScene = name;
+        push(QJsonObject{{"update-type", "SwitchScenes"}, {"scene-name", name}});
+    }
 
     QList<QJsonObject> requests;
     QStringList rawRequests;
@@ -116,6 +129,15 @@ private:
         } else if (type == "GetStreamingStatus") {
             reply.insert("streaming", streaming);
             reply.insert("recording", recording);
+        } else if (type == "GetSceneList") {
+            reply.insert("current-scene", currentScene);
+            reply.insert("scenes", scenes);
+        } else if (type == "GetStudioModeStatus") {
+            reply.insert("studio-mode", studioMode);
+        } else if (type == "GetPreviewScene") {
+            if (!studioMode)
+                return error("studio mode not enabled");
+            reply.insert("name", previewScene);
         } else if (type == "GetTransitionList") {
             reply.insert("current-transition", currentTransition);
             reply.insert("transitions", transitions);

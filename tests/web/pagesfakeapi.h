@@ -30,6 +30,8 @@ public:
                            "Audience", "7",      "8",     "9"};
     bool focusAuto = false;
     bool downloaded = false;
+    // "/cam/tally" states of slots 1-8.
+    QStringList tally = {"idle", "idle", "idle", "idle", "idle", "idle", "idle", "idle"};
     QStringList camNames = {"Wide Shot", "Pulpit", "Choir", "Stage",
                             "Cam 5",     "Cam 6",  "Cam 7", "Cam 8"};
     QJsonArray obsSources =
@@ -60,6 +62,13 @@ public:
                       {"presets", QJsonArray::fromStringList(presets)},
                       {"camId", camId},
                       {"focusAuto", focusAuto}});
+        });
+        connect(web, &W::getTally, this, [this](R *r) {
+            note("getTally");
+            QJsonArray data;
+            for (int i = 0; i < tally.size(); ++i)
+                data.append(QJsonObject{{"camNum", i + 1}, {"state", tally.at(i)}});
+            ok(r, {{"data", data}}); // the camera API handler has no tally
         });
         connect(web, &W::checkImageDownloaded, this, [this](R *r) {
             note("checkImageDownloaded");
@@ -216,9 +225,9 @@ public:
     // Log lines other than the four polls.
     QStringList actions() const
     {
-        static const QStringList polls = {"getVMixStatus", "getCurrentCamInfo",
+        static const QStringList polls = {"getVMixStatus",        "getCurrentCamInfo",
                                           "checkImageDownloaded", "getObsStatus",
-                                          "getCameraSettings"};
+                                          "getCameraSettings",    "getTally"};
         QStringList out;
         for (const Entry &e : log) {
             if (!polls.contains(e.line))

@@ -39,6 +39,7 @@ private slots:
     void padMovesThenStops();
     void presetStoreAndRecall();
     void cameraRowAndSettings();
+    void cameraRowShowsTally();
     void switcherPanels();
     void switcherPanelsAgainstPeers();
     void switcherListsFilledOnceKnown();
@@ -346,6 +347,29 @@ void TestBrowserPages::cameraRowAndSettings()
     QCOMPARE(list[7].toObject(),
              (QJsonObject{{"isUsb", true}, {"name", "Cam 8"}, {"camId", "USB Camera"}}));
     QCOMPARE(js("$('#cam2').attr('title')").toString(), QString("Pulpit & \"Choir\" +1"));
+    QVERIFY2(problems().isEmpty(), qPrintable(problems().join('\n')));
+}
+
+// The camera selector marks the switchers' program and preview cameras from
+// "/cam/tally" and follows its changes.
+void TestBrowserPages::cameraRowShowsTally()
+{
+    m_api->tally[1] = "program";
+    m_api->tally[2] = "preview";
+    QVERIFY(load("/camera?theme=light"));
+    QVERIFY(waitJs("$('#cam2').hasClass('tally-program') && $('#cam3').hasClass('tally-preview')"
+                   " && !$('#cam1').is('.tally-program, .tally-preview')"));
+    // (after the buttons' colour transition)
+    QVERIFY(waitJs("getComputedStyle(document.getElementById('cam2')).backgroundColor"
+                   " === 'rgb(198, 40, 40)'"));
+    QCOMPARE(js("$('#cam2').text()").toString(), QString("#2"));
+    m_api->tally[1] = "idle";
+    m_api->tally[0] = "program";
+    QVERIFY(
+        waitJs("!$('#cam2').hasClass('tally-program') && $('#cam1').hasClass('tally-program')"));
+    // The selected camera shows its tally colour too, ringed.
+    QVERIFY(waitJs("$('#cam1').hasClass('active') && getComputedStyle(document.getElementById("
+                   "'cam1')).backgroundColor === 'rgb(198, 40, 40)'"));
     QVERIFY2(problems().isEmpty(), qPrintable(problems().join('\n')));
 }
 

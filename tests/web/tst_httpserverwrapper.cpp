@@ -134,6 +134,8 @@ void TestHttpServerWrapper::signalsInDeclarationOrder()
         "focusAuto(qhttp::server::QHttpResponse*,bool)",
         "checkImageDownloaded(qhttp::server::QHttpResponse*)",
         "stopControl(qhttp::server::QHttpResponse*,int)",
+        // Added after the original routes.
+        "getTally(qhttp::server::QHttpResponse*)",
     };
     QStringList actual;
     const QMetaObject &mo = HttpServerWrapper::staticMetaObject;
@@ -184,6 +186,7 @@ void TestHttpServerWrapper::routesEmitTypedParameters_data()
         {"127.0.0.6", 4455, ""});
     row("cam settings ignores query", "/cam/settings?junk", "getCameraSettings", {});
     row("cam info", "/cam/getCurrentCamInfo", "getCurrentCamInfo", {});
+    row("tally", "/cam/tally", "getTally", {});
     row("cam save", "/cam/saveSettings?camList=%5B%7B%22cameraname%22%3A%22Studio+A%22%7D%5D",
         "saveCameraSettings", {"[{\"cameraname\":\"Studio A\"}]"});
     row("set preset never uploads", "/cam/setPreset?presetNum=3&presetName=Wide&isUploadImage=true",

@@ -283,6 +283,8 @@ void CameraSimulator::handleMessage(Client &client, const QByteArray &message)
 
 QByteArray CameraSimulator::inquiryReply(const QByteArray &m) const
 {
+    if (m == QByteArray::fromHex("81097E010AFF"))
+        return frame({0x90, 0x50, m_tallyLamp ? 0x02 : 0x03, 0xFF});
     if (m.size() != 5)
         return {};
     const int group = b(m, 2), code = b(m, 3);
@@ -341,6 +343,17 @@ bool CameraSimulator::applyCommand(const QByteArray &m)
     }
     if (cat != 0x01)
         return false;
+
+    if (group == 0x7E && n == 8 && code == 0x01 && b(m, 4) == 0x0A && b(m, 5) == 0x00) {
+        const bool on = onOff(b(m, 6), ok);
+        if (!ok)
+            return false;
+        if (on != m_tallyLamp) {
+            m_tallyLamp = on;
+            emit tallyLampChanged(on);
+        }
+        return true;
+    }
 
     if (group == 0x06) {
         if (code == 0x01 && n == 9) { // pan/tilt drive
@@ -616,12 +629,15 @@ SimScene::View CameraSimulator::view() const
     v.zoom = zoom();
     v.focus = focus();
     v.autoFocus = m_autoFocus;
+    v.tally = m_tallyLamp ? 1 : 0;
     v.overlay = QStringLiteral("%1\npan %2  tilt %3  zoom %4  focus %5")
                     .arg(m_name)
                     .arg(pan())
                     .arg(tilt())
                     .arg(zoom())
                     .arg(focus());
+    if (m_tallyLamp)
+        v.overlay += QStringLiteral("\ntally lamp ON");
     return v;
 }
 

@@ -15,7 +15,7 @@
 // drive is active and stop on the stop commands; home, 255 presets (0-254,
 // recalled instantly), preset speed, focus mode, exposure mode, shutter,
 // iris, brightness, luminance, contrast, hue, white balance, flip, mirror,
-// motion sync, focus lock and pan/tilt limits are kept. Recalling preset 95
+// motion sync, focus lock, pan/tilt limits and the tally lamp are kept. Recalling preset 95
 // toggles the on-screen menu flag instead of moving.
 //
 // HTTP (TCP, one request per connection): GET /snapshot.jpg answers the
@@ -125,6 +125,9 @@ public:
     bool motionSync() const { return m_motionSync; }
     bool focusLock() const { return m_focusLock; }
     bool menuOpen() const { return m_menuOpen; }
+    // Tally lamp: 81 01 7E 01 0A 00 02/03 FF lights/puts it out; the inquiry
+    // 81 09 7E 01 0A FF answers 90 50 02/03 FF.
+    bool tallyLamp() const { return m_tallyLamp; }
     int onePushCount() const { return m_onePushCount; }
     bool hasUpRightLimit() const { return m_hasUpRight; }
     bool hasDownLeftLimit() const { return m_hasDownLeft; }
@@ -168,6 +171,7 @@ signals:
     void clientDisconnected();
     void httpRequestReceived(const QString &target); // path and query
     void presetStored(int presetNum);
+    void tallyLampChanged(bool on);
 
 private:
     struct Client;
@@ -219,6 +223,7 @@ private:
     int m_wbMode = 0x00;
     bool m_flip = false, m_mirror = false, m_motionSync = false, m_focusLock = false;
     bool m_menuOpen = false;
+    bool m_tallyLamp = false;
     int m_onePushCount = 0;
     bool m_hasUpRight = false, m_hasDownLeft = false;
     int m_limitPanMax = kPanMax, m_limitTiltMax = kTiltMax;

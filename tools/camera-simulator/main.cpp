@@ -133,6 +133,11 @@ int main(int argc, char *argv[])
         std::fflush(stdout);
     });
 
+    QObject::connect(&sim, &CameraSimulator::tallyLampChanged, [](bool on) {
+        std::printf("tally lamp %s\n", on ? "ON (program)" : "off");
+        std::fflush(stdout);
+    });
+
     std::printf("%s: VISCA on %s:%u, HTTP on %s:%u, %s\n", qPrintable(sim.name()),
                 qPrintable(host.toString()), sim.viscaPort(), qPrintable(host.toString()),
                 sim.httpPort(), qPrintable(streams));

@@ -106,6 +106,22 @@
         }
     }
 
+    // Camera buttons carry the switchers' tally: "tally-program" (live) or
+    // "tally-preview"; the answer is read as data only.
+    function onTally(data) {
+        var states = {};
+        $.each($.isArray(data.data) ? data.data : [], function (i, e) {
+            if (e && typeof e.camNum === "number") {
+                states[e.camNum] = String(e.state);
+            }
+        });
+        $(".cam-btn").each(function () {
+            var state = states[Number($(this).attr("data-cam")) + 1];
+            $(this).toggleClass("tally-program", state === "program")
+                .toggleClass("tally-preview", state === "preview");
+        });
+    }
+
     function onCamInfo(data) {
         var init = initialising.cam;
         initialising.cam = false;
@@ -500,6 +516,9 @@
             }
         });
         poll("/obs/status", onObsStatus);
+        if ($(".cam-btn").length) {
+            poll("/cam/tally", onTally);
+        }
     }
 
     $(function () {

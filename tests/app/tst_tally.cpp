@@ -1,0 +1,182 @@
+// The tally end to end in the running application: OBS (the fake websocket
+// server) switches scenes, the mapped cameras (simulators, one selected, one
+// not) get their lamp bytes and the panel's buttons change colour; with the
+// protection on, a recall on the camera on program is refused from the panel
+// and from the web API while it runs on another camera; "/cam/tally" answers.
+
+#include "appsettings.h"
+#include "cameracontrol.h"
+#include "camerasimulator.h"
+#include "corvantaapp.h"
+#include "fakeobsserver.h"
+#include "httpserverwrapper.h"
+#include "ipcamera.h"
+#include "mainwindow.h"
+#include "obswrapper.h"
+#include "qhttpserver.h"
+#include "tempdatahome.h"
+
+#include <QLabel>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QtTest>
+
+namespace {
+
+constexpr int kWait = 10000;
+const QByteArray kLampOn = QByteArray::fromHex("81017e010a0002ff");
+const QByteArray kLampOff = QByteArray::fromHex("81017e010a0003ff");
+
+// Share of the button's pixels in the tally red (or green).
+double shareOf(QWidget *button, bool red)
+{
+    const QImage image = button->grab().toImage();
+    int hits = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            const bool hit = red ? c.red() > 150 && c.green() < 90 && c.blue() < 90
+                                 : c.green() > 90 && c.red() < 90 && c.blue() < 90;
+            hits += hit ? 1 : 0;
+        }
+    }
+    return double(hits) / (image.width() * image.height());
+}
+
+} // namespace
+
+class TestTally : public QObject
+{
+    Q_OBJECT
+private slots:
+    void switchedScenesLightLampsAndButtonsAndGuardTheLiveCamera();
+
+private:
+    QByteArray get(QNetworkAccessManager &net, quint16 port, const QString &target);
+};
+
+QByteArray TestTally::get(QNetworkAccessManager &net, quint16 port, const QString &target)
+{
+    QNetworkReply *reply = net.get(
+        QNetworkRequest(QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(port).arg(target))));
+    if (!QTest::qWaitFor([reply] { return reply->isFinished(); }, kWait))
+        return QByteArray();
+    const QByteArray body = reply->readAll();
+    reply->deleteLater();
+    return body;
+}
+
+void TestTally::switchedScenesLightLampsAndButtonsAndGuardTheLiveCamera()
+{
+    auto *app = CorvantaApp::instance();
+    MainWindow *w = app->mainWindow();
+    CameraSimulator sims[2];
+    QList<CameraWrapper *> list;
+    for (int i = 0; i < 2; ++i) {
+        const QString ip = QStringLiteral("127.0.0.%1").arg(i + 1);
+        QVERIFY(sims[i].listen(QHostAddress(ip), 0, 0));
+        auto *cam = new IPCamera(ip, i == 0 ? "Pulpit" : "Wide", "dev");
+        cam->setViscaPort(sims[i].viscaPort());
+        cam->setHttpPort(sims[i].httpPort());
+        list << cam;
+    }
+    app->control()->releaseCameras();
+    app->control()->setCameras(list);
+
+    // Camera 1 on the scene "Cam 1", camera 2 on "Cam 2", both with the lamp.
+    for (int slot = 1; slot <= 2; ++slot) {
+        TallySlotSetting t;
+        t.obs = QStringLiteral("Cam %1").arg(slot);
+        t.command = 1;
+        app->settings()->setTallySlot(slot, t);
+    }
+    app->settings()->setProtectLive(1);
+    app->applyTallySettings();
+
+    QVERIFY(app->httpServer()->startServer("127.0.0.1", 0));
+    const quint16 port = app->httpServer()->server()->serverPort();
+    QNetworkAccessManager net;
+
+    FakeObsServer obs;
+    obs.currentScene = "Slides";
+    app->obsClient()->reconnectTo("127.0.0.1", obs.port(), QString());
+    app->obsClient()->setPollInterval(50);
+    app->startObsControl();
+
+    w->selectCamera(0);
+    QTRY_VERIFY_WITH_TIMEOUT(w->cameraConnected(), kWait);
+    // Only the panel's own connection is left open to the selected camera.
+    QTRY_COMPARE_WITH_TIMEOUT(sims[0].openConnections(), 1, kWait);
+    const int accepted = sims[0].acceptedConnections();
+    QPushButton *button1 = w->findChild<QPushButton *>("connectCam1");
+    QPushButton *button2 = w->findChild<QPushButton *>("connectCam2");
+    QCOMPARE(shareOf(button2, true), 0.0);
+
+    // OBS cuts to camera 2, which is not selected.
+    obs.switchScene("Cam 2");
+    QTRY_VERIFY_WITH_TIMEOUT(sims[1].tallyLamp(), kWait);
+    QCOMPARE(sims[1].receivedMessages().count(kLampOn), 1);
+    QTRY_VERIFY_WITH_TIMEOUT(shareOf(button2, true) > 0.3, kWait);
+    QCOMPARE(button2->text(), QStringLiteral("Wide"));
+    QCOMPARE(button2->objectName(), QStringLiteral("connectCam2"));
+    QCOMPARE(
+        get(net, port, "/cam/tally"),
+        QByteArray(
+            "{\n    \"data\": [\n"
+            "        {\n            \"camNum\": 1,\n            \"state\": \"idle\"\n        },\n"
+            "        {\n            \"camNum\": 2,\n            \"state\": \"program\"\n        "
+            "},\n"
+            "        {\n            \"camNum\": 3,\n            \"state\": \"idle\"\n        },\n"
+            "        {\n            \"camNum\": 4,\n            \"state\": \"idle\"\n        },\n"
+            "        {\n            \"camNum\": 5,\n            \"state\": \"idle\"\n        },\n"
+            "        {\n            \"camNum\": 6,\n            \"state\": \"idle\"\n        },\n"
+            "        {\n            \"camNum\": 7,\n            \"state\": \"idle\"\n        },\n"
+            "        {\n            \"camNum\": 8,\n            \"state\": \"idle\"\n        }\n"
+            "    ],\n    \"msg\": \"\",\n    \"status\": \"OK\"\n}\n"));
+
+    // The selected camera 1 goes on program, camera 2 back to idle.
+    obs.switchScene("Cam 1");
+    QTRY_VERIFY_WITH_TIMEOUT(sims[0].tallyLamp(), kWait);
+    QTRY_VERIFY_WITH_TIMEOUT(!sims[1].tallyLamp(), kWait);
+    QTRY_VERIFY_WITH_TIMEOUT(shareOf(button1, true) > 0.3, kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(shareOf(button2, true), 0.0, kWait);
+    QCOMPARE(sims[0].acceptedConnections(), accepted);
+
+    // Recalls on the live camera: refused from the panel and from the web.
+    const QByteArray recall2 = QByteArray::fromHex("8101043f0202ff");
+    QTest::mouseClick(w->findChild<QPushButton *>("mem2"), Qt::LeftButton);
+    // (The refusal reaches the window queued.)
+    QLabel *message = nullptr;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (message = w->findChild<QLabel *>("statusMessage")) && message->isVisible(), kWait);
+    QCOMPARE(message->toolTip(), QStringLiteral("Camera 1 (Pulpit) is on program: recall refused"));
+    QVERIFY(!w->statusBar()->isHidden());
+    const QByteArray refused = get(net, port, "/cam/recallPreset?presetNum=2&callSpeed=5");
+    QVERIFY2(refused.contains("\"status\": \"FAILED\"") &&
+                 refused.contains("is on program: recall refused"),
+             refused.constData());
+    QVERIFY(!sims[0].receivedMessages().contains(recall2));
+
+    // OBS moves on: the same recall runs now.
+    obs.switchScene("Cam 2");
+    QTRY_VERIFY_WITH_TIMEOUT(!sims[0].tallyLamp(), kWait);
+    QVERIFY(get(net, port, "/cam/recallPreset?presetNum=2&callSpeed=5").contains("\"OK\""));
+    QTRY_VERIFY_WITH_TIMEOUT(sims[0].receivedMessages().contains(recall2), kWait);
+
+    app->stopObsControl();
+    // OBS gone: nothing stays lit.
+    QTRY_COMPARE_WITH_TIMEOUT(shareOf(button2, true), 0.0, kWait);
+    app->control()->releaseCameras();
+}
+
+int main(int argc, char **argv)
+{
+    TempDataHome home;
+    CorvantaApp app(argc, argv);
+    TestTally tc;
+    return QTest::qExec(&tc, argc, argv);
+}
+
+#include "tst_tally.moc"
