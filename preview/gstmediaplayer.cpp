@@ -116,6 +116,9 @@ GstFlowReturn onNewSample(GstAppSink *sink, gpointer data)
     return GST_FLOW_OK;
 }
 
+// Runs on the posting thread. The handler owns `message` and, as it answers
+// GST_BUS_DROP, must unref it: a message holds its source element, so a
+// leaked one keeps the whole stopped pipeline (sockets, eventfds, threads).
 GstBusSyncReply onBusMessage(GstBus *, GstMessage *message, gpointer data)
 {
     const SessionPtr &session = *static_cast<SessionPtr *>(data);
@@ -145,6 +148,7 @@ GstBusSyncReply onBusMessage(GstBus *, GstMessage *message, gpointer data)
     default:
         break;
     }
+    gst_message_unref(message);
     return GST_BUS_DROP;
 }
 

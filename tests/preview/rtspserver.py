@@ -1,12 +1,14 @@
 #!/usr/bin/python3
 """RTSP test server: H.264 test patterns at rtsp://ADDRESS:PORT/<path>.
 
-    rtspserver.py ADDRESS PORT PATH=WIDTHxHEIGHT@FPS ...
+    rtspserver.py ADDRESS PORT PATH=WIDTHxHEIGHT@FPS[:GOP] ...
 
 e.g. `rtspserver.py 127.0.0.41 554 1=640x360@15 2=320x180@15`. Each path has
-one shared encoder (all clients get the same session). Prints "READY" once
-listening, or "BINDFAIL <reason>" and exits with 2 when the address cannot be
-bound. Runs until its standard input closes, so it ends with its parent.
+one shared encoder (all clients get the same session); a key frame comes
+every GOP frames (default FPS, one a second). PORT 0 takes a free port.
+Prints "READY <port>" once listening, or "BINDFAIL <reason>" and exits with 2
+when the address cannot be bound. Runs until its standard input closes, so it
+ends with its parent.
 """
 import sys
 
@@ -29,13 +31,14 @@ def main():
     mounts = server.get_mount_points()
     for entry in streams:
         path, fmt = entry.split("=", 1)
-        size, fps = fmt.split("@")
+        size, rate = fmt.split("@")
+        fps, _, gop = rate.partition(":")
         width, height = size.split("x")
         factory = GstRtspServer.RTSPMediaFactory()
         factory.set_launch(
             "( videotestsrc is-live=true pattern=ball "
             f"! video/x-raw,width={width},height={height},framerate={fps}/1 "
-            f"! x264enc tune=zerolatency speed-preset=ultrafast key-int-max={fps} "
+            f"! x264enc tune=zerolatency speed-preset=ultrafast key-int-max={gop or fps} "
             "! rtph264pay name=pay0 pt=96 config-interval=1 )")
         factory.set_shared(True)
         mounts.add_factory("/" + path, factory)
@@ -48,7 +51,7 @@ def main():
     loop = GLib.MainLoop()
     GLib.io_add_watch(sys.stdin.fileno(), GLib.IO_IN | GLib.IO_HUP | GLib.IO_ERR,
                       lambda *_: loop.quit() or False)
-    print("READY", flush=True)
+    print("READY", server.get_bound_port(), flush=True)
     loop.run()
     return 0
 
