@@ -11,6 +11,10 @@
 #include <atomic>
 #include <mutex>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 Q_LOGGING_CATEGORY(lcPreview, "corvanta.preview")
 
 std::unique_ptr<MediaPlayer> createDefaultMediaPlayer(QObject *parent)
@@ -287,6 +291,12 @@ void GstMediaPlayer::stop()
         gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
         gst_object_unref(bus);
         gst_object_unref(pipeline);
+#ifdef __GLIBC__
+        // The streaming threads of a pipeline each allocate from their own
+        // malloc arena, which keeps what they freed; restart after restart the
+        // process would hold on to pages of long-gone decoders.
+        malloc_trim(0);
+#endif
     });
 }
 
