@@ -65,6 +65,9 @@ public:
     virtual void setAutoReconnect(bool on) { Q_UNUSED(on) }
     // Connected, but the camera has not answered an inquiry for a while.
     virtual bool repliesStale() const { return false; }
+    // Video capture device node of a local camera, the one its control
+    // session opened ("/dev/video0"); empty for a camera without one.
+    virtual QString captureDevicePath() const { return QString(); }
 
 public slots:
     // The operations below keep the order of the camera operation table;
