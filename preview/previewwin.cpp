@@ -3,7 +3,6 @@
 #include "absback.h"
 #include "absolutelayout.h"
 #include "boundingbox.h"
-#include "capturedevices.h"
 #include "mediaplayer.h"
 #include "pictureinpicture.h"
 #include "storagepaths.h"
@@ -40,8 +39,7 @@ QByteArray formatForPath(const QString &path)
 PreviewWin::PreviewWin(QWidget *parent) : PreviewWin(createDefaultMediaPlayer(), parent) {}
 
 PreviewWin::PreviewWin(std::unique_ptr<MediaPlayer> player, QWidget *parent)
-    : QDialog(parent, kFloatingFlags), m_player(std::move(player)),
-      m_deviceLookup([](const QString &id) { return findCaptureDevice(id); })
+    : QDialog(parent, kFloatingFlags), m_player(std::move(player))
 {
     m_player->setParent(nullptr);
     buildForm();
