@@ -2,6 +2,7 @@
 #include "boundingboxsettings.h"
 #include "cameracontrol.h"
 #include "fakemediaplayer.h"
+#include "fakev4l2io.h"
 #include "mainwindow.h"
 #include "multicameras.h"
 #include "presetsettingdlg.h"
@@ -9,6 +10,8 @@
 #include "recordingcamera.h"
 #include "resources.h"
 #include "storagepaths.h"
+#include "usbcamera.h"
+#include "v4l2backend.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -41,6 +44,8 @@ private slots:
     void osdMenuSwitchesToTheMainStream();
     void cameraDialogRebuildsUnderAMovingCamera_data();
     void cameraDialogRebuildsUnderAMovingCamera();
+    void usbPreviewPlaysTheCamerasOwnNode_data();
+    void usbPreviewPlaysTheCamerasOwnNode();
     void previewAndMapTextReadableAtMinimumSize_data();
     void previewAndMapTextReadableAtMinimumSize();
 
@@ -255,6 +260,52 @@ void TestMainWindowPreview::cameraDialogRebuildsUnderAMovingCamera()
     QCOMPARE(w->findChild<QPushButton *>("connectCam1")->text(), QStringLiteral("Studio lef"));
     QCOMPARE(c->cameraAt(0)->getCameraId(), QStringLiteral("127.0.0.1"));
     QTRY_VERIFY(!old);
+}
+
+void TestMainWindowPreview::usbPreviewPlaysTheCamerasOwnNode_data()
+{
+    QTest::addColumn<bool>("autoReconnect");
+    QTest::newRow("back by itself") << true;
+    QTest::newRow("selected again") << false;
+}
+
+// Two cameras of one model: the second plays its own node, also after it was
+// unplugged and came back on another node, kept selected by auto reconnect or
+// selected again.
+void TestMainWindowPreview::usbPreviewPlaysTheCamerasOwnNode()
+{
+    QFETCH(bool, autoReconnect);
+    auto io = std::make_shared<FakeIo>();
+    const Ctrls ctrls{{V4L2_CID_PAN_ABSOLUTE, {-36000, 36000, 0, 0}}};
+    io->devices = {{"/dev/video0", "HD Cam", V4L2_CAP_VIDEO_CAPTURE, ctrls, "usb-1.1"},
+                   {"/dev/video2", "HD Cam", V4L2_CAP_VIDEO_CAPTURE, ctrls, "usb-1.2"}};
+    V4l2Backend backend(io);
+    c->releaseCameras();
+    auto *usb = new USBCamera("HD Cam (2)", "Desk", "HD Cam (2)", &backend);
+    usb->setPollInterval(1);
+    usb->setReconnectInterval(1);
+    c->setCameras({usb});
+    c->setAutoReconnect(autoReconnect);
+    w->selectCamera(0);
+    QTRY_VERIFY(c->canDrive());
+    QCoreApplication::processEvents(); // the queued connection handling
+    w->findChild<QAction *>("actionPreviewWindow")->trigger();
+    QCOMPARE(log->value(log->size() - 1), QStringLiteral("start /dev/video2"));
+
+    io->unplug(1);
+    QTRY_VERIFY(!usb->isConnected());
+    QCoreApplication::processEvents();
+    QCOMPARE(c->camera(), autoReconnect ? usb : nullptr);
+    if (!autoReconnect)
+        QCOMPARE(log->value(log->size() - 1), QStringLiteral("stop"));
+    io->devices[1].path = "/dev/video4";
+    io->plug(1);
+    if (!autoReconnect)
+        w->selectCamera(0);
+    QTRY_COMPARE(log->value(log->size() - 1), QStringLiteral("start /dev/video4"));
+    QVERIFY(c->canDrive());
+    c->releaseCameras();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 void TestMainWindowPreview::previewAndMapTextReadableAtMinimumSize_data()
