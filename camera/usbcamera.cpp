@@ -86,31 +86,29 @@ void USBCamera::connectCamera()
         m_pollTimer->stop();
         m_pollIndex = 0;
         m_library->disconnectDevice();
-        m_lostSinceOpen = true;
     }
     m_reconnectTimer->stop();
-    if (openSession()) {
+    if (openSession(true)) {
         finishConnect();
         return;
     }
     if (wasConnected)
         emit clientStateChanged(QStringLiteral("Unconnected"));
-    if (m_autoReconnect)
+    if (m_autoReconnect) {
         m_reconnectTimer->start();
-    else if (wasConnected)
+    } else if (wasConnected) {
+        m_wanted = false;
         emit clientDisconnected();
+    }
 }
 
-bool USBCamera::openSession()
+bool USBCamera::openSession(bool byIdToo)
 {
-    // A device this camera had open is found again by where it is attached;
-    // after it went away, only that device will do: another camera of the
-    // same model may carry its name now.
+    // A device this camera had open is found again by where it is attached:
+    // another camera of the same model may carry its name (id) by now.
     if (m_opened && m_library->reopenDevice())
         return true;
-    if (m_lostSinceOpen)
-        return false;
-    if (!m_library->connectDevice(cameraId))
+    if (!byIdToo || !m_library->connectDevice(cameraId))
         return false;
     m_opened = true;
     return true;
@@ -123,7 +121,6 @@ void USBCamera::finishConnect()
     tiltSpeedRange = m_library->getTiltCtrlRanges();
     zoomSpeedRange = m_library->getZoomCtrlRanges();
     focusSpeedRange = m_library->getFocusCtrlRanges();
-    m_lostSinceOpen = false;
     m_connected = true;
     m_pollIndex = 0;
     m_pollTimer->start();
@@ -137,7 +134,7 @@ void USBCamera::tryReconnect()
         m_reconnectTimer->stop();
         return;
     }
-    if (!openSession())
+    if (!openSession(false))
         return;
     m_reconnectTimer->stop();
     qCDebug(lcCamera) << "reconnecting ended" << cameraId;
@@ -155,7 +152,6 @@ bool USBCamera::deviceGone()
     m_pollTimer->stop();
     m_pollIndex = 0;
     m_library->disconnectDevice(); // closes the dead handle; nothing is sent
-    m_lostSinceOpen = true;
     emit clientStateChanged(QStringLiteral("Unconnected"));
     if (m_autoReconnect && m_wanted) {
         qCDebug(lcCamera) << "reconnecting pending..." << cameraId;

@@ -39,11 +39,13 @@ class UsbCameraDevice;
 // auto reconnect the camera then emits clientDisconnected and is opened again
 // only by the next connectCamera. With auto reconnect, while it is wanted
 // (connectCamera called, disconnectCamera not since), it looks for the same
-// device (USB bus position, else device node; never the name) every
-// reconnect interval and on its return connects as if newly selected
-// (clientConnected), as a network camera does after a dropped link; a failed
-// connectCamera is retried the same way. connectCamera on a connection whose
-// device is gone reopens it. Main thread only.
+// device (USB bus position, else device node; never the name, which another
+// camera of the model may carry by now) every reconnect interval and on its
+// return connects as if newly selected (clientConnected), as a network camera
+// does after a dropped link; a failed connectCamera is retried the same way.
+// connectCamera, also on a connection whose device is gone, opens the device
+// it had open before where that is attached, else the one listed under the
+// camera id. Main thread only.
 class USBCamera : public CameraWrapper
 {
     Q_OBJECT
@@ -101,7 +103,9 @@ private:
     void check(long result);
     // True (after ending the connection) when the device has gone away.
     bool deviceGone();
-    bool openSession();
+    // The device opened before (found by its USB port or node), else, with
+    // byIdToo, the one listed under the camera id.
+    bool openSession(bool byIdToo);
     void finishConnect();
     void tryReconnect();
 
@@ -113,6 +117,5 @@ private:
     bool m_connected = false;
     bool m_wanted = false; // connectCamera called, disconnectCamera not since
     bool m_autoReconnect = false;
-    bool m_opened = false;        // the session has opened a device before
-    bool m_lostSinceOpen = false; // that device went away and has not been reopened
+    bool m_opened = false; // the session has opened a device before
 };
