@@ -409,10 +409,10 @@ private:
     // control cannot keep another (a stop) from arriving.
     long set(const Writes &writes)
     {
-        if (m_fd < 0 || m_lost)
-            return -1;
         if (writes.isEmpty())
             return 0;
+        if (m_fd < 0 || m_lost)
+            return -1;
         QVector<v4l2_ext_control> controls(writes.size());
         for (int i = 0; i < writes.size(); ++i) {
             controls[i] = v4l2_ext_control{};
