@@ -21,13 +21,17 @@ public:
         m_process.waitForFinished(5000);
     }
 
-    QString start(const QString &address, const QStringList &streams, quint16 port = 554)
+    // With keepPlaying the server plays its streams to itself (a client
+    // joins a running stream, as with a real camera).
+    QString start(const QString &address, const QStringList &streams, quint16 port = 554,
+                  bool keepPlaying = false)
     {
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_process.start(
             QStringLiteral("/usr/bin/python3"),
-            QStringList{QStringLiteral(RTSP_SERVER_SCRIPT), address, QString::number(port)} +
-                streams);
+            QStringList{QStringLiteral(RTSP_SERVER_SCRIPT)} +
+                (keepPlaying ? QStringList{QStringLiteral("--keep-playing")} : QStringList()) +
+                QStringList{address, QString::number(port)} + streams);
         if (!m_process.waitForStarted(30000))
             return QStringLiteral("cannot run /usr/bin/python3");
         while (!m_process.canReadLine()) {

@@ -38,7 +38,9 @@ private:
 void TestPreviewRestarts::initTestCase()
 {
     // A key frame every 5 frames: each start shows a picture within ~0.2 s.
-    const QString why = m_server.start("127.0.0.1", {"1=160x120@30:5", "2=96x64@30:5"}, 0);
+    // The server keeps its streams running, so a start never meets the shared
+    // stream being torn down after the previous stop.
+    const QString why = m_server.start("127.0.0.1", {"1=160x120@30:5", "2=96x64@30:5"}, 0, true);
     QVERIFY2(why.isEmpty(), qPrintable(why));
 }
 
