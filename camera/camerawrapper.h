@@ -76,6 +76,9 @@ public:
         Q_UNUSED(message)
         return false;
     }
+    // Video capture device node of a local camera, the one its control
+    // session opened ("/dev/video0"); empty for a camera without one.
+    virtual QString captureDevicePath() const { return QString(); }
 
 public slots:
     // The operations below keep the order of the camera operation table;

@@ -9,13 +9,7 @@
 namespace {
 
 constexpr int kPollIntervalMs = 500;
-
-// Logs a failed control call; results below 0 are failures.
-void check(long result)
-{
-    if (result < 0)
-        qCWarning(lcCamera) << "UVC Control Failed";
-}
+constexpr int kReconnectIntervalMs = 1000;
 
 void storePosition(uint8_t *bytes, long value)
 {
@@ -33,10 +27,12 @@ USBCamera::USBCamera(const QString &cameraId, const QString &cameraName, const Q
       m_library((backend ? backend : UsbCameraBackend::system())->createDevice()),
       m_presetFile(std::make_unique<QSettings>(
           Storage::userFolder() + QStringLiteral("/uvc-presets.ini"), QSettings::IniFormat)),
-      m_pollTimer(new QTimer(this))
+      m_pollTimer(new QTimer(this)), m_reconnectTimer(new QTimer(this))
 {
     m_pollTimer->setInterval(kPollIntervalMs);
     connect(m_pollTimer, &QTimer::timeout, this, &USBCamera::onTimer);
+    m_reconnectTimer->setInterval(kReconnectIntervalMs);
+    connect(m_reconnectTimer, &QTimer::timeout, this, &USBCamera::tryReconnect);
 }
 
 USBCamera::~USBCamera()
@@ -52,14 +48,74 @@ void USBCamera::setPollInterval(int ms)
     m_pollTimer->setInterval(ms);
 }
 
+void USBCamera::setAutoReconnect(bool on)
+{
+    m_autoReconnect = on;
+    if (!on)
+        m_reconnectTimer->stop();
+    else if (m_wanted && !m_connected)
+        m_reconnectTimer->start();
+}
+
+void USBCamera::setReconnectInterval(int ms)
+{
+    m_reconnectTimer->setInterval(ms);
+}
+
+bool USBCamera::isReconnecting() const
+{
+    return m_reconnectTimer->isActive();
+}
+
+QString USBCamera::captureDevicePath() const
+{
+    return m_connected ? m_library->devicePath() : QString();
+}
+
 void USBCamera::connectCamera()
 {
-    if (m_connected)
-        return;
-    if (!m_library->connectDevice(cameraId)) {
-        disconnectCamera();
+    m_wanted = true;
+    const bool wasConnected = m_connected;
+    if (m_connected) {
+        if (m_library->checkDevice())
+            return;
+        // The handle is dead (unplugged since the last call): close it
+        // quietly and open the device again; the selection stays.
+        qCWarning(lcCamera) << "USB camera gone, reopening" << cameraId;
+        m_connected = false;
+        m_pollTimer->stop();
+        m_pollIndex = 0;
+        m_library->disconnectDevice();
+    }
+    m_reconnectTimer->stop();
+    if (openSession(true)) {
+        finishConnect();
         return;
     }
+    if (wasConnected)
+        emit clientStateChanged(QStringLiteral("Unconnected"));
+    if (m_autoReconnect) {
+        m_reconnectTimer->start();
+    } else if (wasConnected) {
+        m_wanted = false;
+        emit clientDisconnected();
+    }
+}
+
+bool USBCamera::openSession(bool byIdToo)
+{
+    // A device this camera had open is found again by where it is attached:
+    // another camera of the same model may carry its name (id) by now.
+    if (m_opened && m_library->reopenDevice())
+        return true;
+    if (!byIdToo || !m_library->connectDevice(cameraId))
+        return false;
+    m_opened = true;
+    return true;
+}
+
+void USBCamera::finishConnect()
+{
     m_library->checkOSDMenu();
     panSpeedRange = m_library->getPanCtrlRanges();
     tiltSpeedRange = m_library->getTiltCtrlRanges();
@@ -68,11 +124,56 @@ void USBCamera::connectCamera()
     m_connected = true;
     m_pollIndex = 0;
     m_pollTimer->start();
+    qCDebug(lcCamera) << "camera connected" << cameraId << m_library->devicePath();
     emit clientConnected();
+}
+
+void USBCamera::tryReconnect()
+{
+    if (!m_wanted || m_connected) {
+        m_reconnectTimer->stop();
+        return;
+    }
+    if (!openSession(false))
+        return;
+    m_reconnectTimer->stop();
+    qCDebug(lcCamera) << "reconnecting ended" << cameraId;
+    finishConnect();
+}
+
+bool USBCamera::deviceGone()
+{
+    if (!m_library->deviceLost())
+        return false;
+    if (!m_connected)
+        return true;
+    qCWarning(lcCamera) << "USB camera disconnected" << cameraId;
+    m_connected = false;
+    m_pollTimer->stop();
+    m_pollIndex = 0;
+    m_library->disconnectDevice(); // closes the dead handle; nothing is sent
+    emit clientStateChanged(QStringLiteral("Unconnected"));
+    if (m_autoReconnect && m_wanted) {
+        qCDebug(lcCamera) << "reconnecting pending..." << cameraId;
+        m_reconnectTimer->start();
+        return true;
+    }
+    m_wanted = false;
+    emit clientDisconnected();
+    return true;
+}
+
+void USBCamera::check(long result)
+{
+    if (result < 0)
+        qCWarning(lcCamera) << "UVC Control Failed";
+    deviceGone();
 }
 
 void USBCamera::disconnectCamera()
 {
+    m_wanted = false;
+    m_reconnectTimer->stop();
     if (!m_connected)
         return;
     m_connected = false;
@@ -190,12 +291,21 @@ QString USBCamera::presetKey(int presetNum, const char *axis) const
 
 void USBCamera::setPreset(int presetNum)
 {
-    const long pan = m_library->getPan();
-    const long tilt = m_library->getTilt();
-    const long zoom = m_library->getZoom();
-    m_presetFile->setValue(presetKey(presetNum, "pan"), qint64(pan));
-    m_presetFile->setValue(presetKey(presetNum, "tilt"), qint64(tilt));
-    m_presetFile->setValue(presetKey(presetNum, "zoom"), qint64(zoom));
+    const std::optional<long> pan = m_library->getPan();
+    const std::optional<long> tilt = m_library->getTilt();
+    const std::optional<long> zoom = m_library->getZoom();
+    if (!pan || !tilt || !zoom) {
+        // A preset keeps its last good position rather than one never read.
+        qCWarning(lcCamera) << "preset" << presetNum << "not stored: position unknown" << cameraId;
+        deviceGone();
+        emit clientError(QStringLiteral("The preset was not stored: the position of the USB "
+                                        "camera could not be read. Check its cable and try "
+                                        "again."));
+        return;
+    }
+    m_presetFile->setValue(presetKey(presetNum, "pan"), qint64(*pan));
+    m_presetFile->setValue(presetKey(presetNum, "tilt"), qint64(*tilt));
+    m_presetFile->setValue(presetKey(presetNum, "zoom"), qint64(*zoom));
 }
 
 void USBCamera::callPreset(int presetNum)
@@ -208,26 +318,39 @@ void USBCamera::callPreset(int presetNum)
 
 void USBCamera::queryZoomPos()
 {
-    storePosition(m_status.zoomPos, m_library->getZoom());
+    const std::optional<long> zoom = m_library->getZoom();
+    if (deviceGone() || !zoom)
+        return;
+    storePosition(m_status.zoomPos, *zoom);
     emit clientStatusUpdated();
 }
 
 void USBCamera::queryFocusPos()
 {
-    storePosition(m_status.focusPos, m_library->getFocus());
+    const std::optional<long> focus = m_library->getFocus();
+    if (deviceGone() || !focus)
+        return;
+    storePosition(m_status.focusPos, *focus);
     emit clientStatusUpdated();
 }
 
 void USBCamera::queryFocusMode()
 {
-    m_status.autoFocus = m_library->getAutoFocus();
+    const std::optional<bool> autoFocus = m_library->getAutoFocus();
+    if (deviceGone() || !autoFocus)
+        return;
+    m_status.autoFocus = *autoFocus;
     emit clientStatusUpdated();
 }
 
 void USBCamera::queryPanTiltPos()
 {
-    storePosition(m_status.panTiltPos, m_library->getPan());
-    storePosition(m_status.panTiltPos + 4, m_library->getTilt());
+    const std::optional<long> pan = m_library->getPan();
+    const std::optional<long> tilt = pan ? m_library->getTilt() : std::nullopt;
+    if (deviceGone() || !pan || !tilt)
+        return;
+    storePosition(m_status.panTiltPos, *pan);
+    storePosition(m_status.panTiltPos + 4, *tilt);
     emit clientStatusUpdated();
 }
 

@@ -24,9 +24,28 @@ class UsbCameraDevice;
 // focus, focus mode and pan/tilt (each emitting clientStatusUpdated), step 11
 // emits clientReadOneCycle. Positions are stored in the status record as
 // base-256 bytes, byte k = low 8 bits of v / 256^(3 - k) (truncating), most
-// significant first. A failed control call logs "UVC Control Failed".
-// Disconnecting (also by destruction) first stops pan/tilt, zoom and focus.
-// Main thread only.
+// significant first; a position that could not be read leaves its bytes as
+// they were and emits nothing (it is unknown, not 0). A failed control call
+// logs "UVC Control Failed". Disconnecting (also by destruction) first stops
+// pan/tilt, zoom and focus.
+//
+// Storing a preset reads pan, tilt and zoom from the device at that moment;
+// when any of them cannot be read nothing is stored (the preset keeps its
+// earlier position) and clientError explains why.
+//
+// A device that goes away (a call fails with ENODEV or EIO, see
+// UsbCameraDevice::deviceLost) ends the connection: polling stops, the dead
+// handle is closed and clientStateChanged("Unconnected") is emitted. Without
+// auto reconnect the camera then emits clientDisconnected and is opened again
+// only by the next connectCamera. With auto reconnect, while it is wanted
+// (connectCamera called, disconnectCamera not since), it looks for the same
+// device (USB bus position, else device node; never the name, which another
+// camera of the model may carry by now) every reconnect interval and on its
+// return connects as if newly selected (clientConnected), as a network camera
+// does after a dropped link; a failed connectCamera is retried the same way.
+// connectCamera, also on a connection whose device is gone, opens the device
+// it had open before where that is attached, else the one listed under the
+// camera id. Main thread only.
 class USBCamera : public CameraWrapper
 {
     Q_OBJECT
@@ -40,6 +59,12 @@ public:
     bool isConnected() const { return m_connected; }
     // Poll period in ms (500 unless changed; tests).
     void setPollInterval(int ms);
+    void setAutoReconnect(bool on) override;
+    bool autoReconnect() const { return m_autoReconnect; }
+    // Period of the search for a lost device in ms (1000 unless changed; tests).
+    void setReconnectInterval(int ms);
+    bool isReconnecting() const;
+    QString captureDevicePath() const override;
 
 public slots:
     void connectCamera() override;
@@ -74,10 +99,23 @@ public slots:
 private:
     QString presetKey(int presetNum, const char *axis) const;
     void stopAll();
+    // Logs a failed control call and handles a device that went away.
+    void check(long result);
+    // True (after ending the connection) when the device has gone away.
+    bool deviceGone();
+    // The device opened before (found by its USB port or node), else, with
+    // byIdToo, the one listed under the camera id.
+    bool openSession(bool byIdToo);
+    void finishConnect();
+    void tryReconnect();
 
     std::unique_ptr<UsbCameraDevice> m_library;
     std::unique_ptr<QSettings> m_presetFile;
     QTimer *m_pollTimer;
+    QTimer *m_reconnectTimer;
     int m_pollIndex = 0;
     bool m_connected = false;
+    bool m_wanted = false; // connectCamera called, disconnectCamera not since
+    bool m_autoReconnect = false;
+    bool m_opened = false; // the session has opened a device before
 };

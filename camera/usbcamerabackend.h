@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 
 // One USB camera session: the control operations a USB camera offers. A fresh
 // instance is connected to nothing. Results of type long are negative on
@@ -21,6 +22,10 @@ public:
 
     // Opens the device listed under `id` (see UsbCameraBackend::listDevices).
     virtual bool connectDevice(const QString &id) = 0;
+    // Opens again the device this session opened last, found by its USB bus
+    // position (bus info) or, without one, by its device node; never by its
+    // name, which two identical cameras share. False when it is not attached.
+    virtual bool reopenDevice() = 0;
     // Stops every motion the session started, then closes the device.
     virtual void disconnectDevice() = 0;
     virtual long checkOSDMenu() = 0;
@@ -49,12 +54,24 @@ public:
     virtual long moveAbsPTZ(int pan, int tilt, int zoom) = 0;
     virtual long setAutoFocus(bool on) = 0;
 
-    // Current state; 0 (false) for a control the device lacks or a failed read.
-    virtual bool getAutoFocus() = 0;
-    virtual long getPan() = 0;
-    virtual long getTilt() = 0;
-    virtual long getZoom() = 0;
-    virtual long getFocus() = 0;
+    // Current state, read from the device now; 0 (false) for a control the
+    // device lacks, empty when the read failed.
+    virtual std::optional<bool> getAutoFocus() = 0;
+    virtual std::optional<long> getPan() = 0;
+    virtual std::optional<long> getTilt() = 0;
+    virtual std::optional<long> getZoom() = 0;
+    virtual std::optional<long> getFocus() = 0;
+
+    // The open device has gone away (unplugged: a call failed with ENODEV or
+    // EIO). The session then sends nothing more; every call fails until
+    // reopenDevice() or connectDevice() succeeds.
+    virtual bool deviceLost() const = 0;
+    // Asks the open device now whether it is still there; false when no
+    // device is open or it is gone (deviceLost() then).
+    virtual bool checkDevice() = 0;
+    // Capture node of the device opened last ("/dev/video0"): what the live
+    // preview plays for this camera. Empty before the first open.
+    virtual QString devicePath() const = 0;
 };
 
 // Finds attached USB cameras and opens sessions on them. A camera's id is the

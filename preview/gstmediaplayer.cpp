@@ -11,6 +11,10 @@
 #include <atomic>
 #include <mutex>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 Q_LOGGING_CATEGORY(lcPreview, "corvanta.preview")
 
 std::unique_ptr<MediaPlayer> createDefaultMediaPlayer(QObject *parent)
@@ -116,6 +120,9 @@ GstFlowReturn onNewSample(GstAppSink *sink, gpointer data)
     return GST_FLOW_OK;
 }
 
+// Runs on the posting thread. The handler owns `message` and, as it answers
+// GST_BUS_DROP, must unref it: a message holds its source element, so a
+// leaked one keeps the whole stopped pipeline (sockets, eventfds, threads).
 GstBusSyncReply onBusMessage(GstBus *, GstMessage *message, gpointer data)
 {
     const SessionPtr &session = *static_cast<SessionPtr *>(data);
@@ -145,6 +152,7 @@ GstBusSyncReply onBusMessage(GstBus *, GstMessage *message, gpointer data)
     default:
         break;
     }
+    gst_message_unref(message);
     return GST_BUS_DROP;
 }
 
@@ -283,6 +291,12 @@ void GstMediaPlayer::stop()
         gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
         gst_object_unref(bus);
         gst_object_unref(pipeline);
+#ifdef __GLIBC__
+        // The streaming threads of a pipeline each allocate from their own
+        // malloc arena, which keeps what they freed; restart after restart the
+        // process would hold on to pages of long-gone decoders.
+        malloc_trim(0);
+#endif
     });
 }
 

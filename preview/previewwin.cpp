@@ -3,7 +3,6 @@
 #include "absback.h"
 #include "absolutelayout.h"
 #include "boundingbox.h"
-#include "capturedevices.h"
 #include "mediaplayer.h"
 #include "pictureinpicture.h"
 #include "storagepaths.h"
@@ -40,8 +39,7 @@ QByteArray formatForPath(const QString &path)
 PreviewWin::PreviewWin(QWidget *parent) : PreviewWin(createDefaultMediaPlayer(), parent) {}
 
 PreviewWin::PreviewWin(std::unique_ptr<MediaPlayer> player, QWidget *parent)
-    : QDialog(parent, kFloatingFlags), m_player(std::move(player)),
-      m_deviceLookup([](const QString &id) { return findCaptureDevice(id); })
+    : QDialog(parent, kFloatingFlags), m_player(std::move(player))
 {
     m_player->setParent(nullptr);
     buildForm();
@@ -95,7 +93,6 @@ PreviewWin::~PreviewWin()
 void PreviewWin::buildForm()
 {
     setWindowTitle(QStringLiteral("Preview Window"));
-    setMinimumSize(658, 409);
 
     m_frame = new QFrame(this);
     m_frame->setObjectName(QStringLiteral("frame"));
@@ -137,6 +134,10 @@ void PreviewWin::buildForm()
     m_playerWrapper->setAttribute(Qt::WA_StyledBackground);
 
     auto *column = new QVBoxLayout(this);
+    // No fixed minimum size: the layout's is the window's, 658 x 409 (9 + 640
+    // + 9 wide) or more when the button row needs more with the fonts and
+    // style in use, so that no text of the row is ever cut off.
+    column->setContentsMargins(9, 9, 9, 9);
     column->addWidget(m_frame);
     column->addWidget(m_playerWrapper, 1);
     resize(658, 409);

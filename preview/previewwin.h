@@ -37,7 +37,7 @@ public:
     ~PreviewWin() override;
 
     // Camera type 0 plays "rtsp://" + id + "/1" or "/2"; type 1 the V4L2 device
-    // of the USB camera named id; anything else nothing. A different source
+    // node the capture device lookup gives for id; anything else nothing. A different source
     // stops the current playback.
     void setSource(int cameraType, const QString &cameraId);
     // Start acts only while connected; disconnecting stops playback.
@@ -53,7 +53,8 @@ public:
     // Folder of the snapshot button, read at each snapshot. Empty or relative
     // means the downloads folder of the per-user data.
     void setSnapshotFolderSource(std::function<QString()> folder);
-    // USB camera id -> device node; defaults to findCaptureDevice().
+    // USB camera id -> the device node its camera opened, asked at each
+    // start; without one (or with an empty answer) a USB camera does not play.
     void setCaptureDeviceLookup(std::function<QString(const QString &)> lookup);
     // Delay of the overlay refresh after a resize, activation or window-state
     // change, in ms (150).

@@ -6,7 +6,6 @@
 #include "cameracontrol.h"
 #include "presetsettingdlg.h"
 #include "previewwin.h"
-#include "usbcamerabackend.h"
 
 #include <QAction>
 #include <QSignalBlocker>
@@ -26,7 +25,12 @@ void MainWindow::setupPreviewWindows(std::unique_ptr<MediaPlayer> player)
     m_previewWindow->setDockHost(centralWidget());
     AppSettings *s = settings();
     m_previewWindow->setSnapshotFolderSource([s]() { return s ? s->snapshotPath() : QString(); });
-    m_previewWindow->setCaptureDeviceLookup(&UsbCameraBackend::systemDevicePath);
+    // The node the camera's own control session opened, never a name match:
+    // two identical cameras share a name, and drivers cut names to 31 bytes.
+    m_previewWindow->setCaptureDeviceLookup([this](const QString &id) {
+        CameraWrapper *camera = currentCamera();
+        return camera && camera->getCameraId() == id ? camera->captureDevicePath() : QString();
+    });
     connect(m_previewWindow, &PreviewWin::closed, this, &MainWindow::previewWindowClosed);
     // The preview asks only while it plays, which it does only while its
     // camera is connected; the layer drives the selected camera.

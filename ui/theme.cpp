@@ -40,8 +40,10 @@ QString commonRules()
 QString indicatorRules()
 {
     return QStringLiteral(
+        // An explicit size: the box then takes the width its size hint
+        // reserves, so the text beside it is not pushed out at the right.
         "QRadioButton::indicator, QCheckBox::indicator{background : white;"
-        "border : 2px outset #1f1f1f;}"
+        "border : 2px outset #1f1f1f;width : 9px;height : 9px;}"
         "QRadioButton::indicator:checked, QCheckBox::indicator:checked{background : #1f1f1f;"
         "border : 2px outset white;}"
         "QRadioButton::indicator{border-radius : 6px;}");
@@ -134,8 +136,10 @@ QString mainWindowStyleSheet()
     // Boxes and dialogs opened over the window inherit its white label text,
     // so they get the dark background too; so do the views inside the file
     // and colour dialogs.
-    return QStringLiteral("QWidget#centralWidget, QInputDialog, QMessageBox, QFileDialog, "
-                          "QColorDialog{background : #333333;}"
+    // Every window the main window parents (the preview, the image preview
+    // map, the camera dialogs) is a QDialog: white text needs its dark ground.
+    return QStringLiteral("QWidget#centralWidget, QDialog, QInputDialog, QMessageBox, "
+                          "QFileDialog, QColorDialog{background : #333333;}"
                           "QFileDialog QAbstractItemView, QColorDialog QAbstractItemView"
                           "{background : #111111; color : white;}") +
            commonRules() + indicatorRules() + spriteRules();

@@ -2,6 +2,7 @@
 
 // A scripted USB camera backend: a device list, positions, one result for
 // every control call, and a log of the calls in the form "name(args)".
+// Devices never vanish here (see fakev4l2io.h for that).
 
 #include "usbcamerabackend.h"
 
@@ -25,9 +26,25 @@ public:
     bool connectDevice(const QString &id) override
     {
         s.log << QStringLiteral("connectDevice(%1)").arg(id);
-        return s.devices.contains(id);
+        m_open = s.devices.contains(id);
+        if (m_open)
+            m_id = id;
+        return m_open;
     }
-    void disconnectDevice() override { s.log << QStringLiteral("disconnectDevice()"); }
+    bool reopenDevice() override
+    {
+        s.log << QStringLiteral("reopenDevice()");
+        m_open = !m_id.isEmpty() && s.devices.contains(m_id);
+        return m_open;
+    }
+    void disconnectDevice() override
+    {
+        s.log << QStringLiteral("disconnectDevice()");
+        m_open = false;
+    }
+    bool deviceLost() const override { return false; }
+    bool checkDevice() override { return m_open; }
+    QString devicePath() const override { return m_id.isEmpty() ? QString() : "/dev/" + m_id; }
     long checkOSDMenu() override { return call("checkOSDMenu()"); }
     SpeedRange getPanCtrlRanges() override { return s.panRange; }
     SpeedRange getTiltCtrlRanges() override { return s.tiltRange; }
@@ -50,11 +67,11 @@ public:
         return call(QStringLiteral("moveAbsPTZ(%1,%2,%3)").arg(p).arg(t).arg(z));
     }
     long setAutoFocus(bool on) override { return call("setAutoFocus", on); }
-    bool getAutoFocus() override { return read("getAutoFocus()", s.autoFocus); }
-    long getPan() override { return read("getPan()", s.pan); }
-    long getTilt() override { return read("getTilt()", s.tilt); }
-    long getZoom() override { return read("getZoom()", s.zoom); }
-    long getFocus() override { return read("getFocus()", s.focus); }
+    std::optional<bool> getAutoFocus() override { return read("getAutoFocus()", s.autoFocus); }
+    std::optional<long> getPan() override { return read("getPan()", s.pan); }
+    std::optional<long> getTilt() override { return read("getTilt()", s.tilt); }
+    std::optional<long> getZoom() override { return read("getZoom()", s.zoom); }
+    std::optional<long> getFocus() override { return read("getFocus()", s.focus); }
 
 private:
     long call(const QString &entry)
@@ -66,12 +83,14 @@ private:
     {
         return call(QStringLiteral("%1(%2)").arg(name).arg(arg));
     }
-    template <typename T> T read(const char *name, T value)
+    template <typename T> std::optional<T> read(const char *name, T value)
     {
         s.log << QLatin1String(name);
         return value;
     }
     FakeUsbState &s;
+    QString m_id; // opened last
+    bool m_open = false;
 };
 
 class FakeUsbBackend : public UsbCameraBackend

@@ -1,95 +1,11 @@
 // The V4L2 backend against a scripted device table at the ioctl boundary.
 
+#include "fakev4l2io.h"
 #include "v4l2backend.h"
 
 #include <QtTest>
 
 #include <linux/videodev2.h>
-
-namespace {
-
-struct Ctrl
-{
-    qint32 min, max, def, value;
-};
-using Ctrls = QMap<quint32, Ctrl>;
-
-struct FakeNode
-{
-    QString path;
-    QByteArray card;
-    quint32 caps = V4L2_CAP_VIDEO_CAPTURE; // 0: cannot be opened
-    Ctrls ctrls = {};
-};
-
-const QMap<quint32, QString> kNames = {
-    {V4L2_CID_PAN_SPEED, "pan_speed"},        {V4L2_CID_TILT_SPEED, "tilt_speed"},
-    {V4L2_CID_ZOOM_CONTINUOUS, "zoom_speed"}, {V4L2_CID_PAN_ABSOLUTE, "pan"},
-    {V4L2_CID_TILT_ABSOLUTE, "tilt"},         {V4L2_CID_ZOOM_ABSOLUTE, "zoom"},
-    {V4L2_CID_PAN_RESET, "pan_reset"},        {V4L2_CID_TILT_RESET, "tilt_reset"}};
-
-// Node i is file descriptor 100 + i. S_CTRL is logged as "name=value";
-// controls in `failing` refuse writes.
-class FakeIo : public V4l2DeviceIo
-{
-public:
-    QList<FakeNode> devices;
-    QStringList writes;
-    QSet<quint32> failing;
-    int openCount = 0;
-
-    QStringList nodes() override
-    {
-        QStringList paths;
-        for (const FakeNode &n : devices)
-            paths << n.path;
-        return paths;
-    }
-    int open(const QString &path) override
-    {
-        for (int i = 0; i < devices.size(); ++i) {
-            if (devices[i].path == path && devices[i].caps)
-                return ++openCount, 100 + i;
-        }
-        return -1;
-    }
-    void close(int) override { --openCount; }
-    int ioctl(int fd, unsigned long request, void *arg) override
-    {
-        FakeNode &n = devices[fd - 100];
-        if (request == VIDIOC_QUERYCAP) {
-            auto *cap = static_cast<v4l2_capability *>(arg);
-            memcpy(cap->card, n.card.constData(), qMin<size_t>(n.card.size(), sizeof cap->card));
-            cap->capabilities = V4L2_CAP_DEVICE_CAPS | V4L2_CAP_VIDEO_CAPTURE;
-            cap->device_caps = n.caps;
-            return 0;
-        }
-        auto *q = static_cast<v4l2_queryctrl *>(arg);
-        auto *v = static_cast<v4l2_control *>(arg);
-        const quint32 id = request == VIDIOC_QUERYCTRL ? q->id : v->id;
-        if (!n.ctrls.contains(id))
-            return -1;
-        Ctrl &c = n.ctrls[id];
-        if (request == VIDIOC_QUERYCTRL) {
-            *q = v4l2_queryctrl{};
-            q->id = id;
-            q->minimum = c.min;
-            q->maximum = c.max;
-            q->default_value = c.def;
-            q->step = 1;
-        } else if (request == VIDIOC_G_CTRL) {
-            v->value = c.value;
-        } else if (request == VIDIOC_S_CTRL && !failing.contains(id)) {
-            writes << QStringLiteral("%1=%2").arg(kNames.value(id)).arg(v->value);
-            c.value = v->value;
-        } else {
-            return -1;
-        }
-        return 0;
-    }
-};
-
-} // namespace
 
 Q_DECLARE_METATYPE(Ctrls)
 
@@ -103,6 +19,8 @@ private slots:
     void speedsAreSignedClampedAndStopped();
     void steppedZoomEndsAtTravelLimit();
     void homeAndAbsoluteMoves();
+    void absoluteReleaseStopsWhereTheCameraIs();
+    void vanishedDeviceIsLostAndReopenedByBusInfo();
 
 private:
     // Camera "Cam" at /dev/video0 with `ctrls`, opened.
@@ -124,10 +42,10 @@ void TestV4l2Backend::listsCaptureNodesWithUsableIds()
     io = std::make_shared<FakeIo>();
     io->devices = {{"/dev/video0", "HD Cam"},  {"/dev/video1", "HD Cam", V4L2_CAP_META_CAPTURE},
                    {"/dev/video2", "HD Cam"},  {"/dev/video3", "Desk/Room\\1"},
-                   {"/dev/video4", "Busy", 0}, {"/dev/video5", QByteArray(32, 'X')}};
+                   {"/dev/video4", "Busy", 0}, {"/dev/video5", QByteArray(40, 'X')}};
     V4l2Backend b(io);
     QCOMPARE(b.listDevices(),
-             (QStringList{"HD Cam", "HD Cam (2)", "Desk_Room_1", QString(32, 'X')}));
+             (QStringList{"HD Cam", "HD Cam (2)", "Desk_Room_1", QString(31, 'X')}));
     QCOMPARE(b.devicePath("HD Cam (2)"), QStringLiteral("/dev/video2"));
     QCOMPARE(b.devicePath("Busy"), QString());
     QCOMPARE(io->openCount, 0);
@@ -174,8 +92,10 @@ void TestV4l2Backend::speedsAreSignedClampedAndStopped()
     QVERIFY(dev->moveTiltOneTop(1) < 0);
     dev->disconnectDevice(); // stops what still moves, then closes
     QCOMPARE(io->writes, (QStringList{"pan_speed=-1", "tilt_speed=3", "tilt_speed=-1",
-                                      "zoom_speed=1", "zoom_speed=-7", "pan_speed=0",
-                                      "tilt_speed=0", "pan_speed=0", "zoom_speed=0"}));
+                                      "zoom_speed=1", "zoom_speed=-7",
+                                      "pan_speed=0 tilt_speed=0", // one write
+                                      // refused as a whole: each on its own
+                                      "pan_speed=0", "zoom_speed=0"}));
     QCOMPARE(io->openCount, 0);
     QVERIFY(dev->movePanOneLeft(1) < 0);
 }
@@ -199,15 +119,70 @@ void TestV4l2Backend::homeAndAbsoluteMoves()
                      {V4L2_CID_TILT_ABSOLUTE, {-18000, 18000, 100, 0}},
                      {V4L2_CID_ZOOM_ABSOLUTE, {100, 500, 100, 0}}});
     QVERIFY(dev);
-    QCOMPARE(dev->getPan(), 500L);
+    QCOMPARE(dev->getPan().value_or(-1), 500L);
     QCOMPARE(dev->moveAbsPTZ(50000, -3600, 7), 0L);
     QCOMPARE(dev->moveHome(), 0L);
-    QCOMPARE(io->writes, (QStringList{"pan=36000", "tilt=-3600", "zoom=100", "pan=0", "tilt=100"}));
+    QCOMPARE(io->writes, (QStringList{"pan=36000 tilt=-3600", "zoom=100", "pan=0 tilt=100"}));
 
     dev = open({{V4L2_CID_PAN_RESET, {0, 0, 0, 0}}, {V4L2_CID_TILT_RESET, {0, 0, 0, 0}}});
     QVERIFY(dev);
     dev->moveHome();
-    QCOMPARE(io->writes, (QStringList{"pan_reset=1", "tilt_reset=1"}));
+    QCOMPARE(io->writes, QStringList{"pan_reset=1 tilt_reset=1"});
+    QCOMPARE(io->singleControlCalls, 0);
+}
+
+void TestV4l2Backend::absoluteReleaseStopsWhereTheCameraIs()
+{
+    // 0..21000 at top speed 7: 100 units per speed step, 700 per tick.
+    auto dev = open(
+        {{V4L2_CID_PAN_ABSOLUTE, {0, 21000, 0, 0}}, {V4L2_CID_TILT_ABSOLUTE, {0, 21000, 0, 0}}});
+    QVERIFY(dev);
+    backend->setStepInterval(3600 * 1000);
+    dev = backend->createDevice(); // ticks only from the starts below
+    QVERIFY(dev->connectDevice("Cam"));
+    dev->movePanOneRight(7);
+    dev->moveTiltOneTop(7);
+    QCOMPARE(io->writes, (QStringList{"pan=700", "tilt=700"}));
+    // The targets ran ahead; the camera itself is at 300/200 (read back).
+    io->devices[0].ctrls[V4L2_CID_PAN_ABSOLUTE].value = 300;
+    io->devices[0].ctrls[V4L2_CID_TILT_ABSOLUTE].value = 200;
+    QCOMPARE(dev->stopMoving(), 0L);
+    QCOMPARE(io->writes.last(), QStringLiteral("pan=300 tilt=200"));
+    // An idle axis is left alone: a stop must not cut a preset recall short.
+    const int before = io->writes.size();
+    dev->stopMoving();
+    QCOMPARE(io->writes.size(), before);
+    QCOMPARE(io->singleControlCalls, 0);
+}
+
+void TestV4l2Backend::vanishedDeviceIsLostAndReopenedByBusInfo()
+{
+    io = std::make_shared<FakeIo>();
+    const Ctrls ctrls{{V4L2_CID_PAN_ABSOLUTE, {-36000, 36000, 0, 900}}};
+    io->devices = {{"/dev/video0", "HD Cam", V4L2_CAP_VIDEO_CAPTURE, ctrls, "usb-1.1"},
+                   {"/dev/video2", "HD Cam", V4L2_CAP_VIDEO_CAPTURE, ctrls, "usb-1.2"}};
+    backend = std::make_unique<V4l2Backend>(io);
+    auto dev = backend->createDevice();
+    QVERIFY(dev->connectDevice("HD Cam (2)"));
+    QCOMPARE(dev->devicePath(), QStringLiteral("/dev/video2"));
+    QVERIFY(dev->checkDevice());
+
+    io->unplug(1);
+    QVERIFY(!dev->getPan());
+    QVERIFY(dev->deviceLost());
+    QVERIFY(dev->movePanOneLeft(3) < 0);
+    QVERIFY(!dev->reopenDevice());
+    QCOMPARE(io->openCount, 0);
+
+    // Back on another node, listed first: found by its USB port, not as "HD Cam (2)".
+    io->devices[1].path = "/dev/video4";
+    io->plug(1);
+    io->unplug(0);
+    QCOMPARE(backend->listDevices(), QStringList{"HD Cam"});
+    QVERIFY(dev->reopenDevice());
+    QVERIFY(!dev->deviceLost());
+    QCOMPARE(dev->devicePath(), QStringLiteral("/dev/video4"));
+    QCOMPARE(dev->getPan().value_or(-1), 900L);
 }
 
 QTEST_GUILESS_MAIN(TestV4l2Backend)

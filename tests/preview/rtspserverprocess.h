@@ -5,8 +5,9 @@
 #include <QStringList>
 
 // The RTSP test server (rtspserver.py through the system Python) on
-// ADDRESS:554, for the lifetime of the object. start() returns an empty string
-// when it serves, else why it does not (e.g. port 554 cannot be bound).
+// ADDRESS:PORT (554 unless given; 0 takes a free port, see port()), for the
+// lifetime of the object. start() returns an empty string when it serves,
+// else why it does not (e.g. port 554 cannot be bound).
 class RtspServerProcess
 {
 public:
@@ -20,13 +21,17 @@ public:
         m_process.waitForFinished(5000);
     }
 
-    QString start(const QString &address, const QStringList &streams)
+    // With keepPlaying the server plays its streams to itself (a client
+    // joins a running stream, as with a real camera).
+    QString start(const QString &address, const QStringList &streams, quint16 port = 554,
+                  bool keepPlaying = false)
     {
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_process.start(
             QStringLiteral("/usr/bin/python3"),
-            QStringList{QStringLiteral(RTSP_SERVER_SCRIPT), address, QStringLiteral("554")} +
-                streams);
+            QStringList{QStringLiteral(RTSP_SERVER_SCRIPT)} +
+                (keepPlaying ? QStringList{QStringLiteral("--keep-playing")} : QStringList()) +
+                QStringList{address, QString::number(port)} + streams);
         if (!m_process.waitForStarted(30000))
             return QStringLiteral("cannot run /usr/bin/python3");
         while (!m_process.canReadLine()) {
@@ -34,11 +39,16 @@ public:
                 return QStringLiteral("RTSP test server did not start");
         }
         const QString line = QString::fromUtf8(m_process.readLine()).trimmed();
-        if (line == QLatin1String("READY"))
+        if (line.startsWith(QLatin1String("READY "))) {
+            m_port = line.mid(6).toUShort();
             return QString();
-        return QStringLiteral("RTSP test server on %1:554: %2").arg(address, line);
+        }
+        return QStringLiteral("RTSP test server on %1:%2: %3").arg(address).arg(port).arg(line);
     }
+    // The port it listens on, once started.
+    quint16 port() const { return m_port; }
 
 private:
     QProcess m_process;
+    quint16 m_port = 0;
 };

@@ -1,5 +1,4 @@
 #include "absback.h"
-#include "capturedevices.h"
 #include "fakemediaplayer.h"
 #include "mediaplayer.h"
 #include "previewwin.h"
@@ -33,8 +32,6 @@ private slots:
     void snapshotFolder();
     void resizeRefreshesLayers();
     void closeAndDestroyStopFirst();
-    void captureDeviceByCardName_data();
-    void captureDeviceByCardName();
 
 private:
     QList<QMessageBox *> errorBoxes() const;
@@ -259,38 +256,6 @@ void TestPreviewWin::closeAndDestroyStopFirst()
     m_log->clear();
     m_win.reset();
     QCOMPARE(*m_log, (QStringList{"stop", "destroyed"}));
-}
-
-void TestPreviewWin::captureDeviceByCardName_data()
-{
-    QTest::addColumn<QString>("id");
-    QTest::addColumn<QString>("device");
-    QTest::newRow("picture node, not metadata") << "Cam A"
-                                                << "/dev/video2";
-    QTest::newRow("numeric order") << "Cam B"
-                                   << "/dev/video10";
-    QTest::newRow("absent") << "Cam C"
-                            << "";
-    QTest::newRow("empty id") << ""
-                              << "";
-}
-
-void TestPreviewWin::captureDeviceByCardName()
-{
-    QFETCH(QString, id);
-    QTemporaryDir sysfs;
-    const QStringList nodes{"video3|Cam A|1", "video2|Cam A|0", "video10|Cam B|0",
-                            "video11|Cam B|0"};
-    for (const QString &node : nodes) {
-        const QStringList f = node.split('|');
-        QDir(sysfs.path()).mkpath(f[0]);
-        for (const auto &[file, text] : {std::pair{"/name", f[1]}, std::pair{"/index", f[2]}}) {
-            QFile out(sysfs.filePath(f[0] + file));
-            QVERIFY(out.open(QIODevice::WriteOnly));
-            out.write(text.toUtf8() + "\n");
-        }
-    }
-    QTEST(findCaptureDevice(id, sysfs.path()), "device");
 }
 
 QTEST_MAIN(TestPreviewWin)

@@ -2,6 +2,7 @@
 #include "boundingboxsettings.h"
 #include "cameracontrol.h"
 #include "fakemediaplayer.h"
+#include "fakev4l2io.h"
 #include "mainwindow.h"
 #include "multicameras.h"
 #include "presetsettingdlg.h"
@@ -9,8 +10,13 @@
 #include "recordingcamera.h"
 #include "resources.h"
 #include "storagepaths.h"
+#include "usbcamera.h"
+#include "v4l2backend.h"
 
+#include <QAbstractButton>
 #include <QAction>
+#include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -38,6 +44,10 @@ private slots:
     void osdMenuSwitchesToTheMainStream();
     void cameraDialogRebuildsUnderAMovingCamera_data();
     void cameraDialogRebuildsUnderAMovingCamera();
+    void usbPreviewPlaysTheCamerasOwnNode_data();
+    void usbPreviewPlaysTheCamerasOwnNode();
+    void previewAndMapTextReadableAtMinimumSize_data();
+    void previewAndMapTextReadableAtMinimumSize();
 
 private:
     RecordingCamera *cam(int i) const { return static_cast<RecordingCamera *>(c->cameraAt(i)); }
@@ -250,6 +260,148 @@ void TestMainWindowPreview::cameraDialogRebuildsUnderAMovingCamera()
     QCOMPARE(w->findChild<QPushButton *>("connectCam1")->text(), QStringLiteral("Studio lef"));
     QCOMPARE(c->cameraAt(0)->getCameraId(), QStringLiteral("127.0.0.1"));
     QTRY_VERIFY(!old);
+}
+
+void TestMainWindowPreview::usbPreviewPlaysTheCamerasOwnNode_data()
+{
+    QTest::addColumn<bool>("autoReconnect");
+    QTest::newRow("back by itself") << true;
+    QTest::newRow("selected again") << false;
+}
+
+// Two cameras of one model: the second plays its own node, also after it was
+// unplugged and came back on another node, kept selected by auto reconnect or
+// selected again.
+void TestMainWindowPreview::usbPreviewPlaysTheCamerasOwnNode()
+{
+    QFETCH(bool, autoReconnect);
+    auto io = std::make_shared<FakeIo>();
+    const Ctrls ctrls{{V4L2_CID_PAN_ABSOLUTE, {-36000, 36000, 0, 0}}};
+    io->devices = {{"/dev/video0", "HD Cam", V4L2_CAP_VIDEO_CAPTURE, ctrls, "usb-1.1"},
+                   {"/dev/video2", "HD Cam", V4L2_CAP_VIDEO_CAPTURE, ctrls, "usb-1.2"}};
+    V4l2Backend backend(io);
+    c->releaseCameras();
+    auto *usb = new USBCamera("HD Cam (2)", "Desk", "HD Cam (2)", &backend);
+    usb->setPollInterval(1);
+    usb->setReconnectInterval(1);
+    c->setCameras({usb});
+    c->setAutoReconnect(autoReconnect);
+    w->selectCamera(0);
+    QTRY_VERIFY(c->canDrive());
+    QCoreApplication::processEvents(); // the queued connection handling
+    w->findChild<QAction *>("actionPreviewWindow")->trigger();
+    QCOMPARE(log->value(log->size() - 1), QStringLiteral("start /dev/video2"));
+
+    io->unplug(1);
+    QTRY_VERIFY(!usb->isConnected());
+    QCoreApplication::processEvents();
+    QCOMPARE(c->camera(), autoReconnect ? usb : nullptr);
+    if (!autoReconnect)
+        QCOMPARE(log->value(log->size() - 1), QStringLiteral("stop"));
+    io->devices[1].path = "/dev/video4";
+    io->plug(1);
+    if (!autoReconnect)
+        w->selectCamera(0);
+    QTRY_COMPARE(log->value(log->size() - 1), QStringLiteral("start /dev/video4"));
+    QVERIFY(c->canDrive());
+    c->releaseCameras();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void TestMainWindowPreview::previewAndMapTextReadableAtMinimumSize_data()
+{
+    QTest::addColumn<bool>("map");
+    QTest::addColumn<bool>("darkSettings");
+    for (const bool map : {false, true}) {
+        for (const bool dark : {false, true})
+            QTest::addRow("%s, %s settings", map ? "map" : "preview", dark ? "dark" : "light")
+                << map << dark;
+    }
+}
+
+namespace {
+
+double luminance(QRgb c)
+{
+    const auto channel = [](int v) {
+        const double x = v / 255.0;
+        return x <= 0.03928 ? x / 12.92 : std::pow((x + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(qRed(c)) + 0.7152 * channel(qGreen(c)) + 0.0722 * channel(qBlue(c));
+}
+
+// Contrast ratio between the commonest colour of `image` (its ground) and the
+// colour that differs most from it (its text).
+double textContrast(const QImage &image)
+{
+    QHash<QRgb, int> counts;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x)
+            ++counts[image.pixel(x, y) | 0xff000000];
+    }
+    QRgb ground = 0;
+    int most = -1;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+        if (it.value() > most)
+            most = it.value(), ground = it.key();
+    }
+    const double g = luminance(ground);
+    double best = 1;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+        const double l = luminance(it.key());
+        best = std::max(best, (std::max(l, g) + 0.05) / (std::min(l, g) + 0.05));
+    }
+    return best;
+}
+
+} // namespace
+
+void TestMainWindowPreview::previewAndMapTextReadableAtMinimumSize()
+{
+    QFETCH(bool, map);
+    QFETCH(bool, darkSettings);
+    // The web pages' theme setting and the desktop's palette change nothing.
+    s->setUseDarkTheme(darkSettings);
+    const QPalette before = qApp->palette();
+    if (darkSettings) {
+        QPalette dark = before;
+        dark.setColor(QPalette::Window, QColor(45, 45, 45));
+        dark.setColor(QPalette::WindowText, Qt::white);
+        qApp->setPalette(dark);
+    }
+    QDialog *window = map ? static_cast<QDialog *>(w->findChild<BoundingBoxSettings *>())
+                          : static_cast<QDialog *>(w->findChild<PreviewWin *>());
+    window->show();
+    // The smallest the operator can make it.
+    window->resize(window->minimumSize().isEmpty() ? window->minimumSizeHint()
+                                                   : window->minimumSize());
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    QCoreApplication::processEvents();
+    const QImage shot = window->grab().toImage();
+    qApp->setPalette(before);
+
+    // Text drawn straight on the window's ground (push buttons bring their own).
+    QList<QWidget *> texts;
+    for (QLabel *l : window->findChildren<QLabel *>())
+        texts << l;
+    for (QAbstractButton *b : window->findChildren<QAbstractButton *>()) {
+        if (!qobject_cast<QPushButton *>(b))
+            texts << b;
+    }
+    const QWidget *player = window->findChild<QWidget *>("playerWrapper");
+    int checked = 0;
+    for (QWidget *t : qAsConst(texts)) {
+        if (!t->isVisible() || (player && player->isAncestorOf(t)))
+            continue; // the map's boxes over the video have their own ground
+        const QRect r(t->mapTo(window, QPoint()), t->size());
+        QVERIFY2(window->rect().contains(r), qPrintable(t->objectName()));
+        QVERIFY2(t->width() >= t->sizeHint().width(), qPrintable(t->objectName()));
+        const double contrast = textContrast(shot.copy(r));
+        QVERIFY2(contrast >= 4.5,
+                 qPrintable(QStringLiteral("%1: contrast %2").arg(t->objectName()).arg(contrast)));
+        ++checked;
+    }
+    QCOMPARE(checked, map ? 2 : 3);
 }
 
 QTEST_MAIN(TestMainWindowPreview)
