@@ -4,6 +4,7 @@
 #include "cameracontrol.h"
 #include "camerawrapper.h"
 #include "httpserverwrapper.h"
+#include "untrustedjson.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -111,7 +112,8 @@ bool CameraApiHandler::parseCameraList(const QString &camListJson, QList<Entry> 
     text.replace(QLatin1String("%5D"), QLatin1String("]"));
     text.replace(QLatin1String("%3A"), QLatin1String(":"));
     text.replace(QLatin1String("%2C"), QLatin1String(","));
-    const QJsonArray array = QJsonDocument::fromJson(text.toUtf8()).array();
+    const std::optional<QJsonDocument> doc = UntrustedJson::parse(text.toUtf8());
+    const QJsonArray array = doc ? doc->array() : QJsonArray();
     if (array.size() != CameraControl::kCameraSlots)
         return false;
     QList<Entry> parsed;
