@@ -56,6 +56,11 @@ CorvantaApp::CorvantaApp(int &argc, char **argv) : QApplication(argc, argv)
     m_settings = new AppSettings();
     m_control = new CameraControl(m_settings);
     m_messages = new MessagePresenter();
+    // Settings that cannot be read or written are the operator's to know:
+    // told once, without stopping whatever is running.
+    if (!m_settings->loadProblem().isEmpty())
+        m_messages->show(m_settings->loadProblem());
+    connect(m_settings, &AppSettings::storeFailed, m_messages, &MessagePresenter::show);
     createCameras();
 
     m_httpServer = new HttpServerWrapper(m_settings);

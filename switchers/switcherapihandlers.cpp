@@ -5,8 +5,23 @@
 #include "obswrapper.h"
 #include "vmixwrapper.h"
 
+#include <cmath>
+
 using qhttp::server::QHttpResponse;
 using W = HttpServerWrapper;
+
+namespace {
+
+// What to answer after settings were changed: OK once they are on disk.
+ApiAnswer stored(AppSettings *settings, const QString &what)
+{
+    if (!settings || settings->commit())
+        return ApiAnswer::okay();
+    return ApiAnswer::failed(
+        QStringLiteral("%1 could not be saved: the settings file cannot be written.").arg(what));
+}
+
+} // namespace
 
 // --- OBS ---
 
@@ -89,7 +104,7 @@ ApiAnswer ObsApiHandler::saveReconnect(const QString &ip, int port, const QStrin
         m_settings->setObsPwd(password);
     }
     m_obs->reconnectTo(ip, port, password);
-    return ApiAnswer::okay();
+    return stored(m_settings, QStringLiteral("The OBS connection settings"));
 }
 
 // --- vMix ---
@@ -151,7 +166,7 @@ ApiAnswer VMixApiHandler::saveReconnect(const QString &ip, int port, const QStri
         m_settings->setVmixId(id);
         m_settings->setVmixPwd(pwd);
     }
-    return ApiAnswer::okay();
+    return stored(m_settings, QStringLiteral("The vMix connection settings"));
 }
 
 ApiAnswer VMixApiHandler::setSourceVolume(const QString &sourceName, double volume)

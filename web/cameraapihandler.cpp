@@ -18,6 +18,15 @@ int clampToRange(int value, const SpeedRange &range)
     return qMax(range.min, qMin(range.max, value));
 }
 
+// What to answer after settings were changed: OK once they are on disk.
+ApiAnswer stored(AppSettings *settings, const QString &what)
+{
+    if (!settings || settings->commit())
+        return ApiAnswer::okay();
+    return ApiAnswer::failed(
+        QStringLiteral("%1 could not be saved: the settings file cannot be written.").arg(what));
+}
+
 } // namespace
 
 CameraApiHandler::CameraApiHandler(CameraControl *control, AppSettings *settings,
@@ -143,7 +152,7 @@ ApiAnswer CameraApiHandler::saveCameraSettings(const QString &camListJson)
     // leaves no camera selected; the panel relabels its buttons on
     // camerasChanged.
     m_control->rebuildCameras();
-    return ApiAnswer::okay();
+    return stored(m_settings, QStringLiteral("The camera list"));
 }
 
 ApiAnswer CameraApiHandler::setPreset(const QString &presetName, int presetNum)
@@ -159,7 +168,7 @@ ApiAnswer CameraApiHandler::setPreset(const QString &presetName, int presetNum)
     } else {
         m_control->savePresetSettings(id, presetNum, presetName, nullptr);
     }
-    return ApiAnswer::okay();
+    return stored(m_settings, QStringLiteral("The preset name"));
 }
 
 ApiAnswer CameraApiHandler::recallPreset(int presetNum, int presetSpeed)

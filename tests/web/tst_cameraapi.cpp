@@ -68,6 +68,8 @@ private slots:
     void saveSettingsRejectsBadLists();
     void saveWhileSelectedThenControl();
     void concurrentInfoPollsDuringSave();
+    void storeFailureAnswersFailed_data();
+    void storeFailureAnswersFailed();
 
 private:
     QJsonObject getJson(const QByteArray &target);
@@ -311,6 +313,32 @@ void TestCameraApi::saveSettingsRejectsBadLists()
     QCOMPARE(QJsonDocument::fromJson(r.body).object(),
              (QJsonObject{{"status", "FAILED"}, {"msg", "Wrong camera settings!"}}));
     QCOMPARE(m_control->cameras(), before);
+}
+
+void TestCameraApi::storeFailureAnswersFailed_data()
+{
+    QTest::addColumn<QByteArray>("target");
+    QTest::addColumn<QString>("msg");
+    QTest::newRow("setPreset") << QByteArray("/cam/setPreset?presetNum=3&presetName=Wide")
+                               << "The preset name could not be saved: the settings file "
+                                  "cannot be written.";
+    QTest::newRow("saveSettings") << camList(8)
+                                  << "The camera list could not be saved: the settings file "
+                                     "cannot be written.";
+}
+
+// A change the settings file refuses is not answered as a success.
+void TestCameraApi::storeFailureAnswersFailed()
+{
+    QFETCH(QByteArray, target);
+    QFETCH(QString, msg);
+    connectCamera0();
+    const QString ini = m_settings->fileName();
+    QVERIFY(QFile::remove(ini));
+    QVERIFY(QDir().mkdir(ini)); // no write can succeed, also as root
+    QCOMPARE(getJson(target), (QJsonObject{{"status", "FAILED"}, {"msg", msg}}));
+    QVERIFY(QDir().rmdir(ini));
+    QCOMPARE(getJson(target).value("status").toString(), QStringLiteral("OK"));
 }
 
 void TestCameraApi::saveWhileSelectedThenControl()
