@@ -2,7 +2,9 @@
 
 #include "appsettings.h"
 #include "httpserverwrapper.h"
+#include "obsprotocol.h"
 #include "obswrapper.h"
+#include "vmixprotocol.h"
 #include "vmixwrapper.h"
 
 #include <cmath>
@@ -19,6 +21,13 @@ ApiAnswer stored(AppSettings *settings, const QString &what)
         return ApiAnswer::okay();
     return ApiAnswer::failed(
         QStringLiteral("%1 could not be saved: the settings file cannot be written.").arg(what));
+}
+
+// A volume from a query that is not a finite number: the peer's minimum,
+// never what a failed conversion happens to give.
+double finiteOr(double volume, double minimum)
+{
+    return std::isfinite(volume) ? volume : minimum;
 }
 
 } // namespace
@@ -68,7 +77,7 @@ ApiAnswer ObsApiHandler::settings() const
 
 ApiAnswer ObsApiHandler::setSourceVolume(const QString &sourceName, double volume)
 {
-    m_obs->setVolume(volume, sourceName);
+    m_obs->setVolume(finiteOr(volume, ObsProtocol::kMinVolumeDb), sourceName);
     return ApiAnswer::okay();
 }
 
@@ -171,7 +180,7 @@ ApiAnswer VMixApiHandler::saveReconnect(const QString &ip, int port, const QStri
 
 ApiAnswer VMixApiHandler::setSourceVolume(const QString &sourceName, double volume)
 {
-    m_vmix->setVolume(volume, sourceName);
+    m_vmix->setVolume(finiteOr(volume, VMixProtocol::kMinVolume), sourceName);
     return ApiAnswer::okay();
 }
 
@@ -183,7 +192,7 @@ ApiAnswer VMixApiHandler::toggleSourceMuted(const QString &sourceName)
 
 ApiAnswer VMixApiHandler::setMasterVolume(double volume)
 {
-    m_vmix->setMasterVolume(volume);
+    m_vmix->setMasterVolume(finiteOr(volume, VMixProtocol::kMinVolume));
     return ApiAnswer::okay();
 }
 

@@ -254,9 +254,15 @@ void TestCameraApi::presetNumbersOutsideRangeIgnored()
 {
     connectCamera0();
     QSignalSpy commands(m_sim.get(), &CameraSimulator::commandReceived);
-    for (const char *t : {"/cam/recallPreset?presetNum=255&callSpeed=3",
-                          "/cam/recallPreset?presetNum=-1&callSpeed=3",
-                          "/cam/setPreset?presetNum=300&presetName=x"})
+    // Text that is not a number picks no preset, camera or motion (not the
+    // first one, 0).
+    for (const char *t :
+         {"/cam/recallPreset?presetNum=255&callSpeed=3",
+          "/cam/recallPreset?presetNum=-1&callSpeed=3", "/cam/setPreset?presetNum=300&presetName=x",
+          "/cam/recallPreset?presetNum=one&callSpeed=3", "/cam/setPreset?presetNum=&presetName=x",
+          "/cam/control?controlMethod=right&panSpeed=5&tiltSpeed=5&zoomSpeed=5&"
+          "focusSpeed=5",
+          "/cam/connect?camNum=first"})
         QCOMPARE(getJson(t), (QJsonObject{{"status", "OK"}, {"msg", ""}}));
     getJson("/cam/recallPreset?presetNum=254&callSpeed=-5");
     QCOMPARE(nextCommand(commands).toHex(' '), Visca::setPresetSpeed(0).toHex(' '));
