@@ -7,8 +7,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLoggingCategory>
 #include <QSettings>
+#include <QTemporaryDir>
+#include <QTextCodec>
+#include <QTimer>
 
 Q_LOGGING_CATEGORY(lcApp, "corvanta.app")
 
@@ -54,7 +58,58 @@ bool sameValue(const QVariant &stored, const QVariant &next)
     }
 }
 
+// UTF-8 for settings.ini. Qt's INI writer hands the codec one UTF-16 unit at
+// a time, which cuts a surrogate pair in two (Qt's own UTF-8 codec then drops
+// both halves); this codec keeps a high surrogate back until the next call
+// brings its low half and writes the character's four UTF-8 bytes. A
+// surrogate without its partner is as lost as before. Reading is plain UTF-8.
+class IniUtf8Codec : public QTextCodec
+{
+public:
+    // Qt owns and deletes registered codecs; there is one for the process.
+    static IniUtf8Codec *instance()
+    {
+        static IniUtf8Codec *codec = new IniUtf8Codec;
+        return codec;
+    }
+    QByteArray name() const override { return QByteArrayLiteral("corvanta-ini-utf-8"); }
+    int mibEnum() const override { return -2023; }
+
+protected:
+    QString convertToUnicode(const char *in, int length, ConverterState *state) const override
+    {
+        return QTextCodec::codecForMib(106)->toUnicode(in, length, state);
+    }
+    QByteArray convertFromUnicode(const QChar *in, int length, ConverterState *) const override
+    {
+        QString text;
+        if (!m_heldHigh.isNull()) {
+            text += m_heldHigh;
+            m_heldHigh = QChar();
+        }
+        text.append(in, length);
+        if (!text.isEmpty() && text.at(text.size() - 1).isHighSurrogate()) {
+            m_heldHigh = text.at(text.size() - 1);
+            text.chop(1);
+        }
+        return text.toUtf8();
+    }
+
+private:
+    IniUtf8Codec() = default;
+    mutable QChar m_heldHigh;
+};
+
 } // namespace
+
+QSettings *AppSettings::openSettings(const QString &file) const
+{
+    auto *settings = new QSettings(file, QSettings::IniFormat);
+    // Text is UTF-8 on disk (a file edited by hand reads back unchanged);
+    // the \x escapes written by earlier versions are still decoded.
+    settings->setIniCodec(IniUtf8Codec::instance());
+    return settings;
+}
 
 AppSettings::AppSettings(QObject *parent) : QObject(parent)
 {
@@ -74,25 +129,83 @@ AppSettings::AppSettings(QObject *parent) : QObject(parent)
         if (!touch.open(QIODevice::WriteOnly))
             qCWarning(lcApp) << "cannot create" << file;
     }
-    m_settings = new QSettings(file, QSettings::IniFormat);
-    // Text is UTF-8 on disk (a file edited by hand reads back unchanged);
-    // the \x escapes written by earlier versions are still decoded.
-    m_settings->setIniCodec("UTF-8");
+    m_settings = openSettings(file);
+    if (m_settings->status() == QSettings::AccessError && QFileInfo::exists(file)) {
+        // Writing over a file that could not be read would replace the
+        // operator's settings with defaults: the session keeps its changes
+        // in a stand-in file instead.
+        qCWarning(lcApp) << "cannot read" << file;
+        m_loadProblem = tr("The settings file %1 cannot be read. Corvanta runs on default "
+                           "settings, and changes made now are not saved.")
+                            .arg(QDir::toNativeSeparators(file));
+        delete m_settings;
+        m_scratch = std::make_unique<QTemporaryDir>();
+        m_settings = openSettings(m_scratch->filePath(QStringLiteral("settings.ini")));
+    } else if (m_settings->status() == QSettings::FormatError) {
+        qCWarning(lcApp) << file << "is malformed; unreadable lines are ignored";
+        reopen();
+    }
 }
 
 AppSettings::~AppSettings()
 {
+    if (m_commitScheduled)
+        commit();
     delete m_settings;
+}
+
+void AppSettings::reopen()
+{
+    // The new object shares Qt's cached copy of the file, pending changes
+    // included, as long as the old one still holds it.
+    QSettings *fresh = openSettings(m_settings->fileName());
+    delete m_settings;
+    m_settings = fresh;
+}
+
+bool AppSettings::commit()
+{
+    m_commitScheduled = false;
+    if (m_settings->status() != QSettings::NoError)
+        reopen();
+    m_settings->sync();
+    const bool ok = !m_scratch && m_settings->status() != QSettings::AccessError;
+    if (ok) {
+        m_failureReported = false;
+        return true;
+    }
+    if (!m_failureReported) {
+        m_failureReported = true;
+        qCWarning(lcApp) << "cannot write" << fileName();
+        if (!m_scratch) {
+            emit storeFailed(tr("Settings could not be saved: %1 cannot be written. Changes "
+                                "made now are lost when Corvanta ends.")
+                                 .arg(QDir::toNativeSeparators(fileName())));
+        }
+    }
+    return false;
+}
+
+void AppSettings::scheduleCommit()
+{
+    if (m_commitScheduled)
+        return;
+    m_commitScheduled = true;
+    QTimer::singleShot(0, this, [this] {
+        if (m_commitScheduled)
+            commit();
+    });
 }
 
 QString AppSettings::fileName() const
 {
-    return m_settings->fileName();
+    return m_scratch ? Storage::userFolder() + QStringLiteral("/settings.ini")
+                     : m_settings->fileName();
 }
 
 void AppSettings::sync()
 {
-    m_settings->sync();
+    commit();
 }
 
 void AppSettings::store(const QString &key, const QVariant &value)
@@ -103,6 +216,7 @@ void AppSettings::store(const QString &key, const QVariant &value)
     if (current.isValid() && sameValue(current, value))
         return;
     m_settings->setValue(key, value);
+    scheduleCommit();
 }
 
 std::optional<quint16> AppSettings::toListenPort(const QVariant &stored)
@@ -352,6 +466,7 @@ void AppSettings::saveCameraSlots(const QList<CameraSlot> &entries)
             m_settings->remove(group);
     }
     m_settings->endGroup();
+    scheduleCommit();
 }
 
 // --- per camera ---

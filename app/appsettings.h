@@ -8,11 +8,13 @@
 #include <QString>
 #include <QVariant>
 
+#include <memory>
 #include <optional>
 
 Q_DECLARE_LOGGING_CATEGORY(lcApp)
 
 class QSettings;
+class QTemporaryDir;
 class CameraWrapper;
 
 // One stored camera entry of `cameraslist`.
@@ -44,9 +46,13 @@ struct TallySlotSetting
 // concatenating a fixed word, the camera id and a decimal number. Values are
 // stored unvalidated; getters return the documented default when a key is
 // absent. A setter writes only when the value differs from the stored one, so
-// an unchanged setting never rewrites the file. Writes reach the file through
-// QSettings' deferred write-back (at the latest when the store is destroyed).
-// Main thread only.
+// an unchanged setting never rewrites the file. Changes reach the file when
+// control returns to the event loop, or at once through commit(); a write the
+// file refuses is reported (storeFailed), not lost in silence. Text is UTF-8
+// on disk, characters outside the Basic Multilingual Plane included; files
+// with Qt's \x escapes still load. A file that exists but cannot be read is
+// never written over: the store then runs on defaults for the session
+// (loadProblem) and every commit fails. Main thread only.
 class AppSettings : public QObject
 {
     Q_OBJECT
@@ -61,6 +67,12 @@ public:
     QString fileName() const;
     // Writes pending changes now (used before an immediate process exit).
     void sync();
+    // Writes pending changes now. False when the file could not be written
+    // (the changes are then not on disk); the first failure after a success
+    // is also announced through storeFailed.
+    bool commit();
+    // Why settings.ini could not be read at start-up; empty when it could.
+    QString loadProblem() const { return m_loadProblem; }
 
     // --- global ---
     bool startupOnLaunch() const;
@@ -187,9 +199,25 @@ public:
     QColor snapshotBoxColor(const QString &id, int n) const;
     void setSnapshotBoxColor(const QString &id, int n, const QColor &color);
 
+signals:
+    // A write to settings.ini failed; message says so for the operator.
+    // Emitted once per run of failures (again only after a write succeeded).
+    void storeFailed(const QString &message);
+
 private:
     // setValue unless the stored value already equals value.
     void store(const QString &key, const QVariant &value);
+    // A commit when control returns to the event loop.
+    void scheduleCommit();
+    // A fresh QSettings over the same file and pending changes, with a clear
+    // status (QSettings keeps the first error it met for good).
+    void reopen();
+    QSettings *openSettings(const QString &file) const;
 
     QSettings *m_settings;
+    QString m_loadProblem;
+    // Holds the session's stand-in file while settings.ini is unreadable.
+    std::unique_ptr<QTemporaryDir> m_scratch;
+    bool m_commitScheduled = false;
+    bool m_failureReported = false;
 };

@@ -23,7 +23,56 @@
 #include <QMessageBox>
 #include <QPointer>
 
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
 namespace {
+
+// Qt's platform messages held while the window system is being reached.
+struct HeldMessage
+{
+    QtMsgType type;
+    QByteArray category;
+    QString text;
+};
+QtMessageHandler g_previousHandler = nullptr;
+bool g_guarding = false;
+QList<HeldMessage> *g_held = nullptr;
+
+void platformStartHandler(QtMsgType type, const QMessageLogContext &context, const QString &text)
+{
+    const bool platform = context.category && std::strncmp(context.category, "qt.qpa", 6) == 0;
+    if (type == QtFatalMsg && text.contains(QLatin1String("platform plugin"))) {
+        const QByteArray display = qgetenv("DISPLAY");
+        std::fprintf(stderr,
+                     "corvanta: cannot start: no display could be opened (DISPLAY=%s); start it "
+                     "in a desktop session\n",
+                     display.isEmpty() ? "<unset>" : display.constData());
+        std::fflush(stderr);
+        std::_Exit(1);
+    }
+    if (platform && type != QtFatalMsg && g_held) {
+        g_held->append({type, QByteArray(context.category), text});
+        return;
+    }
+    g_previousHandler(type, context, text);
+}
+
+void endPlatformStartGuard()
+{
+    if (!g_guarding)
+        return;
+    g_guarding = false;
+    qInstallMessageHandler(g_previousHandler);
+    const QList<HeldMessage> held = *g_held;
+    delete g_held;
+    g_held = nullptr;
+    for (const HeldMessage &m : held) {
+        const QMessageLogContext context(nullptr, 0, nullptr, m.category.constData());
+        g_previousHandler(m.type, context, m.text);
+    }
+}
 
 // The window-side state of the camera API, over the main window.
 class MainWindowApiPanel : public CameraApiPanel
@@ -53,14 +102,29 @@ private:
 
 } // namespace
 
+void CorvantaApp::guardPlatformStart()
+{
+    if (g_guarding)
+        return;
+    g_guarding = true;
+    g_held = new QList<HeldMessage>;
+    g_previousHandler = qInstallMessageHandler(platformStartHandler);
+}
+
 CorvantaApp::CorvantaApp(int &argc, char **argv) : QApplication(argc, argv)
 {
+    endPlatformStartGuard();
     Resources::init();
     setupVlcPluginPath(QCoreApplication::applicationDirPath());
 
     m_settings = new AppSettings();
     m_control = new CameraControl(m_settings);
     m_messages = new MessagePresenter();
+    // Settings that cannot be read or written are the operator's to know:
+    // told once, without stopping whatever is running.
+    if (!m_settings->loadProblem().isEmpty())
+        m_messages->show(m_settings->loadProblem());
+    connect(m_settings, &AppSettings::storeFailed, m_messages, &MessagePresenter::show);
     createCameras();
 
     m_httpServer = new HttpServerWrapper(m_settings);

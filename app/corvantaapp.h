@@ -68,6 +68,13 @@ public:
     // wires the cameras themselves; calling this again changes nothing.
     void connectCameraSignals();
 
+    // Call right before constructing the application: when the window
+    // system cannot be reached (no display), the program prints one line
+    // saying so on stderr and exits with status 1 instead of Qt's abort with
+    // its plug-in diagnostics. The constructor ends the guard; Qt's platform
+    // messages held meanwhile are then passed on.
+    static void guardPlatformStart();
+
     // Sets VLC_PLUGIN_PATH to <dir>/plugins when that folder exists; otherwise
     // leaves libvlc's own plug-in search alone.
     static void setupVlcPluginPath(const QString &applicationDir);

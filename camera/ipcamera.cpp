@@ -1,11 +1,12 @@
 #include "ipcamera.h"
 
+#include "deviceconf.h"
 #include "storagepaths.h"
 
-#include <QFile>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QSaveFile>
 #include <QTcpSocket>
 #include <QTimer>
 #include <QUrl>
@@ -13,6 +14,7 @@
 namespace {
 constexpr double kStepsPerDegree = 14.4;
 constexpr char kMaxBytesProperty[] = "corvantaMaxBytes";
+constexpr char kTooLargeProperty[] = "corvantaTooLarge";
 } // namespace
 
 IPCamera::IPCamera(const QString &cameraId, const QString &cameraName, const QString &deviceName)
@@ -42,6 +44,9 @@ IPCamera::IPCamera(const QString &cameraId, const QString &cameraName, const QSt
     connectTimer->setInterval(kConnectTimeoutMs);
     retryTimer = new QTimer(this);
     retryTimer->setSingleShot(true);
+    steadyTimer = new QTimer(this);
+    steadyTimer->setSingleShot(true);
+    steadyTimer->setInterval(kSteadyConnectionMs);
 
     connect(imageManager, &QNetworkAccessManager::finished, this, &IPCamera::onFinishDownloadImage);
     connect(nameManager, &QNetworkAccessManager::finished, this, &IPCamera::onGetName);
@@ -51,6 +56,7 @@ IPCamera::IPCamera(const QString &cameraId, const QString &cameraName, const QSt
     connect(staleTimer, &QTimer::timeout, this, [this] { setRepliesStale(true); });
     connect(connectTimer, &QTimer::timeout, this, &IPCamera::onConnectTimeout);
     connect(retryTimer, &QTimer::timeout, this, [this] { openConnection(true); });
+    connect(steadyTimer, &QTimer::timeout, this, [this] { m_outageReported = false; });
 
     connect(socket, &QTcpSocket::connected, this, &IPCamera::onClientConnected);
     connect(socket, &QTcpSocket::disconnected, this, &IPCamera::onClientDisconnected);
@@ -90,6 +96,11 @@ void IPCamera::setResyncQuietInterval(int ms)
 void IPCamera::setRepliesStaleInterval(int ms)
 {
     staleTimer->setInterval(ms);
+}
+
+void IPCamera::setSteadyConnectionInterval(int ms)
+{
+    steadyTimer->setInterval(ms);
 }
 
 void IPCamera::setAutoReconnect(bool on)
@@ -160,6 +171,7 @@ void IPCamera::connectCamera()
     retryTimer->stop();
     m_retrying = false;
     m_retryCount = 0;
+    m_outageReported = false;
     openConnection(false);
 }
 
@@ -224,10 +236,11 @@ void IPCamera::onClientConnected()
     m_connectedSince.start();
     pollTimer->start();
     staleTimer->start();
+    steadyTimer->start();
 
     QNetworkRequest request(
         httpUrl(QStringLiteral("/cgi-bin/param.cgi"), QStringLiteral("get_device_conf")));
-    request.setTransferTimeout(kHttpTimeoutMs);
+    request.setTransferTimeout(m_httpTimeoutMs);
     limitReplySize(nameManager->get(request), kMaxDeviceConfBytes);
 
     emit clientConnected();
@@ -238,12 +251,13 @@ void IPCamera::onClientDisconnected()
     qCDebug(lcCamera) << "camera disconnected" << this;
     pollTimer->stop();
     staleTimer->stop();
+    steadyTimer->stop();
     clearExchange();
     setRepliesStale(false);
     qCDebug(lcCamera) << "reconnecting" << this;
 
     const bool stable =
-        m_connectedSince.isValid() && m_connectedSince.elapsed() >= kStableConnectionMs;
+        m_connectedSince.isValid() && m_connectedSince.elapsed() >= m_stableConnectionMs;
     const bool shortLivedReconnect = m_fromReconnect && !stable;
     m_fromReconnect = false;
 
@@ -277,6 +291,7 @@ void IPCamera::scheduleRetry()
     qCDebug(lcCamera) << "reconnecting pending..." << this << "attempt" << m_retryCount << "in"
                       << delay << "ms";
     retryTimer->start(delay);
+    emit clientStateChanged(QStringLiteral("Reconnecting"));
 }
 
 void IPCamera::onConnectTimeout()
@@ -303,14 +318,18 @@ void IPCamera::clearExchange()
 
 void IPCamera::onClientError()
 {
-    // Failures of automatic retries go to the log only: no box per retry.
-    const bool silent = m_connectedSince.isValid()
-                            ? m_retrying && m_connectedSince.elapsed() < kStableConnectionMs
-                            : m_attemptSilent;
+    // Failures of automatic retries go to the log only: no box per retry, and
+    // with automatic reconnection one box per outage.
+    const bool automatic = m_autoReconnect && m_wanted;
+    const bool silent = (automatic && m_outageReported) ||
+                        (m_connectedSince.isValid()
+                             ? m_retrying && m_connectedSince.elapsed() < m_stableConnectionMs
+                             : m_attemptSilent);
     if (silent) {
         qCDebug(lcCamera) << "reconnect attempt failed:" << socket->errorString() << this;
         return;
     }
+    m_outageReported = automatic;
     emit clientError(socket->errorString());
 }
 
@@ -322,8 +341,10 @@ void IPCamera::onClientStateChanged(QAbstractSocket::SocketState state)
         if (m_attemptPending) { // the attempt failed, was aborted or timed out
             m_attemptPending = false;
             m_reconnecting = false;
-            if (m_autoReconnect && m_wanted)
-                scheduleRetry();
+            if (m_autoReconnect && m_wanted) {
+                scheduleRetry(); // announces "Reconnecting"
+                return;
+            }
         }
     }
     emit clientStateChanged(stateName(state));
@@ -358,24 +379,30 @@ void IPCamera::limitReplySize(QNetworkReply *reply, qint64 maxBytes)
     reply->setProperty(kMaxBytesProperty, maxBytes);
     connect(reply, &QNetworkReply::downloadProgress, reply,
             [reply, maxBytes](qint64 received, qint64 total) {
-                if ((received > maxBytes || total > maxBytes) && reply->isRunning())
+                if ((received > maxBytes || total > maxBytes) && reply->isRunning()) {
+                    reply->setProperty(kTooLargeProperty, true);
                     reply->abort();
+                }
             });
 }
 
-QString IPCamera::replyFailure(QNetworkReply *reply)
+QString IPCamera::replyFailure(QNetworkReply *reply, const QString &timeoutText) const
 {
+    if (reply->property(kTooLargeProperty).toBool() ||
+        reply->bytesAvailable() > reply->property(kMaxBytesProperty).toLongLong())
+        return tr("Camera reply too large");
+    // Nothing else cancels a request: the transfer timeout did.
+    if (reply->error() == QNetworkReply::OperationCanceledError)
+        return timeoutText.arg(cameraId, QString::number(m_httpTimeoutMs / 1000.0));
     if (reply->error() != QNetworkReply::NoError)
         return reply->errorString();
-    if (reply->bytesAvailable() > reply->property(kMaxBytesProperty).toLongLong())
-        return tr("Camera reply too large");
     return QString();
 }
 
 void IPCamera::downloadSnapshot(int presetNum)
 {
     QNetworkRequest request(httpUrl(QStringLiteral("/snapshot.jpg")));
-    request.setTransferTimeout(kHttpTimeoutMs);
+    request.setTransferTimeout(m_httpTimeoutMs);
     QNetworkReply *reply = imageManager->get(request);
     pendingSnapshots.insert(reply, presetNum);
     limitReplySize(reply, kMaxSnapshotBytes);
@@ -384,17 +411,17 @@ void IPCamera::downloadSnapshot(int presetNum)
 void IPCamera::onFinishDownloadImage(QNetworkReply *reply)
 {
     const int presetNum = pendingSnapshots.take(reply);
-    const QString failure = replyFailure(reply);
+    const QString failure =
+        replyFailure(reply, tr("The camera %1 did not send its snapshot within %2 s."));
     if (!failure.isEmpty()) {
         emit clientError(failure);
     } else {
-        QFile file(Storage::snapshotPath(cameraId, presetNum));
-        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            file.write(reply->readAll());
-            file.flush();
-            file.close();
-        } else {
-            qCWarning(lcCamera) << "cannot write snapshot" << file.fileName();
+        // Written beside the old thumbnail and renamed over it: a reader, or
+        // a kill at any moment, sees the old file or the new one, whole.
+        QSaveFile file(Storage::snapshotPath(cameraId, presetNum));
+        if (!file.open(QIODevice::WriteOnly) || file.write(reply->readAll()) < 0 ||
+            !file.commit()) {
+            qCWarning(lcCamera) << "cannot write snapshot" << file.fileName() << file.errorString();
         }
         emit clientFinishDownload(presetNum);
     }
@@ -404,21 +431,13 @@ void IPCamera::onFinishDownloadImage(QNetworkReply *reply)
 void IPCamera::onGetName(QNetworkReply *reply)
 {
     reply->deleteLater();
-    const QString failure = replyFailure(reply);
+    const QString failure =
+        replyFailure(reply, tr("The camera %1 did not answer its web page within %2 s."));
     if (!failure.isEmpty()) {
         emit clientError(failure);
         return;
     }
-    const QStringList lines = QString::fromUtf8(reply->readAll()).split(QLatin1Char('\n'));
-    auto valueOf = [](const QString &line, QString &field) {
-        const QStringList parts = line.split(QLatin1Char('='));
-        if (parts.size() > 1)
-            field = QString(parts.at(1)).remove(QLatin1Char('"'));
-    };
-    if (!lines.isEmpty())
-        valueOf(lines.at(0), deviceName);
-    if (lines.size() >= 6)
-        valueOf(lines.at(5), serialNumber);
+    DeviceConf::parse(reply->readAll(), &deviceName, &serialNumber);
     emit clientFinishGetName();
 }
 

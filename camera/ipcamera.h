@@ -39,7 +39,16 @@ class QTimer;
 // called, disconnectCamera not since) is retried instead after 0, then
 // 1, 2, 4 ... up to kMaxReconnectFactor base intervals (1 s each), until it
 // connects or disconnectCamera; failures of those retries are logged, not
-// emitted through clientError.
+// emitted through clientError, and each wait for the next retry is announced
+// as the state "Reconnecting". With automatic reconnection one outage yields
+// one clientError: a camera that keeps dropping its connection is reported
+// again only after it stayed connected for kSteadyConnectionMs (or was
+// selected anew with connectCamera).
+//
+// An HTTP request that makes no progress for kHttpTimeoutMs fails with a text
+// that says so; a body over its limit fails as "Camera reply too large".
+// Snapshots replace the thumbnail file whole (written beside it, then renamed
+// over it), so a kill while saving leaves the old one intact.
 //
 // The port and timing setters exist for tests and the camera simulator; the
 // production values are the defaults. Main thread only.
@@ -64,6 +73,8 @@ public:
     static constexpr qint64 kMaxDeviceConfBytes = 64 * 1024;
     // An HTTP request without progress for this long fails.
     static constexpr int kHttpTimeoutMs = 10000;
+    // A connection up this long ends an outage (see above).
+    static constexpr int kSteadyConnectionMs = 5 * 60 * 1000;
 
     IPCamera(const QString &cameraId, const QString &cameraName, const QString &deviceName);
     ~IPCamera() override;
@@ -77,6 +88,9 @@ public:
     void setRepliesStaleInterval(int ms);
     // First back-off step of the automatic retries; doubles up to 30 steps' worth.
     void setReconnectBaseInterval(int ms) { m_reconnectBaseMs = qMax(1, ms); }
+    void setHttpTimeout(int ms) { m_httpTimeoutMs = ms; }
+    void setStableConnectionInterval(int ms) { m_stableConnectionMs = ms; }
+    void setSteadyConnectionInterval(int ms);
     quint16 viscaPort() const { return m_viscaPort; }
     quint16 httpPort() const { return m_httpPort; }
     int pollInterval() const;
@@ -189,8 +203,9 @@ private:
     void handleFrame(const QByteArray &frame);
     QUrl httpUrl(const QString &path, const QString &query = QString()) const;
     void limitReplySize(QNetworkReply *reply, qint64 maxBytes);
-    // The reply's error text, or a text for a body over its limit; empty if fine.
-    static QString replyFailure(QNetworkReply *reply);
+    // The reply's error text, or a text for a body over its limit, or
+    // timeoutText when it made no progress in time; empty if fine.
+    QString replyFailure(QNetworkReply *reply, const QString &timeoutText) const;
 
     QTcpSocket *socket = nullptr;
     QNetworkAccessManager *imageManager = nullptr;
@@ -206,6 +221,7 @@ private:
     QTimer *staleTimer = nullptr;
     QTimer *connectTimer = nullptr;
     QTimer *retryTimer = nullptr;
+    QTimer *steadyTimer = nullptr;
     Visca::ReplyAssembler assembler;
     quint16 m_viscaPort = kViscaPort;
     quint16 m_httpPort = kHttpPort;
@@ -220,4 +236,7 @@ private:
     bool m_attemptSilent = false; // the current attempt is one of those retries
     int m_retryCount = 0;
     int m_reconnectBaseMs = kReconnectBaseMs;
+    int m_httpTimeoutMs = kHttpTimeoutMs;
+    int m_stableConnectionMs = kStableConnectionMs;
+    bool m_outageReported = false; // this outage's drop was emitted already
 };

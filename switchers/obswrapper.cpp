@@ -2,6 +2,7 @@
 
 #include "obsprotocol.h"
 #include "switcherslog.h"
+#include "untrustedjson.h"
 
 #include <QJsonDocument>
 #include <QSet>
@@ -183,7 +184,8 @@ void ObsWrapper::onOBSTimer()
 
 void ObsWrapper::messageReceived(const QString &msg)
 {
-    const QJsonObject reply = QJsonDocument::fromJson(msg.toUtf8()).object();
+    const std::optional<QJsonDocument> doc = UntrustedJson::parse(msg.toUtf8());
+    const QJsonObject reply = doc ? doc->object() : QJsonObject();
     if (reply.value(QStringLiteral("status")).toString() == QLatin1String("error"))
         return;
     if (m_trackScenes && m_scenes.handle(reply))

@@ -2,11 +2,35 @@
 
 #include "appsettings.h"
 #include "httpserverwrapper.h"
+#include "obsprotocol.h"
 #include "obswrapper.h"
+#include "vmixprotocol.h"
 #include "vmixwrapper.h"
+
+#include <cmath>
 
 using qhttp::server::QHttpResponse;
 using W = HttpServerWrapper;
+
+namespace {
+
+// What to answer after settings were changed: OK once they are on disk.
+ApiAnswer stored(AppSettings *settings, const QString &what)
+{
+    if (!settings || settings->commit())
+        return ApiAnswer::okay();
+    return ApiAnswer::failed(
+        QStringLiteral("%1 could not be saved: the settings file cannot be written.").arg(what));
+}
+
+// A volume from a query that is not a finite number: the peer's minimum,
+// never what a failed conversion happens to give.
+double finiteOr(double volume, double minimum)
+{
+    return std::isfinite(volume) ? volume : minimum;
+}
+
+} // namespace
 
 // --- OBS ---
 
@@ -53,7 +77,7 @@ ApiAnswer ObsApiHandler::settings() const
 
 ApiAnswer ObsApiHandler::setSourceVolume(const QString &sourceName, double volume)
 {
-    m_obs->setVolume(volume, sourceName);
+    m_obs->setVolume(finiteOr(volume, ObsProtocol::kMinVolumeDb), sourceName);
     return ApiAnswer::okay();
 }
 
@@ -89,7 +113,7 @@ ApiAnswer ObsApiHandler::saveReconnect(const QString &ip, int port, const QStrin
         m_settings->setObsPwd(password);
     }
     m_obs->reconnectTo(ip, port, password);
-    return ApiAnswer::okay();
+    return stored(m_settings, QStringLiteral("The OBS connection settings"));
 }
 
 // --- vMix ---
@@ -151,12 +175,12 @@ ApiAnswer VMixApiHandler::saveReconnect(const QString &ip, int port, const QStri
         m_settings->setVmixId(id);
         m_settings->setVmixPwd(pwd);
     }
-    return ApiAnswer::okay();
+    return stored(m_settings, QStringLiteral("The vMix connection settings"));
 }
 
 ApiAnswer VMixApiHandler::setSourceVolume(const QString &sourceName, double volume)
 {
-    m_vmix->setVolume(volume, sourceName);
+    m_vmix->setVolume(finiteOr(volume, VMixProtocol::kMinVolume), sourceName);
     return ApiAnswer::okay();
 }
 
@@ -168,7 +192,7 @@ ApiAnswer VMixApiHandler::toggleSourceMuted(const QString &sourceName)
 
 ApiAnswer VMixApiHandler::setMasterVolume(double volume)
 {
-    m_vmix->setMasterVolume(volume);
+    m_vmix->setMasterVolume(finiteOr(volume, VMixProtocol::kMinVolume));
     return ApiAnswer::okay();
 }
 

@@ -1,4 +1,5 @@
 #include "mainwindow.h"
+#include "literaltext.h"
 #include "ui_mainwindow.h"
 
 #include "applog.h"
@@ -237,6 +238,7 @@ void MainWindow::createStatusLabels()
     };
     for (const StatusLabel &s : labels) {
         auto *label = new QLabel(QString::fromLatin1(s.text), ui->statusBar);
+        label->setTextFormat(Qt::PlainText); // device names come from the camera
         label->setObjectName(QString::fromLatin1(s.name));
         label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         ui->statusBar->addPermanentWidget(label, s.stretch);
@@ -252,7 +254,7 @@ void MainWindow::refreshCameraButtons()
     const QList<QPushButton *> buttons = cameraButtons();
     for (int i = 0; i < kCameraButtons && i < cams.size(); ++i) {
         if (cams[i])
-            buttons[i]->setText(cams[i]->getCameraName().left(10));
+            buttons[i]->setText(LiteralText::forButton(cams[i]->getCameraName().left(10)));
     }
 }
 

@@ -1,3 +1,4 @@
+#include "literaltext.h"
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
@@ -186,7 +187,7 @@ void MainWindow::memoryButtonClicked(int n)
     m_control->storePresetPosition(n, hasThumbnail(n));
 
     QPushButton *button = m_memButtons[n - 1];
-    const QString current = button->text();
+    const QString current = LiteralText::fromButton(button->text());
     bool ok = false;
     const QString entered = QInputDialog::getText(nullptr, QStringLiteral("Corvanta"),
                                                   QStringLiteral("Preset #%1 Name:").arg(n),
@@ -196,7 +197,7 @@ void MainWindow::memoryButtonClicked(int n)
     // The name (and exposure) belong to the camera the position was stored
     // on; after a switch only its name can still be kept.
     if (camera && camera == currentCamera()) {
-        button->setText(name);
+        button->setText(LiteralText::forButton(name));
         savePreset(n, name);
     } else {
         m_control->savePresetSettings(cameraId, n, name, nullptr);
@@ -237,7 +238,7 @@ void MainWindow::refreshPresetButtons()
     const QString id = currentCamera()->getCameraId();
     for (int n = 1; n <= kMemoryButtons; ++n) {
         QPushButton *button = m_memButtons[n - 1];
-        button->setText(s ? s->presetName(id, n) : QString::number(n));
+        button->setText(LiteralText::forButton(s ? s->presetName(id, n) : QString::number(n)));
         if (hasThumbnail(n))
             button->setStyleSheet(thumbnailStyle(Storage::snapshotPath(id, n)));
     }
@@ -273,7 +274,7 @@ void MainWindow::presetSettingDlgSet(int n, QString presetText)
     if (!m_control->storePresetPosition(n, true))
         return;
     if (isMemoryPreset(n))
-        m_memButtons[n - 1]->setText(presetText);
+        m_memButtons[n - 1]->setText(LiteralText::forButton(presetText));
     savePreset(n, presetText);
 }
 

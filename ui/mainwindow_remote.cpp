@@ -1,4 +1,5 @@
 // The panel state the web API shares with the desktop controls.
+#include "literaltext.h"
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
@@ -9,7 +10,7 @@
 void MainWindow::setMemoryButtonText(int n, const QString &name)
 {
     if (n >= 1 && n <= 9 && m_memButtons[n - 1])
-        m_memButtons[n - 1]->setText(name);
+        m_memButtons[n - 1]->setText(LiteralText::forButton(name));
 }
 
 void MainWindow::showAutoFocus(bool on)

@@ -4,6 +4,7 @@
 #include "cameracontrol.h"
 #include "camerawrapper.h"
 #include "httpserverwrapper.h"
+#include "untrustedjson.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -15,6 +16,15 @@ namespace {
 int clampToRange(int value, const SpeedRange &range)
 {
     return qMax(range.min, qMin(range.max, value));
+}
+
+// What to answer after settings were changed: OK once they are on disk.
+ApiAnswer stored(AppSettings *settings, const QString &what)
+{
+    if (!settings || settings->commit())
+        return ApiAnswer::okay();
+    return ApiAnswer::failed(
+        QStringLiteral("%1 could not be saved: the settings file cannot be written.").arg(what));
 }
 
 } // namespace
@@ -111,7 +121,8 @@ bool CameraApiHandler::parseCameraList(const QString &camListJson, QList<Entry> 
     text.replace(QLatin1String("%5D"), QLatin1String("]"));
     text.replace(QLatin1String("%3A"), QLatin1String(":"));
     text.replace(QLatin1String("%2C"), QLatin1String(","));
-    const QJsonArray array = QJsonDocument::fromJson(text.toUtf8()).array();
+    const std::optional<QJsonDocument> doc = UntrustedJson::parse(text.toUtf8());
+    const QJsonArray array = doc ? doc->array() : QJsonArray();
     if (array.size() != CameraControl::kCameraSlots)
         return false;
     QList<Entry> parsed;
@@ -141,7 +152,7 @@ ApiAnswer CameraApiHandler::saveCameraSettings(const QString &camListJson)
     // leaves no camera selected; the panel relabels its buttons on
     // camerasChanged.
     m_control->rebuildCameras();
-    return ApiAnswer::okay();
+    return stored(m_settings, QStringLiteral("The camera list"));
 }
 
 ApiAnswer CameraApiHandler::setPreset(const QString &presetName, int presetNum)
@@ -157,7 +168,7 @@ ApiAnswer CameraApiHandler::setPreset(const QString &presetName, int presetNum)
     } else {
         m_control->savePresetSettings(id, presetNum, presetName, nullptr);
     }
-    return ApiAnswer::okay();
+    return stored(m_settings, QStringLiteral("The preset name"));
 }
 
 ApiAnswer CameraApiHandler::recallPreset(int presetNum, int presetSpeed)

@@ -50,9 +50,22 @@ int toInt(const QJsonObject &q, const char *key)
     return str(q, key).toInt(nullptr, 10);
 }
 
+// A number that picks a preset, camera, motion or transition: text that is
+// not a number picks none (-1, outside every range) instead of the first (0).
+int toSelector(const QJsonObject &q, const char *key)
+{
+    bool ok = false;
+    const int value = str(q, key).toInt(&ok, 10);
+    return ok ? value : -1;
+}
+
+// Text that is not a number gives NaN (not 0, which is full volume in dB);
+// the routes turn every non-finite volume into the peer's minimum.
 double toDouble(const QJsonObject &q, const char *key)
 {
-    return str(q, key).toDouble();
+    bool ok = false;
+    const double value = str(q, key).toDouble(&ok);
+    return ok ? value : qQNaN();
 }
 
 using W = HttpServerWrapper;
@@ -100,7 +113,7 @@ const QHash<QString, Route> &routes()
         api0("/vmix/toggleRecording", &W::vmixToggleRecording);
         api0("/vmix/togglePlayList", &W::vmixTogglePlayList);
         api("/vmix/transition", {"transition"}, [](W *w, QHttpResponse *r, const QJsonObject &q) {
-            emit w->vmixApplyTransition(r, toInt(q, "transition"));
+            emit w->vmixApplyTransition(r, toSelector(q, "transition"));
         });
         api("/vmix/setPreview", {"sourceName"}, [](W *w, QHttpResponse *r, const QJsonObject &q) {
             emit w->vmixSetPreview(r, str(q, "sourceName"));
@@ -129,19 +142,19 @@ const QHash<QString, Route> &routes()
         });
         api("/cam/setPreset", {"presetNum", "presetName"},
             [](W *w, QHttpResponse *r, const QJsonObject &q) {
-                emit w->setPreset(r, str(q, "presetName"), toInt(q, "presetNum"), false);
+                emit w->setPreset(r, str(q, "presetName"), toSelector(q, "presetNum"), false);
             });
         api0("/cam/checkImg", &W::checkImageDownloaded);
         api("/cam/recallPreset", {"presetNum", "callSpeed"},
             [](W *w, QHttpResponse *r, const QJsonObject &q) {
-                emit w->recallPreset(r, toInt(q, "presetNum"), toInt(q, "callSpeed"));
+                emit w->recallPreset(r, toSelector(q, "presetNum"), toInt(q, "callSpeed"));
             });
         api("/cam/connect", {"camNum"}, [](W *w, QHttpResponse *r, const QJsonObject &q) {
-            emit w->connectCam(r, toInt(q, "camNum"));
+            emit w->connectCam(r, toSelector(q, "camNum"));
         });
         api("/cam/control", {"controlMethod", "panSpeed", "tiltSpeed", "zoomSpeed", "focusSpeed"},
             [](W *w, QHttpResponse *r, const QJsonObject &q) {
-                emit w->controlCam(r, toInt(q, "controlMethod"), toInt(q, "panSpeed"),
+                emit w->controlCam(r, toSelector(q, "controlMethod"), toInt(q, "panSpeed"),
                                    toInt(q, "tiltSpeed"), toInt(q, "zoomSpeed"),
                                    toInt(q, "focusSpeed"));
             });

@@ -53,6 +53,10 @@ private slots:
     void cameraListReadsTheFirstEightEntries();
     void listenPort_data();
     void listenPort();
+    void namesRoundTrip_data();
+    void namesRoundTrip();
+    void failedWriteIsReportedOnce();
+    void unreadableFileIsNeitherUsedNorOverwritten();
 
 private:
     std::unique_ptr<TempDataHome> m_home;
@@ -217,12 +221,14 @@ void TestAppSettings::textIsUtf8OnDiskAndEscapesStillLoad()
     f.write("[General]\n"
             "mem1127.0.0.90=B\xc3\xbchne S\xc3\xbc"
             "d\n"
-            "mem2127.0.0.90=\\x65e5\\x672c\n");
+            "mem2127.0.0.90=\\x65e5\\x672c\n"
+            "mem4127.0.0.90=\\xd83d\\xde00 \\xd83c\\xdfa5\n");
     f.close();
     {
         AppSettings settings;
         QCOMPARE(settings.presetName(kIp, 1), QStringLiteral("B\u00fchne S\u00fcd"));
         QCOMPARE(settings.presetName(kIp, 2), QStringLiteral("\u65e5\u672c"));
+        QCOMPARE(settings.presetName(kIp, 4), QString::fromUtf8("\U0001F600 \U0001F3A5"));
         settings.setPresetName(kIp, 3, QStringLiteral("Kan\u00e4l"));
     }
     QVERIFY(f.open(QIODevice::ReadOnly));
@@ -521,6 +527,97 @@ void TestAppSettings::listenPort()
     f.close();
     AppSettings settings;
     QCOMPARE(int(settings.serverListenPort().value_or(0)), port);
+}
+
+void TestAppSettings::namesRoundTrip_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("emoji") << QString::fromUtf8("\U0001F600 emoji \U0001F3A5");
+    QTest::newRow("emoji only") << QString::fromUtf8("\U0001F3A5");
+    QTest::newRow("umlauts") << QString::fromUtf8("B\u00fchne S\u00fcd \u00c4\u00d6\u00dc\u00df");
+    QTest::newRow("CJK") << QString::fromUtf8("\u821e\u53f0 \u30ab\u30e1\u30e9");
+    QTest::newRow("right-to-left")
+        << QString::fromUtf8("\u05d1\u05de\u05d4 \u0645\u0633\u0631\u062d");
+    QTest::newRow("INI specials") << QStringLiteral(";#=\"\\[],% x");
+    QTest::newRow("mathematical letters") << QString::fromUtf8("\U0001D49E\U0001D4AE 1");
+}
+
+// A name written to the file reads back exactly after the program starts
+// again (the file is read anew from disk).
+void TestAppSettings::namesRoundTrip()
+{
+    QFETCH(QString, name);
+    {
+        AppSettings settings;
+        settings.setPresetName(kIp, 5, name);
+        settings.saveCameraSlots({{0, kIp, name, QStringLiteral("0.0.0.0")}});
+    }
+    // A change on disk makes Qt read the file again instead of its cache.
+    QFile f(iniPath());
+    QVERIFY(f.open(QIODevice::Append));
+    f.write("; reread\n");
+    f.close();
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    if (name.at(0).unicode() > 0x7f)
+        QVERIFY2(f.readAll().contains(name.toUtf8()), "stored as UTF-8");
+    f.close();
+
+    AppSettings settings;
+    QCOMPARE(settings.presetName(kIp, 5), name);
+    QList<CameraWrapper *> cams;
+    settings.loadCameraList(cams);
+    QCOMPARE(cams.size(), 1);
+    QCOMPARE(cams[0]->getCameraName(), name);
+    qDeleteAll(cams);
+}
+
+// A write the file refuses fails the commit and is announced once per run of
+// failures; the next successful write ends the run.
+void TestAppSettings::failedWriteIsReportedOnce()
+{
+    AppSettings settings;
+    QSignalSpy failed(&settings, &AppSettings::storeFailed);
+    settings.setPresetName(kIp, 1, QStringLiteral("One"));
+    QVERIFY(settings.commit());
+
+    // settings.ini replaced by a folder: no write can succeed (also as root).
+    QVERIFY(QFile::remove(iniPath()));
+    QVERIFY(QDir().mkdir(iniPath()));
+    settings.setPresetName(kIp, 1, QStringLiteral("Two"));
+    QVERIFY(!settings.commit());
+    settings.setPresetName(kIp, 2, QStringLiteral("Three"));
+    QVERIFY(!settings.commit());
+    QTRY_COMPARE(failed.count(), 1); // also after the deferred commits ran
+    QVERIFY(failed.at(0).at(0).toString().contains(iniPath()));
+
+    QVERIFY(QDir().rmdir(iniPath()));
+    settings.setPresetName(kIp, 3, QStringLiteral("Four"));
+    QVERIFY(settings.commit());
+    QFile f(iniPath());
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QVERIFY(f.readAll().contains("mem1127.0.0.90=Two"));
+    f.close();
+
+    QVERIFY(QFile::remove(iniPath()));
+    QVERIFY(QDir().mkdir(iniPath()));
+    settings.setPresetName(kIp, 3, QStringLiteral("Five"));
+    QVERIFY(!settings.commit());
+    QCOMPARE(failed.count(), 2);
+}
+
+// A settings file that exists but cannot be read: defaults for the session,
+// the reason available to tell the operator, and the file left as it is.
+void TestAppSettings::unreadableFileIsNeitherUsedNorOverwritten()
+{
+    QVERIFY(QDir().mkpath(iniPath())); // a folder cannot be read as a file
+    AppSettings settings;
+    QVERIFY(settings.loadProblem().contains(iniPath()));
+    QCOMPARE(settings.fileName(), iniPath());
+    QCOMPARE(settings.presetName(kIp, 1), QStringLiteral("1"));
+    settings.setPresetName(kIp, 1, QStringLiteral("Kept"));
+    QCOMPARE(settings.presetName(kIp, 1), QStringLiteral("Kept"));
+    QVERIFY(!settings.commit());
+    QVERIFY(QFileInfo(iniPath()).isDir());
 }
 
 QTEST_GUILESS_MAIN(TestAppSettings)

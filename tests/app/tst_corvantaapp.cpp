@@ -32,6 +32,7 @@ private slots:
     void createCamerasReleasesOldCamerasLater();
     void emptyListGivesEightDefaultCameras();
     void vlcPluginPathOnlyWhenFolderExists();
+    void settingsThatCannotBeSavedAreShownOnce();
 };
 
 void TestCorvantaApp::startUpCreatesFoldersAndFile()
@@ -145,6 +146,28 @@ void TestCorvantaApp::vlcPluginPathOnlyWhenFolderExists()
     QVERIFY(QDir(dir.path()).mkdir("plugins"));
     CorvantaApp::setupVlcPluginPath(dir.path());
     QCOMPARE(qEnvironmentVariable("VLC_PLUGIN_PATH"), dir.path() + "/plugins");
+}
+
+// A change the settings file refuses opens one box (not one per change),
+// without blocking.
+void TestCorvantaApp::settingsThatCannotBeSavedAreShownOnce()
+{
+    CorvantaApp *app = CorvantaApp::instance();
+    const QString ini = app->settings()->fileName();
+    QVERIFY(QFile::remove(ini));
+    QVERIFY(QDir().mkdir(ini)); // no write can succeed, also as root
+    app->settings()->setPresetName(QStringLiteral("127.0.0.2"), 1, QStringLiteral("Lost"));
+    app->settings()->setPresetName(QStringLiteral("127.0.0.2"), 2, QStringLiteral("Lost too"));
+    QTRY_VERIFY(app->messages()->currentBox());
+    QVERIFY(!QApplication::activeModalWidget());
+    QVERIFY2(app->messages()->currentBox()->text().contains(QStringLiteral("could not be saved")),
+             qPrintable(app->messages()->currentBox()->text()));
+    app->settings()->setPresetName(QStringLiteral("127.0.0.2"), 3, QStringLiteral("Lost 3"));
+    QVERIFY(!app->settings()->commit());
+    QVERIFY(app->messages()->pending().isEmpty());
+    app->messages()->currentBox()->done(0);
+    QVERIFY(QDir().rmdir(ini));
+    QVERIFY(app->settings()->commit());
 }
 
 int main(int argc, char **argv)

@@ -93,6 +93,8 @@ private slots:
     void deviceConfFailureReportsError_data();
     void deviceConfFailureReportsError();
     void snapshotsAnsweredInReverseOrder();
+    void snapshotReplacesThumbnailWhole();
+    void flappingCameraShowsOneBoxPerOutage();
     void snapshotFailureReportsError();
 
 private:
@@ -603,7 +605,7 @@ void TestIPCamera::autoReconnectBacksOff()
     cam->setReconnectBaseInterval(5);
     QList<int> delays;
     connect(cam.get(), &CameraWrapper::clientStateChanged, this, [&](const QString &state) {
-        if (state == QLatin1String("Unconnected"))
+        if (state == QLatin1String("Reconnecting"))
             delays << cam->retryInterval();
     });
     QSignalSpy errors(cam.get(), &CameraWrapper::clientError);
@@ -664,28 +666,91 @@ void TestIPCamera::deviceNameAndSerial()
 
 void TestIPCamera::deviceConfFailureReportsError_data()
 {
-    QTest::addColumn<bool>("oversized");
-    QTest::newRow("refused") << false;
-    QTest::newRow("body over the limit") << true;
+    QTest::addColumn<QString>("peer");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("refused") << "refused"
+                             << "Connection refused";
+    QTest::newRow("body over the limit") << "oversized"
+                                         << "Camera reply too large";
+    QTest::newRow("no answer") << "silent"
+                               << "The camera 127.0.0.1 did not answer its web page within 0.2 s.";
 }
 
 void TestIPCamera::deviceConfFailureReportsError()
 {
-    QFETCH(bool, oversized);
+    QFETCH(QString, peer);
+    QFETCH(QString, error);
     auto cam = makeCamera(kNoPoll);
-    if (oversized)
+    QTcpServer silent; // accepts and never answers
+    if (peer == QLatin1String("oversized")) {
         m_sim->setDeviceConfBody("devname=\"Big\"\n" +
                                  QByteArray(int(IPCamera::kMaxDeviceConfBytes) * 2, 'x'));
-    else
+    } else if (peer == QLatin1String("silent")) {
+        QVERIFY(silent.listen(QHostAddress::LocalHost, 0));
+        cam->setHttpPort(silent.serverPort());
+        cam->setHttpTimeout(200);
+    } else {
         cam->setHttpPort(closedPort());
+    }
     QSignalSpy errors(cam.get(), &CameraWrapper::clientError);
     QSignalSpy got(cam.get(), &CameraWrapper::clientFinishGetName);
     QVERIFY(connectAndWait(*cam));
     QVERIFY(errors.wait(kWait));
-    QVERIFY(!errors.at(0).at(0).toString().isEmpty());
+    QCOMPARE(errors.at(0).at(0).toString(), error);
     QCOMPARE(got.count(), 0);
     QCOMPARE(cam->getDeviceName(), QStringLiteral("0.0.0.0"));
     QCOMPARE(cam->getSerialNumber(), QStringLiteral("xx00000000"));
+}
+
+// A new thumbnail replaces the old file whole: whoever has the old one open
+// still reads it complete, and nothing half-written is ever at the path.
+void TestIPCamera::snapshotReplacesThumbnailWhole()
+{
+    const QString path = Storage::snapshotPath(QStringLiteral("127.0.0.1"), 5);
+    QFile old(path);
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("old thumbnail");
+    old.close();
+    QVERIFY(old.open(QIODevice::ReadOnly));
+
+    auto cam = makeCamera(kNoPoll);
+    QSignalSpy finished(cam.get(), &CameraWrapper::clientFinishDownload);
+    cam->downloadSnapshot(5);
+    QVERIFY(finished.wait(kWait));
+    QCOMPARE(old.readAll(), QByteArray("old thumbnail"));
+    QFile fresh(path);
+    QVERIFY(fresh.open(QIODevice::ReadOnly));
+    QImage image;
+    QVERIFY(image.loadFromData(fresh.readAll(), "JPG"));
+    QCOMPARE(QDir(Storage::downloadsFolder()).entryList(QDir::Files),
+             QStringList{QFileInfo(path).fileName()});
+}
+
+// With automatic reconnection a camera that keeps dropping its connection
+// opens one box for the outage, not one per drop; selecting it anew starts
+// a new story.
+void TestIPCamera::flappingCameraShowsOneBoxPerOutage()
+{
+    auto cam = makeCamera(kNoPoll);
+    cam->setAutoReconnect(true);
+    cam->setReconnectBaseInterval(5);
+    cam->setStableConnectionInterval(0); // every connection counts as established
+    QSignalSpy errors(cam.get(), &CameraWrapper::clientError);
+    QSignalSpy connected(cam.get(), &CameraWrapper::clientConnected);
+    QVERIFY(connectAndWait(*cam));
+    for (int drop = 1; drop <= 3; ++drop) {
+        m_sim->dropConnections();
+        QTRY_COMPARE_WITH_TIMEOUT(connected.count(), drop + 1, kWait);
+    }
+    QCOMPARE(errors.count(), 1);
+    QCOMPARE(errors.at(0).at(0).toString(),
+             QStringLiteral("The remote host closed the connection"));
+
+    cam->disconnectCamera();
+    QTRY_COMPARE_WITH_TIMEOUT(cam->socketState(), QAbstractSocket::UnconnectedState, kWait);
+    QVERIFY(connectAndWait(*cam));
+    m_sim->dropConnections();
+    QTRY_COMPARE_WITH_TIMEOUT(errors.count(), 2, kWait);
 }
 
 void TestIPCamera::snapshotsAnsweredInReverseOrder()

@@ -42,6 +42,8 @@ private slots:
     void obsStatusAndSettings();
     void obsCommands();
     void obsSaveReconnect();
+    void obsVolumeNotAFiniteNumberIsTheMinimum_data();
+    void obsVolumeNotAFiniteNumberIsTheMinimum();
     void vmixStatusAndSettings();
     void vmixCommands_data();
     void vmixCommands();
@@ -148,6 +150,24 @@ void TestSwitcherRoutes::obsCommands()
     QCOMPARE(m_obsPeer->requests.at(5).value("transition-name").toString(), QString("Fade"));
 }
 
+void TestSwitcherRoutes::obsVolumeNotAFiniteNumberIsTheMinimum_data()
+{
+    QTest::addColumn<QByteArray>("volume");
+    for (const char *v : {"-Infinity", "Infinity", "-inf", "nan", "abc", "", "1e999"})
+        QTest::newRow(v) << QByteArray(v);
+}
+
+// 0 dB is full volume: a volume that is no finite number must not become it.
+void TestSwitcherRoutes::obsVolumeNotAFiniteNumberIsTheMinimum()
+{
+    QFETCH(QByteArray, volume);
+    m_obs->connectToServer();
+    QTRY_COMPARE_WITH_TIMEOUT(m_obs->socketState(), QAbstractSocket::ConnectedState, kWait);
+    QCOMPARE(get("/obs/sourceVolume?sourceName=Mic&volume=" + volume), kOk);
+    QTRY_COMPARE_WITH_TIMEOUT(m_obsPeer->types().mid(1), QStringList{"SetVolume"}, kWait);
+    QCOMPARE(m_obsPeer->requests.at(1).value("volume").toDouble(), -100.0);
+}
+
 void TestSwitcherRoutes::obsSaveReconnect()
 {
     m_obs->connectToServer();
@@ -203,6 +223,13 @@ void TestSwitcherRoutes::vmixCommands_data()
     QTest::newRow("source volume -Infinity")
         << QByteArray("/vmix/sourceVolume?sourceName=k1&volume=-Infinity")
         << QByteArray("/api/?function=SetVolume&value=0&input=k1");
+    QTest::newRow("source volume not a number")
+        << QByteArray("/vmix/sourceVolume?sourceName=k1&volume=loud")
+        << QByteArray("/api/?function=SetVolume&value=0&input=k1");
+    QTest::newRow("master volume Infinity") << QByteArray("/vmix/masterVolume?volume=Infinity")
+                                            << QByteArray("/api/?function=SetMasterVolume&value=0");
+    QTest::newRow("transition not a number is no QuickPlay")
+        << QByteArray("/vmix/transition?transition=x") << QByteArray("/api/?");
     QTest::newRow("injected function")
         << QByteArray("/vmix/setPreview?sourceName=x%26function%3DCut")
         << QByteArray("/api/?function=PreviewInput&input=x%26function%3DCut");

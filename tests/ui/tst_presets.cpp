@@ -8,12 +8,29 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QKeySequence>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QSlider>
 
 namespace {
+// What a button shows of its text: "&&" is one "&", a single "&" only marks
+// the next letter as the Alt shortcut.
+QString shownText(const QString &text)
+{
+    QString shown;
+    for (int i = 0; i < text.size(); ++i) {
+        if (text.at(i) == QLatin1Char('&')) {
+            if (i + 1 < text.size() && text.at(i + 1) == QLatin1Char('&'))
+                shown += text.at(++i);
+            continue;
+        }
+        shown += text.at(i);
+    }
+    return shown;
+}
+
 const QString kId = QStringLiteral("127.0.1.1");
 // An id that walks out of the downloads folder when it is made part of a
 // thumbnail path.
@@ -35,6 +52,8 @@ private slots:
     void clearPresetResetsNameAndExposure();
     void clearImageStaysInDownloads();
     void nothingWithoutConnection();
+    void namesShowLiterally_data();
+    void namesShowLiterally();
 
 private:
     // The exposure stored with preset n of camera 1, as settings.ini holds it:
@@ -212,6 +231,48 @@ void TestPresets::nothingWithoutConnection()
     for (int i = 0; i < c->cameraCount(); ++i)
         QCOMPARE(cam(i)->calls, QStringList());
     QVERIFY(!QApplication::activeModalWidget());
+}
+
+void TestPresets::namesShowLiterally_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("ampersand") << QStringLiteral("Wide Shot & More");
+    QTest::newRow("before a letter") << QStringLiteral("R&D");
+    QTest::newRow("doubled") << QStringLiteral("A && B");
+    QTest::newRow("trailing") << QStringLiteral("Stage &");
+}
+
+// A name with "&" shows that "&" and creates no Alt shortcut, whether it
+// comes from settings, the web API or the name dialog; the name stored is the
+// name given.
+void TestPresets::namesShowLiterally()
+{
+    QFETCH(QString, name);
+    s->setPresetName(kId, 1, name);
+    connectTo(0);
+    auto *mem1 = child<QPushButton>("mem1");
+    auto *mem2 = child<QPushButton>("mem2");
+    w->setMemoryButtonText(2, name); // the web API's path
+    for (QPushButton *b : {mem1, mem2}) {
+        QCOMPARE(shownText(b->text()), name);
+        QVERIFY2(QKeySequence::mnemonic(b->text()).isEmpty(), qPrintable(b->text()));
+    }
+
+    // The name dialog offers the name itself, and stores what is entered.
+    child<QRadioButton>("presetMode")->click();
+    NameDialogSeen seen;
+    answerNameDialog(&seen, true, QString());
+    mem1->click();
+    QCOMPARE(seen.text, name);
+    QCOMPARE(storedValue("mem1" + kId).toString(), name);
+    QCOMPARE(shownText(mem1->text()), name);
+
+    // Camera buttons show camera names the same way.
+    s->saveCameraSlots({{0, kId, name, QStringLiteral("0.0.0.0")}});
+    c->rebuildCameras();
+    auto *camera1 = child<QPushButton>("connectCam1");
+    QCOMPARE(shownText(camera1->text()), name.left(10));
+    QVERIFY(QKeySequence::mnemonic(camera1->text()).isEmpty());
 }
 
 RECORDING_PANEL_MAIN(TestPresets)

@@ -68,6 +68,8 @@ private slots:
     void saveSettingsRejectsBadLists();
     void saveWhileSelectedThenControl();
     void concurrentInfoPollsDuringSave();
+    void storeFailureAnswersFailed_data();
+    void storeFailureAnswersFailed();
 
 private:
     QJsonObject getJson(const QByteArray &target);
@@ -252,9 +254,15 @@ void TestCameraApi::presetNumbersOutsideRangeIgnored()
 {
     connectCamera0();
     QSignalSpy commands(m_sim.get(), &CameraSimulator::commandReceived);
-    for (const char *t : {"/cam/recallPreset?presetNum=255&callSpeed=3",
-                          "/cam/recallPreset?presetNum=-1&callSpeed=3",
-                          "/cam/setPreset?presetNum=300&presetName=x"})
+    // Text that is not a number picks no preset, camera or motion (not the
+    // first one, 0).
+    for (const char *t :
+         {"/cam/recallPreset?presetNum=255&callSpeed=3",
+          "/cam/recallPreset?presetNum=-1&callSpeed=3", "/cam/setPreset?presetNum=300&presetName=x",
+          "/cam/recallPreset?presetNum=one&callSpeed=3", "/cam/setPreset?presetNum=&presetName=x",
+          "/cam/control?controlMethod=right&panSpeed=5&tiltSpeed=5&zoomSpeed=5&"
+          "focusSpeed=5",
+          "/cam/connect?camNum=first"})
         QCOMPARE(getJson(t), (QJsonObject{{"status", "OK"}, {"msg", ""}}));
     getJson("/cam/recallPreset?presetNum=254&callSpeed=-5");
     QCOMPARE(nextCommand(commands).toHex(' '), Visca::setPresetSpeed(0).toHex(' '));
@@ -311,6 +319,32 @@ void TestCameraApi::saveSettingsRejectsBadLists()
     QCOMPARE(QJsonDocument::fromJson(r.body).object(),
              (QJsonObject{{"status", "FAILED"}, {"msg", "Wrong camera settings!"}}));
     QCOMPARE(m_control->cameras(), before);
+}
+
+void TestCameraApi::storeFailureAnswersFailed_data()
+{
+    QTest::addColumn<QByteArray>("target");
+    QTest::addColumn<QString>("msg");
+    QTest::newRow("setPreset") << QByteArray("/cam/setPreset?presetNum=3&presetName=Wide")
+                               << "The preset name could not be saved: the settings file "
+                                  "cannot be written.";
+    QTest::newRow("saveSettings") << camList(8)
+                                  << "The camera list could not be saved: the settings file "
+                                     "cannot be written.";
+}
+
+// A change the settings file refuses is not answered as a success.
+void TestCameraApi::storeFailureAnswersFailed()
+{
+    QFETCH(QByteArray, target);
+    QFETCH(QString, msg);
+    connectCamera0();
+    const QString ini = m_settings->fileName();
+    QVERIFY(QFile::remove(ini));
+    QVERIFY(QDir().mkdir(ini)); // no write can succeed, also as root
+    QCOMPARE(getJson(target), (QJsonObject{{"status", "FAILED"}, {"msg", msg}}));
+    QVERIFY(QDir().rmdir(ini));
+    QCOMPARE(getJson(target).value("status").toString(), QStringLiteral("OK"));
 }
 
 void TestCameraApi::saveWhileSelectedThenControl()

@@ -165,7 +165,9 @@ void TestHttpServerWrapper::routesEmitTypedParameters_data()
     row("vmix source volume", "/vmix/sourceVolume?sourceName=Mic+%26+Aux&volume=0.75",
         "setVMixSourceVolume", {"Mic & Aux", 0.75});
     row("vmix source muted", "/vmix/sourceMuted?sourceName=A%2BB", "setVMixSourceMuted", {"A+B"});
-    row("vmix master volume bad", "/vmix/masterVolume?volume=loud", "setVMixMasterVolume", {0.0});
+    // Not a number: NaN (never 0, full volume in dB), and no selection (-1).
+    row("vmix master volume bad", "/vmix/masterVolume?volume=loud", "setVMixMasterVolume",
+        {qQNaN()});
     row("vmix master muted", "/vmix/masterMuted", "setVMixMasterMuted", {});
     row("vmix streaming", "/vmix/toggleStreaming", "vmixToggleStreaming", {});
     row("vmix recording", "/vmix/toggleRecording", "vmixToggleRecording", {});
@@ -193,7 +195,7 @@ void TestHttpServerWrapper::routesEmitTypedParameters_data()
         "setPreset", {"Wide", 3, false});
     row("recall preset", "/cam/recallPreset?presetNum=4&callSpeed=12", "recallPreset", {4, 12});
     row("connect", "/cam/connect?camNum=5", "connectCam", {5});
-    row("connect letter", "/cam/connect?camNum=x", "connectCam", {0});
+    row("connect letter", "/cam/connect?camNum=x", "connectCam", {-1});
     row("control", "/cam/control?controlMethod=2&panSpeed=0&tiltSpeed=9&zoomSpeed=0&focusSpeed=0",
         "controlCam", {2, 0, 9, 0, 0});
     row("control trailing bad part",
@@ -236,7 +238,10 @@ void TestHttpServerWrapper::routesEmitTypedParameters()
             QCOMPARE(got.at(i + 1).userType(), declared);
             QVariant want = args.at(i);
             QVERIFY(want.convert(declared));
-            QCOMPARE(got.at(i + 1), want);
+            if (want.userType() == QMetaType::Double && qIsNaN(want.toDouble()))
+                QVERIFY(qIsNaN(got.at(i + 1).toDouble()));
+            else
+                QCOMPARE(got.at(i + 1), want);
         }
     }
     QCOMPARE(emitted, 1);

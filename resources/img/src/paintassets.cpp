@@ -1,5 +1,5 @@
 // Paints the panel's images: three-state button sprites, the preview button
-// sprite, the logo and the two help charts. Usage: paintassets <output folder>.
+// sprite, the logo, the two help charts and the copy button. Usage: paintassets <output folder>.
 // The images are drawn for the panel's dark grey theme.
 
 #include <QDir>
@@ -572,6 +572,31 @@ QImage checker()
     return img;
 }
 
+// 24 x 24: the copy button of the web server dialog, two overlapping sheets
+// in light grey on a transparent ground (the dialog is dark).
+QImage copyButton()
+{
+    QImage img(24, 24, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::transparent);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    QPen pen(QColor("#d8d8d8"), 1.6);
+    pen.setJoinStyle(Qt::RoundJoin);
+    p.setPen(pen);
+    // The sheet behind, partly hidden by the one in front.
+    QPainterPath back;
+    back.addRoundedRect(QRectF(4.5, 3.5, 11, 13), 2, 2);
+    QPainterPath front;
+    front.addRoundedRect(QRectF(8.5, 7.5, 11, 13), 2, 2);
+    p.drawPath(back.subtracted(front));
+    p.setBrush(QColor("#4e4e4e"));
+    p.drawPath(front);
+    p.setPen(QPen(QColor("#d8d8d8"), 1.2));
+    for (qreal y : {11.5, 14.5, 17.5})
+        p.drawLine(QPointF(11, y), QPointF(17, y));
+    return img;
+}
+
 bool save(const QImage &img, const QString &dir, const QString &name)
 {
     const QString path = QDir(dir).filePath(name);
@@ -633,5 +658,6 @@ int main(int argc, char **argv)
     ok &= save(xboxChart(), out, QStringLiteral("xbox.png"));
     ok &= save(hotkeyChart(), out, QStringLiteral("hotkey.png"));
     ok &= save(checker(), out, QStringLiteral("transback.png"));
+    ok &= save(copyButton(), out, QStringLiteral("copybtn.png"));
     return ok ? 0 : 1;
 }
