@@ -261,6 +261,12 @@ void TestHttpServer::parserErrors_data()
     QTest::newRow("length and chunked") << QByteArray("POST / HTTP/1.1\r\nContent-Length: 3\r\n"
                                                       "Transfer-Encoding: chunked\r\n\r\n")
                                         << 400;
+    QTest::newRow("space before a colon")
+        << QByteArray("POST / HTTP/1.1\r\nContent-Length : 3\r\n\r\nabc") << 400;
+    QTest::newRow("tab before a colon")
+        << QByteArray("GET / HTTP/1.1\r\nHost\t: 127.0.0.1\r\n\r\n") << 400;
+    QTest::newRow("space inside a name")
+        << QByteArray("GET / HTTP/1.1\r\nX Forwarded: 1\r\n\r\n") << 400;
     QTest::newRow("head too large") << bigHead << 431;
     QTest::newRow("url too large")
         << "GET /" + QByteArray(int(HttpLimits::kMaxHeadBytes), 'u') << 431;
