@@ -47,7 +47,10 @@ public:
              // their 500 ms timers.
              "--disable-background-timer-throttling", "--disable-renderer-backgrounding",
              "--disable-backgrounding-occluded-windows",
-             "--host-resolver-rules=MAP * ~NOTFOUND, EXCLUDE 127.0.0.1",
+             // 127.0.0.2 serves "another site"; rebound.test is a name an
+             // attacker has pointed at the panel's address.
+             "--host-resolver-rules=MAP rebound.test 127.0.0.1, MAP * ~NOTFOUND, "
+             "EXCLUDE 127.0.0.1, EXCLUDE 127.0.0.2",
              "--user-data-dir=" + m_profile.path(), "--remote-debugging-address=127.0.0.1",
              "--remote-debugging-port=0", "about:blank"});
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
