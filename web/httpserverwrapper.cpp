@@ -609,8 +609,13 @@ void HttpServerWrapper::serveAsset(QHttpRequest *req, QHttpResponse *resp, const
         replyNotFound(resp);
         return;
     }
-    // A versioned library never changes under its name: a year of freshness.
-    const QByteArray cacheControl = !useDefault && isVersionedName(name)
+    // A versioned library never changes under its name (or its "v"
+    // parameter): a year of freshness. Everything else is revalidated.
+    static const QRegularExpression version(QStringLiteral("^\\d+\\.\\d+\\.\\d+$"));
+    const bool versioned =
+        isVersionedName(name) ||
+        version.match(query.value(QLatin1String("v")).toString()).hasMatch();
+    const QByteArray cacheControl = !useDefault && versioned
                                         ? QByteArray("max-age=31536000, immutable")
                                         : QByteArray("no-cache");
     serveFile(req, resp, contentType, file, useDefault, cacheControl);

@@ -754,6 +754,12 @@ void TestHttpServerWrapper::conditionalRequests_data()
         << QByteArray("max-age=31536000, immutable");
     QTest::newRow("font") << QByteArray("/assets?_type=img&_name=fontawesome-webfont.woff2")
                           << QByteArray("no-cache");
+    QTest::newRow("font with its version")
+        << QByteArray("/assets?_type=img&_name=fontawesome-webfont.woff2&v=4.7.0")
+        << QByteArray("max-age=31536000, immutable");
+    QTest::newRow("preset with a version is still revalidated")
+        << QByteArray("/assets?_type=preset&_name=127.0.0.91.jpg&v=1.2.3")
+        << QByteArray("no-cache");
     QTest::newRow("preset on disk")
         << QByteArray("/assets?_type=preset&_name=127.0.0.91.jpg") << QByteArray("no-cache");
 }
