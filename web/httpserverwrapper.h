@@ -25,8 +25,9 @@ class AppSettings;
 // 403, except top-level navigations to a page without query; and when
 // `requireaccesskey` is set every route but "/login" needs `accesskey` as a
 // Bearer token, a "key" query parameter or the cookie "/login" sets (401
-// otherwise). Clients that send no Origin and no Sec-Fetch-Site headers (and
-// no Host, or an allowed one) are routed exactly as before. Every answer
+// otherwise). With the key off, clients that send no Origin and no
+// Sec-Fetch-Site headers (and no Host, or an allowed one) are routed exactly
+// as before. Every answer
 // carries X-Frame-Options, a frame-ancestors policy and nosniff; pages and
 // static files carry a strong ETag and Last-Modified and answer conditional
 // requests with 304.
@@ -103,10 +104,13 @@ public slots:
     void handleRequest(qhttp::server::QHttpRequest *req, qhttp::server::QHttpResponse *resp);
 
 private:
-    // Answers and returns false when the request must not reach a route.
+    // True for an IP literal (IPv6 in brackets), localhost, this machine's
+    // name (plain or ".local") or a `serverhostnames` entry, with or without
+    // a port; case and one trailing dot do not matter.
     bool hostAllowed(const QByteArray &hostHeader) const;
-    // The access key check; strips "key" parts from *query when the key is on.
-    // *viaQuery tells whether a key came as a query parameter.
+    // The access key check (constant time; neither key is ever logged).
+    // Takes the "key" parts out of *query; *viaQuery tells whether there
+    // were any. An empty stored key accepts nothing.
     bool keyAccepted(qhttp::server::QHttpRequest *req, QString *query, bool *viaQuery) const;
     void serveLogin(qhttp::server::QHttpResponse *resp, bool keyOk, bool keyTried);
     void servePage(qhttp::server::QHttpRequest *req, qhttp::server::QHttpResponse *resp,
