@@ -379,6 +379,40 @@ void AppSettings::setSnapshotPath(const QString &path)
     store(QStringLiteral("snapshotpath"), path);
 }
 
+QStringList AppSettings::serverHostNames() const
+{
+    // Read as text: QSettings would turn an unquoted comma list into a list.
+    const QVariant v = m_settings->value(QStringLiteral("serverhostnames"));
+    const QString text =
+        v.type() == QVariant::StringList ? v.toStringList().join(QLatin1Char(',')) : v.toString();
+    QStringList out;
+    for (const QString &name : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        if (!name.trimmed().isEmpty())
+            out << name.trimmed();
+    }
+    return out;
+}
+void AppSettings::setServerHostNames(const QStringList &names)
+{
+    store(QStringLiteral("serverhostnames"), names.join(QLatin1Char(',')));
+}
+bool AppSettings::requireAccessKey() const
+{
+    return m_settings->value(QStringLiteral("requireaccesskey"), false).toBool();
+}
+void AppSettings::setRequireAccessKey(bool on)
+{
+    store(QStringLiteral("requireaccesskey"), on);
+}
+QString AppSettings::accessKey() const
+{
+    return m_settings->value(QStringLiteral("accesskey"), QString()).toString();
+}
+void AppSettings::setAccessKey(const QString &key)
+{
+    store(QStringLiteral("accesskey"), key);
+}
+
 // --- camera list ---
 
 int AppSettings::loadCameraList(QList<CameraWrapper *> &cameras)

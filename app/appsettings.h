@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QPoint>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 #include <memory>
@@ -117,6 +118,18 @@ public:
     // Retry a dropped network camera with back-off (false: one reconnect).
     bool autoReconnect() const;
     void setAutoReconnect(bool on);
+    // `serverhostnames`: extra names (comma-separated, e.g.
+    // "panel.studio.lan,ptz-desk") under which browsers may reach the web
+    // server besides IP literals, localhost and this machine's own name.
+    // Empty when absent.
+    QStringList serverHostNames() const;
+    void setServerHostNames(const QStringList &names);
+    // `requireaccesskey` (default false): the web server asks every client for
+    // `accesskey`. The key is a secret: never log it.
+    bool requireAccessKey() const;
+    void setRequireAccessKey(bool on);
+    QString accessKey() const;
+    void setAccessKey(const QString &key);
 
     // --- tally (group `tally`) ---
     // slot 1-8; other slots read as the defaults and are never written.

@@ -39,6 +39,14 @@ struct HttpRequestParser::Callbacks
     static int onHeaderField(http_parser *p, const char *at, size_t len)
     {
         HttpRequestParser *s = self(p);
+        // A field name is a token: whitespace before the colon
+        // ("Content-Length : 5") is malformed, not a name to trim.
+        for (size_t i = 0; i < len; ++i) {
+            if (at[i] == ' ' || at[i] == '\t') {
+                s->m_errorStatus = 400;
+                return -1;
+            }
+        }
         auto &headers = s->m_current.headers;
         if (headers.isEmpty() || s->m_lastWasValue)
             headers.append(QPair<QByteArray, QByteArray>());

@@ -34,6 +34,23 @@ QHttpRequest::QHttpRequest(HttpRequestHead head, QObject *parent)
     m_url = targetToUrl(m_head.target);
 }
 
+QByteArray QHttpRequest::header(const QByteArray &lowerName) const
+{
+    for (const auto &h : m_head.headers) {
+        if (h.first == lowerName)
+            return h.second.isNull() ? QByteArray("") : h.second;
+    }
+    return QByteArray();
+}
+
+int QHttpRequest::headerCount(const QByteArray &lowerName) const
+{
+    int n = 0;
+    for (const auto &h : m_head.headers)
+        n += h.first == lowerName ? 1 : 0;
+    return n;
+}
+
 QUrl QHttpRequest::targetToUrl(const QByteArray &target)
 {
     if (!target.startsWith('/'))
@@ -226,7 +243,7 @@ void QHttpResponse::finish(Output body, qint64 bodyLength)
     Output wire;
     wire.emplace_back(frameHead(m_status, m_headers, bodyLength, m_keepAlive, m_http10));
     m_headers.clear();
-    if (!m_headRequest) {
+    if (!m_headRequest && m_status != ESTATUS_NOT_MODIFIED) {
         for (OutputChunk &c : body)
             wire.push_back(std::move(c));
     }
@@ -273,9 +290,11 @@ QByteArray QHttpResponse::frameHead(int status, const QList<QPair<QByteArray, QB
         out += h.second;
         out += "\r\n";
     }
-    out += "Content-Length: ";
-    out += QByteArray::number(contentLength);
-    out += "\r\n";
+    if (status != ESTATUS_NOT_MODIFIED) {
+        out += "Content-Length: ";
+        out += QByteArray::number(contentLength);
+        out += "\r\n";
+    }
     if (!keepAlive)
         out += "Connection: close\r\n";
     else if (http10)

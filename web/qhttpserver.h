@@ -40,12 +40,16 @@ enum TStatusCode
 {
     ESTATUS_OK = 200,
     ESTATUS_NO_CONTENT = 204,
+    ESTATUS_SEE_OTHER = 303,
+    ESTATUS_NOT_MODIFIED = 304,
     ESTATUS_BAD_REQUEST = 400,
+    ESTATUS_UNAUTHORIZED = 401,
     ESTATUS_FORBIDDEN = 403,
     ESTATUS_NOT_FOUND = 404,
     ESTATUS_METHOD_NOT_ALLOWED = 405,
     ESTATUS_REQUEST_TIMEOUT = 408,
     ESTATUS_PAYLOAD_TOO_LARGE = 413,
+    ESTATUS_MISDIRECTED_REQUEST = 421,
     ESTATUS_REQUEST_HEADER_FIELDS_TOO_LARGE = 431,
     ESTATUS_INTERNAL_SERVER_ERROR = 500,
     ESTATUS_SERVICE_UNAVAILABLE = 503,
@@ -98,6 +102,10 @@ public:
     // The request target as a URL (path and query; no scheme or host for the
     // usual origin-form target).
     const QUrl &url() const { return m_url; }
+    // The value of the first header field with this name (lower case), null
+    // when the request has none; headerCount() tells how many it carries.
+    QByteArray header(const QByteArray &lowerName) const;
+    int headerCount(const QByteArray &lowerName) const;
 
     // The URL of a request target as sent on the request line.
     static QUrl targetToUrl(const QByteArray &target);
@@ -148,8 +156,9 @@ public:
     // The framed response after end() when made without a connection.
     const QByteArray &wireBytes() const { return m_wire; }
 
-    // Frames a response: status line, the given headers, Content-Length,
-    // Connection when needed, blank line, then the body unless omitBody.
+    // Frames a response: status line, the given headers, Content-Length
+    // (left out for 304, whose body is always empty), Connection when needed,
+    // blank line, then the body unless omitBody.
     static QByteArray frame(int status, const QList<QPair<QByteArray, QByteArray>> &headers,
                             const QByteArray &body, bool omitBody, bool keepAlive, bool http10);
     // The head alone, for a body of contentLength bytes.

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QNetworkInterface>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QVBoxLayout>
 
 WebServerSettings::WebServerSettings(AppSettings *settings, WebServerControl *control,
@@ -58,6 +59,29 @@ WebServerSettings::WebServerSettings(AppSettings *settings, WebServerControl *co
         "Plugin and enter the OBS IP address information."));
     m_vmix = new QCheckBox(QStringLiteral("Enable VMix Control"), this);
     m_vmix->setObjectName(QStringLiteral("enableVMixCtrlCheck"));
+    m_hostNames = new QLineEdit(this);
+    m_hostNames->setObjectName(QStringLiteral("hostNamesEdit"));
+    m_hostNames->setPlaceholderText(QStringLiteral("panel.studio.lan, ptz-desk"));
+    m_hostNames->setToolTip(QStringLiteral(
+        "Names, besides IP addresses, localhost and this computer's name, under which browsers "
+        "may open the pages (comma-separated)."));
+    form->addRow(QStringLiteral("Host names"), m_hostNames);
+    m_requireKey = new QCheckBox(QStringLiteral("Require access key"), this);
+    m_requireKey->setObjectName(QStringLiteral("requireKeyCheck"));
+    m_requireKey->setToolTip(QStringLiteral(
+        "Browsers sign in once at /login; control surfaces add key=<key> to their URLs or send "
+        "the header \"Authorization: Bearer <key>\"."));
+    m_key = new QLineEdit(this);
+    m_key->setObjectName(QStringLiteral("accessKeyEdit"));
+    m_key->setReadOnly(true);
+    m_copyKeyBtn = new QPushButton(QStringLiteral("Copy"), this);
+    m_copyKeyBtn->setObjectName(QStringLiteral("copyKeyBtn"));
+    m_newKeyBtn = new QPushButton(QStringLiteral("New key"), this);
+    m_newKeyBtn->setObjectName(QStringLiteral("newKeyBtn"));
+    auto *keyRow = new QHBoxLayout;
+    keyRow->addWidget(m_key, 1);
+    keyRow->addWidget(m_copyKeyBtn);
+    keyRow->addWidget(m_newKeyBtn);
     m_error = new QLabel(this);
     m_error->setObjectName(QStringLiteral("errorLbl"));
     m_error->setWordWrap(true);
@@ -71,19 +95,29 @@ WebServerSettings::WebServerSettings(AppSettings *settings, WebServerControl *co
     layout->addWidget(m_startOnLaunch);
     layout->addWidget(m_obs);
     layout->addWidget(m_vmix);
+    layout->addWidget(m_requireKey);
+    layout->addLayout(keyRow);
     layout->addWidget(m_error);
     layout->addWidget(m_save);
 
     connect(m_save, &QPushButton::clicked, this, &WebServerSettings::saveWebServerSettings);
     connect(m_copyBtn, &QPushButton::clicked, this, &WebServerSettings::copyServerUrl);
+    connect(m_copyKeyBtn, &QPushButton::clicked, this, &WebServerSettings::copyAccessKey);
+    connect(m_newKeyBtn, &QPushButton::clicked, this, &WebServerSettings::newAccessKey);
 
     m_nic->addItems(interfaceAddresses(QNetworkInterface::allInterfaces()));
+    m_nic->addItem(QStringLiteral("127.0.0.1"));
+    m_nic->setItemData(m_nic->count() - 1, QStringLiteral("This computer only"), Qt::ToolTipRole);
 
     m_nic->setCurrentText(m_settings->serverNic());
     m_port->setText(QString::number(m_settings->serverPortNum()));
     m_startOnLaunch->setChecked(m_settings->startupOnLaunch());
     m_obs->setChecked(m_settings->enableObsCtrl());
     m_vmix->setChecked(m_settings->enableVmixCtrl());
+    m_hostNames->setText(m_settings->serverHostNames().join(QStringLiteral(", ")));
+    m_requireKey->setChecked(m_settings->requireAccessKey());
+    const QString key = m_settings->accessKey();
+    m_key->setText(key.isEmpty() ? generateAccessKey() : key);
     showLink(m_settings->serverNic(), m_settings->serverPortNum());
 }
 
@@ -116,6 +150,25 @@ void WebServerSettings::showLink(const QString &address, int port)
                         QStringLiteral("'>Click here to visit website</a>"));
 }
 
+QString WebServerSettings::generateAccessKey()
+{
+    quint32 words[6];
+    QRandomGenerator::system()->fillRange(words);
+    const QByteArray bytes(reinterpret_cast<const char *>(words), sizeof(words));
+    return QString::fromLatin1(
+        bytes.toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals));
+}
+
+void WebServerSettings::copyAccessKey()
+{
+    QApplication::clipboard()->setText(m_key->text());
+}
+
+void WebServerSettings::newAccessKey()
+{
+    m_key->setText(generateAccessKey());
+}
+
 void WebServerSettings::copyServerUrl()
 {
     QApplication::clipboard()->setText(
@@ -144,6 +197,17 @@ void WebServerSettings::saveWebServerSettings()
     showLink(address, port);
     m_settings->setEnableObsCtrl(m_obs->isChecked());
     m_settings->setEnableVmixCtrl(m_vmix->isChecked());
+    QStringList names;
+    for (const QString &name : m_hostNames->text().split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        if (!name.trimmed().isEmpty())
+            names << name.trimmed();
+    }
+    if (names != m_settings->serverHostNames())
+        m_settings->setServerHostNames(names);
+    if (m_requireKey->isChecked() || !m_settings->accessKey().isEmpty())
+        m_settings->setAccessKey(m_key->text());
+    if (m_requireKey->isChecked() != m_settings->requireAccessKey())
+        m_settings->setRequireAccessKey(m_requireKey->isChecked());
 
     m_control->stopObsControl();
     m_control->stopVMixControl();

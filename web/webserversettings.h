@@ -31,7 +31,10 @@ public:
 // clients run. Saving writes the settings and applies them at once (clients
 // stopped and started as chosen, server stopped and started on the new
 // address). A port outside 0-65535 is refused with a message and nothing is
-// saved.
+// saved. The dialog also holds the extra host names browsers may use
+// (`serverhostnames`) and the optional access key (`requireaccesskey`,
+// `accesskey`): a key is generated when none is stored and written only once
+// the key is required or was stored before.
 class WebServerSettings : public QDialog
 {
     Q_OBJECT
@@ -45,10 +48,15 @@ public:
     static QStringList interfaceAddresses(const QList<QNetworkInterface> &interfaces);
     // "http://" + address + ":" + port.
     static QString serverUrl(const QString &address, int port);
+    // A new access key: 32 URL-safe characters from 192 random bits of the
+    // system's generator.
+    static QString generateAccessKey();
 
 public slots:
     void saveWebServerSettings();
     void copyServerUrl();
+    void copyAccessKey();
+    void newAccessKey();
 
 private:
     void showLink(const QString &address, int port);
@@ -62,6 +70,11 @@ private:
     QCheckBox *m_startOnLaunch;
     QCheckBox *m_obs;
     QCheckBox *m_vmix;
+    QLineEdit *m_hostNames;
+    QCheckBox *m_requireKey;
+    QLineEdit *m_key;
+    QPushButton *m_copyKeyBtn;
+    QPushButton *m_newKeyBtn;
     QLabel *m_error;
     QPushButton *m_save;
 };

@@ -7,9 +7,10 @@
 #   css/   -> /assets?_type=css&_name=<file>
 #   assets/-> /assets?_type=img&_name=<file>   (the icon font files)
 # Source-map comments are dropped (the maps are not shipped) and Font Awesome's
-# font URLs are rewritten to the "/assets" route. Licence texts go to licenses/;
-# the packages of Popper and Font Awesome carry none, so those two files are
-# kept in the tree and only checked here.
+# font URLs are rewritten to the "/assets" route, keeping their version as the
+# "v" parameter (browsers keep versioned files for a year). Licence texts go to
+# licenses/; the packages of Popper and Font Awesome carry none, so those two
+# files are kept in the tree and only checked here.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 tmp="$(mktemp -d)"
@@ -36,7 +37,7 @@ asset="/assets?_type=img\&_name="
 sed -e "s#src:url('../fonts/fontawesome-webfont.eot?v=4.7.0');##" \
     -e "s#url('../fonts/fontawesome-webfont.eot?\#iefix&v=4.7.0') format('embedded-opentype'),##" \
     -e "s#,url('../fonts/fontawesome-webfont.svg?v=4.7.0\#fontawesomeregular') format('svg')##" \
-    -e "s#url('../fonts/\(fontawesome-webfont\.[a-z0-9]*\)?v=4.7.0')#url('${asset}\1')#g" \
+    -e "s#url('../fonts/\(fontawesome-webfont\.[a-z0-9]*\)?v=4.7.0')#url('${asset}\1\&v=4.7.0')#g" \
     "$fa/css/font-awesome.min.css" > "$here/css/font-awesome-4.7.0.min.css"
 if grep -q "\.\./fonts" "$here/css/font-awesome-4.7.0.min.css"; then
     echo "font-awesome: a font URL was not rewritten" >&2

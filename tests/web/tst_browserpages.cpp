@@ -9,15 +9,58 @@
 #include "ipcamera.h"
 #include "obswrapper.h"
 #include "pagesfakeapi.h"
+#include "rawhttpclient.h"
 #include "resources.h"
 #include "switcherapihandlers.h"
 #include "tempdatahome.h"
 #include "visca.h"
 #include "vmixwrapper.h"
 
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QtTest>
 
 #include <memory>
+
+namespace {
+
+// Another web site: answers every request on its address with one HTML page.
+class ForeignSite : public QObject
+{
+public:
+    explicit ForeignSite(const QByteArray &html) : m_html(html)
+    {
+        connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *s = m_server.nextPendingConnection()) {
+                connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
+                connect(s, &QTcpSocket::readyRead, s, [this, s] {
+                    m_buffers[s] += s->readAll();
+                    if (!m_buffers[s].contains("\r\n\r\n"))
+                        return;
+                    m_buffers.remove(s);
+                    s->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: " +
+                             QByteArray::number(m_html.size()) + "\r\nConnection: close\r\n\r\n" +
+                             m_html);
+                    s->disconnectFromHost();
+                });
+            }
+        });
+    }
+    bool listen(const QHostAddress &address) { return m_server.listen(address, 0); }
+    QString origin() const
+    {
+        return QStringLiteral("http://%1:%2")
+            .arg(m_server.serverAddress().toString())
+            .arg(m_server.serverPort());
+    }
+
+private:
+    QTcpServer m_server;
+    QHash<QTcpSocket *, QByteArray> m_buffers;
+    QByteArray m_html;
+};
+
+} // namespace
 
 // The six browser pages in headless Chromium against the real HttpServerWrapper
 // on 127.0.0.1, with the API signals answered by PagesFakeApi: what the pages
@@ -46,6 +89,8 @@ private slots:
     void namesRenderAsText();
     void pollSkippedWhileOutstanding();
     void themeMenuReloadsTheView();
+    void foreignSiteCannotDrive();
+    void accessKeySignIn();
 
 private:
     // Opens path on the server in a fresh page and waits until it has loaded
@@ -598,6 +643,121 @@ void TestBrowserPages::themeMenuReloadsTheView()
     QVERIFY(waitJs("location.pathname + location.search === '/switcher?theme=light' &&"
                    " document.readyState === 'complete' && document.body.className === 'light'"));
     QVERIFY(!m_settings->useDarkTheme());
+}
+
+void TestBrowserPages::foreignSiteCannotDrive()
+{
+    // The operator has the panel's camera connected and opens another site
+    // (127.0.0.2) that tries every way a page can send the panel a GET.
+    useRealCameras();
+    QCOMPARE(fetch(m_web->server()->serverPort(), "/cam/connect?camNum=0").status, 200);
+    QTRY_VERIFY_WITH_TIMEOUT(m_control->canDrive(), CdpBrowser::kTimeoutMs);
+    QSignalSpy commands(m_sim.get(), &CameraSimulator::commandReceived);
+
+    const QByteArray drive = m_origin.toLatin1() +
+                             "/cam/control?controlMethod=0&panSpeed=24&tiltSpeed=20&zoomSpeed=1&"
+                             "focusSpeed=1";
+    const QByteArray html =
+        "<!DOCTYPE html><html><body>\n"
+        "<script>window.done = 0; const tick = () => { window.done++; };</script>\n"
+        "<img src=\"" +
+        drive +
+        "\" onload=\"tick()\" onerror=\"tick()\">\n"
+        "<script src=\"" +
+        m_origin.toLatin1() +
+        "/cam/settings\" onload=\"tick()\" "
+        "onerror=\"tick()\"></script>\n"
+        "<iframe src=\"" +
+        m_origin.toLatin1() +
+        "/camera\" onload=\"tick()\"></iframe>\n"
+        "<iframe name=\"sink\" onload=\"if (window.submitted) tick()\"></iframe>\n"
+        "<form id=\"f\" method=\"get\" target=\"sink\" action=\"" +
+        m_origin.toLatin1() +
+        "/cam/control\"><input name=\"controlMethod\" value=\"2\"><input name=\"panSpeed\" "
+        "value=\"1\"><input name=\"tiltSpeed\" value=\"20\"><input name=\"zoomSpeed\" "
+        "value=\"1\"><input name=\"focusSpeed\" value=\"1\"></form>\n"
+        "<script>\n"
+        "fetch('" +
+        drive +
+        "', {mode: 'no-cors'}).then(tick, tick);\n"
+        "fetch('" +
+        m_origin.toLatin1() +
+        "/obs/toggleStreaming', {mode: 'no-cors'}).then(tick, tick);\n"
+        "fetch('" +
+        m_origin.toLatin1() +
+        "/vmix/settings').then(tick, tick);\n"
+        "window.submitted = true; document.getElementById('f').submit();\n"
+        "</script></body></html>\n";
+    ForeignSite site(html);
+    QVERIFY(site.listen(QHostAddress("127.0.0.2")));
+    m_browser->call("Page.navigate", {{"url", site.origin() + "/"}}, m_session);
+    QVERIFY2(waitJs("window.done === 7"), qPrintable(js("window.done").toVariant().toString()));
+
+    // Every request that reached the panel was refused before any route.
+    int refused = 0;
+    for (const CdpBrowser::Event &e : m_browser->events()) {
+        if (e.sessionId != m_session)
+            continue;
+        const QJsonObject r = e.params["response"].toObject();
+        if (e.method == "Network.responseReceived" && r["url"].toString().startsWith(m_origin)) {
+            QCOMPARE(r["status"].toInt(), 403);
+            ++refused;
+        }
+    }
+    QVERIFY2(refused >= 4, qPrintable(QString::number(refused)));
+    QCOMPARE(m_api->actions(), QStringList{"connectCam|0"});
+    QCOMPARE(m_api->count("getCameraSettings"), 0);
+
+    // A control surface's request after them is the first the camera gets.
+    QCOMPARE(fetch(m_web->server()->serverPort(),
+                   "/cam/control?controlMethod=2&panSpeed=0&tiltSpeed=7&zoomSpeed=0&focusSpeed=0")
+                 .status,
+             200);
+    QTRY_VERIFY_WITH_TIMEOUT(!commands.isEmpty(), CdpBrowser::kTimeoutMs);
+    QCOMPARE(commands.at(0).at(0).toByteArray().toHex(' '), Visca::moveUp(0, 7).toHex(' '));
+    QCOMPARE(fetch(m_web->server()->serverPort(), "/cam/stopControl?controlMethod=2").status, 200);
+    QTRY_COMPARE_WITH_TIMEOUT(commands.size(), 2, CdpBrowser::kTimeoutMs);
+
+    // Rebinding: a name the attacker pointed at the panel reads nothing.
+    m_browser->call(
+        "Page.navigate",
+        {{"url",
+          QString("http://rebound.test:%1/cam/settings").arg(m_web->server()->serverPort())}},
+        m_session);
+    QVERIFY(waitJs("location.hostname === 'rebound.test' && document.readyState === 'complete'"));
+    QVERIFY(!js("document.body.textContent").toString().contains("camList"));
+    QCOMPARE(m_api->count("getCameraSettings"), 0);
+}
+
+void TestBrowserPages::accessKeySignIn()
+{
+    m_settings->setAccessKey("Sk-7c2e_91");
+    m_settings->setRequireAccessKey(true);
+    m_browser->call("Page.navigate", {{"url", m_origin + "/camera"}}, m_session);
+    QVERIFY(waitJs("document.readyState === 'complete' && !!document.querySelector('a')"));
+    QCOMPARE(js("document.querySelector('h1').textContent").toString(),
+             QString("Access key required"));
+    QCOMPARE(m_api->log.size(), 0);
+    js("document.querySelector('a[href=\"/login\"]').click()");
+    QVERIFY(waitJs("location.pathname === '/login' && document.readyState === 'complete' && "
+                   "!!document.querySelector('input[name=key]')"));
+    js("document.querySelector('input[name=key]').value = 'Sk-7c2e_91';"
+       "document.querySelector('form').submit()");
+    // Signed in: back at the full view, which loads and polls with the cookie.
+    QVERIFY(waitLog("getCurrentCamInfo", 2));
+    QVERIFY(waitJs("location.pathname === '/' && $('#cam1').hasClass('active')"));
+    QCOMPARE(js("document.cookie").toString(), QString()); // HttpOnly
+    // Further pages open without the key in their address.
+    QVERIFY(load("/switcher"));
+    QVERIFY(waitJs("$('#vmixStreamStatus').text() === 'Streaming...'"));
+    QStringList denied;
+    for (const CdpBrowser::Event &e : m_browser->events()) {
+        const QJsonObject r = e.params["response"].toObject();
+        if (e.sessionId == m_session && e.method == "Network.responseReceived" &&
+            r["status"].toInt() == 401 && !r["url"].toString().endsWith("/favicon.ico"))
+            denied << r["url"].toString();
+    }
+    QCOMPARE(denied, QStringList{m_origin + "/camera"}); // only the first visit
 }
 
 QTEST_MAIN(TestBrowserPages)

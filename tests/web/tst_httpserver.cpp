@@ -261,6 +261,12 @@ void TestHttpServer::parserErrors_data()
     QTest::newRow("length and chunked") << QByteArray("POST / HTTP/1.1\r\nContent-Length: 3\r\n"
                                                       "Transfer-Encoding: chunked\r\n\r\n")
                                         << 400;
+    QTest::newRow("space before a colon")
+        << QByteArray("POST / HTTP/1.1\r\nContent-Length : 3\r\n\r\nabc") << 400;
+    QTest::newRow("tab before a colon")
+        << QByteArray("GET / HTTP/1.1\r\nHost\t: 127.0.0.1\r\n\r\n") << 400;
+    QTest::newRow("space inside a name")
+        << QByteArray("GET / HTTP/1.1\r\nX Forwarded: 1\r\n\r\n") << 400;
     QTest::newRow("head too large") << bigHead << 431;
     QTest::newRow("url too large")
         << "GET /" + QByteArray(int(HttpLimits::kMaxHeadBytes), 'u') << 431;
@@ -404,6 +410,9 @@ void TestHttpServer::conversation_data()
     QTest::newRow("HEAD") << Script{send("HEAD /h HTTP/1.1\r\n\r\n" + getRequest("/g")),
                                     expectHead(k200), expect(k200, "1 /g")};
     QTest::newRow("malformed") << Script{send("GET / HTTP/1.1\r\nBad Header\r\n\r\n"), last(k400)};
+    // A body length the client and the server would read differently.
+    QTest::newRow("space before a colon")
+        << Script{send("GET /a HTTP/1.1\r\nContent-Length : 5\r\n\r\nGET /b"), last(k400)};
     QTest::newRow("garbage after a good request") << Script{
         send(getRequest("/ok") + "NOT HTTP AT ALL\r\n\r\n"), expect(k200, "1 /ok"), last(k400)};
     QTest::newRow("oversized head")

@@ -50,8 +50,32 @@ private slots:
     void startServerTwiceKeepsTheFirst();
     void stopAndStartAgain();
     void startServerFailures();
+    void guard_data();
+    void guard();
+    void accessKey_data();
+    void accessKey();
+    void loginSetsTheCookie();
+    void conditionalRequests_data();
+    void conditionalRequests();
 
 private:
+    // The answer to a GET of target with these header lines (each ending in
+    // CRLF; "PORT" stands for the server's port), on a new connection.
+    RawResponse send(const QByteArray &target, QByteArray headers)
+    {
+        RawHttpClient c;
+        headers.replace("PORT", QByteArray::number(m_port));
+        return c.connectTo(m_port, "GET " + target + " HTTP/1.1\r\n" + headers + "\r\n")
+                   ? c.next()
+                   : RawResponse();
+    }
+    int emitted() const
+    {
+        int n = 0;
+        for (const QSignalSpy *spy : m_spies)
+            n += spy->count();
+        return n;
+    }
     RawResponse get(const QByteArray &target) { return fetch(m_port, target); }
     std::unique_ptr<TempDataHome> m_home;
     std::unique_ptr<AppSettings> m_settings;
@@ -59,6 +83,11 @@ private:
     QList<QSignalSpy *> m_spies;
     quint16 m_port = 0;
 };
+
+// The lines every answer of the wrapper starts with.
+static const QByteArray kGuardLines("X-Frame-Options: SAMEORIGIN\r\n"
+                                    "Content-Security-Policy: frame-ancestors 'self'\r\n"
+                                    "X-Content-Type-Options: nosniff\r\n");
 
 static QByteArray resource(const QString &path)
 {
@@ -285,8 +314,8 @@ void TestHttpServerWrapper::fixedAnswers()
     QFETCH(QByteArray, body);
     const bool darkBefore = m_settings->useDarkTheme();
     const QByteArray statusLine = status == 400 ? "400 Bad Request" : "404 Not Found";
-    QCOMPARE(get(target).raw, "HTTP/1.1 " + statusLine +
-                                  "\r\nContent-Type: application/json\r\nContent-Length: " +
+    QCOMPARE(get(target).raw, "HTTP/1.1 " + statusLine + "\r\n" + kGuardLines +
+                                  "Content-Type: application/json\r\nContent-Length: " +
                                   QByteArray::number(body.size()) + "\r\n\r\n" + body);
     for (QSignalSpy *spy : qAsConst(m_spies))
         QVERIFY2(spy->isEmpty(), spy->signal().constData());
@@ -302,8 +331,8 @@ void TestHttpServerWrapper::onlyGetIsServed()
                                 "DELETE /nowhere HTTP/1.1\r\n\r\n"
                                 "HEAD /unknown HTTP/1.1\r\n\r\n" +
                                     getRequest("/cam/settings")));
-    const QByteArray wrong("HTTP/1.1 400 Bad Request\r\nContent-Length: 26\r\n\r\n"
-                           "Only 'Get' Method Allowed.");
+    const QByteArray wrong("HTTP/1.1 400 Bad Request\r\n" + kGuardLines +
+                           "Content-Length: 26\r\n\r\nOnly 'Get' Method Allowed.");
     QCOMPARE(c.next().raw, wrong);
     QCOMPARE(c.next().raw, wrong);
     QCOMPARE(c.next(true).raw, wrong.left(wrong.indexOf("Only")));
@@ -480,7 +509,7 @@ void TestHttpServerWrapper::responseLeftOpenIsAnswered500()
     RawHttpClient c;
     QVERIFY(c.connectTo(m_port, getRequest("/cam/connect?camNum=2") + getRequest("/cam/settings")));
     QCOMPARE(c.next().raw,
-             QByteArray("HTTP/1.1 500 Internal Server Error\r\nContent-Length: 0\r\n\r\n"));
+             "HTTP/1.1 500 Internal Server Error\r\n" + kGuardLines + "Content-Length: 0\r\n\r\n");
     QCOMPARE(c.next().status, 200); // the connection carries on
 }
 
@@ -515,6 +544,279 @@ void TestHttpServerWrapper::startServerFailures()
     QVERIFY(!other.startServer(QStringLiteral("not-an-address"), 0));
     QVERIFY(!other.server()->isListening());
     QVERIFY(other.startServer(QStringLiteral("127.0.0.1"), 0)); // can start later
+}
+
+void TestHttpServerWrapper::guard_data()
+{
+    QTest::addColumn<QByteArray>("target");
+    QTest::addColumn<QByteArray>("headers");
+    QTest::addColumn<int>("status");
+    const QByteArray drive(
+        "/cam/control?controlMethod=0&panSpeed=24&tiltSpeed=20&zoomSpeed=1&focusSpeed=1");
+    auto row = [](const char *name, const QByteArray &target, const QByteArray &headers,
+                  int status) {
+        QTest::newRow(name) << target << headers << status;
+    };
+    // Host names: literals, localhost, this machine, the operator's names.
+    row("no host at all", drive, "", 200);
+    row("ipv4 with port", drive, "Host: 127.0.0.1:PORT\r\n", 200);
+    row("ipv6 literal", drive, "Host: [::1]:PORT\r\n", 200);
+    row("ipv6 without port", drive, "Host: [::1]\r\n", 200);
+    row("localhost", drive, "Host: LocalHost:PORT\r\n", 200);
+    row("own name", drive, "Host: Studio-PC\r\n", 200);
+    row("own name .local", drive, "Host: studio-pc.local:PORT\r\n", 200);
+    row("operator's name", drive, "Host: panel.studio.lan:PORT\r\n", 200);
+    row("operator's name, trailing dot", drive, "Host: ptz-desk.\r\n", 200);
+    row("rebinding name", drive, "Host: evil.test:PORT\r\n", 421);
+    row("rebinding settings read", "/cam/settings", "Host: evil.test:PORT\r\n", 421);
+    row("own name as a prefix", drive, "Host: studio-pc.evil.test\r\n", 421);
+    row("address as a prefix", drive, "Host: 127.0.0.1.evil.test\r\n", 421);
+    row("short address form", drive, "Host: 127.1\r\n", 421);
+    row("ipv6 unbracketed", drive, "Host: ::1\r\n", 421);
+    row("bracketed name", drive, "Host: [evil.test]:PORT\r\n", 421);
+    row("port not a number", drive, "Host: 127.0.0.1:80x\r\n", 421);
+    row("empty host", drive, "Host: \r\n", 421);
+    row("two hosts", drive, "Host: 127.0.0.1\r\nHost: evil.test\r\n", 421);
+    // What the browser says about where a request comes from.
+    row("same-origin fetch", drive, "Host: 127.0.0.1:PORT\r\nSec-Fetch-Site: same-origin\r\n", 200);
+    row("typed into the address bar", drive, "Host: 127.0.0.1:PORT\r\nSec-Fetch-Site: none\r\n",
+        200);
+    row("cross-site picture", drive,
+        "Host: 127.0.0.1:PORT\r\nSec-Fetch-Site: cross-site\r\nSec-Fetch-Mode: no-cors\r\n"
+        "Sec-Fetch-Dest: image\r\n",
+        403);
+    row("same-site other port", "/obs/toggleStreaming",
+        "Host: 127.0.0.1:PORT\r\nSec-Fetch-Site: same-site\r\n", 403);
+    row("origin of another host", drive,
+        "Host: 127.0.0.1:PORT\r\nOrigin: http://127.0.0.2:PORT\r\n", 403);
+    row("origin of another port", drive, "Host: 127.0.0.1:PORT\r\nOrigin: http://127.0.0.1:1\r\n",
+        403);
+    row("origin without port against a port", drive,
+        "Host: 127.0.0.1:PORT\r\nOrigin: http://127.0.0.1\r\n", 403);
+    row("origin null", drive, "Host: 127.0.0.1:PORT\r\nOrigin: null\r\n", 403);
+    row("origin without host", drive, "Origin: http://127.0.0.1:PORT\r\n", 403);
+    row("own origin", drive, "Host: 127.0.0.1:PORT\r\nOrigin: http://127.0.0.1:PORT\r\n", 200);
+    row("own origin, name in capitals", drive,
+        "Host: localhost:PORT\r\nOrigin: http://LOCALHOST:PORT\r\n", 200);
+    row("link to a page from another site", "/camera",
+        "Host: 127.0.0.1:PORT\r\nSec-Fetch-Site: cross-site\r\nSec-Fetch-Mode: navigate\r\n"
+        "Sec-Fetch-Dest: document\r\n",
+        200);
+    row("link that changes the theme", "/camera?theme=light",
+        "Host: 127.0.0.1:PORT\r\nSec-Fetch-Site: cross-site\r\nSec-Fetch-Mode: navigate\r\n"
+        "Sec-Fetch-Dest: document\r\n",
+        403);
+    row("link that drives", drive,
+        "Host: 127.0.0.1:PORT\r\nSec-Fetch-Site: cross-site\r\nSec-Fetch-Mode: navigate\r\n"
+        "Sec-Fetch-Dest: document\r\n",
+        403);
+    row("page in a foreign frame", "/",
+        "Host: 127.0.0.1:PORT\r\nSec-Fetch-Site: cross-site\r\nSec-Fetch-Mode: navigate\r\n"
+        "Sec-Fetch-Dest: iframe\r\n",
+        403);
+}
+
+void TestHttpServerWrapper::guard()
+{
+    QFETCH(QByteArray, target);
+    QFETCH(QByteArray, headers);
+    QFETCH(int, status);
+    m_web->setLocalHostName("studio-pc");
+    m_settings->setServerHostNames({"Panel.Studio.LAN", " ptz-desk "});
+    const bool darkBefore = m_settings->useDarkTheme();
+    const RawResponse r = send(target, headers);
+    QCOMPARE(r.status, status);
+    // Every answer forbids foreign frames and sniffing.
+    QCOMPARE(r.header("X-Frame-Options"), QByteArray("SAMEORIGIN"));
+    QCOMPARE(r.header("Content-Security-Policy"), QByteArray("frame-ancestors 'self'"));
+    QCOMPARE(r.header("X-Content-Type-Options"), QByteArray("nosniff"));
+    QCOMPARE(emitted(), status == 200 && target.startsWith("/cam/") ? 1 : 0);
+    QCOMPARE(m_settings->useDarkTheme(), darkBefore);
+}
+
+void TestHttpServerWrapper::accessKey_data()
+{
+    QTest::addColumn<QByteArray>("target");
+    QTest::addColumn<QByteArray>("headers");
+    QTest::addColumn<int>("status");
+    const QByteArray key = "k3y-Abc_123";
+    QTest::newRow("bearer") << QByteArray("/cam/connect?camNum=3")
+                            << "Authorization: Bearer " + key + "\r\n"
+                            << 200;
+    QTest::newRow("bearer wrong") << QByteArray("/cam/connect?camNum=3")
+                                  << QByteArray("Authorization: Bearer k3y-Abc_12\r\n") << 401;
+    QTest::newRow("bearer longer")
+        << QByteArray("/cam/connect?camNum=3") << "Authorization: Bearer " + key + "4\r\n"
+        << 401;
+    QTest::newRow("basic is not bearer")
+        << QByteArray("/cam/connect?camNum=3") << "Authorization: Basic " + key + "\r\n"
+        << 401;
+    QTest::newRow("query first") << "/cam/connect?key=" + key + "&camNum=3" << QByteArray() << 200;
+    QTest::newRow("query last") << "/cam/connect?camNum=3&key=" + key << QByteArray() << 200;
+    QTest::newRow("query wrong") << QByteArray("/cam/connect?camNum=3&key=nope") << QByteArray()
+                                 << 401;
+    QTest::newRow("query empty") << QByteArray("/cam/connect?camNum=3&key=") << QByteArray() << 401;
+    QTest::newRow("cookie") << QByteArray("/cam/connect?camNum=3")
+                            << "Cookie: a=1; corvanta_key=" + key + "; b=2\r\n"
+                            << 200;
+    QTest::newRow("cookie wrong") << QByteArray("/cam/connect?camNum=3")
+                                  << QByteArray("Cookie: corvanta_key=" + key.toUpper() + "\r\n")
+                                  << 401;
+    QTest::newRow("missing") << QByteArray("/cam/connect?camNum=3") << QByteArray() << 401;
+    QTest::newRow("missing on a page") << QByteArray("/") << QByteArray() << 401;
+    QTest::newRow("missing on a file")
+        << QByteArray("/assets?_type=js&_name=script.js") << QByteArray() << 401;
+    QTest::newRow("page with the key in the query") << "/camera?key=" + key << QByteArray() << 200;
+    QTest::newRow("page with key and theme")
+        << "/camera?key=" + key + "&theme=dark" << QByteArray() << 200;
+}
+
+void TestHttpServerWrapper::accessKey()
+{
+    QFETCH(QByteArray, target);
+    QFETCH(QByteArray, headers);
+    QFETCH(int, status);
+    const QString key = "k3y-Abc_123";
+    m_settings->setAccessKey(key);
+    m_settings->setRequireAccessKey(true);
+    QStringList logged;
+    static QStringList *sink = nullptr;
+    sink = &logged;
+    const QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType, const QMessageLogContext &, const QString &msg) { *sink << msg; });
+    const RawResponse r = send(target, "Host: 127.0.0.1\r\n" + headers);
+    qInstallMessageHandler(previous);
+
+    QCOMPARE(r.status, status);
+    if (status == 401) {
+        QVERIFY(r.body.contains("<a href=\"/login\">"));
+        QCOMPARE(emitted(), 0);
+    } else if (target.startsWith("/cam/")) {
+        // The key is taken out of the query; the route reads the rest.
+        QCOMPARE(emitted(), 1);
+        QCOMPARE(m_spies
+                     .at(m_web->metaObject()->indexOfSignal(
+                             "connectCam(qhttp::server::QHttpResponse*,int)") -
+                         m_web->metaObject()->methodOffset())
+                     ->at(0)
+                     .at(1)
+                     .toInt(),
+                 3);
+    } else {
+        QCOMPARE(r.header("Content-Type"), QByteArray("text/html"));
+        QVERIFY(r.header("Set-Cookie").startsWith("corvanta_key=" + key.toUtf8() + ";"));
+    }
+    for (const QString &line : logged) {
+        QVERIFY2(!line.contains("k3y") && !line.contains("nope") && !line.contains("K3Y"),
+                 qPrintable(line));
+    }
+}
+
+void TestHttpServerWrapper::loginSetsTheCookie()
+{
+    m_settings->setAccessKey("s3cret");
+    // Off: the key is neither asked for nor taken out of a query.
+    RawResponse r = get("/cam/connect?key=x&camNum=2");
+    QCOMPARE(r.status, 200);
+    QCOMPARE(get("/login").status, 303);
+
+    m_settings->setRequireAccessKey(true);
+    r = get("/login");
+    QCOMPARE(r.status, 200);
+    QVERIFY(r.body.contains("<form method=\"get\" action=\"/login\">"));
+    QVERIFY(r.body.contains("name=\"key\""));
+    r = get("/login?key=wrong");
+    QCOMPARE(r.status, 401);
+    QVERIFY(r.body.contains("name=\"key\""));
+    QVERIFY(!r.hasHeader("Set-Cookie"));
+
+    r = get("/login?key=s3cret");
+    QCOMPARE(r.status, 303);
+    QCOMPARE(r.header("Location"), QByteArray("/"));
+    const QByteArray cookie = r.header("Set-Cookie");
+    QVERIFY(cookie.startsWith("corvanta_key=s3cret;"));
+    QVERIFY(cookie.contains("; HttpOnly"));
+    QVERIFY(cookie.contains("; SameSite=Strict"));
+    QVERIFY(cookie.contains("; Path=/"));
+    QCOMPARE(
+        send("/", "Host: 127.0.0.1\r\nCookie: " + cookie.left(cookie.indexOf(';')) + "\r\n").status,
+        200);
+
+    // Required without a stored key: nothing gets in, not even an empty key.
+    m_settings->setAccessKey(QString());
+    QCOMPARE(get("/cam/checkImg?key=").status, 401);
+    QCOMPARE(send("/cam/checkImg", "Cookie: corvanta_key=\r\n").status, 401);
+}
+
+void TestHttpServerWrapper::conditionalRequests_data()
+{
+    QTest::addColumn<QByteArray>("target");
+    QTest::addColumn<QByteArray>("cacheControl");
+    QTest::newRow("page") << QByteArray("/camera") << QByteArray("no-cache");
+    QTest::newRow("script") << QByteArray("/assets?_type=js&_name=script.js&_time=1")
+                            << QByteArray("no-cache");
+    QTest::newRow("versioned library") << QByteArray("/assets?_type=js&_name=jquery-3.5.1.min.js")
+                                       << QByteArray("max-age=31536000, immutable");
+    QTest::newRow("versioned style sheet")
+        << QByteArray("/assets?_type=css&_name=bootstrap-4.5.2.min.css")
+        << QByteArray("max-age=31536000, immutable");
+    QTest::newRow("font") << QByteArray("/assets?_type=img&_name=fontawesome-webfont.woff2")
+                          << QByteArray("no-cache");
+    QTest::newRow("font with its version")
+        << QByteArray("/assets?_type=img&_name=fontawesome-webfont.woff2&v=4.7.0")
+        << QByteArray("max-age=31536000, immutable");
+    QTest::newRow("preset with a version is still revalidated")
+        << QByteArray("/assets?_type=preset&_name=127.0.0.91.jpg&v=1.2.3")
+        << QByteArray("no-cache");
+    QTest::newRow("preset on disk")
+        << QByteArray("/assets?_type=preset&_name=127.0.0.91.jpg") << QByteArray("no-cache");
+}
+
+void TestHttpServerWrapper::conditionalRequests()
+{
+    QFETCH(QByteArray, target);
+    QFETCH(QByteArray, cacheControl);
+    QFile snapshot(Storage::snapshotPath(QStringLiteral("127.0.0.9"), 1));
+    QVERIFY(snapshot.open(QIODevice::WriteOnly));
+    snapshot.write("\xff\xd8first\xff\xd9");
+    snapshot.close();
+
+    const RawResponse full = get(target);
+    QCOMPARE(full.status, 200);
+    const QByteArray tag = full.header("ETag");
+    const QByteArray modified = full.header("Last-Modified");
+    QVERIFY(tag.startsWith('"') && tag.endsWith('"') && tag.size() > 2); // strong
+    QVERIFY(QLocale::c()
+                .toDateTime(QString::fromLatin1(modified), "ddd, dd MMM yyyy hh:mm:ss 'GMT'")
+                .isValid());
+    QCOMPARE(full.header("Cache-Control"), cacheControl);
+
+    auto conditional = [&](const QByteArray &line) {
+        return send(target, "Host: 127.0.0.1\r\n" + line + "\r\n");
+    };
+    RawResponse r = conditional("If-None-Match: \"x\", " + tag);
+    QCOMPARE(r.status, 304);
+    QVERIFY(r.raw.endsWith("\r\n\r\n"));
+    QVERIFY(!r.hasHeader("Content-Length"));
+    QCOMPARE(r.header("ETag"), tag);
+    QCOMPARE(r.header("Cache-Control"), cacheControl);
+    QCOMPARE(conditional("If-None-Match: W/" + tag).status, 304);
+    QCOMPARE(conditional("If-None-Match: \"other\"").body, full.body);
+    QCOMPARE(conditional("If-Modified-Since: " + modified).status, 304);
+    QCOMPARE(conditional("If-Modified-Since: Sat, 01 Jan 2000 00:00:00 GMT").body, full.body);
+    // If-None-Match decides when both are sent.
+    QCOMPARE(conditional("If-None-Match: \"other\"\r\nIf-Modified-Since: " + modified).status, 200);
+    QCOMPARE(conditional("If-Modified-Since: garbage").status, 200);
+
+    if (target.contains("preset")) {
+        // A new snapshot under the same name is a new entity.
+        QVERIFY(snapshot.open(QIODevice::WriteOnly));
+        snapshot.write("\xff\xd8second, longer\xff\xd9");
+        snapshot.close();
+        r = conditional("If-None-Match: " + tag);
+        QCOMPARE(r.status, 200);
+        QCOMPARE(r.body, QByteArray("\xff\xd8second, longer\xff\xd9"));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestHttpServerWrapper)

@@ -54,6 +54,7 @@ private slots:
     void saveWritesThenRestartsInOrder();
     void portAboveRangeRefused();
     void copyUsesStoredAddress();
+    void accessKeyAndHostNames();
 
 private:
     std::unique_ptr<TempDataHome> m_home;
@@ -70,8 +71,48 @@ void TestWebServerSettings::offersUpNonLoopbackIpv4Only()
         QCOMPARE(address.protocol(), QAbstractSocket::IPv4Protocol);
         QVERIFY(!address.isLoopback());
     }
+    // Besides the interfaces: this computer only, selectable when stored.
+    m_settings->setServerNic("127.0.0.1");
     WebServerSettings dialog(m_settings.get(), &m_control);
-    QCOMPARE(dialog.findChild<QComboBox *>("nicCmb")->count(), list.size());
+    auto *nic = dialog.findChild<QComboBox *>("nicCmb");
+    QCOMPARE(nic->count(), list.size() + 1);
+    QCOMPARE(nic->itemText(list.size()), QString("127.0.0.1"));
+    QCOMPARE(nic->currentText(), QString("127.0.0.1"));
+}
+
+void TestWebServerSettings::accessKeyAndHostNames()
+{
+    WebServerSettings first(m_settings.get(), &m_control);
+    const QString shown = first.findChild<QLineEdit *>("accessKeyEdit")->text();
+    QVERIFY(QRegularExpression("^[A-Za-z0-9_-]{32}$").match(shown).hasMatch());
+    // Saving with the key off writes no key: files stay as they were.
+    first.findChild<QPushButton *>("saveBtn")->click();
+    m_settings->sync();
+    QFile file(m_settings->fileName());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray text = file.readAll();
+    QVERIFY(!text.contains("accesskey"));
+    QVERIFY(!text.contains("serverhostnames"));
+
+    first.findChild<QCheckBox *>("requireKeyCheck")->setChecked(true);
+    first.findChild<QLineEdit *>("hostNamesEdit")->setText(" panel.studio.lan, ,ptz-desk ");
+    first.findChild<QPushButton *>("copyKeyBtn")->click();
+    QCOMPARE(QGuiApplication::clipboard()->text(), shown);
+    first.findChild<QPushButton *>("saveBtn")->click();
+    QCOMPARE(m_settings->requireAccessKey(), true);
+    QCOMPARE(m_settings->accessKey(), shown);
+    QCOMPARE(AppSettings().serverHostNames(), (QStringList{"panel.studio.lan", "ptz-desk"}));
+
+    // Reopened: the stored key; a new one replaces it only when saved.
+    WebServerSettings second(m_settings.get(), &m_control);
+    QCOMPARE(second.findChild<QLineEdit *>("accessKeyEdit")->text(), shown);
+    QVERIFY(second.findChild<QCheckBox *>("requireKeyCheck")->isChecked());
+    second.findChild<QPushButton *>("newKeyBtn")->click();
+    const QString renewed = second.findChild<QLineEdit *>("accessKeyEdit")->text();
+    QVERIFY(renewed != shown && renewed.size() == 32);
+    QCOMPARE(m_settings->accessKey(), shown);
+    second.findChild<QPushButton *>("saveBtn")->click();
+    QCOMPARE(AppSettings().accessKey(), renewed);
 }
 
 void TestWebServerSettings::saveWritesThenRestartsInOrder_data()
