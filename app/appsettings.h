@@ -8,6 +8,8 @@
 #include <QString>
 #include <QVariant>
 
+#include "viscalink.h"
+
 #include <optional>
 
 Q_DECLARE_LOGGING_CATEGORY(lcApp)
@@ -22,6 +24,11 @@ struct CameraSlot
     QString id;
     QString name;
     QString deviceName;
+    // Network camera link keys (`protocol`, `port`, `httpport`, `address`,
+    // `baud`, `stream1`, `stream2`; only values other than the defaults are
+    // stored). nullopt: the keys already stored for the slot are kept when
+    // its `cameraid` is unchanged, and dropped otherwise.
+    std::optional<CameraLinkConfig> link;
 };
 
 // Typed façade over settings.ini (Qt INI format) in the per-user folder. The

@@ -5,6 +5,9 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
+
+class QImage;
 
 Q_DECLARE_LOGGING_CATEGORY(lcCamera)
 
@@ -65,6 +68,15 @@ public:
     virtual void setAutoReconnect(bool on) { Q_UNUSED(on) }
     // Connected, but the camera has not answered an inquiry for a while.
     virtual bool repliesStale() const { return false; }
+    // Address of live stream 1 or 2 for the preview; empty: none known.
+    virtual QString streamAddress(int stream)
+    {
+        Q_UNUSED(stream)
+        return QString();
+    }
+    // The picture a camera without snapshots of its own may take a preset
+    // thumbnail from (null image: none now). Cameras with snapshots ignore it.
+    virtual void setFrameSource(std::function<QImage()> source) { Q_UNUSED(source) }
 
 public slots:
     // The operations below keep the order of the camera operation table;

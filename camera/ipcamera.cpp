@@ -1,12 +1,14 @@
 #include "ipcamera.h"
 
 #include "storagepaths.h"
+#include "viscaserial.h"
+#include "viscaudp.h"
 
 #include <QFile>
+#include <QImage>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QTcpSocket>
 #include <QTimer>
 #include <QUrl>
 
@@ -23,7 +25,6 @@ IPCamera::IPCamera(const QString &cameraId, const QString &cameraName, const QSt
     zoomSpeedRange = {1, 7, 5};
     focusSpeedRange = {1, 7, 5};
 
-    socket = new QTcpSocket(this);
     imageManager = new QNetworkAccessManager(this);
     nameManager = new QNetworkAccessManager(this);
     pollTimer = new QTimer(this);
@@ -52,19 +53,79 @@ IPCamera::IPCamera(const QString &cameraId, const QString &cameraName, const QSt
     connect(connectTimer, &QTimer::timeout, this, &IPCamera::onConnectTimeout);
     connect(retryTimer, &QTimer::timeout, this, [this] { openConnection(true); });
 
-    connect(socket, &QTcpSocket::connected, this, &IPCamera::onClientConnected);
-    connect(socket, &QTcpSocket::disconnected, this, &IPCamera::onClientDisconnected);
-    connect(socket, &QTcpSocket::errorOccurred, this, &IPCamera::onClientError);
-    connect(socket, &QTcpSocket::stateChanged, this, &IPCamera::onClientStateChanged);
-    connect(socket, &QTcpSocket::readyRead, this, &IPCamera::onReadyRead);
+    makeTransport();
 }
 
 IPCamera::~IPCamera()
 {
-    // The socket is a child; silence it so that closing it here does not call
+    // The link is a child; silence it so that closing it here does not call
     // back into a half-destroyed camera.
     socket->disconnect(this);
     socket->abort();
+}
+
+void IPCamera::makeTransport()
+{
+    if (socket) {
+        socket->disconnect(this);
+        socket->abort();
+        socket->deleteLater();
+    }
+    switch (m_config.protocol) {
+    case CameraLinkConfig::Udp:
+        socket = new UdpViscaLink(this);
+        break;
+    case CameraLinkConfig::Serial:
+        socket = new SerialViscaLink(m_config.address, m_config.baud, this);
+        break;
+    default:
+        socket = new TcpViscaLink(this);
+        break;
+    }
+    m_builtFor = m_config;
+    connect(socket, &ViscaLink::connected, this, &IPCamera::onClientConnected);
+    connect(socket, &ViscaLink::disconnected, this, &IPCamera::onClientDisconnected);
+    connect(socket, &ViscaLink::errorOccurred, this, &IPCamera::onClientError);
+    connect(socket, &ViscaLink::stateChanged, this, &IPCamera::onClientStateChanged);
+    connect(socket, &ViscaLink::received, this, &IPCamera::onBytes);
+}
+
+void IPCamera::setLinkConfig(const CameraLinkConfig &config)
+{
+    m_config = config;
+    if (socket->state() == QAbstractSocket::UnconnectedState && needsNewTransport())
+        makeTransport();
+}
+
+bool IPCamera::needsNewTransport() const
+{
+    return m_config.protocol != m_builtFor.protocol || m_config.address != m_builtFor.address ||
+           m_config.baud != m_builtFor.baud;
+}
+
+void IPCamera::setViscaPort(quint16 port)
+{
+    m_config.port = port;
+}
+
+void IPCamera::setHttpPort(quint16 port)
+{
+    m_config.httpPort = port;
+}
+
+QString IPCamera::streamAddress(int stream)
+{
+    const QString &configured = stream == 2 ? m_config.stream2 : m_config.stream1;
+    if (!configured.isEmpty())
+        return configured;
+    if (m_config.protocol == CameraLinkConfig::Serial)
+        return QString();
+    return QStringLiteral("rtsp://") + cameraId + QLatin1Char('/') + QString::number(stream);
+}
+
+void IPCamera::setFrameSource(std::function<QImage()> source)
+{
+    m_frameSource = std::move(source);
 }
 
 void IPCamera::setPollInterval(int ms)
@@ -165,14 +226,15 @@ void IPCamera::openConnection(bool automatic)
         emit clientStateChanged(stateName(socket->state()));
         return;
     }
+    if (needsNewTransport())
+        makeTransport();
     // Set before connecting: a loopback connect may complete synchronously.
     m_reconnecting = automatic;
     m_attemptPending = true;
     m_attemptSilent = m_retrying;
     m_connectedSince.invalidate();
     connectTimer->start();
-    socket->connectToHost(cameraId, m_viscaPort, QIODevice::ReadWrite,
-                          QAbstractSocket::AnyIPProtocol);
+    socket->open(cameraId, m_config.viscaPort());
     qCDebug(lcCamera) << "connecting camera pending..." << this;
 }
 
@@ -190,7 +252,7 @@ void IPCamera::disconnectCamera()
         // the kernel now: the object may be deleted before the event loop
         // would write them.
         socket->flush();
-        socket->disconnectFromHost();
+        socket->close();
         qCDebug(lcCamera) << "disconnecting camera pending..." << this;
         break;
     case QAbstractSocket::HostLookupState:
@@ -220,10 +282,14 @@ void IPCamera::onClientConnected()
     pollTimer->start();
     staleTimer->start();
 
-    QNetworkRequest request(
-        httpUrl(QStringLiteral("/cgi-bin/param.cgi"), QStringLiteral("get_device_conf")));
-    request.setTransferTimeout(kHttpTimeoutMs);
-    limitReplySize(nameManager->get(request), kMaxDeviceConfBytes);
+    // Only a camera on TCP is known to answer HTTP; the others keep the
+    // stored name.
+    if (m_config.protocol == CameraLinkConfig::Tcp) {
+        QNetworkRequest request(
+            httpUrl(QStringLiteral("/cgi-bin/param.cgi"), QStringLiteral("get_device_conf")));
+        request.setTransferTimeout(kHttpTimeoutMs);
+        limitReplySize(nameManager->get(request), kMaxDeviceConfBytes);
+    }
 
     emit clientConnected();
 }
@@ -340,8 +406,8 @@ QUrl IPCamera::httpUrl(const QString &path, const QString &query) const
     QUrl url;
     url.setScheme(QStringLiteral("http"));
     url.setHost(cameraId);
-    if (m_httpPort != kHttpPort)
-        url.setPort(m_httpPort);
+    if (m_config.effectiveHttpPort() != kHttpPort)
+        url.setPort(m_config.effectiveHttpPort());
     url.setPath(path);
     if (!query.isEmpty())
         url.setQuery(query);
@@ -369,6 +435,16 @@ QString IPCamera::replyFailure(QNetworkReply *reply)
 
 void IPCamera::downloadSnapshot(int presetNum)
 {
+    if (m_config.protocol != CameraLinkConfig::Tcp) {
+        // No HTTP: the live preview's picture, when one is showing.
+        const QImage frame = m_frameSource ? m_frameSource() : QImage();
+        if (frame.isNull())
+            return;
+        if (!frame.save(Storage::snapshotPath(cameraId, presetNum), "JPG"))
+            qCWarning(lcCamera) << "cannot write snapshot of preset" << presetNum;
+        emit clientFinishDownload(presetNum);
+        return;
+    }
     QNetworkRequest request(httpUrl(QStringLiteral("/snapshot.jpg")));
     request.setTransferTimeout(kHttpTimeoutMs);
     QNetworkReply *reply = imageManager->get(request);
@@ -423,7 +499,7 @@ void IPCamera::sendCommand(const QByteArray &bytes)
 {
     if (socket->state() != QAbstractSocket::ConnectedState)
         return;
-    socket->write(bytes);
+    socket->send(bytes);
 }
 
 void IPCamera::enqueueInquiry(int kind)
@@ -443,7 +519,7 @@ void IPCamera::sendPending()
     if (socket->state() != QAbstractSocket::ConnectedState || !m_link.takeNextToSend(command))
         return;
     inquiryTimer->start();
-    socket->write(command.bytes);
+    socket->send(command.bytes);
 }
 
 void IPCamera::onInquiryTimeout()
@@ -462,9 +538,11 @@ void IPCamera::onQuietElapsed()
     sendPending();
 }
 
-void IPCamera::onReadyRead()
+void IPCamera::onReadyRead() {}
+
+void IPCamera::onBytes(const QByteArray &bytes)
 {
-    const QVector<QByteArray> frames = assembler.feed(socket->readAll());
+    const QVector<QByteArray> frames = assembler.feed(bytes);
     for (const QByteArray &frame : frames)
         handleFrame(frame);
 }
