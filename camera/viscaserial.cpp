@@ -190,8 +190,10 @@ void SerialPortHub::onReadyRead()
 
 void SerialPortHub::onError()
 {
+    // A read or write that merely found nothing to do (EAGAIN) is reported
+    // as ReadError / WriteError; only a lost device ends the port.
     const QSerialPort::SerialPortError error = m_port->error();
-    if (error == QSerialPort::NoError || error == QSerialPort::TimeoutError || !m_port->isOpen())
+    if (error != QSerialPort::ResourceError || !m_port->isOpen())
         return;
     const QString text = m_port->errorString();
     qCDebug(lcCamera) << "serial port" << m_path << "failed:" << text;

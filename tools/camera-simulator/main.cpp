@@ -32,8 +32,6 @@ int main(int argc, char *argv[])
                                       QStringLiteral("port"), QStringLiteral("80"));
     const QCommandLineOption name(QStringLiteral("name"), QStringLiteral("Device name."),
                                   QStringLiteral("name"));
-    const QCommandLineOption serial(QStringLiteral("serial"), QStringLiteral("Serial number."),
-                                    QStringLiteral("serial"));
     const QCommandLineOption ignore(
         QStringLiteral("ignore-inquiry"),
         QStringLiteral("Never answer this inquiry, in hex (e.g. 8109044aff)."),
@@ -48,8 +46,24 @@ int main(int argc, char *argv[])
     const QCommandLineOption dropEvery(
         QStringLiteral("drop-every"), QStringLiteral("Drop the VISCA connections every s seconds."),
         QStringLiteral("s"));
-    parser.addOptions(
-        {address, viscaPort, httpPort, name, serial, ignore, delay, garbage, split, dropEvery});
+    const QCommandLineOption udp(QStringLiteral("udp"),
+                                 QStringLiteral("Also answer VISCA over IP on UDP (port 52381)."));
+    const QCommandLineOption udpPort(QStringLiteral("udp-port"),
+                                     QStringLiteral("VISCA over IP port (default 52381)."),
+                                     QStringLiteral("port"), QStringLiteral("52381"));
+    const QCommandLineOption serialPath(
+        QStringLiteral("serial"),
+        QStringLiteral("Also answer serial VISCA on a pseudo-terminal linked at path."),
+        QStringLiteral("path"));
+    const QCommandLineOption serialAddress(
+        QStringLiteral("serial-address"),
+        QStringLiteral("Camera address (1-7) on the serial line (default 1)."), QStringLiteral("n"),
+        QStringLiteral("1"));
+    const QCommandLineOption serialNumber(QStringLiteral("serial-number"),
+                                          QStringLiteral("Serial number."),
+                                          QStringLiteral("serial"));
+    parser.addOptions({address, viscaPort, httpPort, name, serialNumber, ignore, delay, garbage,
+                       split, dropEvery, udp, udpPort, serialPath, serialAddress});
     parser.process(app);
 
     auto port = [&parser](const QCommandLineOption &option) {
@@ -65,8 +79,8 @@ int main(int argc, char *argv[])
     CameraSimulator sim;
     if (parser.isSet(name))
         sim.setName(parser.value(name));
-    if (parser.isSet(serial))
-        sim.setSerialNumber(parser.value(serial));
+    if (parser.isSet(serialNumber))
+        sim.setSerialNumber(parser.value(serialNumber));
     if (parser.isSet(ignore))
         sim.setIgnoredInquiry(QByteArray::fromHex(parser.value(ignore).toLatin1()));
     if (parser.isSet(delay))
@@ -82,6 +96,22 @@ int main(int argc, char *argv[])
     if (!sim.listen(host, port(viscaPort), port(httpPort))) {
         std::fprintf(stderr, "cannot listen: %s\n", qPrintable(sim.errorString()));
         return 1;
+    }
+
+    if (parser.isSet(udp) || parser.isSet(udpPort)) {
+        if (!sim.listenUdp(host, port(udpPort))) {
+            std::fprintf(stderr, "cannot listen on UDP: %s\n", qPrintable(sim.errorString()));
+            return 1;
+        }
+        std::printf("VISCA over IP on %s:%u (UDP)\n", qPrintable(host.toString()), sim.udpPort());
+    }
+    if (parser.isSet(serialPath)) {
+        if (!sim.openSerial(parser.value(serialPath), parser.value(serialAddress).toInt())) {
+            std::fprintf(stderr, "cannot open serial: %s\n", qPrintable(sim.errorString()));
+            return 1;
+        }
+        std::printf("serial VISCA (camera %d) on %s -> %s\n", parser.value(serialAddress).toInt(),
+                    qPrintable(parser.value(serialPath)), qPrintable(sim.serialDevice()));
     }
 
     QTimer dropTimer;
