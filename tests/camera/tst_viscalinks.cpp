@@ -6,11 +6,14 @@
 
 #include "camerasimulator.h"
 #include "ipcamera.h"
+#include "storagepaths.h"
 #include "tempdatahome.h"
 #include "viscaserial.h"
 #include "viscaudp.h"
 
+#include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QNetworkDatagram>
 #include <QSignalSpy>
 #include <QSocketNotifier>
@@ -146,6 +149,7 @@ private slots:
     void serialTwoAddressesShareOnePort();
     void serialVanishedPortDisconnectsAndReconnects();
     void serialCameraOverSimulator();
+    void snapshotsWithoutHttpComeFromTheFrameSource();
 
 private:
     // An open UDP link whose RESET the fake answered.
@@ -550,6 +554,34 @@ void TestViscaLinks::serialCameraOverSimulator()
     QCOMPARE(QByteArray(reinterpret_cast<const char *>(cam.status().panTiltPos), 8).toHex(),
              QByteArray("0f0e0d0400000208"));
     cam.disconnectCamera();
+}
+
+void TestViscaLinks::snapshotsWithoutHttpComeFromTheFrameSource()
+{
+    TempDataHome home;
+    QVERIFY(QDir().mkpath(Storage::downloadsFolder()));
+    IPCamera cam(QStringLiteral("127.0.0.10"), QStringLiteral("Cam"), QStringLiteral("127.0.0.10"));
+    CameraLinkConfig link;
+    link.protocol = CameraLinkConfig::Udp;
+    cam.setLinkConfig(link);
+    QSignalSpy finished(&cam, &CameraWrapper::clientFinishDownload);
+    QSignalSpy errors(&cam, &CameraWrapper::clientError);
+
+    cam.downloadSnapshot(3); // no preview: no thumbnail, no error
+    QImage frame;
+    cam.setFrameSource([&frame] { return frame; });
+    cam.downloadSnapshot(3); // preview not playing
+    QCOMPARE(finished.size(), 0);
+    QVERIFY(!QFile::exists(Storage::snapshotPath(cam.getCameraId(), 3)));
+
+    frame = QImage(64, 36, QImage::Format_RGB32);
+    frame.fill(Qt::red);
+    cam.downloadSnapshot(3);
+    QCOMPARE(finished.size(), 1);
+    QCOMPARE(finished.at(0).at(0).toInt(), 3);
+    const QImage stored(Storage::snapshotPath(cam.getCameraId(), 3));
+    QCOMPARE(stored.size(), frame.size());
+    QCOMPARE(errors.size(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestViscaLinks)
