@@ -8,6 +8,7 @@
 #include "ipcamera.h"
 #include "storagepaths.h"
 #include "tempdatahome.h"
+#include "visca.h"
 #include "viscaserial.h"
 #include "viscaudp.h"
 
@@ -150,6 +151,8 @@ private slots:
     void serialVanishedPortDisconnectsAndReconnects();
     void serialCameraOverSimulator();
     void snapshotsWithoutHttpComeFromTheFrameSource();
+    void everyOperationSameBytesOnEachLink_data();
+    void everyOperationSameBytesOnEachLink();
 
 private:
     // An open UDP link whose RESET the fake answered.
@@ -582,6 +585,83 @@ void TestViscaLinks::snapshotsWithoutHttpComeFromTheFrameSource()
     const QImage stored(Storage::snapshotPath(cam.getCameraId(), 3));
     QCOMPARE(stored.size(), frame.size());
     QCOMPARE(errors.size(), 0);
+}
+
+void TestViscaLinks::everyOperationSameBytesOnEachLink_data()
+{
+    QTest::addColumn<int>("protocol");
+    QTest::newRow("udp") << int(CameraLinkConfig::Udp);
+    QTest::newRow("serial") << int(CameraLinkConfig::Serial);
+}
+
+void TestViscaLinks::everyOperationSameBytesOnEachLink()
+{
+    QFETCH(int, protocol);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("ttyALL"));
+    CameraSimulator sim;
+    QVERIFY(sim.listen(QHostAddress(QStringLiteral("127.0.0.11")), 0, 0));
+    CameraLinkConfig link;
+    link.protocol = CameraLinkConfig::Protocol(protocol);
+    QString id = QStringLiteral("127.0.0.11");
+    if (link.protocol == CameraLinkConfig::Udp) {
+        QVERIFY(sim.listenUdp(QHostAddress(id), 0));
+        link.port = sim.udpPort();
+    } else {
+        QVERIFY(sim.openSerial(path, 2));
+        link.address = 2;
+        id = path + QStringLiteral("#2");
+    }
+    IPCamera cam(id, QStringLiteral("Cam"), id);
+    cam.setLinkConfig(link);
+    cam.setPollInterval(100000);
+    QSignalSpy connected(&cam, &CameraWrapper::clientConnected);
+    cam.connectCamera();
+    QVERIFY(connected.wait(kWait));
+
+    using Op = std::function<void(CameraWrapper &)>;
+    const QList<QPair<Op, QByteArray>> ops{
+        {[](CameraWrapper &c) { c.moveUp(3, 4); }, Visca::moveUp(3, 4)},
+        {[](CameraWrapper &c) { c.moveDownRight(24, 20); }, Visca::moveDownRight(24, 20)},
+        {[](CameraWrapper &c) { c.moveStop(3, 4); }, Visca::moveStop(3, 4)},
+        {[](CameraWrapper &c) { c.zoomOut(7); }, Visca::zoomOut(7)},
+        {[](CameraWrapper &c) { c.zoomStop(); }, Visca::zoomStop()},
+        {[](CameraWrapper &c) { c.focusIn(2); }, Visca::focusIn(2)},
+        {[](CameraWrapper &c) { c.focusStop(); }, Visca::focusStop()},
+        {[](CameraWrapper &c) { c.setAutoFocus(false); }, Visca::setAutoFocus(false)},
+        {[](CameraWrapper &c) { c.moveHome(); }, Visca::moveHome()},
+        {[](CameraWrapper &c) { c.setPresetSpeed(11); }, Visca::setPresetSpeed(11)},
+        {[](CameraWrapper &c) { c.setPreset(7); }, Visca::setPreset(7)},
+        {[](CameraWrapper &c) { c.callPreset(7); }, Visca::callPreset(7)},
+        {[](CameraWrapper &c) { c.clearPreset(7); }, Visca::clearPreset(7)},
+        {[](CameraWrapper &c) { c.setAeMode(2); }, Visca::setAeMode(2)},
+        {[](CameraWrapper &c) { c.setShutter(5); }, Visca::setShutter(5)},
+        {[](CameraWrapper &c) { c.setIris(4); }, Visca::setIris(4)},
+        {[](CameraWrapper &c) { c.setBright(9); }, Visca::setBright(9)},
+        {[](CameraWrapper &c) { c.setWBMode(4); }, Visca::setWBMode(4)},
+        {[](CameraWrapper &c) { c.setLuminance(8); }, Visca::setLuminance(8)},
+        {[](CameraWrapper &c) { c.setContrast(6); }, Visca::setContrast(6)},
+        {[](CameraWrapper &c) { c.setHue(5); }, Visca::setHue(5)},
+        {[](CameraWrapper &c) { c.onePushTrigger(); }, Visca::onePushTrigger()},
+        {[](CameraWrapper &c) { c.osdMenu(); }, Visca::osdMenu()},
+        {[](CameraWrapper &c) { c.osdEnter(); }, Visca::osdEnter()},
+        {[](CameraWrapper &c) { c.setImageFlip(true); }, Visca::setImageFlip(true)},
+        {[](CameraWrapper &c) { c.setMotionSync(true); }, Visca::setMotionSync(true)},
+        {[](CameraWrapper &c) { c.setFocusLock(true); }, Visca::setFocusLock(true)},
+        {[](CameraWrapper &c) { c.setUpRightLimit(0x0120, 0x0990); },
+         Visca::setUpRightLimit(0x0120, 0x0990)},
+        {[](CameraWrapper &c) { c.setDownLeftLimit(0xFE50, 0xF670); },
+         Visca::setDownLeftLimit(0xFE50, 0xF670)},
+        {[](CameraWrapper &c) { c.queryWBMode(); }, Visca::inquiry(Visca::WbMode)},
+    };
+    QList<QByteArray> expected;
+    for (const auto &op : ops) {
+        op.first(cam);
+        expected << op.second;
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(sim.receivedMessages().size(), expected.size(), kWait);
+    QCOMPARE(sim.receivedMessages(), expected);
+    cam.disconnectCamera();
 }
 
 QTEST_GUILESS_MAIN(TestViscaLinks)
