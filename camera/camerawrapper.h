@@ -68,12 +68,9 @@ public:
     virtual void setAutoReconnect(bool on) { Q_UNUSED(on) }
     // Connected, but the camera has not answered an inquiry for a while.
     virtual bool repliesStale() const { return false; }
-    // Address of live stream 1 or 2 for the preview; empty: none known.
-    virtual QString streamAddress(int stream)
-    {
-        Q_UNUSED(stream)
-        return QString();
-    }
+    // Address of live stream 1 or 2 for the preview; empty: none. A network
+    // camera's are "rtsp://" + id + "/1" and "/2" unless it has its own.
+    virtual QString streamAddress(int stream);
     // The picture a camera without snapshots of its own may take a preset
     // thumbnail from (null image: none now). Cameras with snapshots ignore it.
     virtual void setFrameSource(std::function<QImage()> source) { Q_UNUSED(source) }

@@ -120,7 +120,7 @@ QString IPCamera::streamAddress(int stream)
         return configured;
     if (m_config.protocol == CameraLinkConfig::Serial)
         return QString();
-    return QStringLiteral("rtsp://") + cameraId + QLatin1Char('/') + QString::number(stream);
+    return CameraWrapper::streamAddress(stream);
 }
 
 void IPCamera::setFrameSource(std::function<QImage()> source)
