@@ -87,7 +87,7 @@ void IPCamera::makeTransport()
     connect(socket, &ViscaLink::disconnected, this, &IPCamera::onClientDisconnected);
     connect(socket, &ViscaLink::errorOccurred, this, &IPCamera::onClientError);
     connect(socket, &ViscaLink::stateChanged, this, &IPCamera::onClientStateChanged);
-    connect(socket, &ViscaLink::received, this, &IPCamera::onBytes);
+    connect(socket, &ViscaLink::received, this, &IPCamera::onReadyRead);
 }
 
 void IPCamera::setLinkConfig(const CameraLinkConfig &config)
@@ -538,9 +538,7 @@ void IPCamera::onQuietElapsed()
     sendPending();
 }
 
-void IPCamera::onReadyRead() {}
-
-void IPCamera::onBytes(const QByteArray &bytes)
+void IPCamera::onReadyRead(const QByteArray &bytes)
 {
     const QVector<QByteArray> frames = assembler.feed(bytes);
     for (const QByteArray &frame : frames)

@@ -185,9 +185,8 @@ public slots:
     void onFinishDownloadImage(QNetworkReply *reply);
     void onGetName(QNetworkReply *reply);
     void onTimer();
-    // Kept for the slot table; reply bytes arrive through onBytes.
-    void onReadyRead();
-    void onBytes(const QByteArray &bytes);
+    // Reply bytes the link read, for the reply assembler.
+    void onReadyRead(const QByteArray &bytes);
     void onClientStateChanged(QAbstractSocket::SocketState state);
 
 private:
