@@ -5,9 +5,25 @@
 
 #include <QCommandLineParser>
 #include <QGuiApplication>
+#include <QSocketNotifier>
 #include <QTimer>
 
+#include <csignal>
 #include <cstdio>
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+// SIGINT/SIGTERM end the event loop, so the simulator closes normally and
+// removes its serial link.
+int g_signalPipe[2] = {-1, -1};
+void onSignal(int)
+{
+    const char c = 1;
+    [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &c, 1);
+}
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -112,6 +128,13 @@ int main(int argc, char *argv[])
         }
         std::printf("serial VISCA (camera %d) on %s -> %s\n", parser.value(serialAddress).toInt(),
                     qPrintable(parser.value(serialPath)), qPrintable(sim.serialDevice()));
+    }
+
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) == 0) {
+        auto *notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
+        QObject::connect(notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+        std::signal(SIGINT, onSignal);
+        std::signal(SIGTERM, onSignal);
     }
 
     QTimer dropTimer;
