@@ -234,12 +234,15 @@ void UdpViscaLink::handle(const ViscaIp::Datagram &d)
     if (d.type == ViscaIp::ControlReply) {
         if (d.payload == ViscaIp::sequenceErrorPayload()) {
             qCDebug(lcCamera) << "VISCA over IP: sequence error on" << d.sequence << "; RESET";
-            // The camera dropped that message: it goes out again after the RESET.
-            if (it->type != ViscaIp::Control && !it->acknowledged && m_held.size() < kMaxHeld)
-                m_held.prepend(it->payload);
-            const QList<QByteArray> held = m_held;
+            // The camera dropped that message and will drop the others still
+            // unanswered: they go out again, in order, after the RESET.
+            QList<QByteArray> resend;
+            for (const Pending &p : qAsConst(m_pending)) {
+                if (p.type != ViscaIp::Control && !p.acknowledged)
+                    resend.append(p.payload);
+            }
+            m_held = (resend + m_held).mid(0, kMaxHeld);
             startReset();
-            m_held = held;
             return;
         }
         if (it->type == ViscaIp::Control && d.payload == ViscaIp::resetPayload()) {

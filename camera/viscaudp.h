@@ -68,11 +68,11 @@ const QByteArray &messageErrorPayload();  // 0F 02
 // error) of a message are passed on once each; duplicates, replies to
 // messages that finished long ago and unknown sequence numbers are dropped. A
 // sequence error makes the link RESET (sequence numbers start again at 0);
-// the message it named and messages sent before the RESET is answered go out
-// after it. A connected link whose camera stops answering (a message is given
-// up after its retransmissions and nothing arrived for the answer timeout)
-// reports an error and a disconnection. At most kMaxPending messages await
-// replies (older ones are forgotten), at most kMaxHeld wait for a RESET.
+// the messages still unanswered (the one it named among them) and messages
+// sent before the RESET is answered go out after it, in order. A connected link whose camera stops
+// answering (a message is given up after its retransmissions and nothing arrived for the answer
+// timeout) reports an error and a disconnection. At most kMaxPending messages await replies (older
+// ones are forgotten), at most kMaxHeld wait for a RESET.
 class UdpViscaLink : public ViscaLink
 {
     Q_OBJECT

@@ -308,22 +308,26 @@ void TestViscaLinks::udpSequenceErrorResetsAndResends()
     link.setRetransmitInterval(60000);
     openUdp(link, peer);
 
-    link.send(hex("8101060105050302ff")); // 1
-    QTRY_COMPARE_WITH_TIMEOUT(peer.received.size(), 1, kWait);
+    link.send(hex("81010604ff"));         // 1, acknowledged: done as far as resending goes
+    link.send(hex("8101060105050302ff")); // 2
+    link.send(hex("81090612ff"));         // 3
+    QTRY_COMPARE_WITH_TIMEOUT(peer.received.size(), 3, kWait);
     peer.received.clear();
-    peer.answer(ViscaIp::ControlReply, 1, hex("0f01"));
+    peer.answer(ViscaIp::Reply, 1, hex("9041ff"));
+    peer.answer(ViscaIp::ControlReply, 2, hex("0f01"));
     QTRY_COMPARE_WITH_TIMEOUT(peer.received.size(), 1, kWait);
     QCOMPARE(peer.received.takeFirst().toHex(), hex("020000010000000001").toHex());
     QVERIFY(link.resetting());
-    // Sent while the RESET is unanswered: held, then sent after the message
-    // the camera dropped.
+    // Sent while the RESET is unanswered: held until it is.
     link.send(hex("8101060105050303ff"));
     QTest::qWait(0);
     QCOMPARE(peer.received.size(), 0);
     peer.answer(ViscaIp::ControlReply, 0, hex("01"));
-    QTRY_COMPARE_WITH_TIMEOUT(peer.received.size(), 2, kWait);
+    // The unanswered messages again, in order, then the held one, numbered anew.
+    QTRY_COMPARE_WITH_TIMEOUT(peer.received.size(), 3, kWait);
     QCOMPARE(peer.received.at(0).toHex(), hex("01000009000000018101060105050302ff").toHex());
-    QCOMPARE(peer.received.at(1).toHex(), hex("01000009000000028101060105050303ff").toHex());
+    QCOMPARE(peer.received.at(1).toHex(), hex("011000050000000281090612ff").toHex());
+    QCOMPARE(peer.received.at(2).toHex(), hex("01000009000000038101060105050303ff").toHex());
     QVERIFY(!link.resetting());
     QCOMPARE(link.state(), QAbstractSocket::ConnectedState);
 }
