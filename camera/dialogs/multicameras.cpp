@@ -79,7 +79,7 @@ MultiCameras::MultiCameras(AppSettings *settings, const QList<CameraWrapper *> &
         row.serialAddress = new QSpinBox;
         row.serialAddress->setObjectName(QStringLiteral("camAddress") + k);
         row.serialAddress->setRange(1, 7);
-        row.serialAddress->setPrefix(QStringLiteral("Address "));
+        row.serialAddress->setToolTip(QStringLiteral("Camera address on the serial line"));
         row.baud = new QComboBox;
         row.baud->setObjectName(QStringLiteral("camBaud") + k);
         for (int baud : kBauds)
@@ -98,6 +98,12 @@ MultiCameras::MultiCameras(AppSettings *settings, const QList<CameraWrapper *> &
         linkLayout->addWidget(row.port);
         linkLayout->addWidget(row.serialAddress);
         linkLayout->addWidget(row.baud);
+        // Room for the wider of the two field sets, whichever is shown.
+        const int gap = linkLayout->spacing();
+        row.linkFields->setMinimumWidth(
+            row.protocol->sizeHint().width() + gap +
+            qMax(row.port->sizeHint().width(),
+                 row.serialAddress->sizeHint().width() + gap + row.baud->sizeHint().width()));
         auto *linkLabel = new QLabel(QStringLiteral("Link"));
         row.linkLabel = linkLabel;
         form->addRow(QStringLiteral("Camera Name"), row.name);
@@ -160,6 +166,9 @@ MultiCameras::MultiCameras(AppSettings *settings, const QList<CameraWrapper *> &
     }
     for (Row &row : m_rows)
         showLinkFields(row);
+    // The link fields need more room than the classic rows.
+    const QSize wanted = sizeHint();
+    resize(qMax(width(), wanted.width()), qMax(height(), wanted.height()));
 }
 
 void MultiCameras::showLinkFields(Row &row)
