@@ -99,6 +99,105 @@ private:
     IniUtf8Codec() = default;
     mutable QChar m_heldHigh;
 };
+// Link keys of a `cameraslist` entry, all optional.
+const char *const kLinkKeys[] = {"protocol", "port",    "httpport", "address",
+                                 "baud",     "stream1", "stream2"};
+
+// The link keys present at the current array index, as stored.
+QVariantMap storedLinkKeys(const QSettings &settings)
+{
+    QVariantMap keys;
+    for (const char *key : kLinkKeys) {
+        const QString k = QLatin1String(key);
+        if (settings.contains(k))
+            keys.insert(k, settings.value(k));
+    }
+    return keys;
+}
+
+// The keys that store `link`: those that differ from the defaults.
+QVariantMap linkKeys(const CameraLinkConfig &link)
+{
+    QVariantMap keys;
+    if (link.protocol != CameraLinkConfig::Tcp)
+        keys.insert(QStringLiteral("protocol"), CameraLinkConfig::protocolName(link.protocol));
+    if (link.port)
+        keys.insert(QStringLiteral("port"), int(link.port));
+    if (link.httpPort)
+        keys.insert(QStringLiteral("httpport"), int(link.httpPort));
+    if (link.address != 1)
+        keys.insert(QStringLiteral("address"), link.address);
+    if (link.baud != CameraLinkConfig::kDefaultBaud)
+        keys.insert(QStringLiteral("baud"), link.baud);
+    if (!link.stream1.isEmpty())
+        keys.insert(QStringLiteral("stream1"), link.stream1);
+    if (!link.stream2.isEmpty())
+        keys.insert(QStringLiteral("stream2"), link.stream2);
+    return keys;
+}
+
+// The link of the entry at the current array index; a value out of range
+// leaves its default (with a warning).
+CameraLinkConfig readLinkConfig(const QSettings &settings, int entry)
+{
+    CameraLinkConfig link;
+    auto warn = [entry](const char *key, const QVariant &v) {
+        qCWarning(lcApp) << "cameraslist entry" << entry << "has an unusable" << key << v
+                         << "- using the default";
+    };
+    const QVariant protocol = settings.value(QStringLiteral("protocol"));
+    if (protocol.isValid()) {
+        if (const auto p = CameraLinkConfig::protocolFromName(protocol.toString()))
+            link.protocol = *p;
+        else
+            warn("protocol", protocol);
+    }
+    auto port = [&](const char *key, quint16 &field) {
+        const QVariant v = settings.value(QLatin1String(key));
+        if (!v.isValid())
+            return;
+        bool ok = false;
+        const uint n = v.toString().trimmed().toUInt(&ok);
+        if (ok && n >= 1 && n <= 65535)
+            field = quint16(n);
+        else
+            warn(key, v);
+    };
+    port("port", link.port);
+    port("httpport", link.httpPort);
+    const QVariant address = settings.value(QStringLiteral("address"));
+    if (address.isValid()) {
+        bool ok = false;
+        const int a = address.toString().trimmed().toInt(&ok);
+        if (ok && a >= 1 && a <= 7)
+            link.address = a;
+        else
+            warn("address", address);
+    }
+    const QVariant baud = settings.value(QStringLiteral("baud"));
+    if (baud.isValid()) {
+        bool ok = false;
+        const int b = baud.toString().trimmed().toInt(&ok);
+        if (ok && CameraLinkConfig::validBaud(b))
+            link.baud = b;
+        else
+            warn("baud", baud);
+    }
+    link.stream1 = settings.value(QStringLiteral("stream1")).toString();
+    link.stream2 = settings.value(QStringLiteral("stream2")).toString();
+    return link;
+}
+
+bool sameKeys(const QVariantMap &stored, const QVariantMap &next)
+{
+    if (stored.size() != next.size())
+        return false;
+    for (auto it = next.cbegin(); it != next.cend(); ++it) {
+        if (!stored.contains(it.key()) || !sameValue(stored.value(it.key()), it.value()))
+            return false;
+    }
+    return true;
+}
 
 } // namespace
 
@@ -445,7 +544,9 @@ int AppSettings::loadCameraList(QList<CameraWrapper *> &cameras)
                 qCWarning(lcApp) << "cameraslist entry" << i + 1 << "has unknown cameratype" << type
                                  << "- using a network camera";
             }
-            cameras.append(new IPCamera(id, name, device));
+            auto *camera = new IPCamera(id, name, device);
+            camera->setLinkConfig(readLinkConfig(*m_settings, i + 1));
+            cameras.append(camera);
         }
     }
     m_settings->endArray();
@@ -456,8 +557,11 @@ void AppSettings::saveCameraList(const QList<CameraWrapper *> &cameras)
 {
     QList<CameraSlot> entries;
     for (CameraWrapper *cam : cameras) {
-        entries.append(
-            {cam->getCameraType(), cam->getCameraId(), cam->getCameraName(), cam->getDeviceName()});
+        CameraSlot entry{cam->getCameraType(), cam->getCameraId(), cam->getCameraName(),
+                         cam->getDeviceName(), std::nullopt};
+        if (auto *ip = qobject_cast<IPCamera *>(cam))
+            entry.link = ip->linkConfig();
+        entries.append(entry);
     }
     saveCameraSlots(entries);
 }
@@ -467,13 +571,28 @@ void AppSettings::saveCameraSlots(const QList<CameraSlot> &entries)
     // Unchanged list: nothing is written (endArray would rewrite the size).
     const int stored = m_settings->beginReadArray(QStringLiteral("cameraslist"));
     bool same = stored == entries.size();
+    // The link keys each entry is to have: its own, or those stored for a
+    // slot whose id stays the same.
+    QVector<QVariantMap> storedLinks(entries.size()), nextLinks(entries.size());
+    for (int i = 0; i < entries.size(); ++i) {
+        const CameraSlot &entry = entries.at(i);
+        if (i < stored) {
+            m_settings->setArrayIndex(i);
+            storedLinks[i] = storedLinkKeys(*m_settings);
+        }
+        if (entry.link)
+            nextLinks[i] = linkKeys(*entry.link);
+        else if (i < stored && m_settings->value(QStringLiteral("cameraid")).toString() == entry.id)
+            nextLinks[i] = storedLinks[i];
+    }
     for (int i = 0; same && i < entries.size(); ++i) {
         const CameraSlot &entry = entries.at(i);
         m_settings->setArrayIndex(i);
         same = sameValue(m_settings->value(QStringLiteral("cameratype")), entry.type) &&
                sameValue(m_settings->value(QStringLiteral("cameraid")), entry.id) &&
                sameValue(m_settings->value(QStringLiteral("cameraname")), entry.name) &&
-               sameValue(m_settings->value(QStringLiteral("devicename")), entry.deviceName);
+               sameValue(m_settings->value(QStringLiteral("devicename")), entry.deviceName) &&
+               sameKeys(storedLinks.at(i), nextLinks.at(i));
     }
     m_settings->endArray();
     if (same)
@@ -487,6 +606,13 @@ void AppSettings::saveCameraSlots(const QList<CameraSlot> &entries)
         m_settings->setValue(QStringLiteral("cameraid"), entry.id);
         m_settings->setValue(QStringLiteral("cameraname"), entry.name);
         m_settings->setValue(QStringLiteral("devicename"), entry.deviceName);
+        for (const char *key : kLinkKeys) {
+            const QString k = QLatin1String(key);
+            if (nextLinks.at(i).contains(k))
+                m_settings->setValue(k, nextLinks.at(i).value(k));
+            else if (storedLinks.at(i).contains(k))
+                m_settings->remove(k);
+        }
     }
     m_settings->endArray();
     // The array is replaced whole: entries of an older, longer list (keys

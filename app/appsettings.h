@@ -10,6 +10,8 @@
 #include <QVariant>
 
 #include <memory>
+#include "viscalink.h"
+
 #include <optional>
 
 Q_DECLARE_LOGGING_CATEGORY(lcApp)
@@ -25,6 +27,11 @@ struct CameraSlot
     QString id;
     QString name;
     QString deviceName;
+    // Network camera link keys (`protocol`, `port`, `httpport`, `address`,
+    // `baud`, `stream1`, `stream2`; only values other than the defaults are
+    // stored). nullopt: the keys already stored for the slot are kept when
+    // its `cameraid` is unchanged, and dropped otherwise.
+    std::optional<CameraLinkConfig> link;
 };
 
 // What a camera slot's tally does, stored in the group `tally` as

@@ -119,3 +119,10 @@ int CameraWrapper::tiltDownToDegree(int)
 }
 void CameraWrapper::setMotionSync(bool) {}
 void CameraWrapper::clearPreset(int) {}
+
+QString CameraWrapper::streamAddress(int stream)
+{
+    if (cameraType != NetworkCamera)
+        return QString();
+    return QStringLiteral("rtsp://") + cameraId + QLatin1Char('/') + QString::number(stream);
+}

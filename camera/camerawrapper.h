@@ -5,6 +5,9 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
+
+class QImage;
 
 Q_DECLARE_LOGGING_CATEGORY(lcCamera)
 
@@ -79,6 +82,12 @@ public:
     // Video capture device node of a local camera, the one its control
     // session opened ("/dev/video0"); empty for a camera without one.
     virtual QString captureDevicePath() const { return QString(); }
+    // Address of live stream 1 or 2 for the preview; empty: none. A network
+    // camera's are "rtsp://" + id + "/1" and "/2" unless it has its own.
+    virtual QString streamAddress(int stream);
+    // The picture a camera without snapshots of its own may take a preset
+    // thumbnail from (null image: none now). Cameras with snapshots ignore it.
+    virtual void setFrameSource(std::function<QImage()> source) { Q_UNUSED(source) }
 
 public slots:
     // The operations below keep the order of the camera operation table;

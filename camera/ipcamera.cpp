@@ -2,12 +2,17 @@
 
 #include "deviceconf.h"
 #include "storagepaths.h"
+#include "viscaserial.h"
+#include "viscaudp.h"
 
+#include <QFile>
+#include <QImage>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QSaveFile>
 #include <QTcpSocket>
+
 #include <QTimer>
 #include <QUrl>
 
@@ -25,7 +30,6 @@ IPCamera::IPCamera(const QString &cameraId, const QString &cameraName, const QSt
     zoomSpeedRange = {1, 7, 5};
     focusSpeedRange = {1, 7, 5};
 
-    socket = new QTcpSocket(this);
     imageManager = new QNetworkAccessManager(this);
     nameManager = new QNetworkAccessManager(this);
     pollTimer = new QTimer(this);
@@ -58,19 +62,79 @@ IPCamera::IPCamera(const QString &cameraId, const QString &cameraName, const QSt
     connect(retryTimer, &QTimer::timeout, this, [this] { openConnection(true); });
     connect(steadyTimer, &QTimer::timeout, this, [this] { m_outageReported = false; });
 
-    connect(socket, &QTcpSocket::connected, this, &IPCamera::onClientConnected);
-    connect(socket, &QTcpSocket::disconnected, this, &IPCamera::onClientDisconnected);
-    connect(socket, &QTcpSocket::errorOccurred, this, &IPCamera::onClientError);
-    connect(socket, &QTcpSocket::stateChanged, this, &IPCamera::onClientStateChanged);
-    connect(socket, &QTcpSocket::readyRead, this, &IPCamera::onReadyRead);
+    makeTransport();
 }
 
 IPCamera::~IPCamera()
 {
-    // The socket is a child; silence it so that closing it here does not call
+    // The link is a child; silence it so that closing it here does not call
     // back into a half-destroyed camera.
     socket->disconnect(this);
     socket->abort();
+}
+
+void IPCamera::makeTransport()
+{
+    if (socket) {
+        socket->disconnect(this);
+        socket->abort();
+        socket->deleteLater();
+    }
+    switch (m_config.protocol) {
+    case CameraLinkConfig::Udp:
+        socket = new UdpViscaLink(this);
+        break;
+    case CameraLinkConfig::Serial:
+        socket = new SerialViscaLink(m_config.address, m_config.baud, this);
+        break;
+    default:
+        socket = new TcpViscaLink(this);
+        break;
+    }
+    m_builtFor = m_config;
+    connect(socket, &ViscaLink::connected, this, &IPCamera::onClientConnected);
+    connect(socket, &ViscaLink::disconnected, this, &IPCamera::onClientDisconnected);
+    connect(socket, &ViscaLink::errorOccurred, this, &IPCamera::onClientError);
+    connect(socket, &ViscaLink::stateChanged, this, &IPCamera::onClientStateChanged);
+    connect(socket, &ViscaLink::received, this, &IPCamera::onReadyRead);
+}
+
+void IPCamera::setLinkConfig(const CameraLinkConfig &config)
+{
+    m_config = config;
+    if (socket->state() == QAbstractSocket::UnconnectedState && needsNewTransport())
+        makeTransport();
+}
+
+bool IPCamera::needsNewTransport() const
+{
+    return m_config.protocol != m_builtFor.protocol || m_config.address != m_builtFor.address ||
+           m_config.baud != m_builtFor.baud;
+}
+
+void IPCamera::setViscaPort(quint16 port)
+{
+    m_config.port = port;
+}
+
+void IPCamera::setHttpPort(quint16 port)
+{
+    m_config.httpPort = port;
+}
+
+QString IPCamera::streamAddress(int stream)
+{
+    const QString &configured = stream == 2 ? m_config.stream2 : m_config.stream1;
+    if (!configured.isEmpty())
+        return configured;
+    if (m_config.protocol == CameraLinkConfig::Serial)
+        return QString();
+    return CameraWrapper::streamAddress(stream);
+}
+
+void IPCamera::setFrameSource(std::function<QImage()> source)
+{
+    m_frameSource = std::move(source);
 }
 
 void IPCamera::setPollInterval(int ms)
@@ -182,14 +246,15 @@ void IPCamera::openConnection(bool automatic)
         emit clientStateChanged(stateName(socket->state()));
         return;
     }
+    if (needsNewTransport())
+        makeTransport();
     // Set before connecting: a loopback connect may complete synchronously.
     m_reconnecting = automatic;
     m_attemptPending = true;
     m_attemptSilent = m_retrying;
     m_connectedSince.invalidate();
     connectTimer->start();
-    socket->connectToHost(cameraId, m_viscaPort, QIODevice::ReadWrite,
-                          QAbstractSocket::AnyIPProtocol);
+    socket->open(cameraId, m_config.viscaPort());
     qCDebug(lcCamera) << "connecting camera pending..." << this;
 }
 
@@ -207,7 +272,7 @@ void IPCamera::disconnectCamera()
         // the kernel now: the object may be deleted before the event loop
         // would write them.
         socket->flush();
-        socket->disconnectFromHost();
+        socket->close();
         qCDebug(lcCamera) << "disconnecting camera pending..." << this;
         break;
     case QAbstractSocket::HostLookupState:
@@ -238,10 +303,14 @@ void IPCamera::onClientConnected()
     staleTimer->start();
     steadyTimer->start();
 
-    QNetworkRequest request(
-        httpUrl(QStringLiteral("/cgi-bin/param.cgi"), QStringLiteral("get_device_conf")));
-    request.setTransferTimeout(m_httpTimeoutMs);
-    limitReplySize(nameManager->get(request), kMaxDeviceConfBytes);
+    // Only a camera on TCP is known to answer HTTP; the others keep the
+    // stored name.
+    if (m_config.protocol == CameraLinkConfig::Tcp) {
+        QNetworkRequest request(
+            httpUrl(QStringLiteral("/cgi-bin/param.cgi"), QStringLiteral("get_device_conf")));
+        request.setTransferTimeout(m_httpTimeoutMs);
+        limitReplySize(nameManager->get(request), kMaxDeviceConfBytes);
+    }
 
     emit clientConnected();
 }
@@ -366,8 +435,8 @@ QUrl IPCamera::httpUrl(const QString &path, const QString &query) const
     QUrl url;
     url.setScheme(QStringLiteral("http"));
     url.setHost(cameraId);
-    if (m_httpPort != kHttpPort)
-        url.setPort(m_httpPort);
+    if (m_config.effectiveHttpPort() != kHttpPort)
+        url.setPort(m_config.effectiveHttpPort());
     url.setPath(path);
     if (!query.isEmpty())
         url.setQuery(query);
@@ -401,6 +470,16 @@ QString IPCamera::replyFailure(QNetworkReply *reply, const QString &timeoutText)
 
 void IPCamera::downloadSnapshot(int presetNum)
 {
+    if (m_config.protocol != CameraLinkConfig::Tcp) {
+        // No HTTP: the live preview's picture, when one is showing.
+        const QImage frame = m_frameSource ? m_frameSource() : QImage();
+        if (frame.isNull())
+            return;
+        if (!frame.save(Storage::snapshotPath(cameraId, presetNum), "JPG"))
+            qCWarning(lcCamera) << "cannot write snapshot of preset" << presetNum;
+        emit clientFinishDownload(presetNum);
+        return;
+    }
     QNetworkRequest request(httpUrl(QStringLiteral("/snapshot.jpg")));
     request.setTransferTimeout(m_httpTimeoutMs);
     QNetworkReply *reply = imageManager->get(request);
@@ -447,7 +526,7 @@ bool IPCamera::sendRawCommand(const QByteArray &message)
 {
     if (socket->state() != QAbstractSocket::ConnectedState || message.isEmpty())
         return false;
-    socket->write(message);
+    socket->send(message);
     return true;
 }
 
@@ -455,7 +534,7 @@ void IPCamera::sendCommand(const QByteArray &bytes)
 {
     if (socket->state() != QAbstractSocket::ConnectedState)
         return;
-    socket->write(bytes);
+    socket->send(bytes);
 }
 
 void IPCamera::enqueueInquiry(int kind)
@@ -475,7 +554,7 @@ void IPCamera::sendPending()
     if (socket->state() != QAbstractSocket::ConnectedState || !m_link.takeNextToSend(command))
         return;
     inquiryTimer->start();
-    socket->write(command.bytes);
+    socket->send(command.bytes);
 }
 
 void IPCamera::onInquiryTimeout()
@@ -494,9 +573,9 @@ void IPCamera::onQuietElapsed()
     sendPending();
 }
 
-void IPCamera::onReadyRead()
+void IPCamera::onReadyRead(const QByteArray &bytes)
 {
-    const QVector<QByteArray> frames = assembler.feed(socket->readAll());
+    const QVector<QByteArray> frames = assembler.feed(bytes);
     for (const QByteArray &frame : frames)
         handleFrame(frame);
 }

@@ -2,19 +2,27 @@
 
 #include "camerawrapper.h"
 #include "visca.h"
+#include "viscalink.h"
 
 #include <QAbstractSocket>
 #include <QElapsedTimer>
 #include <QHash>
 #include <QList>
 
+#include <functional>
+
 class QNetworkAccessManager;
 class QNetworkReply;
-class QTcpSocket;
 class QTimer;
 
 // A network PTZ camera: VISCA over TCP (port 5678), device configuration and
 // snapshots over HTTP (port 80), addressed by cameraId (IP address or host).
+// The link is chosen by setLinkConfig: TCP (the default), VISCA over IP on
+// UDP, or a serial line (cameraId names the device); the messages, the poll
+// cycle and the reply handling are the same on each. Only a TCP camera is
+// asked for its device name and snapshots over HTTP; the others keep their
+// stored name and take a preset thumbnail from the frame source (the live
+// preview), or none.
 //
 // Commands and inquiries are written while the socket is connected and
 // dropped otherwise. Inquiries go through a queue (at most
@@ -79,8 +87,14 @@ public:
     IPCamera(const QString &cameraId, const QString &cameraName, const QString &deviceName);
     ~IPCamera() override;
 
-    void setViscaPort(quint16 port) { m_viscaPort = port; }
-    void setHttpPort(quint16 port) { m_httpPort = port; }
+    // How the camera is reached. A change of protocol, address or baud rate
+    // takes effect at once while unconnected, else at the next connect
+    // after a disconnection.
+    void setLinkConfig(const CameraLinkConfig &config);
+    const CameraLinkConfig &linkConfig() const { return m_config; }
+    ViscaLink *transport() const { return socket; }
+    void setViscaPort(quint16 port);
+    void setHttpPort(quint16 port);
     void setPollInterval(int ms);
     void setInquiryTimeout(int ms);
     void setConnectTimeout(int ms);
@@ -91,8 +105,10 @@ public:
     void setHttpTimeout(int ms) { m_httpTimeoutMs = ms; }
     void setStableConnectionInterval(int ms) { m_stableConnectionMs = ms; }
     void setSteadyConnectionInterval(int ms);
-    quint16 viscaPort() const { return m_viscaPort; }
-    quint16 httpPort() const { return m_httpPort; }
+    quint16 viscaPort() const { return m_config.viscaPort(); }
+    quint16 httpPort() const { return m_config.effectiveHttpPort(); }
+    QString streamAddress(int stream) override;
+    void setFrameSource(std::function<QImage()> source) override;
     int pollInterval() const;
     int inquiryTimeout() const;
 
@@ -185,7 +201,8 @@ public slots:
     void onFinishDownloadImage(QNetworkReply *reply);
     void onGetName(QNetworkReply *reply);
     void onTimer();
-    void onReadyRead();
+    // Reply bytes the link read, for the reply assembler.
+    void onReadyRead(const QByteArray &bytes);
     void onClientStateChanged(QAbstractSocket::SocketState state);
 
 private:
@@ -207,7 +224,10 @@ private:
     // timeoutText when it made no progress in time; empty if fine.
     QString replyFailure(QNetworkReply *reply, const QString &timeoutText) const;
 
-    QTcpSocket *socket = nullptr;
+    void makeTransport();
+    bool needsNewTransport() const;
+
+    ViscaLink *socket = nullptr; // the VISCA link, a child
     QNetworkAccessManager *imageManager = nullptr;
     QNetworkAccessManager *nameManager = nullptr;
     QHash<QNetworkReply *, int> pendingSnapshots;
@@ -223,8 +243,9 @@ private:
     QTimer *retryTimer = nullptr;
     QTimer *steadyTimer = nullptr;
     Visca::ReplyAssembler assembler;
-    quint16 m_viscaPort = kViscaPort;
-    quint16 m_httpPort = kHttpPort;
+    CameraLinkConfig m_config;
+    CameraLinkConfig m_builtFor; // the configuration the current link was made for
+    std::function<QImage()> m_frameSource;
     bool m_reconnecting = false;  // the pending/current connection is the automatic reconnect
     bool m_fromReconnect = false; // the established connection came from it
     QElapsedTimer m_connectedSince;

@@ -150,8 +150,16 @@ void PreviewWin::setSource(int cameraType, const QString &cameraId)
     onStopBtnClicked();
     m_cameraType = cameraType;
     m_cameraId = cameraId;
+    m_ownStreams = false;
     // A drag of the other camera's view must not go on under this one.
     m_pip->cancelDrag();
+}
+
+void PreviewWin::setStreamAddresses(const QString &first, const QString &second)
+{
+    m_ownStreams = true;
+    m_streams[0] = first;
+    m_streams[1] = second;
 }
 
 void PreviewWin::setConnected(bool connected)
@@ -210,13 +218,27 @@ void PreviewWin::onStartBtnClicked()
         const QString stream =
             m_firstStream->isChecked() ? QStringLiteral("1") : QStringLiteral("2");
         source.kind = MediaSource::Kind::Rtsp;
-        source.location = QStringLiteral("rtsp://") + m_cameraId + QLatin1Char('/') + stream;
+        const QString fromId = QStringLiteral("rtsp://") + m_cameraId + QLatin1Char('/') + stream;
+        source.location = m_ownStreams ? m_streams[m_firstStream->isChecked() ? 0 : 1] : fromId;
+        if (source.location.isEmpty()) {
+            qCInfo(lcPreview) << "camera" << m_cameraId << "has no stream" << stream;
+            return;
+        }
         // The id comes from the settings file or the web API: only a plain
-        // host may become the stream's address.
+        // host may become the stream's address. A camera's own address must
+        // be an RTSP URL with a host.
+        static const QStringList kSchemes{QStringLiteral("rtsp"), QStringLiteral("rtsps"),
+                                          QStringLiteral("rtspt"), QStringLiteral("rtsph")};
         const QUrl url(source.location, QUrl::StrictMode);
-        if (!url.isValid() || url.host().isEmpty() || url.path() != QLatin1Char('/') + stream ||
-            url.hasQuery() || url.hasFragment()) {
-            qCWarning(lcPreview) << "no stream address for camera id" << m_cameraId;
+        const bool usable =
+            source.location == fromId
+                ? url.isValid() && !url.host().isEmpty() &&
+                      url.path() == QLatin1Char('/') + stream && !url.hasQuery() &&
+                      !url.hasFragment()
+                : url.isValid() && !url.host().isEmpty() && kSchemes.contains(url.scheme());
+        if (!usable) {
+            qCWarning(lcPreview) << "no stream address for camera id" << m_cameraId
+                                 << source.location;
             showOpenError();
             return;
         }

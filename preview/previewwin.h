@@ -40,6 +40,11 @@ public:
     // node the capture device lookup gives for id; anything else nothing. A different source
     // stops the current playback.
     void setSource(int cameraType, const QString &cameraId);
+    // The camera's own addresses of streams 1 and 2 (rtsp, rtsps, rtspt or
+    // rtsph URLs), replacing the ones made from the id until the next
+    // setSource; an empty one means the camera has no such stream (Start
+    // then plays nothing, without an error box).
+    void setStreamAddresses(const QString &first, const QString &second);
     // Start acts only while connected; disconnecting stops playback.
     void setConnected(bool connected);
     bool isPlaying() const { return m_playing; }
@@ -121,6 +126,8 @@ private:
     std::unique_ptr<MediaPlayer> m_player;
     int m_cameraType = -1;
     QString m_cameraId;
+    bool m_ownStreams = false;
+    QString m_streams[2];
     bool m_connected = false;
     bool m_playing = false;
     bool m_pipVisible = false;

@@ -8,6 +8,7 @@ PACKAGES=(
     build-essential cmake make pkg-config
     qtbase5-dev qtbase5-dev-tools libqt5websockets5-dev libqt5svg5-dev
     libhttp-parser-dev nlohmann-json3-dev
+    libqt5serialport5-dev
     libsdl2-dev
     xvfb xauth
     wrk

@@ -92,6 +92,12 @@ void MainWindow::previewFollowCamera(CameraWrapper *camera)
     const bool connected = m_control->isConnected();
     m_presetSettingDlg->setCamera(type, id);
     m_previewWindow->setSource(type, id);
+    if (type == CameraWrapper::NetworkCamera)
+        m_previewWindow->setStreamAddresses(camera->streamAddress(1), camera->streamAddress(2));
+    // A camera without snapshots of its own takes preset thumbnails from here.
+    camera->setFrameSource([preview = QPointer<PreviewWin>(m_previewWindow)] {
+        return preview && preview->isPlaying() ? preview->currentFrame() : QImage();
+    });
     m_previewWindow->setConnected(connected);
     m_boundingBoxWindow->setCamera(type, id, connected);
 }

@@ -146,7 +146,7 @@ ApiAnswer CameraApiHandler::saveCameraSettings(const QString &camListJson)
         return ApiAnswer::failed(QStringLiteral("Wrong camera settings!"));
     QList<CameraSlot> slotList;
     for (const Entry &e : entries)
-        slotList.append(CameraSlot{e.isUsb ? 1 : 0, e.id, e.name, e.id});
+        slotList.append(CameraSlot{e.isUsb ? 1 : 0, e.id, e.name, e.id, std::nullopt});
     m_settings->saveCameraSlots(slotList);
     // Stops and disconnects the selected camera, lets every holder go and
     // leaves no camera selected; the panel relabels its buttons on

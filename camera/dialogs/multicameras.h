@@ -4,11 +4,15 @@
 #include <QList>
 #include <QStringList>
 
+#include "viscalink.h"
+
 class AppSettings;
 class CameraWrapper;
 class QComboBox;
 class QLineEdit;
 class QRadioButton;
+class QSpinBox;
+class QWidget;
 
 // "Multi Camera Setting": the eight camera slots, each a display name and
 // either a network camera (address in camIPk) or a USB camera (usbCamk, one
@@ -17,7 +21,14 @@ class QRadioButton;
 // while the dialog is open. OK writes the eight records as `cameraslist`
 // (network: cameratype 0, cameraid = devicename = the address text; USB:
 // cameratype 1, cameraid = devicename = the combo's current text; nothing is
-// validated), emits camerasChanged and accepts. Cancel or closing writes
+// validated), emits camerasChanged and accepts. A network row also chooses its
+// link (camProtocolk: TCP, UDP or serial) with the fields that apply to it:
+// the port (camPortk) for TCP and UDP; the device (camDevicek, in place of
+// camIPk), address (camAddressk) and baud rate (camBaudk) for serial. A
+// serial camera's cameraid is the device path, followed by "#" and the
+// address for addresses 2-7 so that cameras sharing a port keep apart. The
+// stream addresses (and HTTP port) of a row are kept while its id stays the
+// same. Cancel or closing writes
 // nothing. The dialog never connects to a camera. Main thread only; settings
 // must outlive the dialog.
 class MultiCameras : public QDialog
@@ -49,7 +60,21 @@ private:
         QLineEdit *address;
         QRadioButton *usb;
         QComboBox *device;
+        QComboBox *protocol;
+        QSpinBox *port;
+        QLineEdit *serialDevice;
+        QSpinBox *serialAddress;
+        QComboBox *baud;
+        QWidget *linkLabel;
+        QWidget *linkFields;
+        CameraLinkConfig initial; // as read from the camera
+        QString initialId;
     };
+
+    void showLinkFields(Row &row);
+    void onProtocolChanged(Row &row);
+    // The record of a network row.
+    static void networkEntry(const Row &row, QString *id, CameraLinkConfig *link);
 
     AppSettings *m_settings;
     Row m_rows[kSlots];

@@ -550,7 +550,7 @@ void TestAppSettings::namesRoundTrip()
     {
         AppSettings settings;
         settings.setPresetName(kIp, 5, name);
-        settings.saveCameraSlots({{0, kIp, name, QStringLiteral("0.0.0.0")}});
+        settings.saveCameraSlots({{0, kIp, name, QStringLiteral("0.0.0.0"), std::nullopt}});
     }
     // A change on disk makes Qt read the file again instead of its cache.
     QFile f(iniPath());

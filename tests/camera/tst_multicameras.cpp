@@ -15,6 +15,7 @@
 #include <QRadioButton>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QtTest>
 
 #include <memory>
@@ -28,6 +29,7 @@ private slots:
     void okWritesTheRecordsAndRebuildsUnderAMovingCamera();
     void cancelWritesNothing();
     void usbRowWithoutDevicesStoresEmptyIds();
+    void networkRowsChooseTheirLink();
 
 private:
     template <typename T> T *child(MultiCameras &dlg, const QString &name)
@@ -145,6 +147,71 @@ void TestMultiCameras::usbRowWithoutDevicesStoresEmptyIds()
     QCOMPARE(all.value("cameraslist/1/cameratype"), QStringLiteral("1"));
     QCOMPARE(all.value("cameraslist/1/cameraid", "absent"), QString());
     QCOMPARE(all.value("cameraslist/1/devicename", "absent"), QString());
+}
+
+void TestMultiCameras::networkRowsChooseTheirLink()
+{
+    CameraLinkConfig udp;
+    udp.protocol = CameraLinkConfig::Udp;
+    udp.port = 52390;
+    udp.stream1 = QStringLiteral("rtsp://127.0.0.51/main");
+    CameraLinkConfig tcpWithStream;
+    tcpWithStream.stream2 = QStringLiteral("rtsp://127.0.0.53/sub");
+    cameras = {new IPCamera("127.0.0.51", "One", "127.0.0.51"),
+               new IPCamera("127.0.0.52", "Two", "127.0.0.52"),
+               new IPCamera("127.0.0.53", "Three", "127.0.0.53"),
+               new IPCamera("127.0.0.54", "Four", "127.0.0.54")};
+    static_cast<IPCamera *>(cameras[0])->setLinkConfig(udp);
+    static_cast<IPCamera *>(cameras[2])->setLinkConfig(tcpWithStream);
+
+    MultiCameras dlg(settings.get(), cameras, {});
+    auto visible = [&dlg](QWidget *w) {
+        return w->isVisibleTo(&dlg);
+    };
+    QCOMPARE(child<QComboBox>(dlg, "camProtocol1")->currentText(), QStringLiteral("UDP"));
+    QCOMPARE(child<QSpinBox>(dlg, "camPort1")->value(), 52390);
+    QVERIFY(!visible(child<QLineEdit>(dlg, "camDevice1")));
+    QVERIFY(!visible(child<QSpinBox>(dlg, "camAddress1")));
+
+    // Row 2 becomes a serial camera at address 2 of a shared port.
+    child<QComboBox>(dlg, "camProtocol2")->setCurrentText(QStringLiteral("Serial"));
+    QVERIFY(!visible(child<QLineEdit>(dlg, "camIP2")));
+    QVERIFY(visible(child<QLineEdit>(dlg, "camDevice2")));
+    QVERIFY(!visible(child<QSpinBox>(dlg, "camPort2")));
+    child<QLineEdit>(dlg, "camDevice2")->setText("/dev/ttyUSB1");
+    child<QSpinBox>(dlg, "camAddress2")->setValue(2);
+    child<QComboBox>(dlg, "camBaud2")->setCurrentText(QStringLiteral("38400"));
+    // Row 3 gets another address: its stream addresses go with the old one.
+    child<QLineEdit>(dlg, "camIP3")->setText("127.0.0.63");
+    // Row 4 on UDP: the port follows to the UDP default, which is not stored.
+    child<QComboBox>(dlg, "camProtocol4")->setCurrentText(QStringLiteral("UDP"));
+    QCOMPARE(child<QSpinBox>(dlg, "camPort4")->value(), 52381);
+    // A USB row shows no link.
+    child<QRadioButton>(dlg, "usbRadio5")->setChecked(true);
+    QVERIFY(!visible(child<QComboBox>(dlg, "camProtocol5")));
+
+    click(dlg, "multiDlgOK");
+    const QMap<QString, QString> all = stored();
+    auto linkKeys = [&all](int k) {
+        QMap<QString, QString> keys;
+        const QString prefix = QStringLiteral("cameraslist/%1/").arg(k);
+        for (auto it = all.cbegin(); it != all.cend(); ++it) {
+            const QString key = it.key().mid(prefix.size());
+            if (it.key().startsWith(prefix) && key != "cameratype" && key != "cameraid" &&
+                key != "cameraname" && key != "devicename")
+                keys.insert(key, it.value());
+        }
+        return keys;
+    };
+    QCOMPARE(linkKeys(1), (QMap<QString, QString>{
+                              {"protocol", "udp"}, {"port", "52390"}, {"stream1", udp.stream1}}));
+    QCOMPARE(all.value("cameraslist/2/cameraid"), QStringLiteral("/dev/ttyUSB1#2"));
+    QCOMPARE(all.value("cameraslist/2/cameratype"), QStringLiteral("0"));
+    QCOMPARE(linkKeys(2),
+             (QMap<QString, QString>{{"protocol", "serial"}, {"address", "2"}, {"baud", "38400"}}));
+    QCOMPARE(linkKeys(3), (QMap<QString, QString>{}));
+    QCOMPARE(linkKeys(4), (QMap<QString, QString>{{"protocol", "udp"}}));
+    QCOMPARE(linkKeys(5), (QMap<QString, QString>{}));
 }
 
 QTEST_MAIN(TestMultiCameras)

@@ -22,6 +22,8 @@ private slots:
     void startGuardsAndSource_data();
     void startGuardsAndSource();
     void streamChangeReopens();
+    void cameraStreamAddresses_data();
+    void cameraStreamAddresses();
     void unusableSourceShowsBoxAndStaysIdle_data();
     void unusableSourceShowsBoxAndStaysIdle();
     void failureEndsPlaybackWithOneBox();
@@ -112,6 +114,35 @@ void TestPreviewWin::streamChangeReopens()
     startPlaying();
     m_win->findChild<QRadioButton *>("firstStream")->click();
     QCOMPARE(*m_log, (QStringList{"stop", "start rtsp://127.0.1.5/1"}));
+}
+
+void TestPreviewWin::cameraStreamAddresses_data()
+{
+    QTest::addColumn<QString>("second");
+    QTest::addColumn<QStringList>("calls");
+    QTest::addColumn<int>("boxes");
+    QTest::newRow("its own address")
+        << "rtsp://127.0.1.6:8554/live?profile=2"
+        << QStringList{"start rtsp://127.0.1.6:8554/live?profile=2"} << 0;
+    QTest::newRow("none: nothing plays, no box") << "" << QStringList{} << 0;
+    QTest::newRow("not rtsp") << "file:///etc/passwd" << QStringList{} << 1;
+}
+
+void TestPreviewWin::cameraStreamAddresses()
+{
+    QFETCH(QString, second);
+    m_win->setSource(0, "/dev/ttyUSB0");
+    m_win->setStreamAddresses("rtsp://127.0.1.6/main", second);
+    m_win->setConnected(true);
+    m_win->onStartBtnClicked(); // stream 2 is the one chosen at first
+    QTEST(*m_log, "calls");
+    QTEST(int(errorBoxes().size()), "boxes");
+    // A new source forgets the addresses of the old one.
+    m_win->onStopBtnClicked();
+    m_log->clear();
+    m_win->setSource(0, "127.0.1.7");
+    m_win->onStartBtnClicked();
+    QCOMPARE(*m_log, QStringList{"start rtsp://127.0.1.7/2"});
 }
 
 void TestPreviewWin::unusableSourceShowsBoxAndStaysIdle_data()

@@ -268,7 +268,7 @@ void TestPresets::namesShowLiterally()
     QCOMPARE(shownText(mem1->text()), name);
 
     // Camera buttons show camera names the same way.
-    s->saveCameraSlots({{0, kId, name, QStringLiteral("0.0.0.0")}});
+    s->saveCameraSlots({{0, kId, name, QStringLiteral("0.0.0.0"), std::nullopt}});
     c->rebuildCameras();
     auto *camera1 = child<QPushButton>("connectCam1");
     QCOMPARE(shownText(camera1->text()), name.left(10));

@@ -2,13 +2,24 @@
 
 #include <QBuffer>
 #include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
+#include <QNetworkDatagram>
 #include <QPainter>
 #include <QPointer>
+#include <QSocketNotifier>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
+#include <QUdpSocket>
+#include <QtEndian>
+
+#include <fcntl.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
 
 namespace {
 
@@ -121,6 +132,18 @@ void CameraSimulator::close()
     m_visca->close();
     m_http->close();
     dropConnections();
+    delete m_udp;
+    m_udp = nullptr;
+    delete m_serialNotifier;
+    m_serialNotifier = nullptr;
+    if (!m_ptyLink.isEmpty() && QFileInfo(m_ptyLink).isSymLink())
+        QFile::remove(m_ptyLink);
+    m_ptyLink.clear();
+    if (m_ptyMaster >= 0)
+        ::close(m_ptyMaster);
+    if (m_ptySlave >= 0)
+        ::close(m_ptySlave);
+    m_ptyMaster = m_ptySlave = -1;
 }
 
 quint16 CameraSimulator::viscaPort() const
@@ -256,29 +279,171 @@ qint64 CameraSimulator::pendingReplyBytes() const
 
 void CameraSimulator::handleMessage(Client &client, const QByteArray &message)
 {
+    const QList<QByteArray> frames = answer(message);
+    if (!frames.isEmpty())
+        sendBurst(client, frames);
+}
+
+QList<QByteArray> CameraSimulator::answer(const QByteArray &message)
+{
     advanceMotion(); // positions up to now before anything reads or changes them
     m_log.append(message);
     while (m_log.size() > kMaxLoggedMessages)
         m_log.removeFirst();
 
-    if (b(message, 0) != 0x81) {
-        sendBurst(client, {kSyntaxError});
-        return;
-    }
+    if (b(message, 0) != 0x81)
+        return {kSyntaxError};
     if (message.size() >= 3 && b(message, 1) == 0x09) {
         emit inquiryReceived(message);
         if (!m_ignoredInquiry.isEmpty() && message == m_ignoredInquiry)
-            return;
+            return {};
         const QByteArray reply = inquiryReply(message);
-        sendBurst(client, {reply.isEmpty() ? kSyntaxError : reply});
-        return;
+        return {reply.isEmpty() ? kSyntaxError : reply};
     }
     m_lastCommand = message;
     emit commandReceived(message);
     if (applyCommand(message))
-        sendBurst(client, {kAck, kCompletion});
-    else
-        sendBurst(client, {kSyntaxError});
+        return {kAck, kCompletion};
+    return {kSyntaxError};
+}
+
+// ------------------------------------------------------------ VISCA over IP
+
+bool CameraSimulator::listenUdp(const QHostAddress &address, quint16 port)
+{
+    delete m_udp;
+    m_udp = new QUdpSocket(this);
+    if (!m_udp->bind(address, port)) {
+        m_error = m_udp->errorString();
+        delete m_udp;
+        m_udp = nullptr;
+        return false;
+    }
+    m_udpExpected = -1;
+    connect(m_udp, &QUdpSocket::readyRead, this, &CameraSimulator::onUdpReadable);
+    return true;
+}
+
+quint16 CameraSimulator::udpPort() const
+{
+    return m_udp ? m_udp->localPort() : 0;
+}
+
+void CameraSimulator::onUdpReadable()
+{
+    auto datagram = [](quint16 type, quint32 seq, const QByteArray &payload) {
+        QByteArray out(8, 0);
+        qToBigEndian<quint16>(type, out.data());
+        qToBigEndian<quint16>(quint16(payload.size()), out.data() + 2);
+        qToBigEndian<quint32>(seq, out.data() + 4);
+        return out + payload;
+    };
+    while (m_udp && m_udp->hasPendingDatagrams()) {
+        const QNetworkDatagram in = m_udp->receiveDatagram(64);
+        const QByteArray d = in.data();
+        if (d.size() < 9 || qFromBigEndian<quint16>(d.constData() + 2) != d.size() - 8)
+            continue;
+        const quint16 type = qFromBigEndian<quint16>(d.constData());
+        const quint32 seq = qFromBigEndian<quint32>(d.constData() + 4);
+        const QByteArray payload = d.mid(8);
+        auto reply = [&](quint16 t, const QByteArray &p) {
+            m_udp->writeDatagram(datagram(t, seq, p), in.senderAddress(), quint16(in.senderPort()));
+        };
+        if (type == 0x0200) {
+            if (payload == QByteArray(1, 0x01)) {
+                m_udpExpected = qint64(seq) + 1;
+                reply(0x0201, payload);
+            } else {
+                reply(0x0201, QByteArray::fromHex("0f02"));
+            }
+            continue;
+        }
+        if (type != 0x0100 && type != 0x0110) {
+            reply(0x0201, QByteArray::fromHex("0f02"));
+            continue;
+        }
+        if (m_udpExpected >= 0 && qint64(seq) > m_udpExpected) {
+            reply(0x0201, QByteArray::fromHex("0f01"));
+            continue;
+        }
+        if (m_udpExpected < 0 || qint64(seq) == m_udpExpected)
+            m_udpExpected = qint64(seq) + 1;
+        for (const QByteArray &f : answer(payload))
+            reply(0x0111, f);
+    }
+}
+
+// ------------------------------------------------------------------ serial
+
+bool CameraSimulator::openSerial(const QString &linkPath, int address)
+{
+    const QFileInfo existing(linkPath);
+    if (existing.exists() || existing.isSymLink()) {
+        if (!existing.isSymLink()) {
+            m_error = QStringLiteral("%1 exists and is not a symbolic link").arg(linkPath);
+            return false;
+        }
+        QFile::remove(linkPath);
+    }
+    char name[256] = {};
+    if (::openpty(&m_ptyMaster, &m_ptySlave, name, nullptr, nullptr) != 0) {
+        m_error = QStringLiteral("openpty failed");
+        return false;
+    }
+    termios t{};
+    ::tcgetattr(m_ptySlave, &t);
+    ::cfmakeraw(&t);
+    ::tcsetattr(m_ptySlave, TCSANOW, &t);
+    ::fcntl(m_ptyMaster, F_SETFL, ::fcntl(m_ptyMaster, F_GETFL) | O_NONBLOCK);
+    m_ptyName = QString::fromLocal8Bit(name);
+    if (!QFile::link(m_ptyName, linkPath)) {
+        m_error = QStringLiteral("cannot link %1 to %2").arg(linkPath, m_ptyName);
+        return false;
+    }
+    m_ptyLink = linkPath;
+    m_serialAddress = qBound(1, address, 7);
+    m_serialNotifier = new QSocketNotifier(m_ptyMaster, QSocketNotifier::Read, this);
+    connect(m_serialNotifier, &QSocketNotifier::activated, this,
+            &CameraSimulator::onSerialReadable);
+    return true;
+}
+
+void CameraSimulator::onSerialReadable()
+{
+    char buffer[256];
+    const ssize_t n = ::read(m_ptyMaster, buffer, sizeof buffer);
+    if (n <= 0)
+        return;
+    const uint8_t self = uint8_t(0x80 | m_serialAddress);
+    const char replyHead = char((m_serialAddress + 8) << 4);
+    QByteArray out;
+    for (ssize_t i = 0; i < n; ++i) {
+        const char ch = buffer[i];
+        if (m_serialIn.isEmpty() && (uint8_t(ch) & 0xF0) != 0x80)
+            continue;
+        m_serialIn.append(ch);
+        if (uint8_t(ch) != 0xFF) {
+            if (m_serialIn.size() >= kMaxMessageLength)
+                m_serialIn.clear();
+            continue;
+        }
+        const QByteArray m = m_serialIn;
+        m_serialIn.clear();
+        if (m == QByteArray::fromHex("883001ff")) {
+            out += frame({0x88, 0x30, m_serialAddress + 1, 0xFF});
+        } else if (m == QByteArray::fromHex("88010001ff")) {
+            out += m;
+        } else if (uint8_t(m.at(0)) == self) {
+            QByteArray asOne = m;
+            asOne[0] = char(0x81);
+            for (QByteArray f : answer(asOne)) {
+                f[0] = replyHead;
+                out += f;
+            }
+        }
+    }
+    if (!out.isEmpty())
+        ::write(m_ptyMaster, out.constData(), size_t(out.size()));
 }
 
 QByteArray CameraSimulator::inquiryReply(const QByteArray &m) const

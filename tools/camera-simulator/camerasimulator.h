@@ -24,6 +24,19 @@
 // key="value" text body, line 0 the device name, line 5 the serial number.
 // Anything else: 404.
 //
+// VISCA over IP (UDP, listenUdp): each datagram an 8-byte header (payload
+// type, length, sequence number) and one message. RESET (control 01) is
+// answered with control 01 and sets the next expected sequence number to the
+// RESET's + 1; a message with that number or an earlier one (a
+// retransmission) is answered, each reply frame in a datagram of type 0111
+// under the message's sequence number; a later number gets a sequence error
+// (control 0F 01). Before the first RESET any number is taken.
+//
+// Serial (openSerial): a pseudo-terminal whose other end is linked at a
+// path; messages to the simulator's address x (8x ..) are answered as from
+// camera x ((x + 8)0 ..); the broadcasts address set and IF_Clear are
+// answered as a single camera would.
+//
 // Fault injection: ignore one inquiry, delay every VISCA reply, put garbage
 // bytes before each reply burst, split frames across writes, drop the open
 // connections (now or each new one), delay snapshot answers individually.
@@ -46,7 +59,9 @@
 #include <QObject>
 #include <QString>
 
+class QSocketNotifier;
 class QTcpServer;
+class QUdpSocket;
 class QTcpSocket;
 class QTimer;
 
@@ -86,6 +101,15 @@ public:
     // False (see errorString) when either port cannot be bound.
     bool listen(const QHostAddress &address = QHostAddress::LocalHost, quint16 viscaPort = 0,
                 quint16 httpPort = 0);
+    // VISCA over IP on address:port (0: any free port). False when it
+    // cannot be bound.
+    bool listenUdp(const QHostAddress &address, quint16 port);
+    quint16 udpPort() const;
+    // A pseudo-terminal whose device is linked at linkPath (an existing
+    // symbolic link there is replaced, anything else refused); the
+    // simulator answers as camera `address` (1-7) on it.
+    bool openSerial(const QString &linkPath, int address = 1);
+    QString serialDevice() const { return m_ptyName; }
     void close();
     QString errorString() const { return m_error; }
     quint16 viscaPort() const;
@@ -181,6 +205,11 @@ private:
     // Parses data from client; false when a handler closed its connection.
     bool consumeVisca(Client &client, const QByteArray &data);
     void handleMessage(Client &client, const QByteArray &message);
+    // Handles one message of camera 1 (81 .. FF): the reply frames, none
+    // for an ignored inquiry.
+    QList<QByteArray> answer(const QByteArray &message);
+    void onUdpReadable();
+    void onSerialReadable();
     bool applyCommand(const QByteArray &m);
     QByteArray inquiryReply(const QByteArray &m) const;
     void sendBurst(Client &client, const QList<QByteArray> &frames);
@@ -195,6 +224,15 @@ private:
     QByteArray snapshotJpeg() const;
 
     QTcpServer *m_visca = nullptr;
+    QUdpSocket *m_udp = nullptr;
+    qint64 m_udpExpected = -1; // next sequence number; -1 before any RESET
+    int m_ptyMaster = -1;
+    int m_ptySlave = -1;
+    QString m_ptyName;
+    QString m_ptyLink;
+    int m_serialAddress = 1;
+    QByteArray m_serialIn;
+    QSocketNotifier *m_serialNotifier = nullptr;
     QTcpServer *m_http = nullptr;
     QString m_error;
     QHash<QTcpSocket *, Client *> m_clients;

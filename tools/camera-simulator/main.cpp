@@ -8,10 +8,26 @@
 
 #include <QCommandLineParser>
 #include <QGuiApplication>
+#include <QSocketNotifier>
 #include <QTimer>
 
+#include <csignal>
 #include <cstdio>
 #include <memory>
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+// SIGINT/SIGTERM end the event loop, so the simulator closes normally and
+// removes its serial link.
+int g_signalPipe[2] = {-1, -1};
+void onSignal(int)
+{
+    const char c = 1;
+    [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &c, 1);
+}
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -37,8 +53,6 @@ int main(int argc, char *argv[])
                                       QStringLiteral("port"), QStringLiteral("80"));
     const QCommandLineOption name(QStringLiteral("name"), QStringLiteral("Device name."),
                                   QStringLiteral("name"));
-    const QCommandLineOption serial(QStringLiteral("serial"), QStringLiteral("Serial number."),
-                                    QStringLiteral("serial"));
     const QCommandLineOption ignore(
         QStringLiteral("ignore-inquiry"),
         QStringLiteral("Never answer this inquiry, in hex (e.g. 8109044aff)."),
@@ -59,8 +73,25 @@ int main(int argc, char *argv[])
                                       QStringLiteral("port"), QStringLiteral("554"));
     const QCommandLineOption noStream(QStringLiteral("no-stream"),
                                       QStringLiteral("No RTSP stream (VISCA and HTTP only)."));
-    parser.addOptions({address, viscaPort, httpPort, name, serial, ignore, delay, garbage, split,
-                       dropEvery, rtspPort, noStream});
+    const QCommandLineOption udp(QStringLiteral("udp"),
+                                 QStringLiteral("Also answer VISCA over IP on UDP (port 52381)."));
+    const QCommandLineOption udpPort(QStringLiteral("udp-port"),
+                                     QStringLiteral("VISCA over IP port (default 52381)."),
+                                     QStringLiteral("port"), QStringLiteral("52381"));
+    const QCommandLineOption serialPath(
+        QStringLiteral("serial"),
+        QStringLiteral("Also answer serial VISCA on a pseudo-terminal linked at path."),
+        QStringLiteral("path"));
+    const QCommandLineOption serialAddress(
+        QStringLiteral("serial-address"),
+        QStringLiteral("Camera address (1-7) on the serial line (default 1)."), QStringLiteral("n"),
+        QStringLiteral("1"));
+    const QCommandLineOption serialNumber(QStringLiteral("serial-number"),
+                                          QStringLiteral("Serial number."),
+                                          QStringLiteral("serial"));
+    parser.addOptions({address, viscaPort, httpPort, name, serialNumber, ignore, delay, garbage,
+                       split, dropEvery, udp, udpPort, serialPath, serialAddress, rtspPort,
+                       noStream});
     parser.process(app);
 
     auto port = [&parser](const QCommandLineOption &option) {
@@ -76,8 +107,8 @@ int main(int argc, char *argv[])
     CameraSimulator sim;
     if (parser.isSet(name))
         sim.setName(parser.value(name));
-    if (parser.isSet(serial))
-        sim.setSerialNumber(parser.value(serial));
+    if (parser.isSet(serialNumber))
+        sim.setSerialNumber(parser.value(serialNumber));
     if (parser.isSet(ignore))
         sim.setIgnoredInquiry(QByteArray::fromHex(parser.value(ignore).toLatin1()));
     if (parser.isSet(delay))
@@ -115,6 +146,29 @@ int main(int argc, char *argv[])
     Q_UNUSED(rtspPort)
     Q_UNUSED(noStream)
 #endif
+
+    if (parser.isSet(udp) || parser.isSet(udpPort)) {
+        if (!sim.listenUdp(host, port(udpPort))) {
+            std::fprintf(stderr, "cannot listen on UDP: %s\n", qPrintable(sim.errorString()));
+            return 1;
+        }
+        std::printf("VISCA over IP on %s:%u (UDP)\n", qPrintable(host.toString()), sim.udpPort());
+    }
+    if (parser.isSet(serialPath)) {
+        if (!sim.openSerial(parser.value(serialPath), parser.value(serialAddress).toInt())) {
+            std::fprintf(stderr, "cannot open serial: %s\n", qPrintable(sim.errorString()));
+            return 1;
+        }
+        std::printf("serial VISCA (camera %d) on %s -> %s\n", parser.value(serialAddress).toInt(),
+                    qPrintable(parser.value(serialPath)), qPrintable(sim.serialDevice()));
+    }
+
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) == 0) {
+        auto *notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
+        QObject::connect(notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+        std::signal(SIGINT, onSignal);
+        std::signal(SIGTERM, onSignal);
+    }
 
     QTimer dropTimer;
     if (parser.isSet(dropEvery)) {
