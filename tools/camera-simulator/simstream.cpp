@@ -33,8 +33,8 @@ struct SimStream::Gst
     };
     struct Source
     {
-        GstElement *appsrc; // owned reference
-        GstRTSPMedia *media;
+        GstElement *appsrc;  // owned reference
+        GstRTSPMedia *media; // owned reference
         int stream;
     };
 
@@ -42,6 +42,7 @@ struct SimStream::Gst
     GstRTSPServer *server = nullptr;
     guint sourceId = 0;
     Factory factories[2];
+    GstRTSPMediaFactory *factoryObjects[2] = {nullptr, nullptr}; // owned references
     // Written from the RTSP server's callbacks, read by the frame timer.
     QMutex mutex;
     QList<Source> sources;
@@ -67,7 +68,8 @@ struct SimStream::Gst
         g_signal_connect(media, "unprepared", G_CALLBACK(onMediaUnprepared), factory->gst);
         {
             QMutexLocker lock(&factory->gst->mutex);
-            factory->gst->sources.append({appsrc, media, factory->stream});
+            factory->gst->sources.append(
+                {appsrc, static_cast<GstRTSPMedia *>(g_object_ref(media)), factory->stream});
         }
         factory->gst->notifyOwner();
     }
@@ -79,7 +81,9 @@ struct SimStream::Gst
             QMutexLocker lock(&gst->mutex);
             for (int i = gst->sources.size() - 1; i >= 0; --i) {
                 if (gst->sources.at(i).media == media) {
+                    g_signal_handlers_disconnect_by_data(media, gst);
                     gst_object_unref(gst->sources.at(i).appsrc);
+                    g_object_unref(media);
                     gst->sources.removeAt(i);
                 }
             }
@@ -113,6 +117,22 @@ SimStream::SimStream(ViewProvider provider, QObject *parent)
 
 SimStream::~SimStream()
 {
+    // Nothing of the server may call into this object once it is gone: the
+    // handlers go first, then the clients (their media are torn down in the
+    // server's threads), then the server.
+    for (GstRTSPMediaFactory *&factory : m_gst->factoryObjects) {
+        if (factory) {
+            g_signal_handlers_disconnect_by_data(factory, &m_gst->factories[0]);
+            g_signal_handlers_disconnect_by_data(factory, &m_gst->factories[1]);
+            g_object_unref(factory);
+            factory = nullptr;
+        }
+    }
+    {
+        QMutexLocker lock(&m_gst->mutex);
+        for (const Gst::Source &source : qAsConst(m_gst->sources))
+            g_signal_handlers_disconnect_by_data(source.media, m_gst.get());
+    }
     if (m_gst->server) {
         gst_rtsp_server_client_filter(
             m_gst->server,
@@ -123,8 +143,10 @@ SimStream::~SimStream()
         g_object_unref(m_gst->server);
     }
     QMutexLocker lock(&m_gst->mutex);
-    for (const Gst::Source &source : qAsConst(m_gst->sources))
+    for (const Gst::Source &source : qAsConst(m_gst->sources)) {
         gst_object_unref(source.appsrc);
+        g_object_unref(source.media);
+    }
     m_gst->sources.clear();
 }
 
@@ -148,6 +170,8 @@ bool SimStream::listen(const QHostAddress &address, quint16 port)
         m_gst->factories[stream - 1] = {m_gst.get(), stream};
         g_signal_connect(factory, "media-configure", G_CALLBACK(Gst::onMediaConfigure),
                          &m_gst->factories[stream - 1]);
+        m_gst->factoryObjects[stream - 1] =
+            static_cast<GstRTSPMediaFactory *>(g_object_ref(factory));
         const QByteArray path = "/" + QByteArray::number(stream);
         gst_rtsp_mount_points_add_factory(mounts, path.constData(), factory);
     }
