@@ -1,12 +1,13 @@
 # Corvanta: convenience targets over CMake.
 #   make run    install missing packages, build and start the panel
 #   make test   install missing packages, build and run every test (CTest)
+#   make demo   the panel with two simulated cameras, in a throw-away profile
 
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps configure build run test fuzz clean format
+.PHONY: all deps configure build run test demo fuzz clean format
 
 all: build
 
@@ -21,6 +22,10 @@ build: configure
 
 run: build
 	./$(BUILD_DIR)/app/corvanta
+
+demo: configure
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target corvanta corvanta-camsim
+	./scripts/demo.sh --no-build --build-dir $(BUILD_DIR)
 
 test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)

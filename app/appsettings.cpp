@@ -341,10 +341,20 @@ std::optional<quint16> AppSettings::serverListenPort() const
 
 // --- global ---
 
+bool AppSettings::previewOnLaunch() const
+{
+    return m_settings->value(QStringLiteral("previewonlaunch"), false).toBool();
+}
+
 bool AppSettings::startupOnLaunch() const
 {
     return m_settings->value(QStringLiteral("startuponlaunch"), false).toBool();
 }
+void AppSettings::setPreviewOnLaunch(bool on)
+{
+    store(QStringLiteral("previewonlaunch"), on);
+}
+
 void AppSettings::setStartupOnLaunch(bool on)
 {
     store(QStringLiteral("startuponlaunch"), on);

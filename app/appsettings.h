@@ -9,8 +9,8 @@
 #include <QStringList>
 #include <QVariant>
 
-#include <memory>
 #include "viscalink.h"
+#include <memory>
 
 #include <optional>
 
@@ -84,6 +84,11 @@ public:
 
     // --- global ---
     bool startupOnLaunch() const;
+    // `previewonlaunch` (not in files of earlier versions; default false): the
+    // preview window opens with the first camera connected, as if the
+    // operator had opened it.
+    bool previewOnLaunch() const;
+    void setPreviewOnLaunch(bool on);
     void setStartupOnLaunch(bool on);
     QString serverNic() const;
     void setServerNic(const QString &nic);

@@ -51,6 +51,7 @@ MainWindow::MainWindow(AppSettings *settings, CameraControl *control, MessagePre
 {
     Q_ASSERT(m_control);
     ui->setupUi(this);
+    previewClosed = !(m_settings && m_settings->previewOnLaunch());
     setWindowTitle(QStringLiteral("Corvanta App") + QStringLiteral(" - ") +
                    QStringLiteral("v1.4.1"));
     setStyleSheet(Theme::mainWindowStyleSheet());

@@ -38,6 +38,7 @@ private slots:
 
     void previewFollowsTheSelection_data();
     void previewFollowsTheSelection();
+    void previewOnLaunchOpensWithTheFirstConnection();
     void heldPadReleaseReachesTheOldCamera_data();
     void heldPadReleaseReachesTheOldCamera();
     void mapAndPreviewActionsReachTheCamera();
@@ -129,6 +130,21 @@ void TestMainWindowPreview::previewFollowsTheSelection()
     QCOMPARE(*log, player);
     QCOMPARE(preview->isPlaying(), playing);
     QVERIFY(preview->isVisible());
+}
+
+void TestMainWindowPreview::previewOnLaunchOpensWithTheFirstConnection()
+{
+    s->setPreviewOnLaunch(true);
+    delete w;
+    w = new MainWindow(s, c, nullptr, nullptr, std::make_unique<FakePlayer>(log));
+    w->show();
+    PreviewWin *preview = w->previewWindow();
+    preview->setFirstStreamChecked(true);
+    QVERIFY(!preview->isVisible());
+    connectTo(0);
+    QVERIFY(preview->isVisible());
+    QVERIFY(preview->isPlaying());
+    QCOMPARE(log->last(), QStringLiteral("start rtsp://127.0.0.1/1"));
 }
 
 void TestMainWindowPreview::heldPadReleaseReachesTheOldCamera_data()
