@@ -57,6 +57,9 @@ public:
     ~USBCamera() override;
 
     bool isConnected() const { return m_connected; }
+    // Only an open device takes commands: a stop given while the device is
+    // gone is owed by the control layer until the camera connects again.
+    bool canSendCommands() const override { return m_connected; }
     // Poll period in ms (500 unless changed; tests).
     void setPollInterval(int ms);
     void setAutoReconnect(bool on) override;

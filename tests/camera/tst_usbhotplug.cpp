@@ -97,7 +97,8 @@ void TestUsbHotplug::unplugWhilePolling()
     QCOMPARE(updated.count(), 0);
     QCOMPARE(state.value(0).value(0).toString(), QStringLiteral("Unconnected"));
     QVERIFY(!cam->isConnected());
-    QCOMPARE(m_io->openCount, 0); // the dead handle is closed
+    QVERIFY(!cam->canSendCommands()); // a stop given now is owed
+    QCOMPARE(m_io->openCount, 0);     // the dead handle is closed
     // Unknown, not 0: the last reading stays.
     QCOMPARE(bytes(cam->status().panTiltPos, 8), panTilt);
     QCOMPARE(down.count(), autoReconnect ? 0 : 1);
@@ -107,6 +108,7 @@ void TestUsbHotplug::unplugWhilePolling()
     if (autoReconnect) {
         QTRY_COMPARE(up.count(), 1);
         QVERIFY(cam->isConnected());
+        QVERIFY(cam->canSendCommands());
         QCOMPARE(m_io->openCount, 1);
     } else {
         QTest::qWait(20);
