@@ -20,7 +20,6 @@
 #include "vmixwrapper.h"
 
 #include <QDir>
-#include <QMessageBox>
 #include <QPointer>
 
 #include <cstdio>
@@ -259,9 +258,10 @@ bool CorvantaApp::startHttpServer()
     const std::optional<quint16> port = m_settings->serverListenPort();
     if (port && m_httpServer->startServer(m_settings->serverNic(), *port))
         return true;
-    QMessageBox::warning(m_mainWindow, QStringLiteral("Corvanta App"),
-                         QStringLiteral("Can not turn on Http Server. Please check NIC and port "
-                                        "number settings."));
+    // Also called from start-up and the settings dialog: the box must not
+    // block either of them.
+    m_messages->show(QStringLiteral("Can not turn on Http Server. Please check NIC and port "
+                                    "number settings."));
     return false;
 }
 

@@ -626,9 +626,8 @@ void HttpServerWrapper::serveAsset(QHttpRequest *req, QHttpResponse *resp, const
     // A versioned library never changes under its name (or its "v"
     // parameter): a year of freshness. Everything else is revalidated.
     static const QRegularExpression version(QStringLiteral("^\\d+\\.\\d+\\.\\d+$"));
-    const bool versioned =
-        isVersionedName(name) ||
-        version.match(query.value(QLatin1String("v")).toString()).hasMatch();
+    const bool versioned = isVersionedName(name) ||
+                           version.match(query.value(QLatin1String("v")).toString()).hasMatch();
     const QByteArray cacheControl = !useDefault && versioned
                                         ? QByteArray("max-age=31536000, immutable")
                                         : QByteArray("no-cache");

@@ -778,7 +778,8 @@ void TestHttpServerWrapper::conditionalRequests()
     QFETCH(QByteArray, cacheControl);
     QFile snapshot(Storage::snapshotPath(QStringLiteral("127.0.0.9"), 1));
     QVERIFY(snapshot.open(QIODevice::WriteOnly));
-    snapshot.write("\xff\xd8" "first\xff\xd9");
+    snapshot.write("\xff\xd8"
+                   "first\xff\xd9");
     snapshot.close();
 
     const RawResponse full = get(target);

@@ -33,7 +33,6 @@ struct SeenBox
 {
     QString title;
     QString text;
-    bool mainWindowExisted;
 };
 QList<SeenBox> g_boxes;
 
@@ -52,19 +51,20 @@ quint16 occupyPort()
     return ntohs(a.sin_port);
 }
 
-// Runs inside the QApplication constructor: from then on every modal message
-// box is recorded and closed, including the one shown during start-up.
+// Runs inside the QApplication constructor: from then on every message box
+// shown is recorded and closed, including the one shown during start-up.
 void watchMessageBoxes()
 {
     auto *timer = new QTimer(QCoreApplication::instance());
     timer->setInterval(20);
     QObject::connect(timer, &QTimer::timeout, [] {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!box || !box->isVisible())
-            return;
-        CorvantaApp *app = CorvantaApp::instance();
-        g_boxes.append({box->windowTitle(), box->text(), app && app->mainWindow()});
-        box->done(QMessageBox::Ok);
+        for (QWidget *w : QApplication::topLevelWidgets()) {
+            auto *box = qobject_cast<QMessageBox *>(w);
+            if (!box || !box->isVisible())
+                continue;
+            g_boxes.append({box->windowTitle(), box->text()});
+            box->done(QMessageBox::Ok);
+        }
     });
     timer->start();
 }
@@ -92,10 +92,10 @@ static const char kMessage[] =
 
 void TestWebStartup::busyPortAtStartUpShowsTheBoxOnce()
 {
-    QCOMPARE(g_boxes.size(), 1);
+    // Shown without blocking start-up.
+    QTRY_COMPARE(g_boxes.size(), 1);
     QCOMPARE(g_boxes[0].title, QStringLiteral("Corvanta App"));
     QCOMPARE(g_boxes[0].text, QString::fromLatin1(kMessage));
-    QVERIFY(!g_boxes[0].mainWindowExisted); // shown before the main window
     CorvantaApp *app = CorvantaApp::instance();
     QVERIFY(app->httpServer());
     QVERIFY(!app->httpServer()->server()->isListening());
@@ -153,7 +153,7 @@ void TestWebStartup::startHttpServerFailureShowsTheBox()
     CorvantaApp *app = CorvantaApp::instance();
     app->settings()->setServerNic(QStringLiteral("not-an-address"));
     QVERIFY(!app->startHttpServer());
-    QCOMPARE(g_boxes.size(), 2);
+    QTRY_COMPARE(g_boxes.size(), 2);
     QCOMPARE(g_boxes[1].text, QString::fromLatin1(kMessage));
     QVERIFY(!app->httpServer()->server()->isListening());
 }
@@ -174,7 +174,7 @@ void TestWebStartup::portOutsideTheRangeIsAStartFailure()
     app->settings()->setServerPortNum(port);
     const int boxes = g_boxes.size();
     QVERIFY(!app->startHttpServer());
-    QCOMPARE(g_boxes.size(), boxes + 1);
+    QTRY_COMPARE(g_boxes.size(), boxes + 1);
     QCOMPARE(g_boxes.last().text, QString::fromLatin1(kMessage));
     QVERIFY(!app->httpServer()->server()->isListening());
 }
