@@ -119,14 +119,6 @@ public:
         }
         return false;
     }
-    bool releasePending(int key) const
-    {
-        for (const Pending &p : m_pending) {
-            if (p.key == key)
-                return true;
-        }
-        return false;
-    }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *e) override

@@ -93,6 +93,17 @@ private:
             texts << edit(dlg, name);
         return texts;
     }
+    // A recording camera, selected and connected in `control`, calls cleared;
+    // null when it could not be selected.
+    static RecordingCamera *selectRecordingCamera(CameraControl &control)
+    {
+        control.setCameras({new RecordingCamera(QStringLiteral("127.0.1.9"))});
+        if (!control.selectCamera(0) || !control.canDrive())
+            return nullptr;
+        auto *rec = static_cast<RecordingCamera *>(control.camera());
+        rec->calls.clear();
+        return rec;
+    }
     QVariant stored(const QString &key)
     {
         settings->sync();
@@ -201,10 +212,8 @@ void TestPanTiltLimitDlg::apply()
 void TestPanTiltLimitDlg::arrowsDriveAtSpeedFive()
 {
     CameraControl control(settings.get());
-    control.setCameras({new RecordingCamera(QStringLiteral("127.0.1.9"))});
-    QVERIFY(control.selectCamera(0));
-    auto *rec = static_cast<RecordingCamera *>(control.camera());
-    rec->calls.clear();
+    RecordingCamera *rec = selectRecordingCamera(control);
+    QVERIFY(rec);
     PanTiltLimitDlg dlg(nullptr, rec, settings.get(), &control);
     for (const char *name :
          {"moveUpBtn", "moveDownBtn", "moveLeftBtn", "moveRightBtn", "moveHomeBtn"}) {
@@ -260,10 +269,8 @@ void TestPanTiltLimitDlg::destroyedCameraIsNeverTouched()
 void TestPanTiltLimitDlg::closingWhileHeldStopsTheCamera()
 {
     CameraControl control(settings.get());
-    control.setCameras({new RecordingCamera(QStringLiteral("127.0.1.9"))});
-    QVERIFY(control.selectCamera(0));
-    auto *rec = static_cast<RecordingCamera *>(control.camera());
-    rec->calls.clear();
+    RecordingCamera *rec = selectRecordingCamera(control);
+    QVERIFY(rec);
     PanTiltLimitDlg dlg(nullptr, rec, settings.get(), &control);
     QTest::mousePress(dlg.findChild<QPushButton *>("moveLeftBtn"), Qt::LeftButton);
     dlg.reject();

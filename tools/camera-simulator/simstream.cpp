@@ -229,7 +229,6 @@ void SimStream::renderFrames()
             frame = SimScene::render(view, streamSize(s.stream));
         GstBuffer *buffer = gst_buffer_new_memdup(frame.constBits(), size_t(frame.sizeInBytes()));
         gst_app_src_push_buffer(GST_APP_SRC(s.appsrc), buffer);
-        ++m_framesPushed;
         gst_object_unref(s.appsrc);
     }
 }

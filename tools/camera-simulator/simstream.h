@@ -42,8 +42,6 @@ public:
     static QSize streamSize(int stream);
     // Streams being played now (for tests and the log).
     int playingStreams() const;
-    // Frames pushed so far, all streams.
-    qint64 framesPushed() const { return m_framesPushed; }
 
 private:
     struct Gst;
@@ -54,5 +52,4 @@ private:
     std::unique_ptr<Gst> m_gst;
     QTimer *m_timer = nullptr;
     quint16 m_port = 0;
-    qint64 m_framesPushed = 0;
 };
