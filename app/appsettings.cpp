@@ -1,9 +1,6 @@
 #include "appsettings.h"
 
-#include "camerawrapper.h"
-#include "ipcamera.h"
 #include "storagepaths.h"
-#include "usbcamera.h"
 
 #include <QDir>
 #include <QFile>
@@ -524,13 +521,10 @@ void AppSettings::setAccessKey(const QString &key)
 
 // --- camera list ---
 
-int AppSettings::loadCameraList(QList<CameraWrapper *> &cameras)
+QList<CameraSlot> AppSettings::cameraSlots() const
 {
+    QList<CameraSlot> entries;
     const int size = m_settings->beginReadArray(QStringLiteral("cameraslist"));
-    if (size < 1) {
-        m_settings->endArray();
-        return 0;
-    }
     // Only the slots in use are read: a damaged or hostile size must not
     // cost one camera object per entry.
     if (size > kMaxCameras) {
@@ -539,41 +533,27 @@ int AppSettings::loadCameraList(QList<CameraWrapper *> &cameras)
     }
     for (int i = 0; i < qMin(size, kMaxCameras); ++i) {
         m_settings->setArrayIndex(i);
-        const int type = m_settings->value(QStringLiteral("cameratype"), 0).toInt();
-        const QString id =
+        CameraSlot slot;
+        slot.type = m_settings->value(QStringLiteral("cameratype"), 0).toInt();
+        slot.id =
             m_settings->value(QStringLiteral("cameraid"), QStringLiteral("0.0.0.0")).toString();
-        const QString name =
+        slot.name =
             m_settings->value(QStringLiteral("cameraname"), QStringLiteral("Camera") + num(i + 1))
                 .toString();
-        const QString device =
+        slot.deviceName =
             m_settings->value(QStringLiteral("devicename"), QStringLiteral("0.0.0.0")).toString();
-        if (type == CameraWrapper::UsbCamera) {
-            cameras.append(new USBCamera(id, name, device));
-        } else {
-            if (type != CameraWrapper::NetworkCamera) {
-                qCWarning(lcApp) << "cameraslist entry" << i + 1 << "has unknown cameratype" << type
-                                 << "- using a network camera";
+        if (slot.type != 1) {
+            if (slot.type != 0) {
+                qCWarning(lcApp) << "cameraslist entry" << i + 1 << "has unknown cameratype"
+                                 << slot.type << "- using a network camera";
+                slot.type = 0;
             }
-            auto *camera = new IPCamera(id, name, device);
-            camera->setLinkConfig(readLinkConfig(*m_settings, i + 1));
-            cameras.append(camera);
+            slot.link = readLinkConfig(*m_settings, i + 1);
         }
+        entries.append(slot);
     }
     m_settings->endArray();
-    return 0;
-}
-
-void AppSettings::saveCameraList(const QList<CameraWrapper *> &cameras)
-{
-    QList<CameraSlot> entries;
-    for (CameraWrapper *cam : cameras) {
-        CameraSlot entry{cam->getCameraType(), cam->getCameraId(), cam->getCameraName(),
-                         cam->getDeviceName(), std::nullopt};
-        if (auto *ip = qobject_cast<IPCamera *>(cam))
-            entry.link = ip->linkConfig();
-        entries.append(entry);
-    }
-    saveCameraSlots(entries);
+    return entries;
 }
 
 void AppSettings::saveCameraSlots(const QList<CameraSlot> &entries)
@@ -874,20 +854,20 @@ void AppSettings::setSnapshotBoxType(const QString &id, int n, int type)
 {
     store(boxKey("snapshotboxtype", id, n), type);
 }
-QColor AppSettings::snapshotBoxColor(const QString &id, int n) const
+BoxColor AppSettings::snapshotBoxColor(const QString &id, int n) const
 {
     const int r = m_settings->value(boxKey("snapshotboxcolor_r", id, n), 0).toInt();
     const int b = m_settings->value(boxKey("snapshotboxcolor_g", id, n), 0).toInt();
     const int g = m_settings->value(boxKey("snapshotboxcolor_b", id, n), 0).toInt();
     // Values come from a user-editable file: keep them inside 0-255 so a bad
     // entry yields a clamped colour instead of an invalid one.
-    return QColor(qBound(0, r, 255), qBound(0, g, 255), qBound(0, b, 255));
+    return BoxColor{qBound(0, r, 255), qBound(0, g, 255), qBound(0, b, 255)};
 }
-void AppSettings::setSnapshotBoxColor(const QString &id, int n, const QColor &color)
+void AppSettings::setSnapshotBoxColor(const QString &id, int n, const BoxColor &color)
 {
-    store(boxKey("snapshotboxcolor_r", id, n), color.red());
-    store(boxKey("snapshotboxcolor_g", id, n), color.blue());
-    store(boxKey("snapshotboxcolor_b", id, n), color.green());
+    store(boxKey("snapshotboxcolor_r", id, n), color.red);
+    store(boxKey("snapshotboxcolor_g", id, n), color.blue);
+    store(boxKey("snapshotboxcolor_b", id, n), color.green);
 }
 
 bool AppSettings::autoReconnect() const

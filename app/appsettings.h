@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QColor>
 #include <QList>
 #include <QLoggingCategory>
 #include <QObject>
@@ -9,7 +8,7 @@
 #include <QStringList>
 #include <QVariant>
 
-#include "viscalink.h"
+#include "cameralinkconfig.h"
 #include <memory>
 
 #include <optional>
@@ -18,7 +17,6 @@ Q_DECLARE_LOGGING_CATEGORY(lcApp)
 
 class QSettings;
 class QTemporaryDir;
-class CameraWrapper;
 
 // One stored camera entry of `cameraslist`.
 struct CameraSlot
@@ -32,6 +30,18 @@ struct CameraSlot
     // stored). nullopt: the keys already stored for the slot are kept when
     // its `cameraid` is unchanged, and dropped otherwise.
     std::optional<CameraLinkConfig> link;
+};
+
+// A colour, 0 to 255 per component.
+struct BoxColor
+{
+    int red = 0;
+    int green = 0;
+    int blue = 0;
+    bool operator==(const BoxColor &o) const
+    {
+        return red == o.red && green == o.green && blue == o.blue;
+    }
 };
 
 // What a camera slot's tally does, stored in the group `tally` as
@@ -153,10 +163,11 @@ public:
     void setProtectLive(int level);
 
     // --- camera list ---
-    // Appends one camera object per stored `cameraslist` entry, at most
-    // kMaxCameras, to `cameras`; the caller owns them. Returns 0.
-    int loadCameraList(QList<CameraWrapper *> &cameras);
-    void saveCameraList(const QList<CameraWrapper *> &cameras);
+    // The stored `cameraslist` entries, at most kMaxCameras, slot 1 first.
+    // An unknown `cameratype` reads as a network camera; network entries
+    // carry their link keys. The camera objects are built from these by the
+    // camera library (cameralist.h).
+    QList<CameraSlot> cameraSlots() const;
     // Writes the given entries as `cameraslist`, slot 1 first.
     void saveCameraSlots(const QList<CameraSlot> &entries);
 
@@ -221,8 +232,9 @@ public:
     void setSnapshotBoxType(const QString &id, int n, int type);
     // Stored swapped: "snapshotboxcolor_g" holds blue, "snapshotboxcolor_b"
     // green. Files written by earlier versions depend on that layout.
-    QColor snapshotBoxColor(const QString &id, int n) const;
-    void setSnapshotBoxColor(const QString &id, int n, const QColor &color);
+    // Components outside 0-255 in the file read clamped.
+    BoxColor snapshotBoxColor(const QString &id, int n) const;
+    void setSnapshotBoxColor(const QString &id, int n, const BoxColor &color);
 
 signals:
     // A write to settings.ini failed; message says so for the operator.

@@ -210,7 +210,7 @@ void PreviewMap::chooseColor(int curCustomPreset)
         return;
     }
     color.setAlpha(255);
-    m_settings->setSnapshotBoxColor(key, n, color);
+    m_settings->setSnapshotBoxColor(key, n, {color.red(), color.green(), color.blue()});
     m_settings->setSnapshotBoxType(key, n, 2);
     m_preview->boundingBox(n)->setColor(color);
 }
@@ -327,9 +327,11 @@ void PreviewMap::loadBox(int n)
     case 1:
         box->setImage(m_settings->snapshotBox(m_cameraKey, n));
         break;
-    case 2:
-        box->setColor(m_settings->snapshotBoxColor(m_cameraKey, n));
+    case 2: {
+        const BoxColor c = m_settings->snapshotBoxColor(m_cameraKey, n);
+        box->setColor(QColor(c.red, c.green, c.blue));
         break;
+    }
     default:
         box->clearFill();
         break;

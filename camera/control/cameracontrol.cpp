@@ -2,6 +2,7 @@
 
 #include "applog.h"
 #include "appsettings.h"
+#include "cameralist.h"
 #include "camerawrapper.h"
 #include "exposurereplay.h"
 #include "ipcamera.h"
@@ -118,7 +119,7 @@ void CameraControl::rebuildCameras()
     releaseCameras();
     QList<CameraWrapper *> list;
     if (m_settings)
-        m_settings->loadCameraList(list);
+        loadCameraList(*m_settings, list);
     while (list.size() < kCameraSlots) {
         const int slot = list.size() + 1;
         list.append(new IPCamera(QStringLiteral("0.0.0.0"),

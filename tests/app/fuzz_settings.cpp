@@ -3,7 +3,6 @@
 // per-preset getter is read for each listed camera (appsettings.cpp compiled
 // in, so it is instrumented). At most eight cameras, valid colours.
 #include "appsettings.h"
-#include "camerawrapper.h"
 #include "storagepaths.h"
 
 #include <QCoreApplication>
@@ -57,7 +56,11 @@ void readCamera(AppSettings &s, const QString &id)
         s.customPresetTitle(id, n);
         s.snapshotBox(id, n);
         s.snapshotBoxType(id, n);
-        check(s.snapshotBoxColor(id, n).isValid());
+        {
+            const BoxColor c = s.snapshotBoxColor(id, n);
+            check(c.red >= 0 && c.red <= 255 && c.green >= 0 && c.green <= 255 && c.blue >= 0 &&
+                  c.blue <= 255);
+        }
     }
 }
 } // namespace
@@ -87,12 +90,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                          QFileDevice::FileModificationTime);
     }
     AppSettings settings;
-    QList<CameraWrapper *> cameras;
-    check(settings.loadCameraList(cameras) == 0);
+    const QList<CameraSlot> cameras = settings.cameraSlots();
     check(cameras.size() <= AppSettings::kMaxCameras);
-    for (CameraWrapper *camera : cameras)
-        readCamera(settings, camera->getCameraId());
-    qDeleteAll(cameras);
+    for (const CameraSlot &camera : cameras)
+        readCamera(settings, camera.id);
     settings.serverListenPort();
     settings.serverNic();
     settings.vmixId();

@@ -1,4 +1,5 @@
 #include "appsettings.h"
+#include "cameralist.h"
 #include "camerawrapper.h"
 #include "ipcamera.h"
 #include "storagepaths.h"
@@ -143,7 +144,7 @@ void TestAppSettings::defaults_data()
     row("custompresettitle2", READ(customPresetTitle(kIp, 2)), "Custom Preset2");
     row("snapshotbox", READ(snapshotBox(kIp, 1)), "");
     row("snapshotboxtype", READ(snapshotBoxType(kIp, 1)), 0);
-    row("snapshotboxcolor", READ(snapshotBoxColor(kIp, 1)), QColor(0, 0, 0));
+    row("snapshotboxcolor", READ(snapshotBoxColor(kIp, 1).blue), 0);
 #undef READ
 }
 
@@ -186,12 +187,12 @@ void TestAppSettings::keySpellings_data()
         "custompresetpos127.0.0.904", QPoint(5, 6));
     row("custompresettitle", WRITE(setCustomPresetTitle(kIp, 9, "Door")),
         "custompresettitle127.0.0.909", "Door");
-    row("color_r", WRITE(setSnapshotBoxColor(kIp, 1, QColor(10, 20, 30))),
+    row("color_r", WRITE(setSnapshotBoxColor(kIp, 1, BoxColor{10, 20, 30})),
         "snapshotboxcolor_r127.0.0.901", 10);
     // Green and blue are stored swapped.
-    row("color_g_holds_blue", WRITE(setSnapshotBoxColor(kIp, 1, QColor(10, 20, 30))),
+    row("color_g_holds_blue", WRITE(setSnapshotBoxColor(kIp, 1, BoxColor{10, 20, 30})),
         "snapshotboxcolor_g127.0.0.901", 30);
-    row("color_b_holds_green", WRITE(setSnapshotBoxColor(kIp, 1, QColor(10, 20, 30))),
+    row("color_b_holds_green", WRITE(setSnapshotBoxColor(kIp, 1, BoxColor{10, 20, 30})),
         "snapshotboxcolor_b127.0.0.901", 20);
 #undef WRITE
 }
@@ -265,11 +266,11 @@ void TestAppSettings::readsFilesWrittenByEarlierVersions()
     QCOMPARE(settings.presetName(kIp, 3), QStringLiteral("Lobby"));
     QCOMPARE(settings.isJoystickAvailable(), true);
     QCOMPARE(settings.customPresetPos(kIp, 2), QPoint(10, 20));
-    QCOMPARE(settings.snapshotBoxColor(kIp, 2), QColor(255, 0, 128));
+    QVERIFY(settings.snapshotBoxColor(kIp, 2) == (BoxColor{255, 0, 128}));
     QCOMPARE(settings.cameraLimit(kIp, 0), 120);
 
     QList<CameraWrapper *> cams;
-    QCOMPARE(settings.loadCameraList(cams), 0);
+    QCOMPARE(loadCameraList(settings, cams), 0);
     QCOMPARE(cams.size(), 1);
     QCOMPARE(cams[0]->getCameraType(), 1);
     QVERIFY(qobject_cast<USBCamera *>(cams[0]));
@@ -345,11 +346,11 @@ void TestAppSettings::cameraListRoundTripsEightCameras()
     }
     {
         AppSettings settings;
-        settings.saveCameraList(saved);
+        saveCameraList(settings, saved);
     }
     AppSettings settings;
     QList<CameraWrapper *> loaded;
-    settings.loadCameraList(loaded);
+    loadCameraList(settings, loaded);
     QCOMPARE(loaded.size(), 8);
     for (int i = 0; i < 8; ++i) {
         QCOMPARE(loaded[i]->getCameraType(), saved[i]->getCameraType());
@@ -372,7 +373,7 @@ void TestAppSettings::emptyCameraListAppendsNothing()
 {
     AppSettings settings;
     QList<CameraWrapper *> cams;
-    QCOMPARE(settings.loadCameraList(cams), 0);
+    QCOMPARE(loadCameraList(settings, cams), 0);
     QVERIFY(cams.isEmpty());
 }
 
@@ -391,7 +392,7 @@ void TestAppSettings::unknownCameraTypeBuildsNetworkCamera()
     AppSettings settings;
     QList<CameraWrapper *> cams;
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("unknown cameratype 7"));
-    settings.loadCameraList(cams);
+    loadCameraList(settings, cams);
     QCOMPARE(cams.size(), 2);
     QVERIFY(qobject_cast<IPCamera *>(cams[0]));
     QCOMPARE(cams[0]->getCameraId(), QStringLiteral("127.0.0.9"));
@@ -427,7 +428,7 @@ void TestAppSettings::malformedFileYieldsDefaults()
     AppSettings settings;
     QCOMPARE(settings.serverPortNum(), 0);
     QCOMPARE(settings.vmixId(), QStringLiteral("admin"));
-    QCOMPARE(settings.snapshotBoxColor(QStringLiteral("127.0.0.1"), 1).red(), 255);
+    QCOMPARE(settings.snapshotBoxColor(QStringLiteral("127.0.0.1"), 1).red, 255);
 }
 
 void TestAppSettings::unchangedValueLeavesTheFileAlone_data()
@@ -441,7 +442,7 @@ void TestAppSettings::unchangedValueLeavesTheFileAlone_data()
     row("cameraslist", [](AppSettings &s) {
         QList<CameraWrapper *> cams{new IPCamera("127.0.0.5", "Stage", "0.0.0.0"),
                                     new USBCamera("usb-1", "Desk", "Video 1")};
-        s.saveCameraList(cams);
+        saveCameraList(s, cams);
         qDeleteAll(cams);
     });
 }
@@ -484,11 +485,11 @@ void TestAppSettings::cameraListReadsTheFirstEightEntries()
     AppSettings settings;
     QList<CameraWrapper *> cams;
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("reading the first 8"));
-    settings.loadCameraList(cams);
+    loadCameraList(settings, cams);
     QCOMPARE(cams.size(), 8);
     QCOMPARE(cams.last()->getCameraId(), QStringLiteral("127.0.0.8"));
     // Saved back, the list replaces the longer one whole.
-    settings.saveCameraList(cams);
+    saveCameraList(settings, cams);
     settings.sync();
     QSettings raw(iniPath(), QSettings::IniFormat);
     QCOMPARE(raw.value("cameraslist/size").toInt(), 8);
@@ -565,7 +566,7 @@ void TestAppSettings::namesRoundTrip()
     AppSettings settings;
     QCOMPARE(settings.presetName(kIp, 5), name);
     QList<CameraWrapper *> cams;
-    settings.loadCameraList(cams);
+    loadCameraList(settings, cams);
     QCOMPARE(cams.size(), 1);
     QCOMPARE(cams[0]->getCameraName(), name);
     qDeleteAll(cams);

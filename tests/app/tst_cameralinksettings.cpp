@@ -3,6 +3,7 @@
 // and that files without them load and save exactly as before.
 
 #include "appsettings.h"
+#include "cameralist.h"
 #include "ipcamera.h"
 #include "storagepaths.h"
 #include "tempdatahome.h"
@@ -104,7 +105,7 @@ void TestCameraLinkSettings::linkKeysRoundTrip()
     onSerial.setLinkConfig(serial);
     {
         AppSettings settings;
-        settings.saveCameraList({&tcp, &onUdp, &onSerial});
+        saveCameraList(settings, {&tcp, &onUdp, &onSerial});
     }
     QCOMPARE(linkKeysOf(1), (QMap<QString, QString>{}));
     QCOMPARE(linkKeysOf(2), (QMap<QString, QString>{{"protocol", "udp"},
@@ -118,7 +119,7 @@ void TestCameraLinkSettings::linkKeysRoundTrip()
 
     AppSettings settings;
     QList<CameraWrapper *> loaded;
-    settings.loadCameraList(loaded);
+    loadCameraList(settings, loaded);
     QCOMPARE(loaded.size(), 3);
     QVERIFY(linkOf(loaded[0]) == CameraLinkConfig());
     QVERIFY(linkOf(loaded[1]) == udp);
@@ -145,7 +146,7 @@ void TestCameraLinkSettings::fileWithoutLinkKeysLoadsAndSavesAsBefore()
     QList<CameraWrapper *> cams;
     {
         AppSettings settings;
-        settings.loadCameraList(cams);
+        loadCameraList(settings, cams);
         QCOMPARE(cams.size(), 1);
         auto *ip = qobject_cast<IPCamera *>(cams[0]);
         QVERIFY(ip);
@@ -154,7 +155,7 @@ void TestCameraLinkSettings::fileWithoutLinkKeysLoadsAndSavesAsBefore()
         QCOMPARE(ip->httpPort(), quint16(80));
         QVERIFY(qobject_cast<TcpViscaLink *>(ip->transport()));
         QCOMPARE(cams[0]->streamAddress(1), QStringLiteral("rtsp://127.0.0.21/1"));
-        settings.saveCameraList(cams);
+        saveCameraList(settings, cams);
     }
     QCOMPARE(fileBytes(), old);
     qDeleteAll(cams);
@@ -227,7 +228,7 @@ void TestCameraLinkSettings::unusableValuesLoadAsDefaults()
     AppSettings settings;
     QList<CameraWrapper *> cams;
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("unusable"));
-    settings.loadCameraList(cams);
+    loadCameraList(settings, cams);
     QCOMPARE(cams.size(), 1);
     QVERIFY(linkOf(cams[0]) == CameraLinkConfig());
     qDeleteAll(cams);

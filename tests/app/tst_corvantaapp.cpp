@@ -1,5 +1,6 @@
 #include "applog.h"
 #include "appsettings.h"
+#include "cameralist.h"
 #include "camerawrapper.h"
 #include "corvantaapp.h"
 #include "ipcamera.h"
@@ -103,13 +104,13 @@ void TestCorvantaApp::createCamerasReleasesOldCamerasLater()
 {
     CorvantaApp *app = CorvantaApp::instance();
     QPointer<CameraWrapper> old = app->cameras().first();
-    app->settings()->saveCameraList({});
+    saveCameraList(*app->settings(), {});
     {
         QList<CameraWrapper *> four;
         for (int i = 0; i < 4; ++i)
             four << new IPCamera(QStringLiteral("127.0.0.%1").arg(10 + i),
                                  QStringLiteral("N%1").arg(i), QStringLiteral("d"));
-        app->settings()->saveCameraList(four);
+        saveCameraList(*app->settings(), four);
         qDeleteAll(four);
     }
     app->createCameras();
@@ -125,7 +126,7 @@ void TestCorvantaApp::emptyListGivesEightDefaultCameras()
 {
     CorvantaApp *app = CorvantaApp::instance();
     // A stored list of size 0 behaves like a first start.
-    app->settings()->saveCameraList({});
+    saveCameraList(*app->settings(), {});
     app->createCameras();
     const auto cams = app->cameras();
     QCOMPARE(cams.size(), 8);

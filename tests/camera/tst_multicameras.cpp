@@ -3,6 +3,7 @@
 // USB camera is connected and moving.
 
 #include "appsettings.h"
+#include "cameralist.h"
 #include "fakeusbbackend.h"
 #include "ipcamera.h"
 #include "multicameras.h"
@@ -98,7 +99,7 @@ void TestMultiCameras::okWritesTheRecordsAndRebuildsUnderAMovingCamera()
     connect(&dlg, &MultiCameras::camerasChanged, this, [&] {
         qDeleteAll(cameras);
         cameras.clear();
-        settings->loadCameraList(cameras);
+        loadCameraList(*settings, cameras);
         for (CameraWrapper *c : cameras)
             rebuiltIds << QString::number(c->getCameraType()) + c->getCameraId();
     });

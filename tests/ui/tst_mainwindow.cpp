@@ -1,5 +1,6 @@
 #include "appsettings.h"
 #include "cameracontrol.h"
+#include "cameralist.h"
 #include "camerasimulator.h"
 #include "corvantaapp.h"
 #include "helpwindows.h"
@@ -343,7 +344,7 @@ void TestMainWindow::rebuildLeavesNoCameraSelected()
     QPointer<RecordingCamera> old = cam(1);
     {
         RecordingCamera one("127.0.2.1", "Renamed first camera");
-        s->saveCameraList({&one});
+        saveCameraList(*s, {&one});
     }
     w->rebuildCameraList();
     QCOMPARE(old->calls, QStringList{"disconnectCamera"});
