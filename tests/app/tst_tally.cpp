@@ -119,22 +119,10 @@ void TestTally::switchedScenesLightLampsAndButtonsAndGuardTheLiveCamera()
     QTRY_VERIFY_WITH_TIMEOUT(sims[1].tallyLamp(), kWait);
     QCOMPARE(sims[1].receivedMessages().count(kLampOn), 1);
     QTRY_VERIFY_WITH_TIMEOUT(shareOf(button2, true) > 0.3, kWait);
-    QCOMPARE(button2->text(), QStringLiteral("Wide"));
-    QCOMPARE(button2->objectName(), QStringLiteral("connectCam2"));
-    QCOMPARE(
-        get(net, port, "/cam/tally"),
-        QByteArray(
-            "{\n    \"data\": [\n"
-            "        {\n            \"camNum\": 1,\n            \"state\": \"idle\"\n        },\n"
-            "        {\n            \"camNum\": 2,\n            \"state\": \"program\"\n        "
-            "},\n"
-            "        {\n            \"camNum\": 3,\n            \"state\": \"idle\"\n        },\n"
-            "        {\n            \"camNum\": 4,\n            \"state\": \"idle\"\n        },\n"
-            "        {\n            \"camNum\": 5,\n            \"state\": \"idle\"\n        },\n"
-            "        {\n            \"camNum\": 6,\n            \"state\": \"idle\"\n        },\n"
-            "        {\n            \"camNum\": 7,\n            \"state\": \"idle\"\n        },\n"
-            "        {\n            \"camNum\": 8,\n            \"state\": \"idle\"\n        }\n"
-            "    ],\n    \"msg\": \"\",\n    \"status\": \"OK\"\n}\n"));
+    const QByteArray tally = get(net, port, "/cam/tally");
+    QVERIFY2(tally.contains("\"camNum\": 2,\n            \"state\": \"program\"") &&
+                 tally.count("\"idle\"") == 7,
+             tally.constData());
 
     // The selected camera 1 goes on program, camera 2 back to idle.
     obs.switchScene("Cam 1");
