@@ -133,6 +133,9 @@ void TestAppSettings::defaults_data()
     auto row = [](const char *name, SettingsReader r, QVariant v) {
         QTest::newRow(name) << r << v;
     };
+    row("startuponlaunch", READ(startupOnLaunch()), false);
+    row("joystick", READ(isJoystickAvailable()), false);
+    row("hotkey", READ(isHotkeyAvailable()), false);
     row("servernic", READ(serverNic()), "0.0.0.0");
     row("serverportnum", READ(serverPortNum()), 8080);
     row("usedarktheme", READ(useDarkTheme()), true);
@@ -181,8 +184,13 @@ void TestAppSettings::keySpellings_data()
     row("mem3", WRITE(setPresetName(kIp, 3, "Pulpit")), "mem3127.0.0.90", "Pulpit");
     row("aemode", WRITE(setPresetAeMode(kIp, 3, 2)), "127.0.0.90_3_aemode", 2);
     row("shutterspeed", WRITE(setPresetShutterSpeed(kIp, 9, 16)), "127.0.0.90_9_shutterspeed", 16);
+    row("iris", WRITE(setPresetIris(kIp, 2, 4)), "127.0.0.90_2_iris", 4);
     row("brightness", WRITE(setPresetBrightness(kIp, 2, 5)), "127.0.0.90_2_brightness", 5);
+    row("luminance", WRITE(setPresetLuminance(kIp, 2, 6)), "127.0.0.90_2_luminance", 6);
+    row("hue", WRITE(setPresetHue(kIp, 2, 8)), "127.0.0.90_2_hue", 8);
+    row("wbmode", WRITE(setPresetWbMode(kIp, 2, 1)), "127.0.0.90_2_wbmode", 1);
     row("contrast", WRITE(setPresetContrast(kIp, 2, 3)), "127.0.0.90_2_contrast", 3);
+    row("usedarktheme", WRITE(setUseDarkTheme(false)), "usedarktheme", false);
     row("joystick", WRITE(setJoystickAvailable(true)), "is joystick available", true);
     row("hotkey", WRITE(setHotkeyAvailable(true)), "is hotkey available", true);
     row("selected_joystick", WRITE(setSelectedJoystick(2)), "selected_joystick", 2);
@@ -227,7 +235,6 @@ void TestAppSettings::unchangedValueLeavesTheFileAlone_data()
     auto row = [](const char *name, SettingsWriter w) {
         QTest::newRow(name) << w << QString() << QVariant();
     };
-    row("usedarktheme", WRITE(setUseDarkTheme(false)));
     row("text with comma", WRITE(setVmixPwd(QStringLiteral("a, b=c"))));
     row("cameraslist", WRITE(saveCameraSlots(
                            {networkSlot("127.0.0.5", "Stage"), {1, "usb-1", "Desk", "Video 1"}})));
