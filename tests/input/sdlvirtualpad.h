@@ -17,18 +17,13 @@ public:
         SDL_VirtualJoystickDesc desc;
         SDL_zero(desc);
         desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
-        desc.type = SDL_JOYSTICK_TYPE_UNKNOWN;
-        desc.naxes = 6;
-        desc.nbuttons = 12;
-        desc.nhats = 1;
-        desc.name = m_name.constData();
+        desc.naxes = 6, desc.nbuttons = 12, desc.nhats = 1, desc.name = m_name.constData();
         const int index = SDL_JoystickAttachVirtualEx(&desc);
         m_instance = index >= 0 ? SDL_JoystickGetDeviceInstanceID(index) : -1;
         m_handle = index >= 0 ? SDL_JoystickOpen(index) : nullptr;
     }
     ~SdlVirtualPad() { unplug(); }
     SdlVirtualPad(const SdlVirtualPad &) = delete;
-    SdlVirtualPad &operator=(const SdlVirtualPad &) = delete;
 
     bool isValid() const { return m_handle != nullptr; }
     void setAxis(int axis, Sint16 value) { SDL_JoystickSetVirtualAxis(m_handle, axis, value); }
