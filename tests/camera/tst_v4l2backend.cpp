@@ -1,8 +1,15 @@
-// The V4L2 backend against a scripted device table at the ioctl boundary.
+// The V4L2 backend against a scripted device table at the ioctl boundary,
+// and USBCamera over it: cameras unplugged while polled, presets stored while
+// reads fail, reselecting a camera whose handle died unnoticed.
 
 #include "fakev4l2io.h"
+#include "storagepaths.h"
+#include "tempdatahome.h"
+#include "usbcamera.h"
 #include "v4l2backend.h"
 
+#include <QSettings>
+#include <QSignalSpy>
 #include <QtTest>
 
 #include <linux/videodev2.h>
@@ -21,17 +28,44 @@ private slots:
     void homeAndAbsoluteMoves();
     void absoluteReleaseStopsWhereTheCameraIs();
     void vanishedDeviceIsLostAndReopenedByBusInfo();
+    void unplugWhilePolling_data();
+    void unplugWhilePolling();
+    void storeRefusedWhileReadsFail_data();
+    void storeRefusedWhileReadsFail();
+    void reselectReopensADeadHandle();
 
 private:
     // Camera "Cam" at /dev/video0 with `ctrls`, opened.
     std::unique_ptr<UsbCameraDevice> open(const Ctrls &ctrls, int stepInterval = 1)
     {
         io = std::make_shared<FakeIo>();
-        io->devices = {{"/dev/video0", "Cam", V4L2_CAP_VIDEO_CAPTURE, ctrls}};
+        io->devices = {{"/dev/video0", "Cam", V4L2_CAP_VIDEO_CAPTURE, ctrls, "usb-1.1"}};
         backend = std::make_unique<V4l2Backend>(io);
         backend->setStepInterval(stepInterval);
         auto device = backend->createDevice();
         return device->connectDevice("Cam") ? std::move(device) : nullptr;
+    }
+    // USBCamera "Cam" (pan 3600, tilt -7200, zoom 100), connected; polled by
+    // hand, reconnects every 1 ms.
+    std::unique_ptr<USBCamera> connected()
+    {
+        open({{V4L2_CID_PAN_ABSOLUTE, {-36000, 36000, 0, 3600}},
+              {V4L2_CID_TILT_ABSOLUTE, {-18000, 18000, 0, -7200}},
+              {V4L2_CID_ZOOM_ABSOLUTE, {0, 1000, 0, 100}}});
+        auto cam = std::make_unique<USBCamera>("Cam", "Desk", "Cam", backend.get());
+        cam->setPollInterval(3600 * 1000);
+        cam->setReconnectInterval(1);
+        cam->connectCamera();
+        return cam->isConnected() ? std::move(cam) : nullptr;
+    }
+    void poll(USBCamera &cam)
+    {
+        for (int i = 0; i < 12; ++i)
+            cam.onTimer();
+    }
+    static QByteArray bytes(const uint8_t *data, int size)
+    {
+        return QByteArray(reinterpret_cast<const char *>(data), size);
     }
     std::shared_ptr<FakeIo> io;
     std::unique_ptr<V4l2Backend> backend;
@@ -175,6 +209,88 @@ void TestV4l2Backend::vanishedDeviceIsLostAndReopenedByBusInfo()
     QVERIFY(dev->reopenDevice() && !dev->deviceLost());
     QCOMPARE(dev->devicePath(), QStringLiteral("/dev/video4"));
     QCOMPARE(dev->getPan().value_or(-1), 900L);
+}
+
+void TestV4l2Backend::unplugWhilePolling_data()
+{
+    QTest::addColumn<bool>("autoReconnect");
+    QTest::newRow("reconnect off") << false;
+    QTest::newRow("reconnect on") << true;
+}
+
+void TestV4l2Backend::unplugWhilePolling()
+{
+    QFETCH(bool, autoReconnect);
+    auto cam = connected();
+    QVERIFY(cam);
+    cam->setAutoReconnect(autoReconnect);
+    poll(*cam);
+    const QByteArray panTilt = bytes(cam->status().panTiltPos, 8);
+    QCOMPARE(panTilt, QByteArray::fromHex("00000e100000e4e0"));
+    QSignalSpy updated(cam.get(), &CameraWrapper::clientStatusUpdated),
+        down(cam.get(), &CameraWrapper::clientDisconnected),
+        state(cam.get(), &CameraWrapper::clientStateChanged),
+        up(cam.get(), &CameraWrapper::clientConnected);
+    io->unplug(0);
+    poll(*cam);
+    QCOMPARE(updated.count(), 0);
+    QCOMPARE(state.value(0).value(0).toString(), QStringLiteral("Unconnected"));
+    QVERIFY(!cam->isConnected() && !cam->canSendCommands()); // a stop given now is owed
+    QCOMPARE(io->openCount, 0);                              // the dead handle is closed
+    QCOMPARE(bytes(cam->status().panTiltPos, 8), panTilt);   // unknown, not 0: the last reading
+    QCOMPARE(down.count(), autoReconnect ? 0 : 1);
+    QCOMPARE(cam->isReconnecting(), autoReconnect);
+    io->plug(0);
+    if (autoReconnect) {
+        QTRY_COMPARE(up.count(), 1);
+        QVERIFY(cam->canSendCommands() && io->openCount == 1);
+    }
+}
+
+void TestV4l2Backend::storeRefusedWhileReadsFail_data()
+{
+    QTest::addColumn<int>("error");
+    QTest::newRow("unplugged") << ENODEV;
+    QTest::newRow("I/O error") << EIO;
+    QTest::newRow("busy") << EBUSY;
+}
+
+void TestV4l2Backend::storeRefusedWhileReadsFail()
+{
+    QFETCH(int, error);
+    TempDataHome home;
+    auto cam = connected();
+    QVERIFY(cam);
+    cam->setAutoReconnect(true); // stays selected while the device is gone
+    cam->setPreset(1);
+    if (error == ENODEV)
+        io->unplug(0);
+    else
+        io->readError = error;
+    QSignalSpy errors(cam.get(), &CameraWrapper::clientError);
+    cam->setPreset(1);
+    cam->setPreset(2);
+    QCOMPARE(errors.count(), 2);
+    QVERIFY(errors.at(0).at(0).toString().contains("not stored"));
+    QSettings file(Storage::userFolder() + "/uvc-presets.ini", QSettings::IniFormat);
+    QCOMPARE(file.value("Cam1_pan").toInt(), 3600); // the first store is kept
+    QVERIFY(!file.contains("Cam2_pan"));
+    QCOMPARE(cam->isConnected(), error == EBUSY);
+}
+
+void TestV4l2Backend::reselectReopensADeadHandle()
+{
+    auto cam = connected();
+    QVERIFY(cam);
+    // Out and back in between two polls: the handle is dead, nobody noticed.
+    io->unplug(0);
+    io->plug(0);
+    QSignalSpy up(cam.get(), &CameraWrapper::clientConnected),
+        down(cam.get(), &CameraWrapper::clientDisconnected);
+    cam->connectCamera();
+    QVERIFY(up.count() == 1 && down.count() == 0 && io->openCount == 1);
+    cam->moveHome();
+    QCOMPARE(io->writes.last(), QStringLiteral("pan=0 tilt=0"));
 }
 
 QTEST_GUILESS_MAIN(TestV4l2Backend)

@@ -39,10 +39,10 @@ public slots:
     }
 
 private:
-    // Feeds space-separated events to `mapper`: "[js/]a<axis>:<value>",
+    // Emits space-separated events as the layer: "[js/]a<axis>:<value>",
     // "[js/]h:<angle>", "[js/]b<button>:<0|1>" (js 0 unless given); "sel:<n>"
     // and "on:<0|1>" change the settings, "count" the controller list.
-    void feed(JoystickMapper &mapper, const QString &events);
+    void feed(const QString &events);
 
     QTemporaryDir m_config;
     TempDataHome m_home;
@@ -78,7 +78,7 @@ void TestJoystickMapper::init()
             [this](int n) { m_calls << QStringLiteral("preset %1").arg(n); });
 }
 
-void TestJoystickMapper::feed(JoystickMapper &mapper, const QString &events)
+void TestJoystickMapper::feed(const QString &events)
 {
     static const QRegularExpression re(QStringLiteral("^(?:(\\d)/)?([a-z]+)(-?\\d*):?(.*)$"));
     for (const QString &e : events.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
@@ -86,17 +86,17 @@ void TestJoystickMapper::feed(JoystickMapper &mapper, const QString &events)
         const int js = m.captured(1).toInt(), index = m.captured(3).toInt();
         const QString kind = m.captured(2), value = m.captured(4);
         if (kind == "a")
-            mapper.joystickAxisChanged(js, index, value.toDouble());
+            emit m_layer->axisChanged(js, index, value.toDouble());
         else if (kind == "h")
-            mapper.joystickPOVChanged(js, 0, value.toInt());
+            emit m_layer->povChanged(js, 0, value.toInt());
         else if (kind == "b")
-            mapper.joystickButtonChanged(js, index, value == "1");
+            emit m_layer->buttonChanged(js, index, value == "1");
         else if (kind == "sel")
             m_settings->setSelectedJoystick(value.toInt());
         else if (kind == "on")
             m_settings->setJoystickAvailable(value == "1");
         else
-            mapper.joystickCountChanged();
+            emit m_layer->countChanged();
     }
 }
 
@@ -162,7 +162,7 @@ void TestJoystickMapper::mapping()
 {
     QFETCH(QString, events);
     QFETCH(QStringList, calls);
-    feed(*m_wrapper->mapper(), events);
+    feed(events);
     QCOMPARE(m_calls, calls);
 }
 
