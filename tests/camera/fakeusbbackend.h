@@ -25,27 +25,21 @@ public:
 
     bool connectDevice(const QString &id) override
     {
-        s.log << QStringLiteral("connectDevice(%1)").arg(id);
-        m_open = s.devices.contains(id);
+        call("connectDevice"), m_open = s.devices.contains(id);
         if (m_open)
             m_id = id;
         return m_open;
     }
     bool reopenDevice() override
     {
-        s.log << QStringLiteral("reopenDevice()");
-        m_open = !m_id.isEmpty() && s.devices.contains(m_id);
+        call("reopenDevice"), m_open = !m_id.isEmpty() && s.devices.contains(m_id);
         return m_open;
     }
-    void disconnectDevice() override
-    {
-        s.log << QStringLiteral("disconnectDevice()");
-        m_open = false;
-    }
+    void disconnectDevice() override { call("disconnectDevice"), m_open = false; }
     bool deviceLost() const override { return false; }
     bool checkDevice() override { return m_open; }
     QString devicePath() const override { return m_id.isEmpty() ? QString() : "/dev/" + m_id; }
-    long checkOSDMenu() override { return call("checkOSDMenu()"); }
+    long checkOSDMenu() override { return call("checkOSDMenu"); }
     SpeedRange getPanCtrlRanges() override { return s.panRange; }
     SpeedRange getTiltCtrlRanges() override { return s.tiltRange; }
     SpeedRange getZoomCtrlRanges() override { return s.zoomRange; }
@@ -54,39 +48,29 @@ public:
     long movePanOneRight(int v) override { return call("movePanOneRight", v); }
     long moveTiltOneTop(int v) override { return call("moveTiltOneTop", v); }
     long moveTiltOneBottom(int v) override { return call("moveTiltOneBottom", v); }
-    long stopMoving() override { return call("stopMoving()"); }
+    long stopMoving() override { return call("stopMoving"); }
     long zoomOneIn(int v) override { return call("zoomOneIn", v); }
     long zoomOneOut(int v) override { return call("zoomOneOut", v); }
-    long stopZooming() override { return call("stopZooming()"); }
+    long stopZooming() override { return call("stopZooming"); }
     long focusOneIn(int v) override { return call("focusOneIn", v); }
     long focusOneOut(int v) override { return call("focusOneOut", v); }
-    long stopFocusing() override { return call("stopFocusing()"); }
-    long moveHome() override { return call("moveHome()"); }
-    long moveAbsPTZ(int p, int t, int z) override
-    {
-        return call(QStringLiteral("moveAbsPTZ(%1,%2,%3)").arg(p).arg(t).arg(z));
-    }
+    long stopFocusing() override { return call("stopFocusing"); }
+    long moveHome() override { return call("moveHome"); }
+    long moveAbsPTZ(int p, int t, int z) override { return call("moveAbsPTZ", p, t, z); }
     long setAutoFocus(bool on) override { return call("setAutoFocus", on); }
-    std::optional<bool> getAutoFocus() override { return read("getAutoFocus()", s.autoFocus); }
-    std::optional<long> getPan() override { return read("getPan()", s.pan); }
-    std::optional<long> getTilt() override { return read("getTilt()", s.tilt); }
-    std::optional<long> getZoom() override { return read("getZoom()", s.zoom); }
-    std::optional<long> getFocus() override { return read("getFocus()", s.focus); }
+    std::optional<bool> getAutoFocus() override { return call("getAutoFocus"), s.autoFocus; }
+    std::optional<long> getPan() override { return call("getPan"), s.pan; }
+    std::optional<long> getTilt() override { return call("getTilt"), s.tilt; }
+    std::optional<long> getZoom() override { return call("getZoom"), s.zoom; }
+    std::optional<long> getFocus() override { return call("getFocus"), s.focus; }
 
 private:
-    long call(const QString &entry)
+    // Logs "name(arg,arg)"; returns the scripted result.
+    template <typename... Args> long call(const char *name, Args... args)
     {
-        s.log << entry;
+        const QStringList list{QString::number(args)...};
+        s.log << QStringLiteral("%1(%2)").arg(QLatin1String(name), list.join(QLatin1Char(',')));
         return s.result;
-    }
-    long call(const char *name, int arg)
-    {
-        return call(QStringLiteral("%1(%2)").arg(name).arg(arg));
-    }
-    template <typename T> std::optional<T> read(const char *name, T value)
-    {
-        s.log << QLatin1String(name);
-        return value;
     }
     FakeUsbState &s;
     QString m_id; // opened last

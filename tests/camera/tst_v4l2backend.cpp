@@ -193,19 +193,19 @@ void TestV4l2Backend::vanishedDeviceIsLostAndReopenedByBusInfo()
     io->devices = {{"/dev/video0", "HD Cam", V4L2_CAP_VIDEO_CAPTURE, ctrls, "usb-1.1"},
                    {"/dev/video2", "HD Cam", V4L2_CAP_VIDEO_CAPTURE, ctrls, "usb-1.2"}};
     backend = std::make_unique<V4l2Backend>(io);
-    auto dev = backend->createDevice();
-    QVERIFY(dev->connectDevice("HD Cam (2)"));
+    auto first = backend->createDevice(), dev = backend->createDevice();
+    QVERIFY(first->connectDevice("HD Cam") && dev->connectDevice("HD Cam (2)"));
     QVERIFY(dev->checkDevice());
     io->unplug(1);
     QVERIFY(!dev->getPan() && dev->deviceLost() && dev->movePanOneLeft(3) < 0);
     QVERIFY(!dev->reopenDevice());
-    QCOMPARE(io->openCount, 0);
-
+    QCOMPARE(io->openCount, 1);
     // Back on another node, listed first: found by its USB port, not as "HD Cam (2)".
     io->devices[1].path = "/dev/video4";
     io->plug(1);
     io->unplug(0);
     QCOMPARE(backend->listDevices(), QStringList{"HD Cam"});
+    QVERIFY(!first->reopenDevice()); // not the other camera's node
     QVERIFY(dev->reopenDevice() && !dev->deviceLost());
     QCOMPARE(dev->devicePath(), QStringLiteral("/dev/video4"));
     QCOMPARE(dev->getPan().value_or(-1), 900L);
