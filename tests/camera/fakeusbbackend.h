@@ -1,8 +1,8 @@
 #pragma once
 
-// A scripted USB camera backend: a device list, positions, one result for
-// every control call, and a log of the calls in the form "name(args)".
-// Devices never vanish here (see fakev4l2io.h for that).
+// A scripted USB camera backend: a device list and a log of the calls in the
+// form "name(args)"; every call succeeds, every reading is 0. Devices never
+// vanish here (see fakev4l2io.h for that).
 
 #include "usbcamerabackend.h"
 
@@ -12,10 +12,6 @@ struct FakeUsbState
 {
     QStringList devices;
     QStringList log;
-    long result = 0;
-    long pan = 0, tilt = 0, zoom = 0, focus = 0;
-    bool autoFocus = false;
-    SpeedRange panRange{1, 24, 5}, tiltRange{1, 20, 4}, zoomRange{1, 7, 3}, focusRange{1, 8, 2};
 };
 
 class FakeUsbDevice : public UsbCameraDevice
@@ -40,10 +36,10 @@ public:
     bool checkDevice() override { return m_open; }
     QString devicePath() const override { return m_id.isEmpty() ? QString() : "/dev/" + m_id; }
     long checkOSDMenu() override { return call("checkOSDMenu"); }
-    SpeedRange getPanCtrlRanges() override { return s.panRange; }
-    SpeedRange getTiltCtrlRanges() override { return s.tiltRange; }
-    SpeedRange getZoomCtrlRanges() override { return s.zoomRange; }
-    SpeedRange getFocusCtrlRanges() override { return s.focusRange; }
+    SpeedRange getPanCtrlRanges() override { return {1, 24, 5}; }
+    SpeedRange getTiltCtrlRanges() override { return {1, 20, 4}; }
+    SpeedRange getZoomCtrlRanges() override { return {1, 7, 3}; }
+    SpeedRange getFocusCtrlRanges() override { return {1, 8, 2}; }
     long movePanOneLeft(int v) override { return call("movePanOneLeft", v); }
     long movePanOneRight(int v) override { return call("movePanOneRight", v); }
     long moveTiltOneTop(int v) override { return call("moveTiltOneTop", v); }
@@ -58,19 +54,19 @@ public:
     long moveHome() override { return call("moveHome"); }
     long moveAbsPTZ(int p, int t, int z) override { return call("moveAbsPTZ", p, t, z); }
     long setAutoFocus(bool on) override { return call("setAutoFocus", on); }
-    std::optional<bool> getAutoFocus() override { return call("getAutoFocus"), s.autoFocus; }
-    std::optional<long> getPan() override { return call("getPan"), s.pan; }
-    std::optional<long> getTilt() override { return call("getTilt"), s.tilt; }
-    std::optional<long> getZoom() override { return call("getZoom"), s.zoom; }
-    std::optional<long> getFocus() override { return call("getFocus"), s.focus; }
+    std::optional<bool> getAutoFocus() override { return call("getAutoFocus") != 0; }
+    std::optional<long> getPan() override { return call("getPan"); }
+    std::optional<long> getTilt() override { return call("getTilt"); }
+    std::optional<long> getZoom() override { return call("getZoom"); }
+    std::optional<long> getFocus() override { return call("getFocus"); }
 
 private:
-    // Logs "name(arg,arg)"; returns the scripted result.
+    // Logs "name(arg,arg)"; returns 0.
     template <typename... Args> long call(const char *name, Args... args)
     {
         const QStringList list{QString::number(args)...};
         s.log << QStringLiteral("%1(%2)").arg(QLatin1String(name), list.join(QLatin1Char(',')));
-        return s.result;
+        return 0;
     }
     FakeUsbState &s;
     QString m_id; // opened last

@@ -1,6 +1,7 @@
 // The V4L2 backend against a scripted device table at the ioctl boundary,
-// and USBCamera over it: cameras unplugged while polled, presets stored while
-// reads fail, reselecting a camera whose handle died unnoticed.
+// and USBCamera over it: the poll cycle, cameras unplugged while polled, the
+// preset file, presets stored while reads fail, reselecting a camera whose
+// handle died unnoticed, failures, destruction.
 
 #include "fakev4l2io.h"
 #include "storagepaths.h"
@@ -8,6 +9,7 @@
 #include "usbcamera.h"
 #include "v4l2backend.h"
 
+#include <QFile>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QtTest>
@@ -28,31 +30,36 @@ private slots:
     void homeAndAbsoluteMoves();
     void absoluteReleaseStopsWhereTheCameraIs();
     void vanishedDeviceIsLostAndReopenedByBusInfo();
-    void unplugWhilePolling_data();
     void unplugWhilePolling();
+    void presetRoundTrip_data();
+    void presetRoundTrip();
     void storeRefusedWhileReadsFail_data();
     void storeRefusedWhileReadsFail();
     void reselectReopensADeadHandle();
+    void unconnectedIsSilentAndLogsEachFailure();
+    void destructionReportsFromACompleteObject();
 
 private:
-    // Camera "Cam" at /dev/video0 with `ctrls`, opened.
-    std::unique_ptr<UsbCameraDevice> open(const Ctrls &ctrls, int stepInterval = 1)
+    // Camera `card` at /dev/video0 with `ctrls`, opened.
+    std::unique_ptr<UsbCameraDevice> open(const Ctrls &ctrls, int stepInterval = 1,
+                                          const QByteArray &card = "Cam")
     {
         io = std::make_shared<FakeIo>();
-        io->devices = {{"/dev/video0", "Cam", V4L2_CAP_VIDEO_CAPTURE, ctrls, "usb-1.1"}};
+        io->devices = {{"/dev/video0", card, V4L2_CAP_VIDEO_CAPTURE, ctrls, "usb-1.1"}};
         backend = std::make_unique<V4l2Backend>(io);
         backend->setStepInterval(stepInterval);
         auto device = backend->createDevice();
-        return device->connectDevice("Cam") ? std::move(device) : nullptr;
+        return device->connectDevice(card) ? std::move(device) : nullptr;
     }
-    // USBCamera "Cam" (pan 3600, tilt -7200, zoom 100), connected; polled by
+    // USBCamera `card` (pan 3600, tilt -7200, zoom 100), connected; polled by
     // hand, reconnects every 1 ms.
-    std::unique_ptr<USBCamera> connected()
+    std::unique_ptr<USBCamera> connected(const QByteArray &card = "Cam")
     {
         open({{V4L2_CID_PAN_ABSOLUTE, {-36000, 36000, 0, 3600}},
               {V4L2_CID_TILT_ABSOLUTE, {-18000, 18000, 0, -7200}},
-              {V4L2_CID_ZOOM_ABSOLUTE, {0, 1000, 0, 100}}});
-        auto cam = std::make_unique<USBCamera>("Cam", "Desk", "Cam", backend.get());
+              {V4L2_CID_ZOOM_ABSOLUTE, {0, 1000, 0, 100}}},
+             1, card);
+        auto cam = std::make_unique<USBCamera>(card, "Desk", card, backend.get());
         cam->setPollInterval(3600 * 1000);
         cam->setReconnectInterval(1);
         cam->connectCamera();
@@ -63,9 +70,11 @@ private:
         for (int i = 0; i < 12; ++i)
             cam.onTimer();
     }
-    static QByteArray bytes(const uint8_t *data, int size)
+    // Zoom and pan/tilt position bytes.
+    static QByteArray position(const CameraStatus &st)
     {
-        return QByteArray(reinterpret_cast<const char *>(data), size);
+        return QByteArray(reinterpret_cast<const char *>(st.zoomPos), 4) +
+               QByteArray(reinterpret_cast<const char *>(st.panTiltPos), 8);
     }
     std::shared_ptr<FakeIo> io;
     std::unique_ptr<V4l2Backend> backend;
@@ -211,40 +220,57 @@ void TestV4l2Backend::vanishedDeviceIsLostAndReopenedByBusInfo()
     QCOMPARE(dev->getPan().value_or(-1), 900L);
 }
 
-void TestV4l2Backend::unplugWhilePolling_data()
-{
-    QTest::addColumn<bool>("autoReconnect");
-    QTest::newRow("reconnect off") << false;
-    QTest::newRow("reconnect on") << true;
-}
-
 void TestV4l2Backend::unplugWhilePolling()
 {
-    QFETCH(bool, autoReconnect);
     auto cam = connected();
     QVERIFY(cam);
-    cam->setAutoReconnect(autoReconnect);
-    poll(*cam);
-    const QByteArray panTilt = bytes(cam->status().panTiltPos, 8);
-    QCOMPARE(panTilt, QByteArray::fromHex("00000e100000e4e0"));
+    cam->setAutoReconnect(true);
     QSignalSpy updated(cam.get(), &CameraWrapper::clientStatusUpdated),
-        down(cam.get(), &CameraWrapper::clientDisconnected),
+        cycle(cam.get(), &CameraWrapper::clientReadOneCycle),
         state(cam.get(), &CameraWrapper::clientStateChanged),
         up(cam.get(), &CameraWrapper::clientConnected);
+    poll(*cam);
+    QVERIFY2(updated.count() == 4 && cycle.count() == 1,
+             qPrintable(QString::number(updated.count())));
+    const QByteArray read = position(cam->status());
+    QCOMPARE(read, QByteArray::fromHex("00000064 00000e100000e4e0"));
+    updated.clear();
     io->unplug(0);
     poll(*cam);
     QCOMPARE(updated.count(), 0);
     QCOMPARE(state.value(0).value(0).toString(), QStringLiteral("Unconnected"));
     QVERIFY(!cam->isConnected() && !cam->canSendCommands()); // a stop given now is owed
     QCOMPARE(io->openCount, 0);                              // the dead handle is closed
-    QCOMPARE(bytes(cam->status().panTiltPos, 8), panTilt);   // unknown, not 0: the last reading
-    QCOMPARE(down.count(), autoReconnect ? 0 : 1);
-    QCOMPARE(cam->isReconnecting(), autoReconnect);
+    QCOMPARE(position(cam->status()), read); // unknown, not 0: the last reading stays
+    QVERIFY(cam->isReconnecting());
     io->plug(0);
-    if (autoReconnect) {
-        QTRY_COMPARE(up.count(), 1);
-        QVERIFY(cam->canSendCommands() && io->openCount == 1);
-    }
+    QTRY_COMPARE(up.count(), 1);
+    QVERIFY(cam->canSendCommands() && io->openCount == 1);
+}
+
+void TestV4l2Backend::presetRoundTrip_data()
+{
+    QTest::addColumn<QByteArray>("card");
+    QTest::addColumn<QByteArray>("fileKey");
+    QTest::newRow("plain") << QByteArray("Cam") << QByteArray("Cam5_pan");
+    QTest::newRow("space escaped") << QByteArray("USB Cam") << QByteArray("USB%20Cam5_pan");
+}
+
+void TestV4l2Backend::presetRoundTrip()
+{
+    QFETCH(QByteArray, card);
+    QFETCH(QByteArray, fileKey);
+    TempDataHome home;
+    connected(card)->setPreset(5);
+    QFile file(Storage::userFolder() + "/uvc-presets.ini");
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray text = file.readAll();
+    QVERIFY2(text.startsWith("[General]\n") && text.contains("\n" + fileKey + "=3600\n"), text);
+    auto cam = connected(card); // a new camera reads the file
+    cam->callPreset(5);
+    cam->callPreset(6); // unknown: home
+    QCOMPARE(io->writes,
+             (QStringList{"pan=3600 tilt=-7200", "zoom=100", "pan=0 tilt=0", "zoom=0"}));
 }
 
 void TestV4l2Backend::storeRefusedWhileReadsFail_data()
@@ -291,6 +317,33 @@ void TestV4l2Backend::reselectReopensADeadHandle()
     QVERIFY(up.count() == 1 && down.count() == 0 && io->openCount == 1);
     cam->moveHome();
     QCOMPARE(io->writes.last(), QStringLiteral("pan=0 tilt=0"));
+}
+
+void TestV4l2Backend::unconnectedIsSilentAndLogsEachFailure()
+{
+    auto live = connected();
+    live->moveDownLeft(3, 4);
+    QVERIFY(io->writes.value(0).startsWith("tilt=")); // tilt first
+    USBCamera cam("Absent", "Desk", "Absent", backend.get());
+    QSignalSpy connected(&cam, &CameraWrapper::clientConnected),
+        disconnected(&cam, &CameraWrapper::clientDisconnected);
+    cam.connectCamera();
+    cam.disconnectCamera();
+    QCOMPARE(connected.count() + disconnected.count(), 0);
+    QTest::ignoreMessage(QtWarningMsg, "UVC Control Failed");
+    QTest::ignoreMessage(QtWarningMsg, "UVC Control Failed");
+    cam.moveDownLeft(3, 4); // each axis tried
+}
+
+// (The stops on destruction: tst_multicameras.)
+void TestV4l2Backend::destructionReportsFromACompleteObject()
+{
+    auto cam = connected();
+    QString seenId;
+    connect(cam.get(), &CameraWrapper::clientDisconnected, this,
+            [&, raw = cam.get()] { seenId = raw->getCameraId(); });
+    cam.reset();
+    QCOMPARE(seenId, QStringLiteral("Cam"));
 }
 
 QTEST_GUILESS_MAIN(TestV4l2Backend)
