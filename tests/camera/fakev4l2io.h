@@ -108,11 +108,8 @@ public:
         if (!write && readError)
             return -readError;
         for (quint32 i = 0; i < ext->count; ++i) {
-            v4l2_ext_control &c = ext->controls[i];
-            if (write)
-                n.ctrls[c.id].value = c.value;
-            else
-                c.value = n.ctrls[c.id].value;
+            qint32 &stored = n.ctrls[ext->controls[i].id].value;
+            ext->controls[i].value = write ? (stored = ext->controls[i].value) : stored;
         }
         if (write)
             writes << entry.join(QLatin1Char(' '));

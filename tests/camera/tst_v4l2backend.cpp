@@ -40,7 +40,7 @@ private slots:
     void destructionReportsFromACompleteObject();
 
 private:
-    // Camera `card` at /dev/video0 with `ctrls`, opened.
+    // Camera `card` at /dev/video0 with `ctrls`, opened (a failure if not).
     std::unique_ptr<UsbCameraDevice> open(const Ctrls &ctrls, int stepInterval = 1,
                                           const QByteArray &card = "Cam")
     {
@@ -49,10 +49,11 @@ private:
         backend = std::make_unique<V4l2Backend>(io);
         backend->setStepInterval(stepInterval);
         auto device = backend->createDevice();
-        return device->connectDevice(card) ? std::move(device) : nullptr;
+        QTest::qVerify(device->connectDevice(card), "connectDevice", "", __FILE__, __LINE__);
+        return device;
     }
-    // USBCamera `card` (pan 3600, tilt -7200, zoom 100), connected; polled by
-    // hand, reconnects every 1 ms.
+    // USBCamera `card` (pan 3600, tilt -7200, zoom 100), connected (a failure
+    // if not); polled by hand, reconnects every 1 ms.
     std::unique_ptr<USBCamera> connected(const QByteArray &card = "Cam")
     {
         open({{V4L2_CID_PAN_ABSOLUTE, {-36000, 36000, 0, 3600}},
@@ -63,7 +64,8 @@ private:
         cam->setPollInterval(3600 * 1000);
         cam->setReconnectInterval(1);
         cam->connectCamera();
-        return cam->isConnected() ? std::move(cam) : nullptr;
+        QTest::qVerify(cam->isConnected(), "connectCamera", "", __FILE__, __LINE__);
+        return cam;
     }
     void poll(USBCamera &cam)
     {
@@ -114,7 +116,6 @@ void TestV4l2Backend::panSpeedRange()
     QFETCH(Ctrls, ctrls);
     QFETCH(QList<int>, range);
     auto dev = open(ctrls);
-    QVERIFY(dev);
     const SpeedRange r = dev->getPanCtrlRanges();
     QCOMPARE((QList<int>{r.min, r.max, r.defaultValue}), range);
 }
@@ -124,7 +125,6 @@ void TestV4l2Backend::speedsAreSignedClampedAndStopped()
     auto dev = open({{V4L2_CID_PAN_SPEED, {-1, 1, 0, 0}},
                      {V4L2_CID_TILT_SPEED, {-5, 5, 0, 0}},
                      {V4L2_CID_ZOOM_CONTINUOUS, {-7, 7, 0, 0}}});
-    QVERIFY(dev);
     QCOMPARE(dev->movePanOneLeft(9), 0L);
     dev->moveTiltOneTop(3);
     dev->moveTiltOneBottom(0);
@@ -148,7 +148,6 @@ void TestV4l2Backend::steppedZoomEndsAtTravelLimit()
 {
     // 0..2100 at top speed 7: 2100 / (7 * 30) = 10 units per speed step.
     auto dev = open({{V4L2_CID_ZOOM_ABSOLUTE, {0, 2100, 0, 1900}}});
-    QVERIFY(dev);
     QCOMPARE(dev->zoomOneIn(7), 0L);
     QCOMPARE(io->writes, QStringList{"zoom=1970"});
     QTRY_COMPARE(io->writes, (QStringList{"zoom=1970", "zoom=2040", "zoom=2100"}));
@@ -162,14 +161,12 @@ void TestV4l2Backend::homeAndAbsoluteMoves()
     auto dev = open({{V4L2_CID_PAN_ABSOLUTE, {-36000, 36000, 0, 500}},
                      {V4L2_CID_TILT_ABSOLUTE, {-18000, 18000, 100, 0}},
                      {V4L2_CID_ZOOM_ABSOLUTE, {100, 500, 100, 0}}});
-    QVERIFY(dev);
     QCOMPARE(dev->getPan().value_or(-1), 500L);
     QCOMPARE(dev->moveAbsPTZ(50000, -3600, 7), 0L);
     QCOMPARE(dev->moveHome(), 0L);
     QCOMPARE(io->writes, (QStringList{"pan=36000 tilt=-3600", "zoom=100", "pan=0 tilt=100"}));
 
     dev = open({{V4L2_CID_PAN_RESET, {0, 0, 0, 0}}, {V4L2_CID_TILT_RESET, {0, 0, 0, 0}}});
-    QVERIFY(dev);
     dev->moveHome();
     QCOMPARE(io->writes, QStringList{"pan_reset=1 tilt_reset=1"});
 }
@@ -181,7 +178,6 @@ void TestV4l2Backend::absoluteReleaseStopsWhereTheCameraIs()
     auto dev = open(
         {{V4L2_CID_PAN_ABSOLUTE, {0, 21000, 0, 0}}, {V4L2_CID_TILT_ABSOLUTE, {0, 21000, 0, 0}}},
         3600 * 1000);
-    QVERIFY(dev);
     dev->movePanOneRight(7);
     dev->moveTiltOneTop(7);
     QCOMPARE(io->writes, (QStringList{"pan=700", "tilt=700"}));
@@ -223,7 +219,6 @@ void TestV4l2Backend::vanishedDeviceIsLostAndReopenedByBusInfo()
 void TestV4l2Backend::unplugWhilePolling()
 {
     auto cam = connected();
-    QVERIFY(cam);
     cam->setAutoReconnect(true);
     QSignalSpy updated(cam.get(), &CameraWrapper::clientStatusUpdated),
         cycle(cam.get(), &CameraWrapper::clientReadOneCycle),
@@ -286,7 +281,6 @@ void TestV4l2Backend::storeRefusedWhileReadsFail()
     QFETCH(int, error);
     TempDataHome home;
     auto cam = connected();
-    QVERIFY(cam);
     cam->setAutoReconnect(true); // stays selected while the device is gone
     cam->setPreset(1);
     if (error == ENODEV)
@@ -296,8 +290,7 @@ void TestV4l2Backend::storeRefusedWhileReadsFail()
     QSignalSpy errors(cam.get(), &CameraWrapper::clientError);
     cam->setPreset(1);
     cam->setPreset(2);
-    QCOMPARE(errors.count(), 2);
-    QVERIFY(errors.at(0).at(0).toString().contains("not stored"));
+    QVERIFY(errors.count() == 2 && errors.at(0).at(0).toString().contains("not stored"));
     QSettings file(Storage::userFolder() + "/uvc-presets.ini", QSettings::IniFormat);
     QCOMPARE(file.value("Cam1_pan").toInt(), 3600); // the first store is kept
     QVERIFY(!file.contains("Cam2_pan"));
@@ -307,7 +300,6 @@ void TestV4l2Backend::storeRefusedWhileReadsFail()
 void TestV4l2Backend::reselectReopensADeadHandle()
 {
     auto cam = connected();
-    QVERIFY(cam);
     // Out and back in between two polls: the handle is dead, nobody noticed.
     io->unplug(0);
     io->plug(0);
