@@ -28,8 +28,7 @@ public:
     }
     bool reopenDevice() override
     {
-        call("reopenDevice"), m_open = !m_id.isEmpty() && s.devices.contains(m_id);
-        return m_open;
+        return call("reopenDevice"), m_open = !m_id.isEmpty() && s.devices.contains(m_id);
     }
     void disconnectDevice() override { call("disconnectDevice"), m_open = false; }
     bool deviceLost() const override { return false; }

@@ -10,10 +10,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     QString name, serial;
     DeviceConf::parse(QByteArray(reinterpret_cast<const char *>(data), int(size)), &name, &serial);
-    for (const QString &field : {name, serial}) {
+    for (const QString &field : {name, serial})
         if (field.contains(QLatin1Char('"')) || field.contains(QLatin1Char('\n')) ||
             field.size() > int(size))
             std::abort();
-    }
     return 0;
 }

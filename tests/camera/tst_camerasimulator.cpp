@@ -23,11 +23,6 @@ constexpr int kWait = 5000;
 const QByteArray kDone = QByteArray::fromHex("9041ff9051ff");
 const QByteArray kError = QByteArray::fromHex("906002ff");
 
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(text);
-}
-
 // The replies to `messages` (each ending in FF) when all are accepted commands.
 QByteArray done(const QByteArray &messages)
 {
@@ -63,7 +58,6 @@ void TestCameraSimulator::init()
     m_client = std::make_unique<QTcpSocket>();
     m_client->connectToHost(QHostAddress::LocalHost, m_sim->viscaPort());
     QVERIFY(m_client->waitForConnected(kWait));
-    QTRY_COMPARE_WITH_TIMEOUT(m_sim->openConnections(), 1, kWait);
 }
 
 QByteArray TestCameraSimulator::exchange(const QByteArray &message, int replyLength)
@@ -86,18 +80,21 @@ void TestCameraSimulator::messages_data()
         QTest::newRow(name) << m << done(m) << check;
     };
     ok("iris clamped", Visca::setIris(0x1F), [](S s) { return s.iris() == 0x11; });
-    ok("preset speed clamped", hex("8101060100ff"), [](S s) { return s.presetSpeed() == 1; });
+    ok("preset speed clamped", QByteArray::fromHex("8101060100ff"),
+       [](S s) { return s.presetSpeed() == 1; });
     ok("down-left limit clamped", Visca::setDownLeftLimit(0xF000, 0xF670),
        [](S s) { return s.downLeftLimit().pan == -0x990 && s.downLeftLimit().tilt == s.kTiltMin; });
     const QByteArray on = Visca::tallyLamp(true), ask = Visca::tallyLampInquiry();
     QTest::newRow("tally lamp") << ask + on + on + ask + Visca::tallyLamp(false) + ask
-                                << hex("905003ff") + kDone + kDone + hex("905002ff") + kDone +
-                                       hex("905003ff")
+                                << QByteArray::fromHex("905003ff") + kDone + kDone +
+                                       QByteArray::fromHex("905002ff") + kDone +
+                                       QByteArray::fromHex("905003ff")
                                 << SimCheck();
     for (const char *bad : {"81017e010a0004ff", "8101049902ff", "8101043804ff",
                             "8101060105050403ff", "81090002ff", "82010604ff", "8101043901ff"})
-        QTest::newRow(bad) << hex(bad) << kError << SimCheck();
-    QTest::newRow("oversized") << hex("8101") + QByteArray(40, 1) << kError << SimCheck();
+        QTest::newRow(bad) << QByteArray::fromHex(bad) << kError << SimCheck();
+    QTest::newRow("oversized") << QByteArray::fromHex("8101") + QByteArray(40, 1) << kError
+                               << SimCheck();
 }
 
 void TestCameraSimulator::messages()

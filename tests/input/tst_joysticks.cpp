@@ -1,6 +1,6 @@
 // The joystick layer over SDL virtual joysticks: the list and the events'
 // indexes in step across hot plug, idle polling, value conversion, releases
-// on unplug, the stored blacklist, the fallback without audio.
+// on unplug, the stored blacklist; every layer starts without an audio driver.
 
 #include "qjoysticks.h"
 #include "sdljoysticks.h"
@@ -25,7 +25,6 @@ private slots:
     void values();
     void unplugReleasesHeldControls();
     void blacklistDropsEventsAndIsStoredByName();
-    void initialisationFallsBackWithoutAudio();
 
 private:
     // A new layer polling every 1 ms; from now on m_seen records its signals
@@ -41,8 +40,11 @@ void TestJoysticks::init()
 {
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_config.path());
     QSettings(QSettings::NativeFormat, QSettings::UserScope, kOrg, kApp).clear();
+    qputenv("SDL_AUDIODRIVER", "corvanta-no-such-driver"); // not needed for joysticks
     newLayer();
+    qunsetenv("SDL_AUDIODRIVER");
     QVERIFY(m_layer->sdlJoysticks()->isAvailable());
+    QCOMPARE(SDL_GetHint(SDL_HINT_JOYSTICK_HIDAPI), "0");
 }
 
 void TestJoysticks::newLayer()
@@ -75,8 +77,7 @@ void TestJoysticks::hotPlugKeepsListAndEventsInStep()
     first->unplug();
     QTRY_COMPARE(m_layer->deviceNames(), QStringList({"Pad Two"}));
     second.setAxis(3, 32767);
-    QTRY_COMPARE(m_seen.last(), QStringLiteral("a0.3=1"));
-    QCOMPARE(m_layer->getAxis(0, 3), 1.0);
+    QTRY_COMPARE(m_layer->getAxis(0, 3), 1.0);
     // Re-plugged, the device comes back behind the remaining one with fresh
     // values and its events carry its new index.
     first = std::make_unique<SdlVirtualPad>("Pad One");
@@ -84,7 +85,7 @@ void TestJoysticks::hotPlugKeepsListAndEventsInStep()
     QVERIFY(m_layer->getNumAxes(1) == 6 && m_layer->getAxis(1, 3) == 0.0);
     first->setAxis(5, -32768);
     QTRY_COMPARE(m_seen.last(), QStringLiteral("a1.5=-1.00003"));
-    QCOMPARE(m_layer->getAxis(0, 5), 0.0);
+    QCOMPARE(m_layer->getAxis(0, 5), 0.0); // not the other one's
 }
 
 void TestJoysticks::values()
@@ -152,18 +153,6 @@ void TestJoysticks::blacklistDropsEventsAndIsStoredByName()
     QVERIFY(m_layer->isBlacklisted(0) && !m_layer->isBlacklisted(1));
     m_layer->setSortJoysticksByBlacklistState(true);
     QCOMPARE(m_layer->deviceNames(), QStringList({"Marker Pad", "Blocked Pad"}));
-}
-
-void TestJoysticks::initialisationFallsBackWithoutAudio()
-{
-    m_layer.reset();
-    qputenv("SDL_AUDIODRIVER", "corvanta-no-such-driver");
-    newLayer();
-    qunsetenv("SDL_AUDIODRIVER");
-    QVERIFY(m_layer->sdlJoysticks()->isAvailable());
-    QCOMPARE(SDL_GetHint(SDL_HINT_JOYSTICK_HIDAPI), "0");
-    SdlVirtualPad pad;
-    QTRY_COMPARE(m_layer->count(), 1);
 }
 
 QTEST_MAIN(TestJoysticks)
