@@ -1,8 +1,7 @@
 // The camera simulator seen from a raw VISCA client: replies, clamping,
-// motion. (Its state setters are driven end to end by tst_presets and
-// tst_browserpages.) Its inquiry replies, presets, faults and HTTP
-// answers are checked end to end through IPCamera (tst_ipcamera) and the
-// preview (tst_previewpreset).
+// motion. Its setters, inquiry replies, presets, fault switches and HTTP
+// answers are exercised end to end by tst_ipcamera, tst_presets,
+// tst_browserpages and tst_previewpreset.
 
 #include "camerasimulator.h"
 #include "visca.h"
