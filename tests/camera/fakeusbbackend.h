@@ -1,8 +1,8 @@
 #pragma once
 
-// A scripted USB camera backend: a device list, positions, one result for
-// every control call, and a log of the calls in the form "name(args)".
-// Devices never vanish here (see fakev4l2io.h for that).
+// A scripted USB camera backend: a device list and a log of the calls in the
+// form "name()"; every call succeeds, every reading is 0. Devices never
+// vanish here (see fakev4l2io.h for that).
 
 #include "usbcamerabackend.h"
 
@@ -12,10 +12,6 @@ struct FakeUsbState
 {
     QStringList devices;
     QStringList log;
-    long result = 0;
-    long pan = 0, tilt = 0, zoom = 0, focus = 0;
-    bool autoFocus = false;
-    SpeedRange panRange{1, 24, 5}, tiltRange{1, 20, 4}, zoomRange{1, 7, 3}, focusRange{1, 8, 2};
 };
 
 class FakeUsbDevice : public UsbCameraDevice
@@ -25,68 +21,50 @@ public:
 
     bool connectDevice(const QString &id) override
     {
-        s.log << QStringLiteral("connectDevice(%1)").arg(id);
-        m_open = s.devices.contains(id);
+        call("connectDevice"), m_open = s.devices.contains(id);
         if (m_open)
             m_id = id;
         return m_open;
     }
     bool reopenDevice() override
     {
-        s.log << QStringLiteral("reopenDevice()");
-        m_open = !m_id.isEmpty() && s.devices.contains(m_id);
-        return m_open;
+        return call("reopenDevice"), m_open = !m_id.isEmpty() && s.devices.contains(m_id);
     }
-    void disconnectDevice() override
-    {
-        s.log << QStringLiteral("disconnectDevice()");
-        m_open = false;
-    }
+    void disconnectDevice() override { call("disconnectDevice"), m_open = false; }
     bool deviceLost() const override { return false; }
     bool checkDevice() override { return m_open; }
     QString devicePath() const override { return m_id.isEmpty() ? QString() : "/dev/" + m_id; }
-    long checkOSDMenu() override { return call("checkOSDMenu()"); }
-    SpeedRange getPanCtrlRanges() override { return s.panRange; }
-    SpeedRange getTiltCtrlRanges() override { return s.tiltRange; }
-    SpeedRange getZoomCtrlRanges() override { return s.zoomRange; }
-    SpeedRange getFocusCtrlRanges() override { return s.focusRange; }
-    long movePanOneLeft(int v) override { return call("movePanOneLeft", v); }
-    long movePanOneRight(int v) override { return call("movePanOneRight", v); }
-    long moveTiltOneTop(int v) override { return call("moveTiltOneTop", v); }
-    long moveTiltOneBottom(int v) override { return call("moveTiltOneBottom", v); }
-    long stopMoving() override { return call("stopMoving()"); }
-    long zoomOneIn(int v) override { return call("zoomOneIn", v); }
-    long zoomOneOut(int v) override { return call("zoomOneOut", v); }
-    long stopZooming() override { return call("stopZooming()"); }
-    long focusOneIn(int v) override { return call("focusOneIn", v); }
-    long focusOneOut(int v) override { return call("focusOneOut", v); }
-    long stopFocusing() override { return call("stopFocusing()"); }
-    long moveHome() override { return call("moveHome()"); }
-    long moveAbsPTZ(int p, int t, int z) override
-    {
-        return call(QStringLiteral("moveAbsPTZ(%1,%2,%3)").arg(p).arg(t).arg(z));
-    }
-    long setAutoFocus(bool on) override { return call("setAutoFocus", on); }
-    std::optional<bool> getAutoFocus() override { return read("getAutoFocus()", s.autoFocus); }
-    std::optional<long> getPan() override { return read("getPan()", s.pan); }
-    std::optional<long> getTilt() override { return read("getTilt()", s.tilt); }
-    std::optional<long> getZoom() override { return read("getZoom()", s.zoom); }
-    std::optional<long> getFocus() override { return read("getFocus()", s.focus); }
+    long checkOSDMenu() override { return call("checkOSDMenu"); }
+    SpeedRange getPanCtrlRanges() override { return {1, 24, 5}; }
+    SpeedRange getTiltCtrlRanges() override { return {1, 20, 4}; }
+    SpeedRange getZoomCtrlRanges() override { return {1, 7, 3}; }
+    SpeedRange getFocusCtrlRanges() override { return {1, 8, 2}; }
+    long movePanOneLeft(int) override { return call("movePanOneLeft"); }
+    long movePanOneRight(int) override { return call("movePanOneRight"); }
+    long moveTiltOneTop(int) override { return call("moveTiltOneTop"); }
+    long moveTiltOneBottom(int) override { return call("moveTiltOneBottom"); }
+    long stopMoving() override { return call("stopMoving"); }
+    long zoomOneIn(int) override { return call("zoomOneIn"); }
+    long zoomOneOut(int) override { return call("zoomOneOut"); }
+    long stopZooming() override { return call("stopZooming"); }
+    long focusOneIn(int) override { return call("focusOneIn"); }
+    long focusOneOut(int) override { return call("focusOneOut"); }
+    long stopFocusing() override { return call("stopFocusing"); }
+    long moveHome() override { return call("moveHome"); }
+    long moveAbsPTZ(int, int, int) override { return call("moveAbsPTZ"); }
+    long setAutoFocus(bool) override { return call("setAutoFocus"); }
+    std::optional<bool> getAutoFocus() override { return call("getAutoFocus") != 0; }
+    std::optional<long> getPan() override { return call("getPan"); }
+    std::optional<long> getTilt() override { return call("getTilt"); }
+    std::optional<long> getZoom() override { return call("getZoom"); }
+    std::optional<long> getFocus() override { return call("getFocus"); }
 
 private:
-    long call(const QString &entry)
+    // Logs "name()" (arguments left out).
+    long call(const char *name)
     {
-        s.log << entry;
-        return s.result;
-    }
-    long call(const char *name, int arg)
-    {
-        return call(QStringLiteral("%1(%2)").arg(name).arg(arg));
-    }
-    template <typename T> std::optional<T> read(const char *name, T value)
-    {
-        s.log << QLatin1String(name);
-        return value;
+        s.log << QLatin1String(name) + QLatin1String("()");
+        return 0;
     }
     FakeUsbState &s;
     QString m_id; // opened last

@@ -8,15 +8,11 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    const QByteArray body(reinterpret_cast<const char *>(data), static_cast<int>(size));
-    QString name = QStringLiteral("0.0.0.0");
-    QString serial = QStringLiteral("xx00000000");
-    DeviceConf::parse(body, &name, &serial);
-    for (const QString &field : {name, serial}) {
+    QString name, serial;
+    DeviceConf::parse(QByteArray(reinterpret_cast<const char *>(data), int(size)), &name, &serial);
+    for (const QString &field : {name, serial})
         if (field.contains(QLatin1Char('"')) || field.contains(QLatin1Char('\n')) ||
-            (field.size() > int(size) && field != QLatin1String("0.0.0.0") &&
-             field != QLatin1String("xx00000000")))
+            field.size() > int(size))
             std::abort();
-    }
     return 0;
 }

@@ -17,38 +17,27 @@ public:
         SDL_VirtualJoystickDesc desc;
         SDL_zero(desc);
         desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
-        desc.type = SDL_JOYSTICK_TYPE_UNKNOWN;
-        desc.naxes = 6;
-        desc.nbuttons = 12;
-        desc.nhats = 1;
-        desc.name = m_name.constData();
+        desc.naxes = 6, desc.nbuttons = 12, desc.nhats = 1, desc.name = m_name.constData();
         const int index = SDL_JoystickAttachVirtualEx(&desc);
         m_instance = index >= 0 ? SDL_JoystickGetDeviceInstanceID(index) : -1;
         m_handle = index >= 0 ? SDL_JoystickOpen(index) : nullptr;
     }
     ~SdlVirtualPad() { unplug(); }
     SdlVirtualPad(const SdlVirtualPad &) = delete;
-    SdlVirtualPad &operator=(const SdlVirtualPad &) = delete;
 
     bool isValid() const { return m_handle != nullptr; }
     void setAxis(int axis, Sint16 value) { SDL_JoystickSetVirtualAxis(m_handle, axis, value); }
     void setHat(int hat, Uint8 value) { SDL_JoystickSetVirtualHat(m_handle, hat, value); }
-    void setButton(int button, bool pressed)
-    {
-        SDL_JoystickSetVirtualButton(m_handle, button, pressed ? SDL_PRESSED : SDL_RELEASED);
-    }
+    void setButton(int b, bool down) { SDL_JoystickSetVirtualButton(m_handle, b, down); }
     void unplug()
     {
         if (!m_handle)
             return;
         SDL_JoystickClose(m_handle);
         m_handle = nullptr;
-        for (int i = 0; i < SDL_NumJoysticks(); ++i) {
-            if (SDL_JoystickGetDeviceInstanceID(i) == m_instance) {
+        for (int i = SDL_NumJoysticks() - 1; i >= 0; --i)
+            if (SDL_JoystickGetDeviceInstanceID(i) == m_instance)
                 SDL_JoystickDetachVirtual(i);
-                break;
-            }
-        }
     }
 
 private:
