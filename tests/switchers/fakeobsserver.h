@@ -39,14 +39,6 @@ public:
     }
 
     quint16 port() const { return server.serverPort(); }
-    // Request types received, in order.
-    QStringList types() const
-    {
-        QStringList out;
-        for (const QJsonObject &r : requests)
-            out << r.value("request-type").toString();
-        return out;
-    }
     void push(const QString &text)
     {
         if (peer) {
@@ -78,6 +70,7 @@ public:
 
     QList<QJsonObject> requests;
     QStringList rawRequests;
+    QStringList types; // request types
     int sent = 0;
     int connections = 0;
     int closeCode = -1;
@@ -90,6 +83,7 @@ private:
         const QJsonObject r = QJsonDocument::fromJson(text.toUtf8()).object();
         requests << r;
         const QString type = r.value("request-type").toString();
+        types << type;
         const QJsonObject volume = volumes.value(r.value("source").toString()).toObject();
         const QHash<QString, QJsonObject> answers{
             {"GetAuthRequired", {{"authRequired", authRequired}}},

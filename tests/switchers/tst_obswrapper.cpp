@@ -90,14 +90,14 @@ void TestObsWrapper::connectClient(const QString &password)
                                          &QWebSocket::textMessageReceived);
     obs->connectToServer();
     QTRY_VERIFY_WITH_TIMEOUT(
-        fake->types().contains(fake->authRequired ? "Authenticate" : "GetAuthRequired"), kWait);
+        fake->types.contains(fake->authRequired ? "Authenticate" : "GetAuthRequired"), kWait);
 }
 
 void TestObsWrapper::fillPicture()
 {
     connectClient(QString());
     obs->onOBSTimer();
-    QTRY_COMPARE_WITH_TIMEOUT(fake->types().count("GetVolume"), 2, kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(fake->types.count("GetVolume"), 2, kWait);
     QTRY_VERIFY_WITH_TIMEOUT(settled(), kWait);
 }
 
@@ -119,7 +119,7 @@ void TestObsWrapper::authentication()
     fake->authRequired = required;
     connectClient(password);
     obs->onOBSTimer();
-    QTRY_VERIFY_WITH_TIMEOUT(fake->types().contains("GetStreamingStatus"), kWait);
+    QTRY_VERIFY_WITH_TIMEOUT(fake->types.contains("GetStreamingStatus"), kWait);
     QTRY_VERIFY_WITH_TIMEOUT(settled(), kWait);
     QCOMPARE(obs->getSourcesJson().size(), accepted ? 2 : 0);
     QCOMPARE(obs->isStreaming(), accepted);
@@ -146,10 +146,10 @@ void TestObsWrapper::pollSequence()
     fake->studioMode = true;
     fake->previewScene = "B";
     obs->onOBSTimer();
-    QTRY_VERIFY_WITH_TIMEOUT(fake->types().contains("GetStudioModeStatus"), kWait);
+    QTRY_VERIFY_WITH_TIMEOUT(fake->types.contains("GetStudioModeStatus"), kWait);
     QTRY_VERIFY_WITH_TIMEOUT(settled(), kWait);
     QCOMPARE(obs->programScene(), QStringLiteral("A"));
-    QVERIFY(!fake->types().contains("GetPreviewScene"));
+    QVERIFY(!fake->types.contains("GetPreviewScene"));
     obs->onOBSTimer();
     QTRY_COMPARE_WITH_TIMEOUT(obs->previewScene(), QStringLiteral("B"), kWait);
 }

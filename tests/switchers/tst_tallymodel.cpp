@@ -35,165 +35,161 @@ class TestTallyModel : public QObject
 {
     Q_OBJECT
 private slots:
-    void compute_data();
-    void compute();
-    void obsScenes_data();
-    void obsScenes();
-    void refusal_data();
-    void refusal();
-    void changesAreSignalled();
-    void vmixFeed();
+    void compute_data()
+    {
+        QTest::addColumn<Mappings>("mappings");
+        QTest::addColumn<TallyModel::Feeds>("feeds");
+        QTest::addColumn<QString>("expected");
+        const Mappings m{
+            {"Cam A", ""}, {"Cam B", "2"}, {"", "key-3"}, {"", "Wide Shot"}, {"Cam A", ""}};
+        const VMixInput in2{"Pulpit", "", {}, false, "2"}; // no key: matches no empty mapping
+        const VMixInput in3{"Choir", "KEY-3", {}, false, "3"};
+        const VMixInput in4{" wide shot ", "key-4", {}, false, "4"};
+        const auto row = [&](const char *name, const TallyModel::Feeds &feeds,
+                             const char *expected) {
+            QTest::newRow(name) << m << feeds << QString(expected);
+        };
+        row("nothing known", {}, "IIIIIIII");
+        row("obs program, two slots on one scene", {"Cam A", "", {}, {}}, "PIIIPIII");
+        row("obs preview", {"Cam A", "Cam B", {}, {}}, "PVIIPIII");
+        row("scene names are exact", {"cam a", "", {}, {}}, "IIIIIIII");
+        row("vmix by number", {"", "", in2, {}}, "IPIIIIII");
+        row("vmix by key, any case", {"", "", {}, in3}, "IIVIIIII");
+        row("vmix by title, spaces and case", {"", "", in4, in3}, "IIVPIIII");
+        row("program wins over preview", {"", "Cam B", in2, {}}, "IPIIIIII");
+        row("both switchers", {"Cam A", "", {}, in2}, "PVIIPIII");
+    }
+
+    void compute()
+    {
+        QFETCH(Mappings, mappings);
+        QFETCH(TallyModel::Feeds, feeds);
+        QFETCH(QString, expected);
+        QCOMPARE(letters(TallyModel::compute(mappings, feeds)), expected);
+    }
+
+    void obsScenes_data()
+    {
+        QTest::addColumn<QStringList>("messages");
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QString>("preview");
+        QTest::addColumn<int>("changes");
+        const auto row = [](const char *name, const QStringList &messages, const char *program,
+                            const char *preview, int changes) {
+            QTest::newRow(name) << messages << QString(program) << QString(preview) << changes;
+        };
+        const QString list =
+            R"({"message-id":"11","current-scene":"A","scenes":[{"name":"A"},{"name":"B"}]})";
+        const QString previewC = R"({"update-type":"PreviewSceneChanged","scene-name":"C"})";
+        const QString studioOff = R"({"message-id":"12","studio-mode":false})";
+        row("scene list", {list}, "A", "", 1);
+        row("switch event", {list, R"({"update-type":"SwitchScenes","scene-name":"B"})"}, "B", "",
+            2);
+        row("studio mode and preview",
+            {list, R"({"message-id":"12","studio-mode":true})",
+             R"({"message-id":"13","name":"B"})"},
+            "A", "B", 2);
+        row("preview event turns studio on", {previewC}, "", "C", 1);
+        row("studio off drops the preview",
+            {previewC, R"({"update-type":"StudioModeSwitched","new-state":false})"}, "", "", 2);
+        row("status says studio off", {R"({"message-id":"13","name":"C"})", studioOff}, "", "", 2);
+        row("same scene again is no change",
+            {list, list, R"({"update-type":"SwitchScenes","scene-name":"A"})"}, "A", "", 1);
+        row("malformed fields change nothing",
+            {list, R"({"update-type":"SwitchScenes","scene-name":7})",
+             R"({"message-id":"11","current-scene":null})",
+             R"({"message-id":"12","studio-mode":"yes"})", "not json"},
+            "A", "", 1);
+        row("a reply carrying update-type is still a reply",
+            {R"({"message-id":"11","update-type":"SwitchScenes","scene-name":"X","current-scene":"A"})"},
+            "A", "", 1);
+    }
+
+    void obsScenes()
+    {
+        QFETCH(QStringList, messages);
+        QFETCH(QString, program);
+        QFETCH(QString, preview);
+        QFETCH(int, changes);
+        ObsScenes scenes;
+        int changed = 0;
+        for (const QString &m : messages)
+            changed += scenes.handle(QJsonDocument::fromJson(m.toUtf8()).object()) ? 1 : 0;
+        QCOMPARE(scenes.program(), program);
+        QCOMPARE(scenes.preview(), preview);
+        QCOMPARE(changed, changes);
+        QCOMPARE(scenes.clear(), !program.isEmpty() || !preview.isEmpty());
+        QVERIFY(scenes.program().isEmpty() && scenes.preview().isEmpty() &&
+                scenes.names().isEmpty());
+    }
+
+    void refusal_data()
+    {
+        QTest::addColumn<int>("state");
+        QTest::addColumn<int>("level");
+        QTest::addColumn<bool>("recall");
+        QTest::addColumn<QString>("text");
+        const int program = TallyModel::Program;
+        QTest::newRow("off, recall") << program << 0 << true << "";
+        QTest::newRow("1, recall")
+            << program << 1 << true << "Camera 3 (Pulpit) is on program: recall refused";
+        QTest::newRow("1, move") << program << 1 << false << "";
+        QTest::newRow("2, move") << program << 2 << false
+                                 << "Camera 3 (Pulpit) is on program: move refused";
+        QTest::newRow("2, recall on preview") << int(TallyModel::Preview) << 2 << true << "";
+    }
+
+    void refusal()
+    {
+        QFETCH(int, state);
+        QFETCH(int, level);
+        QFETCH(bool, recall);
+        QFETCH(QString, text);
+        QCOMPARE(TallyModel::refusal(2, " Pulpit ", TallyModel::State(state), level, recall), text);
+    }
+
+    // One signal per changed slot, with its new state; a new mapping applies to
+    // what the switchers have now; vMix's program wins over OBS's preview only
+    // while vMix has it.
+    void changesAreSignalled()
+    {
+        TallyModel model;
+        QSignalSpy spy(&model, &TallyModel::slotStateChanged);
+        model.setObsScenes("A", "B");
+        model.setMappings({{"B", "Intro"}, {"A", ""}});
+        QCOMPARE(letters(model.states()), QStringLiteral("VPIIIIII"));
+        model.setVMixInputs({"intro", "k", {}, false, "5"}, {});
+        model.setVMixInputs({}, {});
+        QCOMPARE(spy.size(), 4);
+        QCOMPARE(spy.at(2).at(0).toInt(), 0);
+        QCOMPARE(spy.at(2).at(1).value<TallyModel::State>(), TallyModel::Program);
+        QCOMPARE(spy.at(3).at(1).value<TallyModel::State>(), TallyModel::Preview);
+    }
+
+    // The model following the vMix client over a real poll: by title, number and
+    // key; a failing vMix leaves nothing lit, as does stopping the polls.
+    void vmixFeed()
+    {
+        FakeVMixServer fake;
+        fake.body =
+            "<vmix><inputs><input key=\"k-1\" title=\"Wide\"/><input key=\"k-2\" title=\"B\"/>"
+            "<input key=\"k-3\" "
+            "title=\"C\"/></inputs><active>1</active><preview>3</preview></vmix>";
+        VMixWrapper vmix("127.0.0.1", fake.port(), "admin", QString());
+        vmix.setPollInterval(20);
+        TallyModel model;
+        model.setMappings({{"", "Wide"}, {"", "2"}, {"", "K-3"}});
+        model.followVMix(&vmix);
+        vmix.startPolling();
+        QTRY_COMPARE_WITH_TIMEOUT(letters(model.states()), QStringLiteral("PIVIIIII"), kWait);
+        fake.mode = FakeVMixServer::Http500;
+        QTRY_COMPARE_WITH_TIMEOUT(letters(model.states()), QStringLiteral("IIIIIIII"), kWait);
+        fake.mode = FakeVMixServer::Answer;
+        QTRY_COMPARE_WITH_TIMEOUT(letters(model.states()), QStringLiteral("PIVIIIII"), kWait);
+        vmix.stopPolling();
+        QCOMPARE(letters(model.states()), QStringLiteral("IIIIIIII"));
+    }
 };
-
-void TestTallyModel::compute_data()
-{
-    QTest::addColumn<Mappings>("mappings");
-    QTest::addColumn<TallyModel::Feeds>("feeds");
-    QTest::addColumn<QString>("expected");
-    const Mappings m{
-        {"Cam A", ""}, {"Cam B", "2"}, {"", "key-3"}, {"", "Wide Shot"}, {"Cam A", ""}};
-    const VMixInput in2{"Pulpit", "", {}, false, "2"}; // no key: matches no empty mapping
-    const VMixInput in3{"Choir", "KEY-3", {}, false, "3"};
-    const VMixInput in4{" wide shot ", "key-4", {}, false, "4"};
-    const auto row = [&](const char *name, const TallyModel::Feeds &feeds, const char *expected) {
-        QTest::newRow(name) << m << feeds << QString(expected);
-    };
-    row("nothing known", {}, "IIIIIIII");
-    row("obs program, two slots on one scene", {"Cam A", "", {}, {}}, "PIIIPIII");
-    row("obs preview", {"Cam A", "Cam B", {}, {}}, "PVIIPIII");
-    row("scene names are exact", {"cam a", "", {}, {}}, "IIIIIIII");
-    row("vmix by number", {"", "", in2, {}}, "IPIIIIII");
-    row("vmix by key, any case", {"", "", {}, in3}, "IIVIIIII");
-    row("vmix by title, spaces and case", {"", "", in4, in3}, "IIVPIIII");
-    row("program wins over preview", {"", "Cam B", in2, {}}, "IPIIIIII");
-    row("both switchers", {"Cam A", "", {}, in2}, "PVIIPIII");
-}
-
-void TestTallyModel::compute()
-{
-    QFETCH(Mappings, mappings);
-    QFETCH(TallyModel::Feeds, feeds);
-    QFETCH(QString, expected);
-    QCOMPARE(letters(TallyModel::compute(mappings, feeds)), expected);
-}
-
-void TestTallyModel::obsScenes_data()
-{
-    QTest::addColumn<QStringList>("messages");
-    QTest::addColumn<QString>("program");
-    QTest::addColumn<QString>("preview");
-    QTest::addColumn<int>("changes");
-    const auto row = [](const char *name, const QStringList &messages, const char *program,
-                        const char *preview, int changes) {
-        QTest::newRow(name) << messages << QString(program) << QString(preview) << changes;
-    };
-    const QString list =
-        R"({"message-id":"11","current-scene":"A","scenes":[{"name":"A"},{"name":"B"}]})";
-    const QString previewC = R"({"update-type":"PreviewSceneChanged","scene-name":"C"})";
-    const QString studioOff = R"({"message-id":"12","studio-mode":false})";
-    row("scene list", {list}, "A", "", 1);
-    row("switch event", {list, R"({"update-type":"SwitchScenes","scene-name":"B"})"}, "B", "", 2);
-    row("studio mode and preview",
-        {list, R"({"message-id":"12","studio-mode":true})", R"({"message-id":"13","name":"B"})"},
-        "A", "B", 2);
-    row("preview event turns studio on", {previewC}, "", "C", 1);
-    row("studio off drops the preview",
-        {previewC, R"({"update-type":"StudioModeSwitched","new-state":false})"}, "", "", 2);
-    row("status says studio off", {R"({"message-id":"13","name":"C"})", studioOff}, "", "", 2);
-    row("same scene again is no change",
-        {list, list, R"({"update-type":"SwitchScenes","scene-name":"A"})"}, "A", "", 1);
-    row("malformed fields change nothing",
-        {list, R"({"update-type":"SwitchScenes","scene-name":7})",
-         R"({"message-id":"11","current-scene":null})",
-         R"({"message-id":"12","studio-mode":"yes"})", "not json"},
-        "A", "", 1);
-    row("a reply carrying update-type is still a reply",
-        {R"({"message-id":"11","update-type":"SwitchScenes","scene-name":"X","current-scene":"A"})"},
-        "A", "", 1);
-}
-
-void TestTallyModel::obsScenes()
-{
-    QFETCH(QStringList, messages);
-    QFETCH(QString, program);
-    QFETCH(QString, preview);
-    QFETCH(int, changes);
-    ObsScenes scenes;
-    int changed = 0;
-    for (const QString &m : messages)
-        changed += scenes.handle(QJsonDocument::fromJson(m.toUtf8()).object()) ? 1 : 0;
-    QCOMPARE(scenes.program(), program);
-    QCOMPARE(scenes.preview(), preview);
-    QCOMPARE(changed, changes);
-    QCOMPARE(scenes.clear(), !program.isEmpty() || !preview.isEmpty());
-    QVERIFY(scenes.program().isEmpty() && scenes.preview().isEmpty() && scenes.names().isEmpty());
-}
-
-void TestTallyModel::refusal_data()
-{
-    QTest::addColumn<int>("state");
-    QTest::addColumn<int>("level");
-    QTest::addColumn<bool>("recall");
-    QTest::addColumn<QString>("text");
-    const int program = TallyModel::Program;
-    QTest::newRow("off, recall") << program << 0 << true << "";
-    QTest::newRow("1, recall") << program << 1 << true
-                               << "Camera 3 (Pulpit) is on program: recall refused";
-    QTest::newRow("1, move") << program << 1 << false << "";
-    QTest::newRow("2, move") << program << 2 << false
-                             << "Camera 3 (Pulpit) is on program: move refused";
-    QTest::newRow("2, recall on preview") << int(TallyModel::Preview) << 2 << true << "";
-}
-
-void TestTallyModel::refusal()
-{
-    QFETCH(int, state);
-    QFETCH(int, level);
-    QFETCH(bool, recall);
-    QFETCH(QString, text);
-    QCOMPARE(TallyModel::refusal(2, " Pulpit ", TallyModel::State(state), level, recall), text);
-}
-
-// One signal per changed slot, with its new state; a new mapping applies to
-// what the switchers have now; vMix's program wins over OBS's preview only
-// while vMix has it.
-void TestTallyModel::changesAreSignalled()
-{
-    TallyModel model;
-    QSignalSpy spy(&model, &TallyModel::slotStateChanged);
-    model.setObsScenes("A", "B");
-    model.setMappings({{"B", "Intro"}, {"A", ""}});
-    QCOMPARE(letters(model.states()), QStringLiteral("VPIIIIII"));
-    model.setVMixInputs({"intro", "k", {}, false, "5"}, {});
-    model.setVMixInputs({}, {});
-    QCOMPARE(spy.size(), 4);
-    QCOMPARE(spy.at(2).at(0).toInt(), 0);
-    QCOMPARE(spy.at(2).at(1).value<TallyModel::State>(), TallyModel::Program);
-    QCOMPARE(spy.at(3).at(1).value<TallyModel::State>(), TallyModel::Preview);
-}
-
-// The model following the vMix client over a real poll: by title, number and
-// key; a failing vMix leaves nothing lit, as does stopping the polls.
-void TestTallyModel::vmixFeed()
-{
-    FakeVMixServer fake;
-    fake.body =
-        "<vmix><inputs><input key=\"k-1\" title=\"Wide\"/><input key=\"k-2\" title=\"B\"/>"
-        "<input key=\"k-3\" title=\"C\"/></inputs><active>1</active><preview>3</preview></vmix>";
-    VMixWrapper vmix("127.0.0.1", fake.port(), "admin", QString());
-    vmix.setPollInterval(20);
-    TallyModel model;
-    model.setMappings({{"", "Wide"}, {"", "2"}, {"", "K-3"}});
-    model.followVMix(&vmix);
-    vmix.startPolling();
-    QTRY_COMPARE_WITH_TIMEOUT(letters(model.states()), QStringLiteral("PIVIIIII"), kWait);
-    fake.mode = FakeVMixServer::Http500;
-    QTRY_COMPARE_WITH_TIMEOUT(letters(model.states()), QStringLiteral("IIIIIIII"), kWait);
-    fake.mode = FakeVMixServer::Answer;
-    QTRY_COMPARE_WITH_TIMEOUT(letters(model.states()), QStringLiteral("PIVIIIII"), kWait);
-    vmix.stopPolling();
-    QCOMPARE(letters(model.states()), QStringLiteral("IIIIIIII"));
-}
 
 QTEST_GUILESS_MAIN(TestTallyModel)
 #include "tst_tallymodel.moc"

@@ -2,8 +2,7 @@
 // that are not one and keep every value data, logs without credentials,
 // volume texts, transition functions, the status parser's rules and bounds),
 // then VMixWrapper against the fake vMix HTTP server on loopback: the polled
-// picture and its JSON, failed polls, one poll in flight, basic
-// authentication.
+// picture and its JSON, failed polls that keep it.
 
 #include "fakevmixserver.h"
 #include "vmixwrapper.h"
@@ -34,13 +33,11 @@ QString describe(const VMixStatus &s)
     return (out << "a" + s.active << "v" + s.preview).join(' ');
 }
 
-const QByteArray kStatus = "<vmix><inputs><input key=\"k1\" number=\"1\" title=\"Cam 1\" "
-                           "volume=\"72.5\" "
-                           "muted=\"False\">Cam 1</input><input key=\"k2\" title=\"Clip\" "
-                           "muted=\"True\"/></inputs>"
-                           "<recording>False</recording><streaming>True</streaming><playList>True</"
-                           "playList>"
-                           "<audio><master volume=\"22.66712\" muted=\"True\"/></audio></vmix>";
+const QByteArray kStatus =
+    "<vmix><inputs><input key=\"k1\" number=\"1\" title=\"Cam 1\" volume=\"72.5\" muted=\"False\"/>"
+    "<input key=\"k2\" title=\"Clip\" muted=\"True\"/></inputs><recording>False</recording>"
+    "<streaming>True</streaming><playList>True</playList>"
+    "<audio><master volume=\"22.66712\" muted=\"True\"/></audio></vmix>";
 
 } // namespace
 
@@ -60,9 +57,7 @@ private slots:
     void statusPicture();
     void failedPollKeepsPicture_data();
     void failedPollKeepsPicture();
-    void notXmlEmptiesInputsOnly();
     void stalledPeerGetsOnePoll();
-    void basicAuthentication();
 
 private:
     // Polls until one poll has finished; whether it was applied.
@@ -214,43 +209,17 @@ void TestVMixProtocol::failedPollKeepsPicture()
     QCOMPARE(vmix->statusJson(), before);
 }
 
-void TestVMixProtocol::notXmlEmptiesInputsOnly()
-{
-    QVERIFY(pollOnce(true));
-    fake->body = "Function completed successfully.";
-    QVERIFY(pollOnce(true));
-    QVERIFY(vmix->getInputs().isEmpty());
-    QVERIFY(vmix->isStreaming() && vmix->isPlayListOn());
-    QCOMPARE(vmix->getMasterVolume(), 22.66712);
-}
-
+// A peer that never answers holds one poll until the transfer time-out;
+// polling goes on afterwards.
 void TestVMixProtocol::stalledPeerGetsOnePoll()
 {
     fake->mode = FakeVMixServer::Stall;
     vmix->setTransferTimeout(1000);
-    int requestsWhenTimedOut = -1;
-    connect(vmix.get(), &VMixWrapper::pollFinished, this, [&] {
-        if (requestsWhenTimedOut < 0)
-            requestsWhenTimedOut = fake->requests.size();
-    });
+    QSignalSpy finished(vmix.get(), &VMixWrapper::pollFinished);
     vmix->startPolling(); // ticks every 10 ms while the first poll hangs
-    QTRY_VERIFY_WITH_TIMEOUT(requestsWhenTimedOut >= 0, kWait);
-    QCOMPARE(requestsWhenTimedOut, 1);
-    // Polling goes on after the time-out.
+    QVERIFY(finished.wait(kWait));
+    QCOMPARE(fake->requests.size(), 1);
     QTRY_VERIFY_WITH_TIMEOUT(fake->requests.size() >= 2, kWait);
-}
-
-void TestVMixProtocol::basicAuthentication()
-{
-    // Credentials that would change the host if pasted into the URL text.
-    vmix->setConnection("127.0.0.1", fake->port(), "ad@min", "p@ss/w:rd#1");
-    fake->mode = FakeVMixServer::Challenge;
-    fake->expectedAuth = "Basic " + QByteArray("ad@min:p@ss/w:rd#1").toBase64();
-    vmix->startStopStreaming();
-    QTRY_COMPARE_WITH_TIMEOUT(fake->requests.size(), 2,
-                              kWait); // challenge, then answered
-    QCOMPARE(fake->requests.at(1).target, QByteArray("/api/?function=StartStopStreaming"));
-    QCOMPARE(fake->requests.at(1).authorization, fake->expectedAuth);
 }
 
 QTEST_GUILESS_MAIN(TestVMixProtocol)
