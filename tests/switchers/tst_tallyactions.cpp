@@ -159,25 +159,17 @@ void TestTallyActions::guardedOperations_data()
     QTest::addColumn<Op>("op");
     QTest::addColumn<int>("kind");
     QTest::addColumn<QString>("sent");
-    const auto row = [](const char *name, Op op, int kind, const char *sent) {
-        QTest::newRow(name) << op << kind << QString(sent);
-    };
     const int recall = CameraControl::GuardedRecall;
     const int move = CameraControl::GuardedMove;
-    row(
-        "recall", [](CameraControl &c) { return c.recallPreset(3); }, recall, "callPreset(3)");
-    row(
-        "map box", [](CameraControl &c) { return c.recallPresetPosition(9); }, recall,
-        "callPreset(9)");
-    row(
-        "move", [](CameraControl &c) { return c.move(CameraControl::Up, 0, 5); }, move,
-        "moveUp(0,5)");
-    row(
-        "home", [](CameraControl &c) { return c.moveHome(); }, move, "moveHome");
-    row(
-        "zoom", [](CameraControl &c) { return c.zoomIn(3); }, move, "zoomIn(3)");
-    row(
-        "focus", [](CameraControl &c) { return c.focusOut(); }, move, "focusOut(1)");
+    QTest::newRow("recall") << Op([](auto &c) { return c.recallPreset(3); }) << recall
+                            << "callPreset(3)";
+    QTest::newRow("map box") << Op([](auto &c) { return c.recallPresetPosition(9); }) << recall
+                             << "callPreset(9)";
+    QTest::newRow("move") << Op([](auto &c) { return c.move(CameraControl::Up, 0, 5); }) << move
+                          << "moveUp(0,5)";
+    QTest::newRow("home") << Op([](auto &c) { return c.moveHome(); }) << move << "moveHome";
+    QTest::newRow("zoom") << Op([](auto &c) { return c.zoomIn(3); }) << move << "zoomIn(3)";
+    QTest::newRow("focus") << Op([](auto &c) { return c.focusOut(); }) << move << "focusOut(1)";
 }
 
 void TestTallyActions::guardedOperations()

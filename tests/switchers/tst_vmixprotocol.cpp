@@ -131,11 +131,10 @@ void TestVMixProtocol::parseStatus_data()
     QTest::newRow("tally text bounded")
         << "<vmix><preview>" + QByteArray(64, 'x') + "<b>y</b></preview></vmix>"
         << "s0r0p0 - a v" + QString(64, 'x');
-    QTest::newRow("True is case-sensitive, last wins")
-        << QByteArray("<vmix><streaming>true</streaming><recording>True</"
-                      "recording><x><recording>"
-                      "Truex</recording><playList>Tr<b>ue</b></playList></x></vmix>")
-        << "s0r0p1 - a v";
+    QTest::newRow("True is case-sensitive, the last element wins")
+        << QByteArray("<vmix><streaming>true</streaming><recording>Truex</recording><x>"
+                      "<recording>True</recording><playList>Tr<b>ue</b></playList></x></vmix>")
+        << "s0r1p1 - a v";
     QTest::newRow("master volume not finite")
         << QByteArray("<vmix><audio><master volume=\"inf\"/></audio></vmix>") << "s0r0p0 m0:0 a v";
     QTest::newRow("deepest allowed")
