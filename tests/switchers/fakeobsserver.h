@@ -88,20 +88,20 @@ private:
         const QHash<QString, QJsonObject> answers{
             {"GetAuthRequired", {{"authRequired", authRequired}}},
             {"GetSourcesList", {{"sources", sources}}},
-            {"GetVolume", {{"name", r.value("source")}, {"volume", volume.value("volume")}}},
+            {"GetVolume",
+             {{"name", r.value("source")},
+              {"volume", volume["volume"]},
+              {"muted", volume["muted"]}}},
             {"GetStreamingStatus", {{"streaming", streaming}, {"recording", false}}},
             {"GetSceneList", {{"current-scene", currentScene}, {"scenes", scenes}}},
             {"GetStudioModeStatus", {{"studio-mode", studioMode}}},
             {"GetPreviewScene", {{"name", previewScene}}},
-            {"GetTransitionList", {{"current-transition", currentTransition}}}};
+            {"GetTransitionList",
+             {{"current-transition", currentTransition}, {"transitions", transitions}}}};
         QJsonObject reply = answers.value(type);
         if (type == "GetAuthRequired" && authRequired) {
             reply.insert("challenge", kChallenge);
             reply.insert("salt", kSalt);
-        } else if (type == "GetVolume") {
-            reply.insert("muted", volume.value("muted"));
-        } else if (type == "GetTransitionList") {
-            reply.insert("transitions", transitions);
         }
         if (type == "Authenticate")
             authenticated = r.value("auth") == kAuth;
