@@ -1,14 +1,13 @@
 #pragma once
 
 // An obs-websocket 4.x stand-in on 127.0.0.1: answers the requests the client
-// sends from its fields below, records every request, counts the messages it
-// sent, and can push events, raw texts or close the connection.
+// sends from its fields below (GetPreviewScene with an error outside studio
+// mode, as the peer does), records every request, counts the messages it
+// sent, and can push events or raw texts.
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QList>
-#include <QSet>
 #include <QWebSocket>
 #include <QWebSocketServer>
 
@@ -30,8 +29,7 @@ public:
                 socket->setParent(this);
                 peer = socket;
                 ++connections;
-                connect(socket, &QWebSocket::textMessageReceived, this,
-                        [this](const QString &text) { onRequest(text); });
+                connect(socket, &QWebSocket::textMessageReceived, this, &FakeObsServer::onRequest);
                 connect(socket, &QWebSocket::disconnected, this, [this, socket] {
                     closeCode = socket->closeCode();
                     socket->deleteLater();
@@ -41,16 +39,6 @@ public:
     }
 
     quint16 port() const { return server.serverPort(); }
-
-    // Request types received, in order.
-    QStringList types() const
-    {
-        QStringList out;
-        for (const QJsonObject &r : requests)
-            out << r.value("request-type").toString();
-        return out;
-    }
-
     void push(const QString &text)
     {
         if (peer) {
@@ -62,23 +50,6 @@ public:
     {
         push(QString::fromUtf8(QJsonDocument(message).toJson(QJsonDocument::Compact)));
     }
-
-    // State served to the client.
-    bool authRequired = false;
-    QJsonArray sources;
-    QJsonObject volumes;        // source name -> {"volume", "muted"}
-    QSet<QString> volumeErrors; // sources whose GetVolume answers an error
-    QJsonArray transitions;
-    QString currentTransition;
-    bool streaming = false;
-    bool recording = false;
-    // Scenes: program, studio mode and its preview (GetPreviewScene answers
-    // an error outside studio mode, as the peer does).
-    QString currentScene;
-    QJsonArray scenes;
-    bool studioMode = false;
-    QString previewScene;
-
     // OBS switched its program scene: state and the pushed event.
     void switchScene(const QString &name)
     {
@@ -86,8 +57,20 @@ public:
         push(QJsonObject{{"update-type", "SwitchScenes"}, {"scene-name", name}});
     }
 
+    bool authRequired = false;
+    QJsonArray sources;
+    QJsonObject volumes; // source name -> {"volume", "muted"}
+    QJsonArray transitions;
+    QString currentTransition;
+    bool streaming = false;
+    QString currentScene;
+    QJsonArray scenes;
+    bool studioMode = false;
+    QString previewScene;
+
     QList<QJsonObject> requests;
     QStringList rawRequests;
+    QStringList types; // request types
     int sent = 0;
     int connections = 0;
     int closeCode = -1;
@@ -100,48 +83,38 @@ private:
         const QJsonObject r = QJsonDocument::fromJson(text.toUtf8()).object();
         requests << r;
         const QString type = r.value("request-type").toString();
-        QJsonObject reply{{"message-id", r.value("message-id")}, {"status", "ok"}};
-        const auto error = [&](const char *what) {
-            push(QJsonObject{
-                {"message-id", r.value("message-id")}, {"status", "error"}, {"error", what}});
-        };
-        if (type == "GetAuthRequired") {
-            reply.insert("authRequired", authRequired);
-            if (authRequired) {
-                reply.insert("challenge", kChallenge);
-                reply.insert("salt", kSalt);
-            }
-        } else if (type == "Authenticate") {
-            if (r.value("auth").toString() != QLatin1String(kAuth))
-                return error("Authentication Failed.");
-            authenticated = true;
-        } else if (authRequired && !authenticated) {
-            return error("Not Authenticated");
-        } else if (type == "GetSourcesList") {
-            reply.insert("sources", sources);
-        } else if (type == "GetVolume") {
-            const QString name = r.value("source").toString();
-            if (volumeErrors.contains(name))
-                return error("specified source doesn't exist");
-            reply.insert("name", name);
-            reply.insert("volume", volumes.value(name).toObject().value("volume"));
-            reply.insert("muted", volumes.value(name).toObject().value("muted"));
-        } else if (type == "GetStreamingStatus") {
-            reply.insert("streaming", streaming);
-            reply.insert("recording", recording);
-        } else if (type == "GetSceneList") {
-            reply.insert("current-scene", currentScene);
-            reply.insert("scenes", scenes);
-        } else if (type == "GetStudioModeStatus") {
-            reply.insert("studio-mode", studioMode);
-        } else if (type == "GetPreviewScene") {
-            if (!studioMode)
-                return error("studio mode not enabled");
-            reply.insert("name", previewScene);
-        } else if (type == "GetTransitionList") {
-            reply.insert("current-transition", currentTransition);
-            reply.insert("transitions", transitions);
+        types << type;
+        const QJsonObject volume = volumes.value(r.value("source").toString()).toObject();
+        const QHash<QString, QJsonObject> answers{
+            {"GetAuthRequired", {{"authRequired", authRequired}}},
+            {"GetSourcesList", {{"sources", sources}}},
+            {"GetVolume",
+             {{"name", r.value("source")},
+              {"volume", volume["volume"]},
+              {"muted", volume["muted"]}}},
+            {"GetStreamingStatus", {{"streaming", streaming}, {"recording", false}}},
+            {"GetSceneList", {{"current-scene", currentScene}, {"scenes", scenes}}},
+            {"GetStudioModeStatus", {{"studio-mode", studioMode}}},
+            {"GetPreviewScene", {{"name", previewScene}}},
+            {"GetTransitionList",
+             {{"current-transition", currentTransition}, {"transitions", transitions}}}};
+        QJsonObject reply = answers.value(type);
+        if (type == "GetAuthRequired" && authRequired) {
+            reply.insert("challenge", kChallenge);
+            reply.insert("salt", kSalt);
         }
+        if (type == "Authenticate")
+            authenticated = r.value("auth") == kAuth;
+        QString error;
+        if (type == "Authenticate" && !authenticated)
+            error = "Authentication Failed.";
+        else if (type != "GetAuthRequired" && authRequired && !authenticated)
+            error = "Not Authenticated";
+        else if (type == "GetPreviewScene" && !studioMode)
+            error = "studio mode not enabled";
+        reply = error.isEmpty() ? reply : QJsonObject{{"status", "error"}, {"error", error}};
+        reply.insert("message-id", r.value("message-id"));
+        reply.insert("status", error.isEmpty() ? "ok" : "error");
         push(reply);
     }
 

@@ -2,11 +2,10 @@
 
 // A vMix stand-in on 127.0.0.1: answers every GET according to its mode and
 // records each request target and Authorization header. One request per
-// connection ("Connection: close"), bodies end with the connection.
+// connection ("Connection: close"), bodies end with the connection (no
+// Content-Length: a reader learns the size only by reading it).
 
-#include <QByteArray>
 #include <QHash>
-#include <QList>
 #include <QTcpServer>
 #include <QTcpSocket>
 
@@ -16,12 +15,11 @@ class FakeVMixServer : public QObject
 public:
     enum Mode
     {
-        Answer,    // 200 with body
+        Answer,    // 200; body for the status document ("/api")
         Http500,   // 500 with a short body
         Stall,     // read the request, never answer
         Challenge, // 401 Basic unless the Authorization header is expectedAuth
     };
-
     struct Request
     {
         QByteArray target;
@@ -41,9 +39,16 @@ public:
     }
 
     quint16 port() const { return server.serverPort(); }
-    // Requests for the status document ("/api") and for functions.
-    QList<QByteArray> statusTargets() const { return targets(false); }
-    QList<QByteArray> functionTargets() const { return targets(true); }
+    // Targets of the function requests ("/api/?...").
+    QList<QByteArray> functionTargets() const
+    {
+        QList<QByteArray> out;
+        for (const Request &r : requests) {
+            if (r.target.startsWith("/api/?"))
+                out << r.target;
+        }
+        return out;
+    }
 
     Mode mode = Answer;
     QByteArray body;
@@ -51,16 +56,6 @@ public:
     QList<Request> requests;
 
 private:
-    QList<QByteArray> targets(bool functions) const
-    {
-        QList<QByteArray> out;
-        for (const Request &r : requests) {
-            if (r.target.startsWith("/api/?") == functions)
-                out << r.target;
-        }
-        return out;
-    }
-
     void onRead(QTcpSocket *socket)
     {
         QByteArray &buffer = buffers[socket];
@@ -69,8 +64,7 @@ private:
         if (end < 0)
             return;
         const QList<QByteArray> lines = buffer.left(end).split('\n');
-        Request request;
-        request.target = lines.value(0).split(' ').value(1);
+        Request request{lines.value(0).split(' ').value(1), {}};
         for (const QByteArray &line : lines) {
             if (line.toLower().startsWith("authorization:"))
                 request.authorization = line.mid(14).trimmed();
@@ -79,25 +73,15 @@ private:
         requests << request;
         if (mode == Stall)
             return;
-        const bool isFunction = request.target.startsWith("/api/?");
-        if (mode == Http500) {
-            reply(socket, "500 Internal Server Error", "", "oops");
-        } else if (mode == Challenge && request.authorization != expectedAuth) {
-            reply(socket, "401 Unauthorized", "WWW-Authenticate: Basic realm=\"vMix\"\r\n",
-                  "denied");
-        } else {
-            reply(socket, "200 OK", "Content-Type: text/xml\r\n",
-                  isFunction ? QByteArray("Function completed successfully.") : body);
-        }
-    }
-
-    static void reply(QTcpSocket *socket, const QByteArray &status, const QByteArray &headers,
-                      const QByteArray &content)
-    {
-        // No Content-Length: the body ends with the connection, so a reader
-        // learns its size only by reading it.
-        socket->write("HTTP/1.1 " + status + "\r\n" + headers + "Connection: close\r\n\r\n" +
-                      content);
+        const bool denied = mode == Challenge && request.authorization != expectedAuth;
+        const QByteArray status = mode == Http500 ? "500 Internal Server Error"
+                                  : denied ? "401 Unauthorized\r\nWWW-Authenticate: Basic realm=x"
+                                           : "200 OK\r\nContent-Type: text/xml";
+        const bool function = request.target.startsWith("/api/?");
+        const QByteArray content = !status.startsWith("200") ? "no"
+                                   : function                ? "Function completed successfully."
+                                                             : body;
+        socket->write("HTTP/1.1 " + status + "\r\nConnection: close\r\n\r\n" + content);
         socket->disconnectFromHost();
     }
 

@@ -5,30 +5,24 @@
 #include "obswrapper.h"
 
 #include <QCoreApplication>
-#include <QJsonArray>
 #include <QLoggingCategory>
 
 #include <cstdint>
 #include <cstdlib>
 
-namespace {
-QCoreApplication *app = nullptr;
-ObsWrapper *obs = nullptr;
-} // namespace
+static ObsWrapper *obs = nullptr;
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
     QLoggingCategory::setFilterRules(QStringLiteral("corvanta.*=false"));
-    app = new QCoreApplication(*argc, *argv);
+    new QCoreApplication(*argc, *argv);
     obs = new ObsWrapper(QStringLiteral("127.0.0.1"), 4444, QStringLiteral("pw"));
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    const QString message =
-        QString::fromUtf8(reinterpret_cast<const char *>(data), static_cast<int>(size));
-    obs->messageReceived(message);
+    obs->messageReceived(QString::fromUtf8(reinterpret_cast<const char *>(data), int(size)));
     if (obs->getSourcesJson().size() > ObsWrapper::kMaxSources ||
         obs->getTransitions().size() > ObsWrapper::kMaxTransitions)
         std::abort();

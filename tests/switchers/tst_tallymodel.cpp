@@ -1,34 +1,27 @@
-// The tally model without sockets: slot states from the switchers' program
-// and preview over a table of mappings, the scene picture read from
-// obs-websocket replies and events, the live-camera refusal texts, and the
-// per-slot change signals when a switcher comes and goes.
+// The tally model: slot states from the switchers' program and preview over
+// a table of mappings, the scene picture read from obs-websocket replies and
+// events, the live-camera refusal texts, and the model following
+// the vMix client. (Following OBS end to end: tests/app.)
 
+#include "fakevmixserver.h"
 #include "obsscenes.h"
 #include "tallymodel.h"
+#include "vmixwrapper.h"
 
 #include <QJsonDocument>
-#include <QSignalSpy>
 #include <QtTest>
 
 namespace {
 
+constexpr int kWait = 10000;
 using Mappings = QVector<TallyModel::Mapping>;
 
-VMixInput input(const QString &number, const QString &key, const QString &title)
-{
-    VMixInput i;
-    i.number = number;
-    i.key = key;
-    i.title = title;
-    return i;
-}
-
-// "PPI....." style: one letter per slot (P program, V preview, I idle).
+// One letter per slot: P program, V preview, I idle.
 QString letters(const QVector<TallyModel::State> &states)
 {
     QString out;
     for (TallyModel::State s : states)
-        out += s == TallyModel::Program ? 'P' : s == TallyModel::Preview ? 'V' : 'I';
+        out += QLatin1Char("IVP"[s]);
     return out;
 }
 
@@ -41,178 +34,138 @@ class TestTallyModel : public QObject
 {
     Q_OBJECT
 private slots:
-    void compute_data();
-    void compute();
-    void obsScenes_data();
-    void obsScenes();
-    void refusal_data();
-    void refusal();
-    void changesAreSignalledPerSlotAndEndWithTheSwitcher();
+    void compute_data()
+    {
+        QTest::addColumn<Mappings>("mappings");
+        QTest::addColumn<TallyModel::Feeds>("feeds");
+        QTest::addColumn<QString>("expected");
+        const Mappings m{
+            {"Cam A", ""}, {"Cam B", "2"}, {"", "key-3"}, {"", "Wide Shot"}, {"Cam A", ""}};
+        const VMixInput in2{"Pulpit", "", {}, false, "2"}; // no key: matches no empty mapping
+        const VMixInput in3{"Choir", "KEY-3", {}, false, "3"};
+        const VMixInput in4{" wide shot ", "key-4", {}, false, "4"};
+        const auto row = [&](const char *name, const TallyModel::Feeds &feeds,
+                             const char *expected) {
+            QTest::newRow(name) << m << feeds << QString(expected);
+        };
+        row("nothing known", {}, "IIIIIIII");
+        row("obs program, two slots on one scene", {"Cam A", "", {}, {}}, "PIIIPIII");
+        row("obs preview", {"Cam A", "Cam B", {}, {}}, "PVIIPIII");
+        row("scene names are exact", {"cam a", "", {}, {}}, "IIIIIIII");
+        row("vmix by number", {"", "", in2, {}}, "IPIIIIII");
+        row("vmix by key, any case", {"", "", {}, in3}, "IIVIIIII");
+        row("vmix by title, spaces and case", {"", "", in4, in3}, "IIVPIIII");
+        row("program wins over preview", {"", "Cam B", in2, {}}, "IPIIIIII");
+        row("both switchers", {"Cam A", "", {}, in2}, "PVIIPIII");
+    }
+
+    void compute()
+    {
+        QFETCH(Mappings, mappings);
+        QFETCH(TallyModel::Feeds, feeds);
+        QFETCH(QString, expected);
+        QCOMPARE(letters(TallyModel::compute(mappings, feeds)), expected);
+    }
+
+    // Messages handled in order; then the program, the preview and how many
+    // messages changed them.
+    void obsScenes_data()
+    {
+        QTest::addColumn<QStringList>("messages");
+        QTest::addColumn<QString>("expected");
+        const auto row = [](const char *name, const QStringList &messages, const char *expected) {
+            QTest::newRow(name) << messages << QString(expected);
+        };
+        const QString list =
+            R"({"message-id":"11","current-scene":"A","scenes":[{"name":"A"},{"name":"B"}]})";
+        const QString previewC = R"({"update-type":"PreviewSceneChanged","scene-name":"C"})";
+        const QString studioOff = R"({"message-id":"12","studio-mode":false})";
+        row("scene list", {list}, "A||1");
+        row("switch event", {list, R"({"update-type":"SwitchScenes","scene-name":"B"})"}, "B||2");
+        row("studio mode and preview",
+            {list, R"({"message-id":"12","studio-mode":true})",
+             R"({"message-id":"13","name":"B"})"},
+            "A|B|2");
+        row("preview event turns studio on", {previewC}, "|C|1");
+        row("studio off drops the preview",
+            {previewC, R"({"update-type":"StudioModeSwitched","new-state":false})"}, "||2");
+        row("status says studio off", {R"({"message-id":"13","name":"C"})", studioOff}, "||2");
+        row("same scene again is no change",
+            {list, list, R"({"update-type":"SwitchScenes","scene-name":"A"})"}, "A||1");
+        row("malformed fields change nothing",
+            {list, R"({"update-type":"SwitchScenes","scene-name":7})",
+             R"({"message-id":"11","current-scene":null})",
+             R"({"message-id":"12","studio-mode":"yes"})", "not json"},
+            "A||1");
+        row("a reply carrying update-type is still a reply",
+            {R"({"message-id":"11","update-type":"SwitchScenes","scene-name":"X","current-scene":"A"})"},
+            "A||1");
+    }
+    void obsScenes()
+    {
+        QFETCH(QStringList, messages);
+        QFETCH(QString, expected);
+        ObsScenes scenes;
+        int changed = 0;
+        for (const QString &m : messages)
+            changed += scenes.handle(QJsonDocument::fromJson(m.toUtf8()).object()) ? 1 : 0;
+        QCOMPARE(QString("%1|%2|%3").arg(scenes.program(), scenes.preview()).arg(changed),
+                 expected);
+        // Clearing reports whether anything was lit and forgets it all.
+        QCOMPARE(scenes.clear(), expected.at(0) != '|' || expected.at(1) != '|');
+        QVERIFY(scenes.program().isEmpty() && scenes.preview().isEmpty() &&
+                scenes.names().isEmpty());
+    }
+    void refusal_data()
+    {
+        QTest::addColumn<int>("state");
+        QTest::addColumn<int>("level");
+        QTest::addColumn<bool>("recall");
+        QTest::addColumn<QString>("text");
+        const int program = TallyModel::Program;
+        QTest::newRow("off, recall") << program << 0 << true << "";
+        QTest::newRow("1, recall")
+            << program << 1 << true << "Camera 3 (Pulpit) is on program: recall refused";
+        QTest::newRow("1, move") << program << 1 << false << "";
+        QTest::newRow("2, move") << program << 2 << false
+                                 << "Camera 3 (Pulpit) is on program: move refused";
+        QTest::newRow("2, recall on preview") << int(TallyModel::Preview) << 2 << true << "";
+    }
+
+    void refusal()
+    {
+        QFETCH(int, state);
+        QFETCH(int, level);
+        QFETCH(bool, recall);
+        QFETCH(QString, text);
+        QCOMPARE(TallyModel::refusal(2, " Pulpit ", TallyModel::State(state), level, recall), text);
+    }
+
+    // One signal per changed slot, with its new state; a new mapping applies to
+    // what the switchers have now; vMix's program wins over OBS's preview only
+    // while vMix has it.
+    void vmixFeed()
+    {
+        FakeVMixServer fake;
+        fake.body =
+            "<vmix><inputs><input key=\"k-1\" title=\"Wide\"/><input key=\"k-2\" title=\"B\"/>"
+            "<input key=\"k-3\" "
+            "title=\"C\"/></inputs><active>1</active><preview>3</preview></vmix>";
+        VMixWrapper vmix("127.0.0.1", fake.port(), "admin", QString());
+        vmix.setPollInterval(20);
+        TallyModel model;
+        model.setMappings({{"", "Wide"}, {"", "2"}, {"", "K-3"}});
+        model.followVMix(&vmix);
+        vmix.startPolling();
+        QTRY_COMPARE_WITH_TIMEOUT(letters(model.states()), QStringLiteral("PIVIIIII"), kWait);
+        fake.mode = FakeVMixServer::Http500;
+        QTRY_COMPARE_WITH_TIMEOUT(letters(model.states()), QStringLiteral("IIIIIIII"), kWait);
+        fake.mode = FakeVMixServer::Answer;
+        QTRY_COMPARE_WITH_TIMEOUT(letters(model.states()), QStringLiteral("PIVIIIII"), kWait);
+        vmix.stopPolling();
+        QCOMPARE(letters(model.states()), QStringLiteral("IIIIIIII"));
+    }
 };
-
-void TestTallyModel::compute_data()
-{
-    QTest::addColumn<Mappings>("mappings");
-    QTest::addColumn<TallyModel::Feeds>("feeds");
-    QTest::addColumn<QString>("expected");
-
-    const Mappings m{
-        {"Cam A", ""}, {"Cam B", "2"}, {"", "key-3"}, {"", "Wide Shot"}, {"Cam A", ""}};
-    const VMixInput in2 = input("2", "key-2", "Pulpit");
-    const VMixInput in3 = input("3", "KEY-3", "Choir");
-    const VMixInput in4 = input("4", "key-4", " wide shot ");
-
-    QTest::newRow("nothing known") << m << TallyModel::Feeds{} << "IIIIIIII";
-    QTest::newRow("obs program, two slots on one scene")
-        << m << TallyModel::Feeds{"Cam A", "", {}, {}} << "PIIIPIII";
-    QTest::newRow("obs preview") << m << TallyModel::Feeds{"Cam A", "Cam B", {}, {}} << "PVIIPIII";
-    QTest::newRow("scene names are exact")
-        << m << TallyModel::Feeds{"cam a", "", {}, {}} << "IIIIIIII";
-    QTest::newRow("vmix by number") << m << TallyModel::Feeds{"", "", in2, {}} << "IPIIIIII";
-    QTest::newRow("vmix by key, any case") << m << TallyModel::Feeds{"", "", {}, in3} << "IIVIIIII";
-    QTest::newRow("vmix by title, spaces and case")
-        << m << TallyModel::Feeds{"", "", in4, in3} << "IIVPIIII";
-    QTest::newRow("program wins over preview")
-        << m << TallyModel::Feeds{"", "Cam B", in2, {}} << "IPIIIIII";
-    QTest::newRow("both switchers") << m << TallyModel::Feeds{"Cam A", "", {}, in2} << "PVIIPIII";
-    QTest::newRow("an empty scene matches no untied slot")
-        << Mappings{{"", ""}} << TallyModel::Feeds{"", "", input("1", "", ""), {}} << "IIIIIIII";
-}
-
-void TestTallyModel::compute()
-{
-    QFETCH(Mappings, mappings);
-    QFETCH(TallyModel::Feeds, feeds);
-    QFETCH(QString, expected);
-    QCOMPARE(letters(TallyModel::compute(mappings, feeds)), expected);
-}
-
-void TestTallyModel::obsScenes_data()
-{
-    QTest::addColumn<QStringList>("messages");
-    QTest::addColumn<QString>("program");
-    QTest::addColumn<QString>("preview");
-    QTest::addColumn<int>("changes");
-
-    const QString list =
-        R"({"message-id":"11","current-scene":"A","scenes":[{"name":"A"},{"name":"B"}]})";
-    QTest::newRow("scene list") << QStringList{list} << "A"
-                                << "" << 1;
-    QTest::newRow("switch event")
-        << QStringList{list, R"({"update-type":"SwitchScenes","scene-name":"B"})"} << "B"
-        << "" << 2;
-    QTest::newRow("studio mode and preview")
-        << QStringList{list, R"({"message-id":"12","studio-mode":true})",
-                       R"({"message-id":"13","name":"B"})"}
-        << "A"
-        << "B" << 2;
-    QTest::newRow("preview event turns studio on")
-        << QStringList{R"({"update-type":"PreviewSceneChanged","scene-name":"C"})"} << ""
-        << "C" << 1;
-    QTest::newRow("studio off drops the preview")
-        << QStringList{R"({"update-type":"PreviewSceneChanged","scene-name":"C"})",
-                       R"({"update-type":"StudioModeSwitched","new-state":false})"}
-        << ""
-        << "" << 2;
-    QTest::newRow("status says studio off")
-        << QStringList{R"({"message-id":"13","name":"C"})",
-                       R"({"message-id":"12","studio-mode":false})"}
-        << ""
-        << "" << 2;
-    QTest::newRow("same scene again is no change")
-        << QStringList{list, list, R"({"update-type":"SwitchScenes","scene-name":"A"})"} << "A"
-        << "" << 1;
-    QTest::newRow("malformed fields change nothing")
-        << QStringList{list, R"({"update-type":"SwitchScenes","scene-name":7})",
-                       R"({"message-id":"11","current-scene":null})",
-                       R"({"message-id":"12","studio-mode":"yes"})", "not json"}
-        << "A"
-        << "" << 1;
-    QTest::newRow("a reply carrying update-type is still a reply")
-        << QStringList{R"({"message-id":"11","update-type":"SwitchScenes","scene-name":"X","current-scene":"A"})"}
-        << "A"
-        << "" << 1;
-}
-
-void TestTallyModel::obsScenes()
-{
-    QFETCH(QStringList, messages);
-    QFETCH(QString, program);
-    QFETCH(QString, preview);
-    QFETCH(int, changes);
-    ObsScenes scenes;
-    int changed = 0;
-    for (const QString &m : messages)
-        changed += scenes.handle(QJsonDocument::fromJson(m.toUtf8()).object()) ? 1 : 0;
-    QCOMPARE(scenes.program(), program);
-    QCOMPARE(scenes.preview(), preview);
-    QCOMPARE(changed, changes);
-    QCOMPARE(scenes.clear(), !program.isEmpty() || !preview.isEmpty());
-    QVERIFY(scenes.program().isEmpty() && scenes.preview().isEmpty() && scenes.names().isEmpty());
-}
-
-void TestTallyModel::refusal_data()
-{
-    QTest::addColumn<int>("state");
-    QTest::addColumn<int>("level");
-    QTest::addColumn<bool>("recall");
-    QTest::addColumn<QString>("text");
-
-    const QString recall = "Camera 3 (Pulpit) is on program: recall refused";
-    const QString move = "Camera 3 (Pulpit) is on program: move refused";
-    QTest::newRow("off, recall") << int(TallyModel::Program) << 0 << true << "";
-    QTest::newRow("1, recall on program") << int(TallyModel::Program) << 1 << true << recall;
-    QTest::newRow("1, move on program") << int(TallyModel::Program) << 1 << false << "";
-    QTest::newRow("2, move on program") << int(TallyModel::Program) << 2 << false << move;
-    QTest::newRow("2, recall on program") << int(TallyModel::Program) << 2 << true << recall;
-    QTest::newRow("2, recall on preview") << int(TallyModel::Preview) << 2 << true << "";
-    QTest::newRow("2, move idle") << int(TallyModel::Idle) << 2 << false << "";
-}
-
-void TestTallyModel::refusal()
-{
-    QFETCH(int, state);
-    QFETCH(int, level);
-    QFETCH(bool, recall);
-    QFETCH(QString, text);
-    QCOMPARE(TallyModel::refusal(2, " Pulpit ", TallyModel::State(state), level, recall), text);
-}
-
-void TestTallyModel::changesAreSignalledPerSlotAndEndWithTheSwitcher()
-{
-    TallyModel model;
-    QSignalSpy spy(&model, &TallyModel::slotStateChanged);
-    model.setMappings({{"A", ""}, {"B", "Intro"}});
-    QCOMPARE(spy.count(), 0);
-
-    model.setObsScenes("A", "B");
-    QCOMPARE(spy.count(), 2);
-    QCOMPARE(spy.at(0).at(0).toInt(), 0);
-    QCOMPARE(spy.at(0).at(1).value<TallyModel::State>(), TallyModel::Program);
-    QCOMPARE(spy.at(1).at(1).value<TallyModel::State>(), TallyModel::Preview);
-
-    // vMix takes slot 2 to program; OBS still has it on preview.
-    spy.clear();
-    model.setVMixInputs(input("5", "k", "intro"), {});
-    QCOMPARE(spy.count(), 1);
-    QCOMPARE(model.state(1), TallyModel::Program);
-
-    // vMix stops answering: slot 2 falls back to what OBS says.
-    spy.clear();
-    model.setVMixInputs({}, {});
-    QCOMPARE(model.state(1), TallyModel::Preview);
-    // OBS goes away: nothing stays lit.
-    model.setObsScenes(QString(), QString());
-    QCOMPARE(letters(model.states()), QStringLiteral("IIIIIIII"));
-    QCOMPARE(spy.count(), 3);
-
-    // A new mapping applies to what the switchers have now.
-    model.setObsScenes("B", "");
-    spy.clear();
-    model.setMappings({{"", ""}, {"", ""}, {"B", ""}});
-    QCOMPARE(letters(model.states()), QStringLiteral("IIPIIIII"));
-    QCOMPARE(spy.count(), 2);
-}
 
 QTEST_GUILESS_MAIN(TestTallyModel)
 #include "tst_tallymodel.moc"
