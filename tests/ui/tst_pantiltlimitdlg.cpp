@@ -1,6 +1,5 @@
 // PanTiltLimitDlg: live labels, stored limits and the limit operations, on
-// network cameras that record what they are given. (Wire bytes: tst_visca.)
-
+// cameras that record what they are given.
 #include "appsettings.h"
 #include "cameracontrol.h"
 #include "ipcamera.h"
@@ -12,48 +11,34 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSettings>
 #include <QtTest>
 
 #include <memory>
 
 namespace {
 
-const char *const kLimitEdits[] = {"leftLimitEdit", "rightLimitEdit", "downLimitEdit",
-                                   "upLimitEdit"};
-
-// A network camera (its position-to-degree geometry) that is never connected
-// and records the operations the dialog gives it.
+// A network camera (its position-to-degree geometry), never connected, that
+// records the limit operations.
 class LimitCamera : public IPCamera
 {
 public:
-    LimitCamera()
-        : IPCamera(QStringLiteral("127.0.0.1"), QStringLiteral("Cam"), QStringLiteral("dev"))
-    {
-    }
+    LimitCamera() : IPCamera("127.0.0.1", "Cam", "dev") {}
     QStringList calls;
-    void setUpRightLimit(int t, int p) override { rec("setUpRightLimit", t, p); }
-    void setDownLeftLimit(int t, int p) override { rec("setDownLeftLimit", t, p); }
-    void moveUp(int p, int t) override { rec("moveUp", p, t); }
-    void moveDown(int p, int t) override { rec("moveDown", p, t); }
-    void moveLeft(int p, int t) override { rec("moveLeft", p, t); }
-    void moveRight(int p, int t) override { rec("moveRight", p, t); }
-    void moveStop(int p, int t) override { rec("moveStop", p, t); }
-    void moveHome() override { calls << QStringLiteral("moveHome"); }
-
-private:
-    void rec(const char *op, int a, int b)
+    void setUpRightLimit(int t, int p) override
     {
-        calls << QStringLiteral("%1(%2,%3)").arg(QLatin1String(op)).arg(a).arg(b);
+        calls << QStringLiteral("upRight(%1,%2)").arg(t).arg(p);
+    }
+    void setDownLeftLimit(int t, int p) override
+    {
+        calls << QStringLiteral("downLeft(%1,%2)").arg(t).arg(p);
     }
 };
 
 void setDigits(CameraWrapper *camera, quint16 pan, quint16 tilt)
 {
-    uint8_t *d = camera->status().panTiltPos;
     for (int i = 0; i < 4; ++i) {
-        d[i] = (pan >> (12 - 4 * i)) & 0xF;
-        d[4 + i] = (tilt >> (12 - 4 * i)) & 0xF;
+        camera->status().panTiltPos[i] = (pan >> (12 - 4 * i)) & 0xF;
+        camera->status().panTiltPos[4 + i] = (tilt >> (12 - 4 * i)) & 0xF;
     }
 }
 
@@ -65,36 +50,25 @@ class TestPanTiltLimitDlg : public QObject
 private slots:
     void init();
     void cleanup();
-
-    void storedLimits();
     void labelsFollowStatus_data();
     void labelsFollowStatus();
     void apply_data();
     void apply();
-    void arrowsDriveAtSpeedFive();
-    void usbCameraStoresZeroAndSendsNothing();
+    void arrowsDriveAtSpeedFiveAndStop();
+    void usbCameraStoresZero();
     void destroyedCameraIsNeverTouched();
-    void closingWhileHeldStopsTheCamera();
 
 private:
-    QString label(PanTiltLimitDlg &dlg, const char *name)
+    template <typename T = QPushButton> static T *child(QDialog &dlg, const char *name)
     {
-        return dlg.findChild<QLabel *>(QLatin1String(name))->text();
+        return dlg.findChild<T *>(QLatin1String(name));
     }
-    QString edit(PanTiltLimitDlg &dlg, const char *name)
+    static void click(QDialog &dlg, const char *name)
     {
-        return dlg.findChild<QLineEdit *>(QLatin1String(name))->text();
+        QTest::mousePress(child(dlg, name), Qt::LeftButton);
+        QTest::mouseRelease(child(dlg, name), Qt::LeftButton);
     }
-    // The texts of the limit fields, in the order of the stored limits 0-3.
-    QStringList limits(PanTiltLimitDlg &dlg)
-    {
-        QStringList texts;
-        for (const char *name : kLimitEdits)
-            texts << edit(dlg, name);
-        return texts;
-    }
-    // A recording camera, selected and connected in `control`, calls cleared;
-    // null when it could not be selected.
+    // A recording camera, selected and connected in `control`, calls cleared.
     static RecordingCamera *selectRecordingCamera(CameraControl &control)
     {
         control.setCameras({new RecordingCamera(QStringLiteral("127.0.1.9"))});
@@ -103,11 +77,6 @@ private:
         auto *rec = static_cast<RecordingCamera *>(control.camera());
         rec->calls.clear();
         return rec;
-    }
-    QVariant stored(const QString &key)
-    {
-        settings->sync();
-        return QSettings(settings->fileName(), QSettings::IniFormat).value(key);
     }
     std::unique_ptr<TempDataHome> home;
     std::unique_ptr<AppSettings> settings;
@@ -128,42 +97,26 @@ void TestPanTiltLimitDlg::cleanup()
     home.reset();
 }
 
-void TestPanTiltLimitDlg::storedLimits()
-{
-    {
-        PanTiltLimitDlg dlg(nullptr, camera.get(), settings.get(), nullptr);
-        QCOMPARE(limits(dlg), (QStringList{"170", "170", "30", "90"}));
-    }
-    const QList<int> stored = {101, 102, 13, 14};
-    for (int k = 0; k < 4; ++k)
-        settings->setCameraLimit(QStringLiteral("127.0.0.1"), k, stored[k]);
-    PanTiltLimitDlg dlg(nullptr, camera.get(), settings.get(), nullptr);
-    QCOMPARE(limits(dlg), (QStringList{"101", "102", "13", "14"}));
-}
-
 void TestPanTiltLimitDlg::labelsFollowStatus_data()
 {
     QTest::addColumn<int>("pan");
-    QTest::addColumn<QString>("panText");
     QTest::addColumn<int>("tilt");
-    QTest::addColumn<QString>("tiltText");
-    QTest::newRow("right/up corner") << 0x0990 << "Pan(right) :170" << 0x0510 << "Tilt(Up) :90";
-    QTest::newRow("left/down corner") << 0xF66F << "Pan(Left) :170" << 0xFE4F << "Tilt(Down) :30";
-    QTest::newRow("centre") << 0x0000 << "Pan(right) :0" << 0x0000 << "Tilt(Up) :0";
-    QTest::newRow("just left and down") << 0xFFFF << "Pan(Left) :0" << 0xFFFF << "Tilt(Down) :0";
+    QTest::addColumn<QString>("texts");
+    QTest::newRow("right/up corner") << 0x0990 << 0x0510 << "Pan(right) :170 Tilt(Up) :90";
+    QTest::newRow("left/down corner") << 0xF66F << 0xFE4F << "Pan(Left) :170 Tilt(Down) :30";
+    QTest::newRow("centre") << 0x0000 << 0x0000 << "Pan(right) :0 Tilt(Up) :0";
+    QTest::newRow("just left and down") << 0xFFFF << 0xFFFF << "Pan(Left) :0 Tilt(Down) :0";
 }
 
 void TestPanTiltLimitDlg::labelsFollowStatus()
 {
     QFETCH(int, pan);
-    QFETCH(QString, panText);
     QFETCH(int, tilt);
-    QFETCH(QString, tiltText);
     PanTiltLimitDlg dlg(nullptr, camera.get(), settings.get(), nullptr);
     setDigits(camera.get(), pan, tilt);
     emit camera->clientStatusUpdated();
-    QCOMPARE(label(dlg, "panLabel"), panText);
-    QCOMPARE(label(dlg, "tiltLabel"), tiltText);
+    QTEST(child<QLabel>(dlg, "panLabel")->text() + ' ' + child<QLabel>(dlg, "tiltLabel")->text(),
+          "texts");
 }
 
 void TestPanTiltLimitDlg::apply_data()
@@ -172,18 +125,17 @@ void TestPanTiltLimitDlg::apply_data()
     QTest::addColumn<QString>("button");
     QTest::addColumn<int>("pan"); // camera position, signed
     QTest::addColumn<int>("tilt");
-    QTest::addColumn<QString>("call"); // limit operation (tilt, pan)
-    QTest::addColumn<int>("panDegrees");
-    QTest::addColumn<int>("tiltDegrees");
+    QTest::addColumn<QString>("call");       // limit operation (tilt, pan)
+    QTest::addColumn<QList<int>>("degrees"); // pan, tilt
     // Pan 0x0200 is right of centre: the left default 0xF66F applies.
     QTest::newRow("left down, pan on the wrong side")
-        << "leftDownBtn" << 0x0200 << -0x0100 << "setDownLeftLimit(65280,63087)" << 170 << 17;
+        << "leftDownBtn" << 0x0200 << -0x0100 << "downLeft(65280,63087)" << QList<int>{170, 17};
     QTest::newRow("left down, both on the side")
-        << "leftDownBtn" << -0x0480 << -0x0100 << "setDownLeftLimit(65280,64384)" << 79 << 17;
+        << "leftDownBtn" << -0x0480 << -0x0100 << "downLeft(65280,64384)" << QList<int>{79, 17};
     QTest::newRow("right up, both on the side")
-        << "rightUpBtn" << 0x0480 << 0x0120 << "setUpRightLimit(288,1152)" << 80 << 20;
+        << "rightUpBtn" << 0x0480 << 0x0120 << "upRight(288,1152)" << QList<int>{80, 20};
     QTest::newRow("right up, both on the wrong side")
-        << "rightUpBtn" << -0x0200 << -0x0100 << "setUpRightLimit(1296,2448)" << 170 << 90;
+        << "rightUpBtn" << -0x0200 << -0x0100 << "upRight(1296,2448)" << QList<int>{170, 90};
 }
 
 void TestPanTiltLimitDlg::apply()
@@ -192,64 +144,59 @@ void TestPanTiltLimitDlg::apply()
     QFETCH(int, pan);
     QFETCH(int, tilt);
     QFETCH(QString, call);
-    QFETCH(int, panDegrees);
-    QFETCH(int, tiltDegrees);
+    QFETCH(QList<int>, degrees);
     const bool leftDown = button == "leftDownBtn";
-
+    settings->setCameraLimit("127.0.0.1", leftDown ? 1 : 0, 101); // loaded, kept
     PanTiltLimitDlg dlg(nullptr, camera.get(), settings.get(), nullptr);
     setDigits(camera.get(), quint16(pan), quint16(tilt));
-    dlg.findChild<QPushButton *>(button)->click();
+    child(dlg, qPrintable(button))->click();
     QCOMPARE(camera->calls, QStringList{call});
-    const auto limit = [this](int index) {
-        return stored(QStringLiteral("cameralimit_%1_127.0.0.1").arg(index)).toInt();
-    };
-    QCOMPARE(limit(leftDown ? 0 : 1), panDegrees);
-    QCOMPARE(limit(leftDown ? 2 : 3), tiltDegrees);
-    QCOMPARE(edit(dlg, leftDown ? "leftLimitEdit" : "rightLimitEdit"), QString::number(panDegrees));
-    QCOMPARE(edit(dlg, leftDown ? "downLimitEdit" : "upLimitEdit"), QString::number(tiltDegrees));
+    QList<int> stored, shown;
+    for (int k = 0; k < 4; ++k)
+        stored << settings->cameraLimit("127.0.0.1", k);
+    for (const char *edit : {"leftLimitEdit", "rightLimitEdit", "downLimitEdit", "upLimitEdit"})
+        shown << child<QLineEdit>(dlg, edit)->text().toInt();
+    QCOMPARE(shown, stored);
+    const QList<int> expected = leftDown ? QList<int>{degrees[0], 101, degrees[1], 90}
+                                         : QList<int>{101, degrees[0], 30, degrees[1]};
+    QCOMPARE(stored, expected);
 }
 
-void TestPanTiltLimitDlg::arrowsDriveAtSpeedFive()
+// The arrows are motions of the layer at speed 5: whatever ends every motion
+// ends a held one; a closed dialog or a camera no longer selected drives
+// nothing.
+void TestPanTiltLimitDlg::arrowsDriveAtSpeedFiveAndStop()
 {
     CameraControl control(settings.get());
     RecordingCamera *rec = selectRecordingCamera(control);
     QVERIFY(rec);
     PanTiltLimitDlg dlg(nullptr, rec, settings.get(), &control);
-    for (const char *name :
-         {"moveUpBtn", "moveDownBtn", "moveLeftBtn", "moveRightBtn", "moveHomeBtn"}) {
-        auto *b = dlg.findChild<QPushButton *>(name);
-        QTest::mousePress(b, Qt::LeftButton);
-        QTest::mouseRelease(b, Qt::LeftButton);
-    }
-    QCOMPARE(rec->calls, (QStringList{"moveUp(5,5)", "moveStop(5,5)", "moveDown(5,5)",
-                                      "moveStop(5,5)", "moveLeft(5,5)", "moveStop(5,5)",
-                                      "moveRight(5,5)", "moveStop(5,5)", "moveHome"}));
-
-    // A held arrow is a motion of the layer: whatever ends every motion
-    // (a switch, a rebuild, a box, focus lost) ends it too.
-    rec->calls.clear();
-    QTest::mousePress(dlg.findChild<QPushButton *>("moveRightBtn"), Qt::LeftButton);
+    for (const char *name : {"moveUpBtn", "moveLeftBtn", "moveHomeBtn"})
+        click(dlg, name);
+    QTest::mousePress(child(dlg, "moveDownBtn"), Qt::LeftButton);
     control.stopAll();
-    QCOMPARE(rec->calls, (QStringList{"moveRight(5,5)", "moveStop(0,0)"}));
-    // Once its camera is not the selection, the dialog drives nothing.
+    QCOMPARE(rec->calls,
+             (QStringList{"moveUp(5,5)", "moveStop(5,5)", "moveLeft(5,5)", "moveStop(5,5)",
+                          "moveHome", "moveDown(5,5)", "moveStop(0,0)"}));
+    QTest::mouseRelease(child(dlg, "moveDownBtn"), Qt::LeftButton);
+    rec->calls.clear();
+    QTest::mousePress(child(dlg, "moveRightBtn"), Qt::LeftButton);
+    dlg.reject();
+    QCOMPARE(rec->calls, (QStringList{"moveRight(5,5)", "moveStop(5,5)"}));
     control.clearSelection();
     rec->calls.clear();
-    QTest::mouseRelease(dlg.findChild<QPushButton *>("moveRightBtn"), Qt::LeftButton);
-    QTest::mousePress(dlg.findChild<QPushButton *>("moveUpBtn"), Qt::LeftButton);
-    dlg.reject();
+    click(dlg, "moveUpBtn");
     QCOMPARE(rec->calls, QStringList{});
 }
 
-void TestPanTiltLimitDlg::usbCameraStoresZeroAndSendsNothing()
+void TestPanTiltLimitDlg::usbCameraStoresZero()
 {
-    USBCamera usb(QStringLiteral("usb-1"), QStringLiteral("Desk"), QStringLiteral("dev"));
+    USBCamera usb("usb-1", "Desk", "dev");
     PanTiltLimitDlg dlg(nullptr, &usb, settings.get(), nullptr);
-    emit usb.clientStatusUpdated();
-    QCOMPARE(label(dlg, "panLabel"), QStringLiteral("Pan(right) :0"));
-    dlg.findChild<QPushButton *>("leftDownBtn")->click();
-    dlg.findChild<QPushButton *>("rightUpBtn")->click();
+    child(dlg, "leftDownBtn")->click();
+    child(dlg, "rightUpBtn")->click();
     for (int k = 0; k < 4; ++k)
-        QCOMPARE(settings->cameraLimit(QStringLiteral("usb-1"), k), 0);
+        QCOMPARE(settings->cameraLimit("usb-1", k), 0);
 }
 
 // The camera list is rebuilt while the dialog is open: whatever the operator
@@ -259,22 +206,10 @@ void TestPanTiltLimitDlg::destroyedCameraIsNeverTouched()
     auto *rec = new RecordingCamera(QStringLiteral("127.0.1.9"));
     PanTiltLimitDlg dlg(nullptr, rec, settings.get(), nullptr);
     delete rec;
-    dlg.findChild<QPushButton *>("leftDownBtn")->click();
-    dlg.findChild<QPushButton *>("rightUpBtn")->click();
-    QTest::mousePress(dlg.findChild<QPushButton *>("moveUpBtn"), Qt::LeftButton);
-    QTest::mouseRelease(dlg.findChild<QPushButton *>("moveUpBtn"), Qt::LeftButton);
-    QCOMPARE(settings->cameraLimit(QStringLiteral("127.0.1.9"), 0), 170);
-}
-
-void TestPanTiltLimitDlg::closingWhileHeldStopsTheCamera()
-{
-    CameraControl control(settings.get());
-    RecordingCamera *rec = selectRecordingCamera(control);
-    QVERIFY(rec);
-    PanTiltLimitDlg dlg(nullptr, rec, settings.get(), &control);
-    QTest::mousePress(dlg.findChild<QPushButton *>("moveLeftBtn"), Qt::LeftButton);
-    dlg.reject();
-    QCOMPARE(rec->calls, (QStringList{"moveLeft(5,5)", "moveStop(5,5)"}));
+    child(dlg, "leftDownBtn")->click();
+    child(dlg, "rightUpBtn")->click();
+    click(dlg, "moveUpBtn");
+    QCOMPARE(settings->cameraLimit("127.0.1.9", 0), 170);
 }
 
 QTEST_MAIN(TestPanTiltLimitDlg)
