@@ -17,8 +17,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
-#include <cstdio>
-
 class TestMainWindow : public RecordingPanel
 {
     Q_OBJECT
@@ -31,277 +29,229 @@ private slots:
     }
     void cleanup() { destroyPanel(); }
 
-    void speedWidgetsFollowTheLayer();
-    void buttonsDriveTheSelectedCamera_data();
-    void buttonsDriveTheSelectedCamera();
-    void boxOverAHeldButtonStopsTheCamera();
-    void releaseAfterASwitchStopsTheFirstCamera();
-    void switchResetsStatusReadouts();
-    void statusTexts_data();
-    void statusTexts();
-    void rebuildUnderOpenLimitDialogClosesIt();
-    void limitDialogWithoutCameraShowsReadableBox();
-    void compactViewShrinksToItsContent();
-    void cancelledSnapshotFolderKeepsTheSetting();
-    void helpLinksPointAtTheShippedReadme();
-    void autoReconnectStoredAndApplied();
-    void staleRepliesShownForTheSelectedCamera();
-    void exitWritesPendingSettings();
-    void endToEndAgainstSimulators();
+    void speedWidgetsFollowTheLayer()
+    {
+        s->setPanSpeedIndex("127.0.1.1", 9);
+        s->setPanTiltLocked("127.0.1.1", false);
+        connectTo(0);
+        auto *pan = child<QComboBox>("panSpeed");
+        auto *tilt = child<QComboBox>("tiltSpeed");
+        QCOMPARE(pan->currentIndex(), 9);
+        child<QCheckBox>("panTiltLock")->click();
+        QCOMPARE(tilt->currentIndex(), 6);
+        pan->setCurrentIndex(12);
+        QCOMPARE(tilt->currentIndex(), 12);
+        child<QComboBox>("zoomSpeed")->setCurrentIndex(2);
+        QCOMPARE(c->speed(CameraControl::Zoom), 3);
+    }
+    void buttonsDriveTheSelectedCamera_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QStringList>("calls");
+        QTest::newRow("up") << "MoveTop" << QStringList{"moveUp(0,8)", "moveStop(0,0)"};
+        QTest::newRow("down-right")
+            << "angleDownRight" << QStringList{"moveDownRight(8,8)", "moveStop(0,0)"};
+        QTest::newRow("home: no release") << "MoveHome" << QStringList{"moveHome"};
+        QTest::newRow("zoom") << "ZoomOut" << QStringList{"zoomOut(6)", "zoomStop"};
+    }
+    void buttonsDriveTheSelectedCamera()
+    {
+        QFETCH(QString, button);
+        connectTo(0);
+        press(qPrintable(button));
+        release(qPrintable(button));
+        QTEST(cam(0)->calls, "calls");
+    }
+    // A box opens while a move button is held; the release goes to the box.
+    void boxOverAHeldButtonStopsTheCamera()
+    {
+        connectTo(0);
+        press("MoveLeft");
+        w->messages()->show(QStringLiteral("Operation canceled"));
+        QVERIFY(!w->messages()->currentBox()); // never inside the caller
+        QTRY_VERIFY(w->messages()->currentBox());
+        QCOMPARE(cam(0)->calls, (QStringList{"moveLeft(8,0)", "moveStop(0,0)"}));
+        w->messages()->currentBox()->done(0);
+    }
+    // Move Left held on camera 1 while a switcher selects camera 2: camera 1 gets
+    // its stop before its disconnect. The switcher reaches cameras 1-4 only.
+    void releaseAfterASwitchStopsTheFirstCamera()
+    {
+        connectTo(0);
+        press("MoveLeft");
+        w->onSwitchCamera(5);
+        QCOMPARE(w->currentCamera(), cam(0));
+        w->onSwitchCamera(2);
+        release("MoveLeft");
+        QCOMPARE(cam(0)->calls,
+                 (QStringList{"moveLeft(8,0)", "moveStop(0,0)", "disconnectCamera"}));
+        QCOMPARE(cam(1)->calls, (QStringList{"connectCamera", "moveStop(0,0)"}));
+    }
+    void statusTexts_data()
+    {
+        QTest::addColumn<QByteArray>("digits");
+        QTest::addColumn<QString>("texts"); // pan, tilt
+        QTest::newRow("digits") << QByteArray::fromHex("000a030f00000001") << "Pan:0a3f Tilt:0001";
+        // Bytes outside a nibble are printed whole, without padding.
+        QTest::newRow("wide byte")
+            << QByteArray::fromHex("10000000000000ff") << "Pan:10000 Tilt:000ff";
+    }
+    void statusTexts()
+    {
+        QFETCH(QByteArray, digits);
+        connectTo(0);
+        memcpy(cam(0)->status().panTiltPos, digits.constData(), 8);
+        w->updateStatus();
+        QTEST(statusText("panStatus") + ' ' + statusText("tiltStatus"), "texts");
+        cam(1)->connectsAtOnce = false; // a switch resets the readouts
+        w->selectCamera(1);
+        emit cam(0)->clientStatusUpdated(); // the old camera is not shown again
+        QCoreApplication::processEvents();
+        QCOMPARE(statusText("panStatus") + statusText("deviceNameStatus"), "PanDevice Name");
+    }
+    // The camera list is rebuilt while the limit dialog runs its own event loop:
+    // the dialog closes and never touches the released camera.
+    void rebuildUnderOpenLimitDialogClosesIt()
+    {
+        connectTo(0);
+        QPointer<PanTiltLimitDlg> seen;
+        onNextModal<PanTiltLimitDlg>([&](PanTiltLimitDlg *dlg) {
+            seen = dlg;
+            c->rebuildCameras();
+            dlg->applyDownLeftLimit();
+            dlg->moveUp();
+        });
+        action("actionPanTiltLimitSetting")->trigger(); // returns when closed
+        QVERIFY(!seen);
+        QVERIFY(!w->currentCamera());
+    }
+    // Without a camera: a non-modal box, dark under the theme's white text.
+    void limitDialogWithoutCameraShowsReadableBox()
+    {
+        action("actionPanTiltLimitSetting")->trigger();
+        QVERIFY(!QApplication::activeModalWidget());
+        QTRY_VERIFY(w->messages()->currentBox());
+        QMessageBox *box = w->messages()->currentBox();
+        QCOMPARE(box->text(), QStringLiteral("No camera connected"));
+        QVERIFY(QTest::qWaitForWindowExposed(box));
+        QVERIFY(box->grab().toImage().pixelColor(2, 2).lightness() < 80);
+        box->done(0);
+    }
+    void cancelledSnapshotFolderKeepsTheSetting()
+    {
+        s->setSnapshotPath("/srv/stills");
+        onNextModal<QFileDialog>([](QFileDialog *d) { d->reject(); });
+        action("actionSnapshotPath")->trigger();
+        QCOMPARE(s->snapshotPath(), QStringLiteral("/srv/stills"));
+    }
+    void helpLinksPointAtTheShippedReadme()
+    {
+        QTemporaryDir dir;
+        const QString bin = dir.filePath("bin"), shipped = dir.filePath("share/doc/corvanta");
+        QVERIFY(QDir().mkpath(bin) && QDir().mkpath(shipped));
+        QCOMPARE(HelpWin::readmeFile(bin), bin + "/README.md"); // nothing shipped yet
+        for (const QString &folder : {shipped, bin}) {
+            QFile readme(folder + "/README.md");
+            QVERIFY(readme.open(QIODevice::WriteOnly));
+            QCOMPARE(HelpWin::readmeFile(bin), readme.fileName()); // beside the program first
+        }
+        QCOMPARE(HelpWin::readmeUrl("help").fragment(), QStringLiteral("help"));
+    }
+    void autoReconnectStoredAndApplied()
+    {
+        const auto allOn = [this](bool on) {
+            for (int k = 0; k < c->cameraCount(); ++k) {
+                auto *ip = qobject_cast<IPCamera *>(c->cameraAt(k));
+                if ((ip ? ip->autoReconnect() : cam(k)->autoReconnect) != on)
+                    return false;
+            }
+            return true;
+        };
+        action("actionAutoReconnect")->trigger();
+        QVERIFY(s->autoReconnect() && allOn(true));
+        c->rebuildCameras(); // network cameras from the stored list
+        c->setAutoReconnect(false);
+        delete w; // start-up: a window applies the stored setting
+        w = new MainWindow(s, c);
+        QVERIFY(action("actionAutoReconnect")->isChecked() && allOn(true));
+        action("actionAutoReconnect")->trigger();
+        QVERIFY(!s->autoReconnect() && allOn(false));
+    }
+    void staleRepliesShownForTheSelectedCamera()
+    {
+        connectTo(0);
+        const QString connected = statusText("connectionStatus");
+        cam(0)->setStale(true);
+        QTRY_COMPARE(statusText("connectionStatus"), QStringLiteral("Not Responding"));
+        connectTo(1); // switching away from a stale camera clears the text
+        QTRY_COMPARE(statusText("connectionStatus"), connected);
+        cam(0)->setStale(true); // not selected: not shown
+        QCoreApplication::processEvents();
+        QCOMPARE(statusText("connectionStatus"), connected);
+    }
+    // "Exit" ends the process at once; what the settings store still holds in its
+    // deferred write-back reaches the file first (this executable as a child).
+    void exitWritesPendingSettings()
+    {
+        QTemporaryDir home;
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_DATA_HOME", home.path());
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(), {"--exit-child"});
+        QVERIFY(child.waitForFinished(60000));
+        QCOMPARE(child.exitCode(), 0);
+        QSettings written(home.path() + "/tst_mainwindow/corvanta-controller/settings.ini",
+                          QSettings::IniFormat);
+        QCOMPARE(written.value("snapshotpath").toString(), QStringLiteral("/pending/path"));
+    }
+    // Network cameras against simulators: position shown, a press and release
+    // reach the camera, a dropped connection is reopened while the error box is
+    // on screen without waiting for the operator, the switch.
+    void endToEndAgainstSimulators()
+    {
+        CameraSimulator sims[2];
+        c->releaseCameras();
+        QList<CameraWrapper *> list;
+        for (int i = 0; i < 2; ++i) {
+            const QString ip = QStringLiteral("127.0.0.%1").arg(i + 1);
+            QVERIFY(sims[i].listen(QHostAddress(ip), 0, 0));
+            auto *ipCam = new IPCamera(ip, "Sim", "dev");
+            ipCam->setViscaPort(sims[i].viscaPort());
+            ipCam->setHttpPort(sims[i].httpPort());
+            ipCam->setPollInterval(10);
+            list << ipCam;
+        }
+        c->setCameras(list);
+        connect(c, &CameraControl::cameraError, w->messages(), &MessagePresenter::show,
+                Qt::QueuedConnection);
+        sims[0].setPosition(2447, -1, 0x1234, 0x2000);
+        w->selectCamera(0);
+        QTRY_COMPARE_WITH_TIMEOUT(statusText("panStatus"), QStringLiteral("Pan:098f"), 5000);
+
+        QSignalSpy commands(&sims[0], &CameraSimulator::commandReceived);
+        press("MoveTop");
+        release("MoveTop");
+        QTRY_COMPARE_WITH_TIMEOUT(commands.size(), 2, 5000);
+
+        const int accepted = sims[0].acceptedConnections();
+        sims[0].dropConnections();
+        QTRY_VERIFY_WITH_TIMEOUT(sims[0].acceptedConnections() > accepted, 5000);
+        QVERIFY(!QApplication::activeModalWidget());
+
+        QSignalSpy dropped(&sims[0], &CameraSimulator::clientDisconnected);
+        w->selectCamera(1);
+        QVERIFY(dropped.wait(5000));
+        QTRY_VERIFY_WITH_TIMEOUT(w->cameraConnected() && w->currentCamera() == c->cameraAt(1),
+                                 5000);
+        if (w->messages()->currentBox())
+            w->messages()->currentBox()->done(0);
+        c->releaseCameras();
+    }
 
 private:
     QAction *action(const char *name) const { return child<QAction>(name); }
 };
-
-void TestMainWindow::speedWidgetsFollowTheLayer()
-{
-    s->setPanSpeedIndex("127.0.1.1", 9);
-    s->setPanTiltLocked("127.0.1.1", false);
-    connectTo(0);
-    auto *pan = child<QComboBox>("panSpeed");
-    auto *tilt = child<QComboBox>("tiltSpeed");
-    QCOMPARE(pan->currentIndex(), 9);
-    child<QCheckBox>("panTiltLock")->click();
-    QCOMPARE(tilt->currentIndex(), 6);
-    pan->setCurrentIndex(12);
-    QCOMPARE(tilt->currentIndex(), 12);
-    child<QComboBox>("zoomSpeed")->setCurrentIndex(2);
-    QCOMPARE(c->speed(CameraControl::Zoom), 3);
-}
-
-void TestMainWindow::buttonsDriveTheSelectedCamera_data()
-{
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<QStringList>("calls");
-    QTest::newRow("up") << "MoveTop" << QStringList{"moveUp(0,8)", "moveStop(0,0)"};
-    QTest::newRow("down-right") << "angleDownRight"
-                                << QStringList{"moveDownRight(8,8)", "moveStop(0,0)"};
-    QTest::newRow("home: no release") << "MoveHome" << QStringList{"moveHome"};
-    QTest::newRow("zoom") << "ZoomOut" << QStringList{"zoomOut(6)", "zoomStop"};
-}
-
-void TestMainWindow::buttonsDriveTheSelectedCamera()
-{
-    QFETCH(QString, button);
-    connectTo(0);
-    press(qPrintable(button));
-    release(qPrintable(button));
-    QTEST(cam(0)->calls, "calls");
-}
-
-// A box opens while a move button is held; the release goes to the box.
-void TestMainWindow::boxOverAHeldButtonStopsTheCamera()
-{
-    connectTo(0);
-    press("MoveLeft");
-    w->messages()->show(QStringLiteral("Operation canceled"));
-    QVERIFY(!w->messages()->currentBox()); // never inside the caller
-    QTRY_VERIFY(w->messages()->currentBox());
-    QCOMPARE(cam(0)->calls, (QStringList{"moveLeft(8,0)", "moveStop(0,0)"}));
-    w->messages()->currentBox()->done(0);
-}
-
-// Move Left held on camera 1 while a switcher selects camera 2: camera 1 gets
-// its stop before its disconnect. The switcher reaches cameras 1-4 only.
-void TestMainWindow::releaseAfterASwitchStopsTheFirstCamera()
-{
-    connectTo(0);
-    press("MoveLeft");
-    w->onSwitchCamera(5);
-    QCOMPARE(w->currentCamera(), cam(0));
-    w->onSwitchCamera(2);
-    release("MoveLeft");
-    QCOMPARE(cam(0)->calls, (QStringList{"moveLeft(8,0)", "moveStop(0,0)", "disconnectCamera"}));
-    QCOMPARE(cam(1)->calls, (QStringList{"connectCamera", "moveStop(0,0)"}));
-}
-
-void TestMainWindow::switchResetsStatusReadouts()
-{
-    cam(0)->status().panTiltPos[3] = 0xa;
-    connectTo(0);
-    QCOMPARE(statusText("panStatus"), QStringLiteral("Pan:000a"));
-    cam(1)->connectsAtOnce = false;
-    w->selectCamera(1);
-    emit cam(0)->clientStatusUpdated(); // the old camera is not shown again
-    QCoreApplication::processEvents();
-    QCOMPARE(statusText("panStatus") + statusText("deviceNameStatus"), "PanDevice Name");
-}
-
-void TestMainWindow::statusTexts_data()
-{
-    QTest::addColumn<QByteArray>("digits");
-    QTest::addColumn<QString>("texts"); // pan, tilt
-    QTest::newRow("digits") << QByteArray::fromHex("000a030f00000001") << "Pan:0a3f Tilt:0001";
-    // Bytes outside a nibble are printed whole, without padding.
-    QTest::newRow("wide byte") << QByteArray::fromHex("10000000000000ff") << "Pan:10000 Tilt:000ff";
-}
-
-void TestMainWindow::statusTexts()
-{
-    QFETCH(QByteArray, digits);
-    connectTo(0);
-    memcpy(cam(0)->status().panTiltPos, digits.constData(), 8);
-    w->updateStatus();
-    QTEST(statusText("panStatus") + ' ' + statusText("tiltStatus"), "texts");
-}
-
-// The camera list is rebuilt while the limit dialog runs its own event loop:
-// the dialog closes and never touches the released camera.
-void TestMainWindow::rebuildUnderOpenLimitDialogClosesIt()
-{
-    connectTo(0);
-    QPointer<PanTiltLimitDlg> seen;
-    onNextModal<PanTiltLimitDlg>([&](PanTiltLimitDlg *dlg) {
-        seen = dlg;
-        c->rebuildCameras();
-        dlg->applyDownLeftLimit();
-        dlg->moveUp();
-    });
-    action("actionPanTiltLimitSetting")->trigger(); // returns when closed
-    QVERIFY(!seen);
-    QVERIFY(!w->currentCamera());
-}
-
-// Without a camera: a non-modal box, dark under the theme's white text.
-void TestMainWindow::limitDialogWithoutCameraShowsReadableBox()
-{
-    action("actionPanTiltLimitSetting")->trigger();
-    QVERIFY(!QApplication::activeModalWidget());
-    QTRY_VERIFY(w->messages()->currentBox());
-    QMessageBox *box = w->messages()->currentBox();
-    QCOMPARE(box->text(), QStringLiteral("No camera connected"));
-    QVERIFY(QTest::qWaitForWindowExposed(box));
-    QVERIFY(box->grab().toImage().pixelColor(2, 2).lightness() < 80);
-    box->done(0);
-}
-
-void TestMainWindow::compactViewShrinksToItsContent()
-{
-    const int compact = w->width();
-    connectTo(0); // wider speed lists in the (hidden) right panel
-    action("actionAdvancedMode")->trigger();
-    QTRY_VERIFY(w->width() > compact);
-    action("actionCompactMode")->trigger();
-    QTRY_COMPARE(w->width(), compact);
-}
-
-void TestMainWindow::cancelledSnapshotFolderKeepsTheSetting()
-{
-    s->setSnapshotPath("/srv/stills");
-    onNextModal<QFileDialog>([](QFileDialog *d) { d->reject(); });
-    action("actionSnapshotPath")->trigger();
-    QCOMPARE(s->snapshotPath(), QStringLiteral("/srv/stills"));
-}
-
-void TestMainWindow::helpLinksPointAtTheShippedReadme()
-{
-    QTemporaryDir dir;
-    const QString bin = dir.filePath("bin"), shipped = dir.filePath("share/doc/corvanta");
-    QVERIFY(QDir().mkpath(bin) && QDir().mkpath(shipped));
-    QCOMPARE(HelpWin::readmeFile(bin), bin + "/README.md"); // nothing shipped yet
-    for (const QString &folder : {shipped, bin}) {
-        QFile readme(folder + "/README.md");
-        QVERIFY(readme.open(QIODevice::WriteOnly));
-        QCOMPARE(HelpWin::readmeFile(bin), readme.fileName()); // beside the program first
-    }
-    QCOMPARE(HelpWin::readmeUrl("asking-for-help").fragment(), QStringLiteral("asking-for-help"));
-}
-
-void TestMainWindow::autoReconnectStoredAndApplied()
-{
-    const auto allOn = [this](bool on) {
-        for (int k = 0; k < c->cameraCount(); ++k) {
-            auto *ip = qobject_cast<IPCamera *>(c->cameraAt(k));
-            if ((ip ? ip->autoReconnect() : cam(k)->autoReconnect) != on)
-                return false;
-        }
-        return true;
-    };
-    action("actionAutoReconnect")->trigger();
-    QVERIFY(s->autoReconnect() && allOn(true));
-    c->rebuildCameras(); // network cameras from the stored list
-    c->setAutoReconnect(false);
-    delete w; // start-up: a window applies the stored setting
-    w = new MainWindow(s, c);
-    QVERIFY(action("actionAutoReconnect")->isChecked() && allOn(true));
-    action("actionAutoReconnect")->trigger();
-    QVERIFY(!s->autoReconnect() && allOn(false));
-}
-
-void TestMainWindow::staleRepliesShownForTheSelectedCamera()
-{
-    connectTo(0);
-    const QString connected = statusText("connectionStatus");
-    cam(1)->setStale(true); // not selected
-    QCoreApplication::processEvents();
-    QCOMPARE(statusText("connectionStatus"), connected);
-    cam(0)->setStale(true);
-    QTRY_COMPARE(statusText("connectionStatus"), QStringLiteral("Not Responding"));
-    cam(1)->setStale(false);
-    connectTo(1); // switching away from a stale camera clears the text
-    QTRY_COMPARE(statusText("connectionStatus"), connected);
-}
-
-// "Exit" ends the process at once; what the settings store still holds in its
-// deferred write-back reaches the file first (this executable as a child).
-void TestMainWindow::exitWritesPendingSettings()
-{
-    QTemporaryDir home;
-    QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_DATA_HOME", home.path());
-    child.setProcessEnvironment(env);
-    child.start(QCoreApplication::applicationFilePath(), {"--exit-child"});
-    QVERIFY(child.waitForFinished(60000));
-    QCOMPARE(child.exitCode(), 0);
-    QSettings written(home.path() + "/tst_mainwindow/corvanta-controller/settings.ini",
-                      QSettings::IniFormat);
-    QCOMPARE(written.value("snapshotpath").toString(), QStringLiteral("/pending/path"));
-}
-
-// Network cameras against simulators: position shown, a press and release
-// reach the camera, a dropped connection is reopened while the error box is
-// on screen without waiting for the operator, the switch.
-void TestMainWindow::endToEndAgainstSimulators()
-{
-    CameraSimulator sims[2];
-    c->releaseCameras();
-    QList<CameraWrapper *> list;
-    for (int i = 0; i < 2; ++i) {
-        const QString ip = QStringLiteral("127.0.0.%1").arg(i + 1);
-        QVERIFY(sims[i].listen(QHostAddress(ip), 0, 0));
-        auto *ipCam = new IPCamera(ip, "Sim", "dev");
-        ipCam->setViscaPort(sims[i].viscaPort());
-        ipCam->setHttpPort(sims[i].httpPort());
-        ipCam->setPollInterval(10);
-        list << ipCam;
-    }
-    c->setCameras(list);
-    connect(c, &CameraControl::cameraError, w->messages(), &MessagePresenter::show,
-            Qt::QueuedConnection);
-    sims[0].setPosition(2447, -1, 0x1234, 0x2000);
-    w->selectCamera(0);
-    QTRY_COMPARE_WITH_TIMEOUT(statusText("panStatus"), QStringLiteral("Pan:098f"), 5000);
-    QTRY_VERIFY_WITH_TIMEOUT(child<QCheckBox>("autoFocus")->isChecked(), 5000);
-
-    QSignalSpy commands(&sims[0], &CameraSimulator::commandReceived);
-    press("MoveTop");
-    release("MoveTop");
-    QTRY_COMPARE_WITH_TIMEOUT(commands.size(), 2, 5000);
-
-    const int accepted = sims[0].acceptedConnections();
-    sims[0].dropConnections();
-    QTRY_VERIFY_WITH_TIMEOUT(sims[0].acceptedConnections() > accepted, 5000);
-    QVERIFY(!QApplication::activeModalWidget());
-
-    QSignalSpy dropped(&sims[0], &CameraSimulator::clientDisconnected);
-    w->selectCamera(1);
-    QVERIFY(dropped.wait(5000));
-    QTRY_VERIFY_WITH_TIMEOUT(w->cameraConnected() && w->currentCamera() == c->cameraAt(1), 5000);
-    if (w->messages()->currentBox())
-        w->messages()->currentBox()->done(0);
-    c->releaseCameras();
-}
 
 // Child process of exitWritesPendingSettings: one change pending, then "Exit".
 static int exitChild(int argc, char **argv)
@@ -309,7 +259,6 @@ static int exitChild(int argc, char **argv)
     CorvantaApp app(argc, argv);
     app.settings()->setSnapshotPath("/pending/path");
     app.mainWindow()->findChild<QAction *>("actionExit")->trigger();
-    std::printf("not exited\n");
     return 3;
 }
 

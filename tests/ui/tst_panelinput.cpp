@@ -20,7 +20,18 @@ private slots:
     {
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_nativeSettings.path());
     }
-    void init();
+    void init()
+    {
+        createPanel();
+        s->setHotkeyAvailable(true);
+        w->onAdvancedViewClicked();
+        w->show();
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        // A focusable combo box whose items start with the hotkey letters.
+        m_combo = child<QComboBox>("aeModeSelect");
+        m_combo->setFocus();
+        connectTo(0);
+    }
     void cleanup()
     {
         delete w;
@@ -29,15 +40,159 @@ private slots:
         delete s;
     }
 
-    void hotkeysThroughAFocusedComboBox_data();
-    void hotkeysThroughAFocusedComboBox();
-    void autoRepeatIsOnePressAndOneRelease_data();
-    void autoRepeatIsOnePressAndOneRelease();
-    void disabledHotkeysAndTextInputsKeepTheirKeys();
-    void onlyTheProgramLosingFocusStops_data();
-    void onlyTheProgramLosingFocusStops();
-    void inputDialogChoiceAppliesAtTheNextKey();
-    void controllerStopsOnSwitchAndUnplug();
+    void hotkeysThroughAFocusedComboBox_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("calls"); // on press / on release
+        QTest::newRow("W") << int(Qt::Key_W) << "moveUp(%p,%t)/moveStop(%p,%t)";
+        QTest::newRow("A") << int(Qt::Key_A) << "moveLeft(%p,%t)/moveStop(%p,%t)";
+        QTest::newRow("S") << int(Qt::Key_S) << "moveDown(%p,%t)/moveStop(%p,%t)";
+        QTest::newRow("D") << int(Qt::Key_D) << "moveRight(%p,%t)/moveStop(%p,%t)";
+        QTest::newRow("Q") << int(Qt::Key_Q) << "zoomIn(%z)/zoomStop";
+        QTest::newRow("E") << int(Qt::Key_E) << "zoomOut(%z)/zoomStop";
+        QTest::newRow("F3") << int(Qt::Key_F3) << "/callPreset(3)";
+        QTest::newRow("F10") << int(Qt::Key_F10) << "/";
+        QTest::newRow("Z") << int(Qt::Key_Z) << "/";
+    }
+    // The combo box sees none of the hotkeys (it would select an AE mode).
+    void hotkeysThroughAFocusedComboBox()
+    {
+        QFETCH(int, key);
+        QFETCH(QString, calls);
+        const int aeMode = m_combo->currentIndex();
+        QTest::keyPress(m_combo, Qt::Key(key));
+        QCOMPARE(cam(0)->calls.join('|'), speeds(calls.section('/', 0, 0)));
+        QTest::keyRelease(m_combo, Qt::Key(key));
+        QTRY_COMPARE(cam(0)->calls.join('|'),
+                     speeds(calls.split('/', Qt::SkipEmptyParts).join('|')));
+        QCOMPARE(m_combo->currentIndex(), aeMode);
+    }
+    void autoRepeatIsOnePressAndOneRelease_data()
+    {
+        QTest::addColumn<bool>("marked");
+        QTest::addColumn<bool>("switchMidway");
+        // Some X servers send unmarked release/press pairs while a key is held.
+        QTest::newRow("marked repeats") << true << false;
+        QTest::newRow("unmarked repeats") << false << false;
+        QTest::newRow("unmarked repeats across a camera switch") << false << true;
+    }
+    // The key is really up once no press follows its release.
+    void autoRepeatIsOnePressAndOneRelease()
+    {
+        QFETCH(bool, marked);
+        QFETCH(bool, switchMidway);
+        sendKey(QEvent::KeyPress, Qt::Key_S);
+        for (int i = 0; i < 6; ++i) {
+            if (switchMidway && i == 3)
+                w->selectCamera(1);
+            sendKey(QEvent::KeyRelease, Qt::Key_S, marked);
+            sendKey(QEvent::KeyPress, Qt::Key_S, marked);
+        }
+        QCoreApplication::processEvents();
+        const QString drive = speeds("moveDown(%p,%t)"), stop = speeds("moveStop(%p,%t)");
+        QCOMPARE(cam(0)->calls.first(), drive);
+        QVERIFY(!cam(1)->calls.contains(drive));
+        QVERIFY(!cam(0)->calls.contains(stop));
+        sendKey(QEvent::KeyRelease, Qt::Key_S);
+        QTRY_COMPARE(cam(switchMidway ? 1 : 0)->calls.last(), stop);
+        QCOMPARE(cam(0)->calls.count(drive), 1);
+    }
+    // A text input keeps its letters, but a release owed since the press reached
+    // the camera is taken. Switched off, hotkeys are read at the next key.
+    void disabledHotkeysAndTextInputsKeepTheirKeys()
+    {
+        auto *edit = new QLineEdit(w->centralWidget());
+        edit->show();
+        QTest::keyPress(m_combo, Qt::Key_D);
+        edit->setFocus();
+        QTest::keyClick(edit, Qt::Key_W);
+        QTest::keyRelease(edit, Qt::Key_D);
+        QTRY_COMPARE(cam(0)->calls.join('|'), speeds("moveRight(%p,%t)|moveStop(%p,%t)"));
+        QCOMPARE(edit->text(), QStringLiteral("w"));
+        cam(0)->calls.clear();
+        m_combo->setFocus();
+        s->setHotkeyAvailable(false);
+        QTest::keyClick(m_combo, Qt::Key_W);
+        QTest::keyClick(m_combo, Qt::Key_F1);
+        QVERIFY(cam(0)->calls.isEmpty());
+    }
+    void onlyTheProgramLosingFocusStops_data()
+    {
+        QTest::addColumn<bool>("programLosesFocus");
+        QTest::newRow("focus moves to a window of ours") << false;
+        QTest::newRow("the program loses the focus") << true;
+    }
+    // A held key and a held pad button of the preset dialog keep driving while
+    // the focus moves between the program's windows; they stop when the program
+    // loses the focus.
+    void onlyTheProgramLosingFocusStops()
+    {
+        QFETCH(bool, programLosesFocus);
+        QTest::keyPress(m_combo, Qt::Key_A);
+        w->onPresetSettingDlgClicked();
+        auto *dialog = w->findChild<QDialog *>("PresetSettingDlg");
+        QTest::mousePress(dialog->findChild<QPushButton *>("inBtn"), Qt::LeftButton);
+        QApplication::setActiveWindow(dialog);
+        QTRY_VERIFY(!w->isActiveWindow());
+        const QStringList driven{speeds("moveLeft(%p,%t)"), speeds("zoomIn(%z)")};
+        QCOMPARE(cam(0)->calls, driven);
+        if (programLosesFocus) {
+            emit qApp->applicationStateChanged(Qt::ApplicationInactive);
+            QCOMPARE(cam(0)->calls, driven + QStringList({"moveStop(0,0)", "zoomStop"}));
+            return;
+        }
+        QVERIFY(QApplication::focusWidget()->window() == dialog);
+        QTest::keyRelease(QApplication::focusWidget(), Qt::Key_A); // still the key's stop
+        QTRY_COMPARE(cam(0)->calls, driven + QStringList{speeds("moveStop(%p,%t)")});
+        QTest::mouseRelease(dialog->findChild<QPushButton *>("inBtn"), Qt::LeftButton);
+        QCOMPARE(cam(0)->calls.last(), QStringLiteral("zoomStop"));
+    }
+    void inputDialogChoiceAppliesAtTheNextKey()
+    {
+        layer();
+        s->setHotkeyAvailable(false);
+        onNextModal<QDialog>([](QDialog *dialog) {
+            dialog->findChild<QCheckBox *>("useHotKeyCheck")->setChecked(true);
+            dialog->findChild<QPushButton *>("okBtn")->click();
+        });
+        w->onJoyStickClicked();
+        QApplication::setActiveWindow(w);
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        m_combo->setFocus();
+        QTest::keyPress(m_combo, Qt::Key_W);
+        QCOMPARE(cam(0)->calls, QStringList{speeds("moveUp(%p,%t)")});
+        QTest::keyRelease(m_combo, Qt::Key_W);
+    }
+    // A right stick held on camera 1: the switch to camera 2 stops camera 1, the
+    // next change of the still-held stick drives camera 2, unplugging stops it.
+    void controllerStopsOnSwitchAndUnplug()
+    {
+        QJoysticks &joysticks = *layer();
+        QVERIFY(joysticks.sdlJoysticks()->isAvailable());
+        joysticks.sdlJoysticks()->setPollInterval(1);
+        joysticks.sdlJoysticks()->setIdlePollInterval(1);
+        s->setJoystickAvailable(true);
+        s->setSelectedJoystick(0);
+        auto pad = std::make_unique<SdlVirtualPad>();
+        QVERIFY(pad->isValid());
+        QTRY_COMPARE(joysticks.count(), 1);
+
+        const QString right = speeds("moveRight(%p,0)");
+        pad->setAxis(JoystickMapper::kPanAxis, 20000);
+        QTRY_COMPARE(cam(0)->calls, QStringList{right});
+        pad->setButton(5, true);
+        QTRY_COMPARE(cam(0)->calls.size(), 2);
+        w->selectCamera(1);
+        QCOMPARE(cam(0)->calls.mid(1), (QStringList{speeds("zoomIn(%z)"), "moveStop(0,0)",
+                                                    "zoomStop", "disconnectCamera"}));
+        pad->setAxis(JoystickMapper::kPanAxis, 25000);
+        QTRY_VERIFY(cam(1)->calls.contains(right));
+        cam(1)->calls.clear();
+        pad.reset();
+        QTRY_COMPARE(joysticks.count(), 0);
+        QCOMPARE(cam(1)->calls, QStringList{"moveStop(0,0)"});
+        QCOMPARE(cam(0)->calls.size(), 5);
+    }
 
 private:
     static void sendKey(QEvent::Type type, int key, bool autoRepeat = false)
@@ -62,180 +217,6 @@ private:
     QComboBox *m_combo = nullptr;
     std::unique_ptr<QJoysticks> m_layer;
 };
-
-void TestPanelInput::init()
-{
-    createPanel();
-    s->setHotkeyAvailable(true);
-    w->onAdvancedViewClicked();
-    w->show();
-    QVERIFY(QTest::qWaitForWindowActive(w));
-    // A focusable combo box whose items start with the hotkey letters.
-    m_combo = child<QComboBox>("aeModeSelect");
-    m_combo->setFocus();
-    connectTo(0);
-}
-
-void TestPanelInput::hotkeysThroughAFocusedComboBox_data()
-{
-    QTest::addColumn<int>("key");
-    QTest::addColumn<QString>("calls"); // on press / on release
-    QTest::newRow("W") << int(Qt::Key_W) << "moveUp(%p,%t)/moveStop(%p,%t)";
-    QTest::newRow("A") << int(Qt::Key_A) << "moveLeft(%p,%t)/moveStop(%p,%t)";
-    QTest::newRow("S") << int(Qt::Key_S) << "moveDown(%p,%t)/moveStop(%p,%t)";
-    QTest::newRow("D") << int(Qt::Key_D) << "moveRight(%p,%t)/moveStop(%p,%t)";
-    QTest::newRow("Q") << int(Qt::Key_Q) << "zoomIn(%z)/zoomStop";
-    QTest::newRow("E") << int(Qt::Key_E) << "zoomOut(%z)/zoomStop";
-    QTest::newRow("F3") << int(Qt::Key_F3) << "/callPreset(3)";
-    QTest::newRow("F10") << int(Qt::Key_F10) << "/";
-    QTest::newRow("Z") << int(Qt::Key_Z) << "/";
-}
-
-// The combo box sees none of the hotkeys (it would select an AE mode).
-void TestPanelInput::hotkeysThroughAFocusedComboBox()
-{
-    QFETCH(int, key);
-    QFETCH(QString, calls);
-    const int aeMode = m_combo->currentIndex();
-    QTest::keyPress(m_combo, Qt::Key(key));
-    QCOMPARE(cam(0)->calls.join('|'), speeds(calls.section('/', 0, 0)));
-    QTest::keyRelease(m_combo, Qt::Key(key));
-    QTRY_COMPARE(cam(0)->calls.join('|'), speeds(calls.split('/', Qt::SkipEmptyParts).join('|')));
-    QCOMPARE(m_combo->currentIndex(), aeMode);
-}
-
-void TestPanelInput::autoRepeatIsOnePressAndOneRelease_data()
-{
-    QTest::addColumn<bool>("marked");
-    QTest::addColumn<bool>("switchMidway");
-    // Some X servers send unmarked release/press pairs while a key is held.
-    QTest::newRow("marked repeats") << true << false;
-    QTest::newRow("unmarked repeats") << false << false;
-    QTest::newRow("unmarked repeats across a camera switch") << false << true;
-}
-
-// The key is really up once no press follows its release.
-void TestPanelInput::autoRepeatIsOnePressAndOneRelease()
-{
-    QFETCH(bool, marked);
-    QFETCH(bool, switchMidway);
-    sendKey(QEvent::KeyPress, Qt::Key_S);
-    for (int i = 0; i < 6; ++i) {
-        if (switchMidway && i == 3)
-            w->selectCamera(1);
-        sendKey(QEvent::KeyRelease, Qt::Key_S, marked);
-        sendKey(QEvent::KeyPress, Qt::Key_S, marked);
-    }
-    QCoreApplication::processEvents();
-    const QString drive = speeds("moveDown(%p,%t)"), stop = speeds("moveStop(%p,%t)");
-    QCOMPARE(cam(0)->calls.first(), drive);
-    QVERIFY(!cam(1)->calls.contains(drive));
-    QVERIFY(!cam(0)->calls.contains(stop));
-    sendKey(QEvent::KeyRelease, Qt::Key_S);
-    QTRY_COMPARE(cam(switchMidway ? 1 : 0)->calls.last(), stop);
-    QCOMPARE(cam(0)->calls.count(drive), 1);
-}
-
-// A text input keeps its letters, but a release owed since the press reached
-// the camera is taken. Switched off, hotkeys are read at the next key.
-void TestPanelInput::disabledHotkeysAndTextInputsKeepTheirKeys()
-{
-    auto *edit = new QLineEdit(w->centralWidget());
-    edit->show();
-    QTest::keyPress(m_combo, Qt::Key_D);
-    edit->setFocus();
-    QTest::keyClick(edit, Qt::Key_W);
-    QTest::keyRelease(edit, Qt::Key_D);
-    QTRY_COMPARE(cam(0)->calls.join('|'), speeds("moveRight(%p,%t)|moveStop(%p,%t)"));
-    QCOMPARE(edit->text(), QStringLiteral("w"));
-    cam(0)->calls.clear();
-    m_combo->setFocus();
-    s->setHotkeyAvailable(false);
-    QTest::keyClick(m_combo, Qt::Key_W);
-    QTest::keyClick(m_combo, Qt::Key_F1);
-    QVERIFY(cam(0)->calls.isEmpty());
-}
-
-void TestPanelInput::onlyTheProgramLosingFocusStops_data()
-{
-    QTest::addColumn<bool>("programLosesFocus");
-    QTest::newRow("focus moves to a window of ours") << false;
-    QTest::newRow("the program loses the focus") << true;
-}
-
-// A held key and a held pad button of the preset dialog keep driving while
-// the focus moves between the program's windows; they stop when the program
-// loses the focus.
-void TestPanelInput::onlyTheProgramLosingFocusStops()
-{
-    QFETCH(bool, programLosesFocus);
-    QTest::keyPress(m_combo, Qt::Key_A);
-    w->onPresetSettingDlgClicked();
-    auto *dialog = w->findChild<QDialog *>("PresetSettingDlg");
-    QTest::mousePress(dialog->findChild<QPushButton *>("inBtn"), Qt::LeftButton);
-    QApplication::setActiveWindow(dialog);
-    QTRY_VERIFY(!w->isActiveWindow());
-    const QStringList driven{speeds("moveLeft(%p,%t)"), speeds("zoomIn(%z)")};
-    QCOMPARE(cam(0)->calls, driven);
-    if (programLosesFocus) {
-        emit qApp->applicationStateChanged(Qt::ApplicationInactive);
-        QCOMPARE(cam(0)->calls, driven + QStringList({"moveStop(0,0)", "zoomStop"}));
-        return;
-    }
-    QVERIFY(QApplication::focusWidget()->window() == dialog);
-    QTest::keyRelease(QApplication::focusWidget(), Qt::Key_A); // still the key's stop
-    QTRY_COMPARE(cam(0)->calls, driven + QStringList{speeds("moveStop(%p,%t)")});
-    QTest::mouseRelease(dialog->findChild<QPushButton *>("inBtn"), Qt::LeftButton);
-    QCOMPARE(cam(0)->calls.last(), QStringLiteral("zoomStop"));
-}
-
-void TestPanelInput::inputDialogChoiceAppliesAtTheNextKey()
-{
-    layer();
-    s->setHotkeyAvailable(false);
-    onNextModal<QDialog>([](QDialog *dialog) {
-        dialog->findChild<QCheckBox *>("useHotKeyCheck")->setChecked(true);
-        dialog->findChild<QPushButton *>("okBtn")->click();
-    });
-    w->onJoyStickClicked();
-    QApplication::setActiveWindow(w);
-    QVERIFY(QTest::qWaitForWindowActive(w));
-    m_combo->setFocus();
-    QTest::keyPress(m_combo, Qt::Key_W);
-    QCOMPARE(cam(0)->calls, QStringList{speeds("moveUp(%p,%t)")});
-    QTest::keyRelease(m_combo, Qt::Key_W);
-}
-
-// A right stick held on camera 1: the switch to camera 2 stops camera 1, the
-// next change of the still-held stick drives camera 2, unplugging stops it.
-void TestPanelInput::controllerStopsOnSwitchAndUnplug()
-{
-    QJoysticks &joysticks = *layer();
-    QVERIFY(joysticks.sdlJoysticks()->isAvailable());
-    joysticks.sdlJoysticks()->setPollInterval(1);
-    joysticks.sdlJoysticks()->setIdlePollInterval(1);
-    s->setJoystickAvailable(true);
-    s->setSelectedJoystick(0);
-    auto pad = std::make_unique<SdlVirtualPad>();
-    QVERIFY(pad->isValid());
-    QTRY_COMPARE(joysticks.count(), 1);
-
-    const QString right = speeds("moveRight(%p,0)");
-    pad->setAxis(JoystickMapper::kPanAxis, 20000);
-    QTRY_COMPARE(cam(0)->calls, QStringList{right});
-    pad->setButton(5, true);
-    QTRY_COMPARE(cam(0)->calls.size(), 2);
-    w->selectCamera(1);
-    QCOMPARE(cam(0)->calls.mid(1),
-             (QStringList{speeds("zoomIn(%z)"), "moveStop(0,0)", "zoomStop", "disconnectCamera"}));
-    pad->setAxis(JoystickMapper::kPanAxis, 25000);
-    QTRY_VERIFY(cam(1)->calls.contains(right));
-    cam(1)->calls.clear();
-    pad.reset();
-    QTRY_COMPARE(joysticks.count(), 0);
-    QCOMPARE(cam(1)->calls, QStringList{"moveStop(0,0)"});
-    QCOMPARE(cam(0)->calls.size(), 5);
-}
 
 RECORDING_PANEL_MAIN(TestPanelInput)
 #include "tst_panelinput.moc"

@@ -9,12 +9,76 @@ class TestPresetReplay : public RecordingPanel
 {
     Q_OBJECT
 private slots:
-    void init();
+    void init()
+    {
+        createPanel();
+        // The panel starts from AE auto, shutter 1/30, iris Close, sliders 7, WB
+        // auto; a stage whose value does not change its widget sends nothing.
+        for (int i = 0; i < 2; ++i)
+            cam(i)->status().luminance = cam(i)->status().contrast = cam(i)->status().hue = 7;
+        storeExposure(0, 6, {1, 8, 4, 3, 2, 2, 2, 1});
+        storeExposure(1, 6, {1, 9, 6, 3, 11, 11, 11, 2});
+        connectTo(0);
+        child<QCheckBox>("storeExposure")->setChecked(true);
+    }
     void cleanup() { destroyPanel(); }
-    void replayTimeline_data();
-    void replayTimeline();
-    void replayStops_data();
-    void replayStops();
+    void replayTimeline_data()
+    {
+        QTest::addColumn<QList<int>>("stored");
+        QTest::addColumn<QStringList>("calls");
+        QTest::newRow("AAE: iris, no shutter or bright")
+            << QList<int>{3, 5, 9, 4, 10, 3, 12, 2}
+            << QStringList{"setAeMode(3)",   "setIris(9)", "setLuminance(10)",
+                           "setContrast(3)", "setHue(12)", "setWBMode(2)"};
+        QTest::newRow("Manual: shutter and iris")
+            << QList<int>{1, 8, 4, 3, 2, 4, 6, 1}
+            << QStringList{"setAeMode(1)",   "setShutter(8)", "setIris(4)",  "setLuminance(2)",
+                           "setContrast(4)", "setHue(6)",     "setWBMode(1)"};
+        QTest::newRow("indices outside their lists are skipped")
+            << QList<int>{9, 99, -1, 40, 10, 3, 12, 7}
+            << QStringList{"setLuminance(10)", "setContrast(3)", "setHue(12)"};
+    }
+    void replayTimeline()
+    {
+        QFETCH(QList<int>, stored);
+        QFETCH(QStringList, calls);
+        storeExposure(0, 3, stored);
+        w->setExposureReplayInterval(0);
+        child("mem3")->click();
+        QTRY_COMPARE(c->runningReplays(), 0);
+        QCOMPARE(cam()->calls, QStringList{"callPreset(3)"} + calls);
+    }
+    void replayStops_data()
+    {
+        QTest::addColumn<int>("how");
+        QTest::newRow("another camera selected") << 0;
+        QTest::newRow("camera disconnected, then connected again") << 1;
+        QTest::newRow("network connection lost and reopened") << 2;
+    }
+    // The second stage would run only after the event, which must end the replay.
+    void replayStops()
+    {
+        QFETCH(int, how);
+        w->setExposureReplayInterval(60 * 1000);
+        w->onCallPreset(6);
+        QCOMPARE(c->runningReplays(), 1);
+        if (how == 0) {
+            w->selectCamera(1);
+        } else if (how == 1) {
+            c->clearSelection();
+            w->selectCamera(0);
+        } else { // the window keeps its connected flag throughout
+            emit cam()->clientStateChanged("Connecting");
+            emit cam()->clientStateChanged("Connected");
+            QVERIFY(w->cameraConnected());
+        }
+        QCoreApplication::processEvents();
+        QCOMPARE(c->runningReplays(), 0);
+        const QRegularExpression exposure(
+            "^set(AeMode|Shutter|Iris|Bright|Luminance|Contrast|Hue|WBMode)");
+        QCOMPARE(cam(0)->calls.filter(exposure), QStringList{"setAeMode(1)"});
+        QCOMPARE(cam(1)->calls.filter(exposure), QStringList());
+    }
 
 private:
     // Stored exposure of preset n of camera i: AE mode, shutter, iris, bright
@@ -25,80 +89,6 @@ private:
         c->savePresetSettings(cam(i)->getCameraId(), n, QString(), &e);
     }
 };
-
-void TestPresetReplay::init()
-{
-    createPanel();
-    // The panel starts from AE auto, shutter 1/30, iris Close, sliders 7, WB
-    // auto; a stage whose value does not change its widget sends nothing.
-    for (int i = 0; i < 2; ++i)
-        cam(i)->status().luminance = cam(i)->status().contrast = cam(i)->status().hue = 7;
-    storeExposure(0, 6, {1, 8, 4, 3, 2, 2, 2, 1});
-    storeExposure(1, 6, {1, 9, 6, 3, 11, 11, 11, 2});
-    connectTo(0);
-    child<QCheckBox>("storeExposure")->setChecked(true);
-}
-
-void TestPresetReplay::replayTimeline_data()
-{
-    QTest::addColumn<QList<int>>("stored");
-    QTest::addColumn<QStringList>("calls");
-    QTest::newRow("AAE: iris, no shutter or bright")
-        << QList<int>{3, 5, 9, 4, 10, 3, 12, 2}
-        << QStringList{"setAeMode(3)",   "setIris(9)", "setLuminance(10)",
-                       "setContrast(3)", "setHue(12)", "setWBMode(2)"};
-    QTest::newRow("Manual: shutter and iris")
-        << QList<int>{1, 8, 4, 3, 2, 4, 6, 1}
-        << QStringList{"setAeMode(1)",   "setShutter(8)", "setIris(4)",  "setLuminance(2)",
-                       "setContrast(4)", "setHue(6)",     "setWBMode(1)"};
-    QTest::newRow("indices outside their lists are skipped")
-        << QList<int>{9, 99, -1, 40, 10, 3, 12, 7}
-        << QStringList{"setLuminance(10)", "setContrast(3)", "setHue(12)"};
-}
-
-void TestPresetReplay::replayTimeline()
-{
-    QFETCH(QList<int>, stored);
-    QFETCH(QStringList, calls);
-    storeExposure(0, 3, stored);
-    w->setExposureReplayInterval(0);
-    child("mem3")->click();
-    QTRY_COMPARE(c->runningReplays(), 0);
-    QCOMPARE(cam()->calls, QStringList{"callPreset(3)"} + calls);
-}
-
-void TestPresetReplay::replayStops_data()
-{
-    QTest::addColumn<int>("how");
-    QTest::newRow("another camera selected") << 0;
-    QTest::newRow("camera disconnected, then connected again") << 1;
-    QTest::newRow("network connection lost and reopened") << 2;
-}
-
-// The second stage would run only after the event, which must end the replay.
-void TestPresetReplay::replayStops()
-{
-    QFETCH(int, how);
-    w->setExposureReplayInterval(60 * 1000);
-    w->onCallPreset(6);
-    QCOMPARE(c->runningReplays(), 1);
-    if (how == 0) {
-        w->selectCamera(1);
-    } else if (how == 1) {
-        c->clearSelection();
-        w->selectCamera(0);
-    } else { // the window keeps its connected flag throughout
-        emit cam()->clientStateChanged("Connecting");
-        emit cam()->clientStateChanged("Connected");
-        QVERIFY(w->cameraConnected());
-    }
-    QCoreApplication::processEvents();
-    QCOMPARE(c->runningReplays(), 0);
-    const QRegularExpression exposure(
-        "^set(AeMode|Shutter|Iris|Bright|Luminance|Contrast|Hue|WBMode)");
-    QCOMPARE(cam(0)->calls.filter(exposure), QStringList{"setAeMode(1)"});
-    QCOMPARE(cam(1)->calls.filter(exposure), QStringList());
-}
 
 RECORDING_PANEL_MAIN(TestPresetReplay)
 #include "tst_presetreplay.moc"

@@ -30,14 +30,118 @@ private slots:
     }
     void cleanup() { destroyPanel(); }
 
-    void storeAsksForNameAndReturnsToRecall_data();
-    void storeAsksForNameAndReturnsToRecall();
-    void snapshotOnlyForPresetsOneToSix();
-    void storeExposureKeepsPanelValues();
-    void clearPresetAndImage();
-    void nothingWithoutConnection();
-    void namesShowLiterally_data();
-    void namesShowLiterally();
+    void storeAsksForNameAndReturnsToRecall_data()
+    {
+        QTest::addColumn<bool>("accept");
+        QTest::addColumn<QString>("entered");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("cancelled keeps the old name") << false << "x"
+                                                      << "Podium";
+        QTest::newRow("empty keeps the old name") << true << ""
+                                                  << "Podium";
+        QTest::newRow("entered name") << true << "Lectern"
+                                      << "Lectern";
+    }
+    void storeAsksForNameAndReturnsToRecall()
+    {
+        QFETCH(bool, accept);
+        QFETCH(QString, entered);
+        QFETCH(QString, expected);
+        connectTo(0);
+        QCOMPARE(storeNamed(4, entered, accept), QStringLiteral("Podium"));
+        QCOMPARE(child("mem4")->text(), expected);
+        QCOMPARE(storedValue("mem4" + kId).toString(), expected);
+        // The position is stored either way, and the window is back in recall mode.
+        QCOMPARE(cam()->calls, (QStringList{"downloadSnapshot(4)", "setPreset(4)"}));
+        QVERIFY(!w->presetMode && child<QRadioButton>("recallMode")->isChecked());
+        cam()->calls.clear();
+        child("mem4")->click();
+        QCOMPARE(cam()->calls, QStringList{"callPreset(4)"});
+    }
+    void snapshotOnlyForPresetsOneToSix()
+    {
+        const QString thumb = Storage::snapshotPath(kId, 3);
+        connectTo(0);
+        storeNamed(8, QStringLiteral("Eight"));
+        QCOMPARE(cam()->calls, QStringList{"setPreset(8)"});
+        cam()->calls.clear();
+        storeNamed(3, QStringLiteral("Three"));
+        QCOMPARE(cam()->calls, (QStringList{"downloadSnapshot(3)", "setPreset(3)"}));
+        // The camera wrote the picture; it becomes the button's image.
+        const QImage before = child("mem3")->grab().toImage();
+        QVERIFY(QDir().mkpath(QFileInfo(thumb).absolutePath()));
+        QImage picture(64, 36, QImage::Format_RGB32);
+        picture.fill(Qt::red);
+        QVERIFY(picture.save(thumb, "JPG"));
+        emit cam()->clientFinishDownload(3);
+        QTRY_VERIFY(child("mem3")->grab().toImage() != before);
+    }
+    void storeExposureKeepsPanelValues()
+    {
+        connectTo(0);
+        child<QCheckBox>("storeExposure")->setChecked(true);
+        child<QComboBox>("aeModeSelect")->setCurrentIndex(1);
+        child<QComboBox>("shutterCombo")->setCurrentIndex(6);
+        child<QComboBox>("irisCombo")->setCurrentIndex(5);
+        child<QComboBox>("brightCombo")->setCurrentIndex(11);
+        child<QSlider>("luminanceSlider")->setValue(9);
+        child<QSlider>("contrastSlider")->setValue(4);
+        child<QSlider>("hueSlider")->setValue(13);
+        child<QComboBox>("wbCombo")->setCurrentIndex(2);
+        storeNamed(7, QStringLiteral("Stage left"));
+        QList<int> values;
+        for (const char *key : {"aemode", "shutterspeed", "iris", "brightness", "luminance",
+                                "contrast", "hue", "wbmode"})
+            values << storedValue(kId + "_7_" + key).toInt();
+        QCOMPARE(values, (QList<int>{1, 6, 5, 11, 9, 4, 13, 2}));
+    }
+    void clearPresetAndImage()
+    {
+        const QString thumb = Storage::snapshotPath(kId, 2);
+        QVERIFY(QDir().mkpath(QFileInfo(thumb).absolutePath()));
+        QVERIFY(QFile(thumb).open(QIODevice::WriteOnly));
+        connectTo(0);
+        w->presetSettingDlgClearPreset(2);
+        w->presetSettingDlgClearImage(2);
+        QVERIFY(!QFile::exists(thumb));
+        QCOMPARE(cam()->calls, QStringList{"clearPreset(2)"});
+    }
+    void nothingWithoutConnection()
+    {
+        child<QRadioButton>("presetMode")->click();
+        QVERIFY(!w->presetMode); // the radio moves, the mode does not
+        child("mem1")->click();  // no name dialog
+        QVERIFY(!QApplication::activeModalWidget());
+        QCOMPARE(cam()->calls, QStringList());
+    }
+    void namesShowLiterally_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("before a letter") << QStringLiteral("R&D");
+        QTest::newRow("doubled") << QStringLiteral("A && B");
+        QTest::newRow("trailing") << QStringLiteral("Stage &");
+    }
+    // A name with "&" shows that "&" and creates no Alt shortcut, whether it
+    // comes from settings, the web API or the name dialog; the name stored is the
+    // name given. Camera buttons show camera names the same way.
+    void namesShowLiterally()
+    {
+        QFETCH(QString, name);
+        s->setPresetName(kId, 1, name);
+        connectTo(0);
+        w->setMemoryButtonText(2, name); // the web API's path
+        const auto literal = [&](const char *b) {
+            QCOMPARE(shownText(child(b)->text()), name);
+            QVERIFY2(QKeySequence::mnemonic(child(b)->text()).isEmpty(), b);
+        };
+        literal("mem2");
+        QCOMPARE(storeNamed(1, QString()), name);
+        QCOMPARE(storedValue("mem1" + kId).toString(), name);
+        literal("mem1");
+        s->saveCameraSlots({{0, kId, name, QStringLiteral("0.0.0.0"), std::nullopt}});
+        c->rebuildCameras();
+        literal("connectCam1");
+    }
 
 private:
     // Stores preset n in set mode, answering the name dialog with `name`
@@ -55,126 +159,6 @@ private:
         return offered;
     }
 };
-
-void TestPresets::storeAsksForNameAndReturnsToRecall_data()
-{
-    QTest::addColumn<bool>("accept");
-    QTest::addColumn<QString>("entered");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("cancelled keeps the old name") << false << "x"
-                                                  << "Podium";
-    QTest::newRow("empty keeps the old name") << true << ""
-                                              << "Podium";
-    QTest::newRow("entered name") << true << "Lectern"
-                                  << "Lectern";
-}
-
-void TestPresets::storeAsksForNameAndReturnsToRecall()
-{
-    QFETCH(bool, accept);
-    QFETCH(QString, entered);
-    QFETCH(QString, expected);
-    connectTo(0);
-    QCOMPARE(storeNamed(4, entered, accept), QStringLiteral("Podium"));
-    QCOMPARE(child("mem4")->text(), expected);
-    QCOMPARE(storedValue("mem4" + kId).toString(), expected);
-    // The position is stored either way, and the window is back in recall mode.
-    QCOMPARE(cam()->calls, (QStringList{"downloadSnapshot(4)", "setPreset(4)"}));
-    QVERIFY(!w->presetMode && child<QRadioButton>("recallMode")->isChecked());
-    cam()->calls.clear();
-    child("mem4")->click();
-    QCOMPARE(cam()->calls, QStringList{"callPreset(4)"});
-}
-
-void TestPresets::snapshotOnlyForPresetsOneToSix()
-{
-    const QString thumb = Storage::snapshotPath(kId, 3);
-    connectTo(0);
-    storeNamed(8, QStringLiteral("Eight"));
-    QCOMPARE(cam()->calls, QStringList{"setPreset(8)"});
-    cam()->calls.clear();
-    storeNamed(3, QStringLiteral("Three"));
-    QCOMPARE(cam()->calls, (QStringList{"downloadSnapshot(3)", "setPreset(3)"}));
-    // The camera wrote the picture; it becomes the button's image.
-    const QImage before = child("mem3")->grab().toImage();
-    QVERIFY(QDir().mkpath(QFileInfo(thumb).absolutePath()));
-    QImage picture(64, 36, QImage::Format_RGB32);
-    picture.fill(Qt::red);
-    QVERIFY(picture.save(thumb, "JPG"));
-    emit cam()->clientFinishDownload(3);
-    QTRY_VERIFY(child("mem3")->grab().toImage() != before);
-}
-
-void TestPresets::storeExposureKeepsPanelValues()
-{
-    connectTo(0);
-    child<QCheckBox>("storeExposure")->setChecked(true);
-    child<QComboBox>("aeModeSelect")->setCurrentIndex(1);
-    child<QComboBox>("shutterCombo")->setCurrentIndex(6);
-    child<QComboBox>("irisCombo")->setCurrentIndex(5);
-    child<QComboBox>("brightCombo")->setCurrentIndex(11);
-    child<QSlider>("luminanceSlider")->setValue(9);
-    child<QSlider>("contrastSlider")->setValue(4);
-    child<QSlider>("hueSlider")->setValue(13);
-    child<QComboBox>("wbCombo")->setCurrentIndex(2);
-    storeNamed(7, QStringLiteral("Stage left"));
-    QList<int> values;
-    for (const char *key :
-         {"aemode", "shutterspeed", "iris", "brightness", "luminance", "contrast", "hue", "wbmode"})
-        values << storedValue(kId + "_7_" + key).toInt();
-    QCOMPARE(values, (QList<int>{1, 6, 5, 11, 9, 4, 13, 2}));
-}
-
-void TestPresets::clearPresetAndImage()
-{
-    const QString thumb = Storage::snapshotPath(kId, 2);
-    QVERIFY(QDir().mkpath(QFileInfo(thumb).absolutePath()));
-    QVERIFY(QFile(thumb).open(QIODevice::WriteOnly));
-    connectTo(0);
-    w->presetSettingDlgClearPreset(2);
-    w->presetSettingDlgClearImage(2);
-    QVERIFY(!QFile::exists(thumb));
-    QCOMPARE(cam()->calls, QStringList{"clearPreset(2)"});
-}
-
-void TestPresets::nothingWithoutConnection()
-{
-    child<QRadioButton>("presetMode")->click();
-    QVERIFY(!w->presetMode); // the radio moves, the mode does not
-    child("mem1")->click();  // no name dialog
-    QVERIFY(!QApplication::activeModalWidget());
-    QCOMPARE(cam()->calls, QStringList());
-}
-
-void TestPresets::namesShowLiterally_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::newRow("before a letter") << QStringLiteral("R&D");
-    QTest::newRow("doubled") << QStringLiteral("A && B");
-    QTest::newRow("trailing") << QStringLiteral("Stage &");
-}
-
-// A name with "&" shows that "&" and creates no Alt shortcut, whether it
-// comes from settings, the web API or the name dialog; the name stored is the
-// name given. Camera buttons show camera names the same way.
-void TestPresets::namesShowLiterally()
-{
-    QFETCH(QString, name);
-    s->setPresetName(kId, 1, name);
-    connectTo(0);
-    w->setMemoryButtonText(2, name); // the web API's path
-    const auto literal = [&](const char *b) {
-        QCOMPARE(shownText(child(b)->text()), name);
-        QVERIFY2(QKeySequence::mnemonic(child(b)->text()).isEmpty(), b);
-    };
-    literal("mem2");
-    QCOMPARE(storeNamed(1, QString()), name);
-    QCOMPARE(storedValue("mem1" + kId).toString(), name);
-    literal("mem1");
-    s->saveCameraSlots({{0, kId, name, QStringLiteral("0.0.0.0"), std::nullopt}});
-    c->rebuildCameras();
-    literal("connectCam1");
-}
 
 RECORDING_PANEL_MAIN(TestPresets)
 #include "tst_presets.moc"
