@@ -12,14 +12,14 @@
 #include "tempdatahome.h"
 
 #include <QApplication>
-#include <QInputDialog>
 #include <QLabel>
 #include <QPushButton>
 #include <QSettings>
 #include <QTimer>
 #include <QtTest>
 
-#include <memory>
+// The suite's files live in a folder of its own for the life of the process.
+static TempDataHome panelDataHome;
 
 class RecordingPanel : public QObject
 {
@@ -31,10 +31,8 @@ protected:
         QFile::remove(Storage::userFolder() + "/settings.ini");
         s = new AppSettings;
         c = new CameraControl(s);
-        QList<CameraWrapper *> list;
         for (const QString &id : ids)
-            list << new RecordingCamera(id);
-        c->setCameras(list);
+            c->setCameras({new RecordingCamera(id)});
         w = new MainWindow(s, c, nullptr, nullptr, std::move(player));
     }
     void destroyPanel()
@@ -53,14 +51,6 @@ protected:
         return found;
     }
     QString statusText(const char *name) const { return child<QLabel>(name)->text(); }
-    void press(const char *button) { QTest::mousePress(child(button), Qt::LeftButton); }
-    void release(const char *button) { QTest::mouseRelease(child(button), Qt::LeftButton); }
-    // A key straight from settings.ini after pending writes reached it.
-    QVariant storedValue(const QString &key) const
-    {
-        s->sync();
-        return QSettings(s->fileName(), QSettings::IniFormat).value(key);
-    }
     // One poll cycle of camera i: its status is copied into the widgets once
     // after a connection.
     void pollCycle(int i = 0)
@@ -97,12 +87,3 @@ protected:
     CameraControl *c = nullptr;
     MainWindow *w = nullptr;
 };
-
-#define RECORDING_PANEL_MAIN(TestClass)                                                            \
-    int main(int argc, char **argv)                                                                \
-    {                                                                                              \
-        TempDataHome home;                                                                         \
-        QApplication app(argc, argv);                                                              \
-        TestClass tc;                                                                              \
-        return QTest::qExec(&tc, argc, argv);                                                      \
-    }

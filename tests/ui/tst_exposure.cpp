@@ -189,5 +189,5 @@ private:
     void combo(const char *name, int index) { child<QComboBox>(name)->setCurrentIndex(index); }
 };
 
-RECORDING_PANEL_MAIN(TestExposure)
+QTEST_MAIN(TestExposure)
 #include "tst_exposure.moc"

@@ -195,10 +195,7 @@ private slots:
     {
         QTemporaryDir home;
         QProcess child;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_DATA_HOME", home.path());
-        child.setProcessEnvironment(env);
-        child.start(QCoreApplication::applicationFilePath(), {"--exit-child"});
+        child.start(QCoreApplication::applicationFilePath(), {"--exit-child", home.path()});
         QVERIFY(child.waitForFinished(60000));
         QCOMPARE(child.exitCode(), 0);
         QSettings written(home.path() + "/tst_mainwindow/corvanta-controller/settings.ini",
@@ -250,23 +247,21 @@ private slots:
     }
 
 private:
+    void press(const char *button) { QTest::mousePress(child(button), Qt::LeftButton); }
+    void release(const char *button) { QTest::mouseRelease(child(button), Qt::LeftButton); }
     QAction *action(const char *name) const { return child<QAction>(name); }
 };
 
-// Child process of exitWritesPendingSettings: one change pending, then "Exit".
-static int exitChild(int argc, char **argv)
-{
-    CorvantaApp app(argc, argv);
-    app.settings()->setSnapshotPath("/pending/path");
-    app.mainWindow()->findChild<QAction *>("actionExit")->trigger();
-    return 3;
-}
-
 int main(int argc, char **argv)
 {
-    if (argc > 1 && qstrcmp(argv[argc - 1], "--exit-child") == 0)
-        return exitChild(argc - 1, argv);
-    TempDataHome home;
+    if (argc == 3 && qstrcmp(argv[1], "--exit-child") == 0) {
+        // One settings change still pending, then "Exit".
+        qputenv("XDG_DATA_HOME", argv[2]);
+        CorvantaApp app(argc = 1, argv);
+        app.settings()->setSnapshotPath("/pending/path");
+        app.mainWindow()->findChild<QAction *>("actionExit")->trigger();
+        return 3;
+    }
     QApplication app(argc, argv);
     TestMainWindow tc;
     return QTest::qExec(&tc, argc, argv);

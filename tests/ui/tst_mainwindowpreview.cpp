@@ -192,5 +192,5 @@ private:
     PreviewWin *preview = nullptr;
 };
 
-RECORDING_PANEL_MAIN(TestMainWindowPreview)
+QTEST_MAIN(TestMainWindowPreview)
 #include "tst_mainwindowpreview.moc"

@@ -218,5 +218,5 @@ private:
     std::unique_ptr<QJoysticks> m_layer;
 };
 
-RECORDING_PANEL_MAIN(TestPanelInput)
+QTEST_MAIN(TestPanelInput)
 #include "tst_panelinput.moc"

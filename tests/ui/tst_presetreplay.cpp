@@ -90,5 +90,5 @@ private:
     }
 };
 
-RECORDING_PANEL_MAIN(TestPresetReplay)
+QTEST_MAIN(TestPresetReplay)
 #include "tst_presetreplay.moc"

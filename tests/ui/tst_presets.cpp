@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QInputDialog>
 #include <QKeySequence>
 #include <QRadioButton>
 #include <QSlider>
@@ -144,6 +145,12 @@ private slots:
     }
 
 private:
+    // A key straight from settings.ini after pending writes reached it.
+    QVariant storedValue(const QString &key) const
+    {
+        s->sync();
+        return QSettings(s->fileName(), QSettings::IniFormat).value(key);
+    }
     // Stores preset n in set mode, answering the name dialog with `name`
     // (rejecting it when `accept` is false); returns the text it offered.
     QString storeNamed(int n, const QString &name, bool accept = true)
@@ -160,5 +167,5 @@ private:
     }
 };
 
-RECORDING_PANEL_MAIN(TestPresets)
+QTEST_MAIN(TestPresets)
 #include "tst_presets.moc"
