@@ -36,12 +36,12 @@ private slots:
         QTest::addColumn<bool>("accept");
         QTest::addColumn<QString>("entered");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("cancelled keeps the old name") << false << "x"
-                                                      << "Podium";
-        QTest::newRow("empty keeps the old name") << true << ""
-                                                  << "Podium";
-        QTest::newRow("entered name") << true << "Lectern"
-                                      << "Lectern";
+        QTest::newRow("cancelled") << false << "x"
+                                   << "Podium";
+        QTest::newRow("empty") << true << ""
+                               << "Podium";
+        QTest::newRow("entered") << true << "Lectern"
+                                 << "Lectern";
     }
     void storeAsksForNameAndReturnsToRecall()
     {
@@ -59,16 +59,10 @@ private slots:
         child("mem4")->click();
         QCOMPARE(cam()->calls, QStringList{"callPreset(4)"});
     }
-    void snapshotOnlyForPresetsOneToSix()
+    void downloadedSnapshotBecomesTheButtonImage()
     {
         const QString thumb = Storage::snapshotPath(kId, 3);
         connectTo(0);
-        storeNamed(8, QStringLiteral("Eight"));
-        QCOMPARE(cam()->calls, QStringList{"setPreset(8)"});
-        cam()->calls.clear();
-        storeNamed(3, QStringLiteral("Three"));
-        QCOMPARE(cam()->calls, (QStringList{"downloadSnapshot(3)", "setPreset(3)"}));
-        // The camera wrote the picture; it becomes the button's image.
         const QImage before = child("mem3")->grab().toImage();
         QVERIFY(QDir().mkpath(QFileInfo(thumb).absolutePath()));
         QImage picture(64, 36, QImage::Format_RGB32);
@@ -77,24 +71,26 @@ private slots:
         emit cam()->clientFinishDownload(3);
         QTRY_VERIFY(child("mem3")->grab().toImage() != before);
     }
+    // Presets above 6 have no snapshot.
     void storeExposureKeepsPanelValues()
     {
         connectTo(0);
         child<QCheckBox>("storeExposure")->setChecked(true);
-        child<QComboBox>("aeModeSelect")->setCurrentIndex(1);
-        child<QComboBox>("shutterCombo")->setCurrentIndex(6);
-        child<QComboBox>("irisCombo")->setCurrentIndex(5);
-        child<QComboBox>("brightCombo")->setCurrentIndex(11);
-        child<QSlider>("luminanceSlider")->setValue(9);
-        child<QSlider>("contrastSlider")->setValue(4);
-        child<QSlider>("hueSlider")->setValue(13);
-        child<QComboBox>("wbCombo")->setCurrentIndex(2);
+        const QList<int> values{1, 6, 5, 11, 9, 4, 13, 2};
+        int k = 0;
+        for (const char *name : {"aeModeSelect", "shutterCombo", "irisCombo", "brightCombo"})
+            child<QComboBox>(name)->setCurrentIndex(values[k++]);
+        for (const char *name : {"luminanceSlider", "contrastSlider", "hueSlider"})
+            child<QSlider>(name)->setValue(values[k++]);
+        child<QComboBox>("wbCombo")->setCurrentIndex(values[k]);
+        cam()->calls.clear();
         storeNamed(7, QStringLiteral("Stage left"));
-        QList<int> values;
+        QCOMPARE(cam()->calls, QStringList{"setPreset(7)"});
+        QList<int> stored;
         for (const char *key : {"aemode", "shutterspeed", "iris", "brightness", "luminance",
                                 "contrast", "hue", "wbmode"})
-            values << storedValue(kId + "_7_" + key).toInt();
-        QCOMPARE(values, (QList<int>{1, 6, 5, 11, 9, 4, 13, 2}));
+            stored << storedValue(kId + "_7_" + key).toInt();
+        QCOMPARE(stored, values);
     }
     void clearPresetAndImage()
     {
