@@ -45,7 +45,54 @@ class TestPreviewPreset : public QObject
 {
     Q_OBJECT
 private slots:
-    void recallShowsTheStoredFraming();
+    void recallShowsTheStoredFraming()
+    {
+        CameraSimulator sim;
+        QVERIFY(sim.listen(kAddress, 0, 0));
+        SimStream stream([&sim] { return sim.view(); });
+        QVERIFY(stream.listen(kAddress, 0));
+
+        auto *camera =
+            new IPCamera(kAddress.toString(), QStringLiteral("Sim"), QStringLiteral("sim"));
+        camera->setViscaPort(sim.viscaPort());
+        camera->setHttpPort(sim.httpPort());
+        CameraControl control(nullptr);
+        control.setCameras({camera});
+        QSignalSpy connected(&control, &CameraControl::connected);
+        QVERIFY(control.selectCamera(0));
+        QVERIFY(connected.wait(10000));
+
+        std::unique_ptr<MediaPlayer> player = createDefaultMediaPlayer();
+        connect(player.get(), &MediaPlayer::frameReady, this,
+                [this](const QImage &frame) { m_frame = frame; });
+        MediaSource source;
+        source.location =
+            QStringLiteral("rtsp://%1:%2/2").arg(kAddress.toString()).arg(stream.port());
+        source.latencyMs = 0;
+        QVERIFY(player->start(source));
+
+        // Framing A: somewhere right, up and zoomed in; wait until it is shown
+        // and steady.
+        sim.setPosition(700, 150, 3000, SimScene::kSharpFocus);
+        const QImage expectedA = SimScene::render(sim.view(), SimStream::streamSize(2));
+        QVERIFY(waitForFrame([&](const QImage &f) { return difference(f, expectedA) < 10; }));
+        const QImage atStore = m_frame;
+
+        QSignalSpy stored(&sim, &CameraSimulator::presetStored);
+        QVERIFY(control.storePresetPosition(7, false));
+        QVERIFY(stored.wait(5000));
+
+        // Elsewhere: the picture changes.
+        sim.setPosition(-900, -200, 0, SimScene::kSharpFocus);
+        QVERIFY(waitForFrame([&](const QImage &f) { return difference(f, atStore) > 25; }));
+
+        QVERIFY(control.recallPreset(7));
+        QVERIFY2(waitForFrame([&](const QImage &f) { return difference(f, atStore) < 10; }),
+                 qPrintable(QStringLiteral("difference %1").arg(difference(m_frame, atStore))));
+        QCOMPARE(sim.pan(), 700);
+        QCOMPARE(sim.zoom(), 3000);
+        player->stop();
+    }
 
 private:
     // Waits for a frame that matches `condition`; the last frame seen is kept
@@ -65,53 +112,6 @@ bool TestPreviewPreset::waitForFrame(const std::function<bool(const QImage &)> &
         QTest::qWait(20);
     }
     return false;
-}
-
-void TestPreviewPreset::recallShowsTheStoredFraming()
-{
-    CameraSimulator sim;
-    QVERIFY(sim.listen(kAddress, 0, 0));
-    SimStream stream([&sim] { return sim.view(); });
-    QVERIFY(stream.listen(kAddress, 0));
-
-    auto *camera = new IPCamera(kAddress.toString(), QStringLiteral("Sim"), QStringLiteral("sim"));
-    camera->setViscaPort(sim.viscaPort());
-    camera->setHttpPort(sim.httpPort());
-    CameraControl control(nullptr);
-    control.setCameras({camera});
-    QSignalSpy connected(&control, &CameraControl::connected);
-    QVERIFY(control.selectCamera(0));
-    QVERIFY(connected.wait(10000));
-
-    std::unique_ptr<MediaPlayer> player = createDefaultMediaPlayer();
-    connect(player.get(), &MediaPlayer::frameReady, this,
-            [this](const QImage &frame) { m_frame = frame; });
-    MediaSource source;
-    source.location = QStringLiteral("rtsp://%1:%2/2").arg(kAddress.toString()).arg(stream.port());
-    source.latencyMs = 0;
-    QVERIFY(player->start(source));
-
-    // Framing A: somewhere right, up and zoomed in; wait until it is shown
-    // and steady.
-    sim.setPosition(700, 150, 3000, SimScene::kSharpFocus);
-    const QImage expectedA = SimScene::render(sim.view(), SimStream::streamSize(2));
-    QVERIFY(waitForFrame([&](const QImage &f) { return difference(f, expectedA) < 10; }));
-    const QImage atStore = m_frame;
-
-    QSignalSpy stored(&sim, &CameraSimulator::presetStored);
-    QVERIFY(control.storePresetPosition(7, false));
-    QVERIFY(stored.wait(5000));
-
-    // Elsewhere: the picture changes.
-    sim.setPosition(-900, -200, 0, SimScene::kSharpFocus);
-    QVERIFY(waitForFrame([&](const QImage &f) { return difference(f, atStore) > 25; }));
-
-    QVERIFY(control.recallPreset(7));
-    QVERIFY2(waitForFrame([&](const QImage &f) { return difference(f, atStore) < 10; }),
-             qPrintable(QStringLiteral("difference %1").arg(difference(m_frame, atStore))));
-    QCOMPARE(sim.pan(), 700);
-    QCOMPARE(sim.zoom(), 3000);
-    player->stop();
 }
 
 int main(int argc, char **argv)

@@ -25,8 +25,37 @@ class TestPreviewRestarts : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void restartsReturnDescriptorsToStart();
+    void initTestCase()
+    {
+        // A key frame every 5 frames: each start shows a picture within ~0.2 s.
+        // The server keeps its streams running, so a start never meets the shared
+        // stream being torn down after the previous stop.
+        const QString why =
+            m_server.start("127.0.0.1", {"1=160x120@30:5", "2=96x64@30:5"}, 0, true);
+        QVERIFY2(why.isEmpty(), qPrintable(why));
+    }
+    void restartsReturnDescriptorsToStart()
+    {
+        // GStreamer's process-wide state (registry, clock, thread pools) is made
+        // by the first playbacks and kept; the count starts after them.
+        {
+            auto warmUp = createDefaultMediaPlayer();
+            for (int i = 0; i < 3; ++i)
+                playUntilFrame(*warmUp, 1 + i % 2);
+        } // joins its control thread: every stop has run
+        const int start = openDescriptors();
+
+        auto player = createDefaultMediaPlayer();
+        for (int i = 0; i < 100; ++i) {
+            playUntilFrame(*player, 1 + i % 2);
+            if (QTest::currentTestFailed())
+                return;
+            player->stop();
+        }
+        player.reset();
+        // Streaming threads may close their last sockets just after the join.
+        QTRY_COMPARE_WITH_TIMEOUT(openDescriptors(), start, 20000);
+    }
 
 private:
     // Starts stream /stream and waits for its first picture.
@@ -34,15 +63,6 @@ private:
 
     RtspServerProcess m_server;
 };
-
-void TestPreviewRestarts::initTestCase()
-{
-    // A key frame every 5 frames: each start shows a picture within ~0.2 s.
-    // The server keeps its streams running, so a start never meets the shared
-    // stream being torn down after the previous stop.
-    const QString why = m_server.start("127.0.0.1", {"1=160x120@30:5", "2=96x64@30:5"}, 0, true);
-    QVERIFY2(why.isEmpty(), qPrintable(why));
-}
 
 void TestPreviewRestarts::playUntilFrame(MediaPlayer &player, int stream)
 {
@@ -53,29 +73,6 @@ void TestPreviewRestarts::playUntilFrame(MediaPlayer &player, int stream)
     QVERIFY(player.start(source));
     QTRY_VERIFY_WITH_TIMEOUT(!frames.isEmpty() || !failed.isEmpty(), 20000);
     QVERIFY2(failed.isEmpty(), qPrintable(failed.value(0).value(0).toString()));
-}
-
-void TestPreviewRestarts::restartsReturnDescriptorsToStart()
-{
-    // GStreamer's process-wide state (registry, clock, thread pools) is made
-    // by the first playbacks and kept; the count starts after them.
-    {
-        auto warmUp = createDefaultMediaPlayer();
-        for (int i = 0; i < 3; ++i)
-            playUntilFrame(*warmUp, 1 + i % 2);
-    } // joins its control thread: every stop has run
-    const int start = openDescriptors();
-
-    auto player = createDefaultMediaPlayer();
-    for (int i = 0; i < 100; ++i) {
-        playUntilFrame(*player, 1 + i % 2);
-        if (QTest::currentTestFailed())
-            return;
-        player->stop();
-    }
-    player.reset();
-    // Streaming threads may close their last sockets just after the join.
-    QTRY_COMPARE_WITH_TIMEOUT(openDescriptors(), start, 20000);
 }
 
 QTEST_GUILESS_MAIN(TestPreviewRestarts)
