@@ -1,6 +1,6 @@
-// The preview window against a real RTSP server on 127.0.0.41:554 (/1 at
-// 640x360, /2 at 320x180, so the picture tells which stream plays) and
-// 127.0.0.42:554 (/1 only).
+// The preview window against a real RTSP server on 127.0.0.41:554 and
+// 127.0.0.42:554: /1 at 640x360, /2 at 320x180 (the picture tells which
+// stream plays), and on 127.0.0.42 /1 only.
 #include "previewwin.h"
 #include "rtspserverprocess.h"
 

@@ -22,9 +22,9 @@ private slots:
         auto player = std::make_unique<FakePlayer>(m_log);
         m_player = player.get();
         m_win = std::make_unique<PreviewWin>(std::move(player));
-        m_win->setOverlayRefreshDelay(0);
         m_win->setCaptureDeviceLookup(
-            [](const QString &id) { return id == "Cam A" ? "/dev/video7" : QString(); });
+            [](const QString &id) { return id == "Cam A" ? "/dev/video7" : ""; });
+        m_win->show();
     }
     void cleanup()
     {
@@ -34,91 +34,82 @@ private slots:
 
     void start_data()
     {
-        QTest::addColumn<bool>("connected");
-        QTest::addColumn<int>("type");
+        QTest::addColumn<int>("type"); // -1: no camera
         QTest::addColumn<QString>("id");
-        QTest::addColumn<QStringList>("calls");
-        QTest::addColumn<bool>("box");                      // "Can not open your live stream."
-        const QStringList rtsp{"start rtsp://127.0.1.5/2"}; // the second stream at first
-        QTest::newRow("not connected") << false << 0 << "127.0.1.5" << QStringList{} << false;
-        QTest::newRow("no camera") << true << -1 << "127.0.1.5" << QStringList{} << false;
-        QTest::newRow("network camera") << true << 0 << "127.0.1.5" << rtsp << false;
-        QTest::newRow("USB camera")
-            << true << 1 << "Cam A" << QStringList{"start /dev/video7"} << false;
-        QTest::newRow("player cannot start") << true << 0 << "127.0.1.5" << rtsp << true;
-        QTest::newRow("USB camera not attached") << true << 1 << "Cam B" << QStringList{} << true;
-        QTest::newRow("id with a path and query")
-            << true << 0 << "127.0.1.5/x?y=1" << QStringList{} << true;
-        QTest::newRow("id with a space") << true << 0 << "10.0.0 .5" << QStringList{} << true;
-        QTest::newRow("empty id") << true << 0 << "" << QStringList{} << true;
+        QTest::addColumn<QString>("second"); // the camera's own second stream
+        QTest::addColumn<QString>("calls");
+        QTest::addColumn<int>("boxes"); // "Can not open your live stream."
+        QTest::newRow("no camera") << -1 << "127.0.1.5"
+                                   << ""
+                                   << "" << 0;
+        QTest::newRow("network camera") << 0 << "127.0.1.5"
+                                        << ""
+                                        << "start rtsp://127.0.1.5/2" << 0;
+        QTest::newRow("USB camera") << 1 << "Cam A"
+                                    << ""
+                                    << "start /dev/video7" << 0;
+        QTest::newRow("player cannot start") << 0 << "127.0.1.5"
+                                             << ""
+                                             << "start rtsp://127.0.1.5/2" << 1;
+        QTest::newRow("USB camera not attached") << 1 << "Cam B"
+                                                 << ""
+                                                 << "" << 1;
+        QTest::newRow("id with a path and query") << 0 << "127.0.1.5/x?y=1"
+                                                  << ""
+                                                  << "" << 1;
+        QTest::newRow("id with a space") << 0 << "10.0.0 .5"
+                                         << ""
+                                         << "" << 1;
+        QTest::newRow("empty id") << 0 << ""
+                                  << ""
+                                  << "" << 1;
+        QTest::newRow("own address") << 0 << "/dev/ttyUSB0"
+                                     << "rtsp://127.0.1.6:8554/l?p=2"
+                                     << "start rtsp://127.0.1.6:8554/l?p=2" << 0;
+        QTest::newRow("own address, not rtsp") << 0 << "/dev/ttyUSB0"
+                                               << "file:///etc/passwd"
+                                               << "" << 1;
     }
     void start()
     {
-        QFETCH(bool, connected);
         QFETCH(int, type);
         QFETCH(QString, id);
-        QFETCH(bool, box);
+        QFETCH(QString, second);
+        QFETCH(int, boxes);
         m_player->refuse = QTest::currentDataTag() == QLatin1String("player cannot start");
-        m_win->show();
         m_win->setSource(type, id);
-        m_win->setConnected(connected);
+        if (!second.isEmpty())
+            m_win->setStreamAddresses("rtsp://127.0.1.6/main", second);
+        m_win->onStartBtnClicked(); // not connected yet
+        m_win->setConnected(true);
         m_win->onStartBtnClicked();
-        QTEST(*m_log, "calls");
-        QCOMPARE(m_win->isPlaying(), !m_log->isEmpty() && !box);
-        QCOMPARE(errorBoxes().size(), int(box));
-        QVERIFY(!box || (errorBoxes()[0]->isVisible() && !errorBoxes()[0]->isModal()));
-        if (!box) // no stream choice for a USB camera
+        QTEST(m_log->join('|'), "calls");
+        QCOMPARE(m_win->isPlaying(), !m_log->isEmpty() && !boxes);
+        QCOMPARE(errorBoxes().size(), boxes);
+        QVERIFY(!boxes || !errorBoxes()[0]->isModal());
+        if (!boxes) // no stream choice for a USB camera
             QCOMPARE(m_win->findChild<QRadioButton *>("firstStream")->isVisible(), type != 1);
     }
 
-    // Stream 1 or 2 chosen while playing: the player reopens; Start while
-    // playing does nothing.
-    void streamChangeReopens()
+    // Start while playing does nothing; another stream reopens; a failure ends
+    // playback with one box and Start retries; a new source forgets the old
+    // one's own addresses.
+    void restartsAndFailure()
     {
+        m_win->setSource(0, "/dev/ttyUSB0");
+        m_win->setStreamAddresses("rtsp://127.0.1.6/1", "rtsp://127.0.1.6/2");
+        m_win->setSource(0, "127.0.1.5");
         startPlaying();
         m_win->onStartBtnClicked();
         m_win->findChild<QRadioButton *>("firstStream")->click();
-        QCOMPARE(*m_log, (QStringList{"stop", "start rtsp://127.0.1.5/1"}));
-    }
-
-    void cameraStreamAddresses_data()
-    {
-        QTest::addColumn<QString>("second");
-        QTest::addColumn<QStringList>("calls");
-        QTest::addColumn<int>("boxes");
-        QTest::newRow("its own address")
-            << "rtsp://127.0.1.6:8554/live?profile=2"
-            << QStringList{"start rtsp://127.0.1.6:8554/live?profile=2"} << 0;
-        QTest::newRow("none: nothing plays, no box") << "" << QStringList{} << 0;
-        QTest::newRow("not rtsp") << "file:///etc/passwd" << QStringList{} << 1;
-    }
-    // A camera's own stream addresses; a new source forgets them.
-    void cameraStreamAddresses()
-    {
-        QFETCH(QString, second);
-        m_win->setSource(0, "/dev/ttyUSB0");
-        m_win->setStreamAddresses("rtsp://127.0.1.6/main", second);
-        m_win->setConnected(true);
-        m_win->onStartBtnClicked();
-        QTEST(*m_log, "calls");
-        QTEST(int(errorBoxes().size()), "boxes");
-        m_win->onStopBtnClicked();
-        m_log->clear();
-        m_win->setSource(0, "127.0.1.7");
-        m_win->onStartBtnClicked();
-        QCOMPARE(*m_log, QStringList{"start rtsp://127.0.1.7/2"});
-    }
-
-    void failureEndsPlaybackWithOneBox()
-    {
-        startPlaying();
         emit m_player->frameReady(QImage(64, 36, QImage::Format_RGB32));
         emit m_player->failed("not found");
         emit m_player->failed("not found");
         QVERIFY(!m_win->isPlaying() && m_win->currentFrame().isNull());
         QCOMPARE(errorBoxes().size(), 1);
-        m_win->onStartBtnClicked(); // retries at once
-        QCOMPARE(*m_log, QStringList{"start rtsp://127.0.1.5/2"});
+        m_win->onStartBtnClicked();
+        QCOMPARE(*m_log,
+                 (QStringList{"stop", "start rtsp://127.0.1.5/1", "start rtsp://127.0.1.5/1"}));
     }
 
     // Home, presets (100 + n) and snapshots only while playing.
@@ -127,41 +118,32 @@ private slots:
         QSignalSpy home(m_win.get(), &PreviewWin::homeRequested);
         QSignalSpy preset(m_win.get(), &PreviewWin::presetRequested);
         QSignalSpy saved(m_win.get(), &PreviewWin::snapshotSaved);
-        QTemporaryDir folder;
-        m_win->setSnapshotFolderSource([&folder] { return folder.path(); });
-        m_win->setSource(0, "127.0.1.5");
-        m_win->setConnected(true);
-        m_win->onHomeBtnClicked();
-        m_win->onPresetCalled(3);
-        m_win->onTakeSnapShotClicked();
-        QVERIFY(!m_win->takeSnapShot(folder.filePath("x.png")));
+        for (bool playing : {false, true}) {
+            if (playing) {
+                startPlaying();
+            } else {
+                m_win->onTakeSnapShotClicked();
+                QVERIFY(!m_win->takeSnapShot(m_home.filePath("x.png")));
+            }
+            m_win->onHomeBtnClicked();
+            m_win->onPresetCalled(3);
+        }
         QCoreApplication::processEvents();
-        QVERIFY(home.isEmpty() && preset.isEmpty() && saved.isEmpty());
-        QVERIFY(QDir(folder.path()).isEmpty());
-        startPlaying();
-        m_win->onHomeBtnClicked();
-        m_win->onPresetCalled(3);
+        QVERIFY(saved.isEmpty());
         QCOMPARE(home.size(), 1);
         QCOMPARE(preset.value(0).value(0).toInt(), 103);
     }
 
-    void losingTheCameraStops_data()
-    {
-        QTest::addColumn<int>("how");
-        QTest::newRow("disconnected") << 0;
-        QTest::newRow("other camera") << 1;
-        QTest::newRow("same camera again keeps playing") << 2;
-    }
+    // Disconnected or another camera: stopped; the same camera again plays on.
     void losingTheCameraStops()
     {
-        QFETCH(int, how);
-        startPlaying();
-        if (how == 0)
-            m_win->setConnected(false);
-        else
-            m_win->setSource(0, how == 1 ? "127.0.1.6" : "127.0.1.5");
-        QCOMPARE(m_win->isPlaying(), how == 2);
-        QCOMPARE(*m_log, how == 2 ? QStringList{} : QStringList{"stop"});
+        for (int how = 0; how < 3; ++how) {
+            startPlaying();
+            how == 0 ? m_win->setConnected(false)
+                     : m_win->setSource(0, how == 1 ? "127.0.1.6" : "127.0.1.5");
+            QCOMPARE(m_win->isPlaying(), how == 2);
+            QCOMPARE(*m_log, how == 2 ? QStringList{} : QStringList{"stop"});
+        }
     }
 
     void snapshotFolder_data()
@@ -175,9 +157,8 @@ private slots:
     void snapshotFolder()
     {
         QFETCH(QString, setting);
-        QTemporaryDir temp;
         if (setting == "<temp>")
-            setting = temp.path();
+            setting = m_home.path();
         m_win->setSnapshotFolderSource([setting] { return setting; });
         startPlaying();
         QImage frame(64, 36, QImage::Format_RGB32);
@@ -185,11 +166,10 @@ private slots:
         emit m_player->frameReady(frame);
         QSignalSpy saved(m_win.get(), &PreviewWin::snapshotSaved);
         m_win->onTakeSnapShotClicked();
-        QVERIFY(saved.wait());
-        QVERIFY(saved[0][1].toBool());
+        QVERIFY(saved.wait() && saved[0][1].toBool());
         const QFileInfo file(saved[0][0].toString());
         QCOMPARE(file.absolutePath(),
-                 setting == temp.path() ? setting : Storage::downloadsFolder());
+                 setting == m_home.path() ? setting : Storage::downloadsFolder());
         QVERIFY(QRegularExpression("^\\d\\d-\\d\\d-\\d{4}(-\\d\\d){3}-\\d{3}\\.png$")
                     .match(file.fileName())
                     .hasMatch());
@@ -200,7 +180,6 @@ private slots:
     // Closing stops; destruction stops first.
     void closeAndDestroyStopFirst()
     {
-        m_win->show();
         startPlaying();
         QSignalSpy closed(m_win.get(), &PreviewWin::closed);
         m_win->close();
@@ -230,6 +209,7 @@ private:
         m_log->clear();
     }
 
+    QTemporaryDir m_home;
     std::shared_ptr<QStringList> m_log;
     FakePlayer *m_player = nullptr;
     std::unique_ptr<PreviewWin> m_win;
