@@ -1,12 +1,5 @@
 #!/usr/bin/python3
-"""RTSP test server: rtspserver.py [--keep-playing] ADDRESS PORT PATH=WxH@FPS[:GOP] ...
-
-H.264 test patterns at rtsp://ADDRESS:PORT/PATH, one shared encoder per path, a
-key frame every GOP frames (default FPS). PORT 0 takes a free port. Prints
-"READY <port>", or "BINDFAIL <reason>" and exits with 2. Runs until its
-standard input closes. --keep-playing plays every path to itself, so a client
-joins a running stream as with a real camera.
-"""
+"""RTSP test server (usage: rtspserver.py [--keep-playing] ADDRESS PORT PATH=WxH@FPS[:GOP]...)."""
 import sys
 
 import gi

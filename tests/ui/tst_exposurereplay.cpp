@@ -65,18 +65,14 @@ private slots:
         QCOMPARE(replay.runningChains(), 0); // no timer of theirs is left
         QCOMPARE(stages.mid(0, 3), (QList<int>{0, 0, 1}));
     }
+    // Numbers outside the tables are shown as they are.
     void statusTexts()
     {
         using namespace ExposureTables;
-        const auto texts = [](int iris, int shutter, int bright) {
-            return irisStatusText(iris) + ' ' + shutterStatusText(shutter) + ' ' +
-                   brightStatusText(bright);
-        };
-        QCOMPARE(texts(0, 1, 0), QStringLiteral("Iris:Close Shutter:1/30 Bright:0"));
-        QCOMPARE(texts(12, 17, 17), QStringLiteral("Iris:F1.8 Shutter:1/10000 Bright:17"));
-        QCOMPARE(texts(9, 7, 5), QStringLiteral("Iris:F2.8 Shutter:1/250 Bright:5"));
-        // Outside the tables: the number itself.
-        QCOMPARE(texts(13, 18, 255), QStringLiteral("Iris:13 Shutter:18 Bright:255"));
+        QCOMPARE(irisStatusText(12) + shutterStatusText(17) + brightStatusText(17),
+                 QStringLiteral("Iris:F1.8Shutter:1/10000Bright:17"));
+        QCOMPARE(irisStatusText(13) + shutterStatusText(18) + brightStatusText(255),
+                 QStringLiteral("Iris:13Shutter:18Bright:255"));
     }
     void cameraBytesToListIndices()
     {

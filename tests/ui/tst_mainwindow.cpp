@@ -2,7 +2,6 @@
 // the layer, and that a held move stops when a box opens or the camera
 // changes.
 #include "corvantaapp.h"
-#include "helpwindows.h"
 #include "messagepresenter.h"
 #include "pantiltlimitdlg.h"
 #include "recordingpanel.h"
@@ -130,19 +129,6 @@ private slots:
         onNextModal<QFileDialog>([](QFileDialog *d) { d->reject(); });
         action("actionSnapshotPath")->trigger();
         QCOMPARE(s->snapshotPath(), QStringLiteral("/srv/stills"));
-    }
-    void helpLinksPointAtTheShippedReadme()
-    {
-        QTemporaryDir dir;
-        const QString bin = dir.filePath("bin"), shipped = dir.filePath("share/doc/corvanta");
-        QVERIFY(QDir().mkpath(bin) && QDir().mkpath(shipped));
-        QCOMPARE(HelpWin::readmeFile(bin), bin + "/README.md"); // nothing shipped yet
-        for (const QString &folder : {shipped, bin}) {
-            QFile readme(folder + "/README.md");
-            QVERIFY(readme.open(QIODevice::WriteOnly));
-            QCOMPARE(HelpWin::readmeFile(bin), readme.fileName()); // beside the program first
-        }
-        QCOMPARE(HelpWin::readmeUrl("help").fragment(), QStringLiteral("help"));
     }
     void autoReconnectStoredAndApplied()
     {

@@ -4,14 +4,11 @@
 // leaves nothing playing or moving.
 #include "boundingboxsettings.h"
 #include "fakemediaplayer.h"
-#include "fakev4l2io.h"
 #include "multicameras.h"
 #include "presetsettingdlg.h"
 #include "previewwin.h"
 #include "recordingpanel.h"
 #include "resources.h"
-#include "usbcamera.h"
-#include "v4l2backend.h"
 
 #include <QAction>
 #include <QLineEdit>
@@ -106,7 +103,7 @@ private slots:
         QCOMPARE(first->calls.size(), 3);
     }
     // Boxes recall preset 100 + n and store it through the layer; Home goes to the
-    // selected camera; all only while the preview plays.
+    // selected camera.
     void mapAndPreviewActionsReachTheCamera()
     {
         BoundingBoxSettings *map = w->boundingBoxWindow();
@@ -119,11 +116,6 @@ private slots:
         map->findChild<QLineEdit *>("presetTitleLabel")->setText("Wide");
         map->setCustomPreset();
         QCOMPARE(cam(1)->calls, (QStringList{"callPreset(103)", "moveHome", "setPreset(104)"}));
-        preview->onStopBtnClicked();
-        cam(1)->calls.clear();
-        preview->onPresetCalled(3);
-        preview->onHomeBtnClicked();
-        QVERIFY(cam(1)->calls.isEmpty());
     }
     void cameraDialogRebuildsUnderAMovingCamera_data()
     {
@@ -155,34 +147,6 @@ private slots:
         QVERIFY(!w->currentCamera() && w->presetSettingDialog()->cameraId().isEmpty());
         QCOMPARE(child("connectCam1")->text(), QStringLiteral("Studio lef"));
         QTRY_VERIFY(!old);
-    }
-    // Two cameras of one model: the second plays its own node, also after it was
-    // unplugged and came back on another node.
-    void usbPreviewPlaysTheCamerasOwnNode()
-    {
-        auto io = std::make_shared<FakeIo>();
-        const Ctrls ctrls{{V4L2_CID_PAN_ABSOLUTE, {-36000, 36000, 0, 0}}};
-        io->devices = {{"/dev/video0", "HD Cam", V4L2_CAP_VIDEO_CAPTURE, ctrls, "usb-1.1"},
-                       {"/dev/video2", "HD Cam", V4L2_CAP_VIDEO_CAPTURE, ctrls, "usb-1.2"}};
-        V4l2Backend backend(io);
-        c->releaseCameras();
-        auto *usb = new USBCamera("HD Cam (2)", "Desk", "HD Cam (2)", &backend);
-        usb->setPollInterval(1);
-        usb->setReconnectInterval(1);
-        c->setCameras({usb});
-        c->setAutoReconnect(true);
-        w->selectCamera(0);
-        QTRY_VERIFY(c->canDrive());
-        QCoreApplication::processEvents(); // the queued connection handling
-        openPreview();
-        QCOMPARE(log->last(), QStringLiteral("start /dev/video2"));
-        io->unplug(1);
-        QTRY_VERIFY(!usb->isConnected());
-        io->devices[1].path = "/dev/video4";
-        io->plug(1);
-        QTRY_COMPARE(log->last(), QStringLiteral("start /dev/video4"));
-        c->releaseCameras();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
 private:
