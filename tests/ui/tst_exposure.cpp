@@ -46,11 +46,9 @@ private slots:
         QTest::addColumn<QStringList>("calls");
         QTest::newRow("iris up at 12") << "irisUp" << 12 << QStringList();
         QTest::newRow("iris up") << "irisUp" << 8 << QStringList{"setIris(9)"};
-        QTest::newRow("iris down at 0") << "irisDown" << 0 << QStringList();
         QTest::newRow("shutter up at 16") << "shutterUp" << 16 << QStringList();
         QTest::newRow("shutter down") << "shutterDown" << 4 << QStringList{"setShutter(3)"};
         QTest::newRow("bright up") << "brightUp" << 5 << QStringList{"brightUp"};
-        QTest::newRow("bright down") << "brightDown" << 5 << QStringList{"brightDown"};
     }
     void stepButtons()
     {

@@ -71,37 +71,6 @@ private slots:
         connectTo(0);
         QVERIFY(w->previewWindow()->isVisible() && w->previewWindow()->isPlaying());
     }
-    void heldPadReleaseReachesTheOldCamera_data()
-    {
-        QTest::addColumn<bool>("rebuild");
-        QTest::newRow("switch") << false;
-        QTest::newRow("rebuild") << true;
-    }
-    // A pad button held in the preset dialog while the camera changes: the camera
-    // it moves gets its stop (with the dialog's speeds), the next one nothing.
-    void heldPadReleaseReachesTheOldCamera()
-    {
-        QFETCH(bool, rebuild);
-        connectTo(0);
-        QPointer<RecordingCamera> first = cam(0);
-        RecordingCamera *second = cam(1);
-        PresetSettingDlg *dlg = w->presetSettingDialog();
-        w->onPresetSettingDlgClicked();
-        const QString pan = QString::number(c->speed(CameraControl::Pan));
-        const QString tilt = QString::number(c->speed(CameraControl::Tilt));
-        dlg->onMoveLeftBtnPressed();
-        rebuild ? w->rebuildCameraList() : w->selectCamera(1);
-        QVERIFY(first);
-        QCOMPARE(first->calls,
-                 (QStringList{"moveLeft(" + pan + ",0)", "moveStop(" + pan + "," + tilt + ")",
-                              "disconnectCamera"}));
-        QCOMPARE(dlg->cameraId(), rebuild ? QString() : QStringLiteral("127.0.0.2"));
-        if (!rebuild)
-            QCOMPARE(second->calls, QStringList{"connectCamera"});
-        dlg->onMoveLeftBtnReleased(); // the late release sends nothing more
-        QCoreApplication::processEvents();
-        QCOMPARE(first->calls.size(), 3);
-    }
     // Boxes recall preset 100 + n and store it through the layer; Home goes to the
     // selected camera.
     void mapAndPreviewActionsReachTheCamera()

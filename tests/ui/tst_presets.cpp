@@ -1,5 +1,6 @@
 // Presets of the main window over recording cameras: store and recall, the
-// name dialog, names and exposure in settings.ini, thumbnails, clearing.
+// name dialog, names and exposure in settings.ini, thumbnails, clearing, and
+// the replay of the stored exposure.
 #include "recordingpanel.h"
 
 #include <QCheckBox>
@@ -140,7 +141,55 @@ private slots:
         literal("connectCam1");
     }
 
+    void exposureReplay_data()
+    {
+        QTest::addColumn<QList<int>>("stored"); // AE, shutter, iris, bright, lum., contr., hue, WB
+        QTest::addColumn<QStringList>("calls");
+        QTest::newRow("AAE: iris, no shutter or bright")
+            << QList<int>{3, 5, 9, 4, 10, 3, 12, 2}
+            << QStringList{"callPreset(3)",  "setAeMode(3)", "setIris(9)",  "setLuminance(10)",
+                           "setContrast(3)", "setHue(12)",   "setWBMode(2)"};
+        QTest::newRow("indices outside their lists are skipped")
+            << QList<int>{9, 99, -1, 40, 10, 3, 12, 7}
+            << QStringList{"callPreset(3)", "setLuminance(10)", "setContrast(3)", "setHue(12)"};
+    }
+    // The panel starts from AE auto, shutter 1/30, iris Close, sliders 7, WB
+    // auto: a replayed stage that does not change its widget sends nothing.
+    void exposureReplay()
+    {
+        QFETCH(QList<int>, stored);
+        replayReady(stored);
+        w->setExposureReplayInterval(0);
+        child("mem3")->click();
+        QTRY_COMPARE(c->runningReplays(), 0);
+        QTEST(cam()->calls, "calls");
+    }
+    // The camera reopens a dropped socket by itself while the window keeps
+    // its connected flag: the replay ends with the old connection.
+    void replayEndsWhenTheConnectionIsReopened()
+    {
+        replayReady({1, 8, 4, 3, 2, 2, 2, 1});
+        w->setExposureReplayInterval(60 * 1000);
+        child("mem3")->click();
+        QCOMPARE(c->runningReplays(), 1);
+        emit cam()->clientStateChanged("Connecting");
+        emit cam()->clientStateChanged("Connected");
+        QVERIFY(w->cameraConnected());
+        QCoreApplication::processEvents();
+        QCOMPARE(c->runningReplays(), 0);
+        QCOMPARE(cam()->calls, (QStringList{"callPreset(3)", "setAeMode(1)"}));
+    }
+
 private:
+    // Exposure stored with preset 3, the camera connected, replay on.
+    void replayReady(const QList<int> &v)
+    {
+        const PresetExposure e{v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]};
+        c->savePresetSettings(kId, 3, QString(), &e);
+        cam()->status().luminance = cam()->status().contrast = cam()->status().hue = 7;
+        connectTo(0);
+        child<QCheckBox>("storeExposure")->setChecked(true);
+    }
     // A key straight from settings.ini after pending writes reached it.
     QVariant storedValue(const QString &key) const
     {
