@@ -62,48 +62,35 @@ private slots:
         m_home.reset();
     }
 
-    void actionSignals_data()
+    void buttonSignals_data()
     {
-        QTest::addColumn<QStringList>("input"); // preset, name, button
-        QTest::addColumn<QString>("emitted");
-        QTest::newRow("call") << QStringList{"27", "x", "callBtn"} << "recallPreset(27)";
-        QTest::newRow("set, no name") << QStringList{"5", "", "setBtn"} << "setPreset(5,)";
-        QTest::newRow("set") << QStringList{"127", "Stage left", "setBtn"}
-                             << "setPreset(127,Stage left)";
-        QTest::newRow("clear image") << QStringList{"1", "", "clearImageBtn"} << "clearImage(1)";
+        // Preset chosen, name entered, button; signals at its press, at its release.
+        QTest::addColumn<QStringList>("row");
+        QTest::newRow("call") << QStringList{"27", "x", "callBtn", "", "recallPreset(27)"};
+        QTest::newRow("set, no name") << QStringList{"5", "", "setBtn", "", "setPreset(5,)"};
+        QTest::newRow("set") << QStringList{"127", "Stage left", "setBtn", "",
+                                            "setPreset(127,Stage left)"};
+        QTest::newRow("clear image") << QStringList{"1", "", "clearImageBtn", "", "clearImage(1)"};
         QTest::newRow("clear preset")
-            << QStringList{"64", "", "clearPresetBtn"} << "clearPreset(64)";
-    }
-    void actionSignals()
-    {
-        QFETCH(QStringList, input);
-        combo()->setCurrentIndex(combo()->findText(input[0]));
-        edit()->setText(input[1]);
-        QTest::mouseClick(button(input[2]), Qt::LeftButton);
-        QFETCH(QString, emitted);
-        QCOMPARE(takeEmitted(), QStringList{emitted});
-    }
-
-    void padPressAndRelease_data()
-    {
-        QTest::addColumn<QString>("buttonName");
-        QTest::addColumn<QString>("stem"); // stem + "Press()", then stem + "Release()"
+            << QStringList{"64", "", "clearPresetBtn", "", "clearPreset(64)"};
         for (const char *stem :
              {"moveUp", "moveDown", "moveLeft", "moveRight", "zoomIn", "zoomOut"}) {
-            const QString name = QString(stem).remove(QRegularExpression("^(move|zoom)")).toLower();
-            QTest::newRow(stem) << name + "Btn" << stem;
+            const QString button =
+                QString(stem).remove(QRegularExpression("^(move|zoom)")).toLower();
+            QTest::newRow(stem) << QStringList{"1", "", button + "Btn", stem + QString("Press()"),
+                                               stem + QString("Release()")};
         }
-        QTest::newRow("home, on press only") << "homeBtn"
-                                             << "";
+        QTest::newRow("home, on press only") << QStringList{"1", "", "homeBtn", "moveHome()", ""};
     }
-    void padPressAndRelease()
+    void buttonSignals()
     {
-        QFETCH(QString, buttonName);
-        QFETCH(QString, stem);
-        QTest::mousePress(button(buttonName), Qt::LeftButton);
-        QCOMPARE(takeEmitted(), QStringList{stem.isEmpty() ? "moveHome()" : stem + "Press()"});
-        QTest::mouseRelease(button(buttonName), Qt::LeftButton);
-        QCOMPARE(takeEmitted(), stem.isEmpty() ? QStringList() : QStringList{stem + "Release()"});
+        QFETCH(QStringList, row);
+        combo()->setCurrentIndex(combo()->findText(row[0]));
+        edit()->setText(row[1]);
+        QTest::mousePress(button(row[2]), Qt::LeftButton);
+        QCOMPARE(takeEmitted().join(""), row[3]);
+        QTest::mouseRelease(button(row[2]), Qt::LeftButton);
+        QCOMPARE(takeEmitted().join(""), row[4]);
     }
 
     void heldPadReleasedOnce_data()
@@ -182,8 +169,7 @@ private slots:
     {
         QTest::addColumn<QString>("folder");
         QTest::addColumn<bool>("usable");
-        QTest::newRow("plain") << "plain" << true;
-        QTest::newRow("quote, hex digits") << "x'41" << true;
+        QTest::newRow("quote, hex digits") << "x'41" << true; // also a plain path
         QTest::newRow("injection") << "a');}QLabel{background:blue;}/*" << true;
         QTest::newRow("backslash") << "back\\41slash" << false;
         QTest::newRow("line break") << "line\nbreak" << false;

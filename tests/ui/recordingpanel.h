@@ -14,7 +14,6 @@
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
-#include <QSettings>
 #include <QTimer>
 #include <QtTest>
 

@@ -9,7 +9,6 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFileDialog>
 #include <QMessageBox>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -122,13 +121,6 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(box));
         QVERIFY(box->grab().toImage().pixelColor(2, 2).lightness() < 80);
         box->done(0);
-    }
-    void cancelledSnapshotFolderKeepsTheSetting()
-    {
-        s->setSnapshotPath("/srv/stills");
-        onNextModal<QFileDialog>([](QFileDialog *d) { d->reject(); });
-        action("actionSnapshotPath")->trigger();
-        QCOMPARE(s->snapshotPath(), QStringLiteral("/srv/stills"));
     }
     void autoReconnectStoredAndApplied()
     {

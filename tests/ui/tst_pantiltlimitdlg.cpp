@@ -69,8 +69,6 @@ private slots:
         QTest::addColumn<int>("tilt");
         QTest::addColumn<QString>("texts");
         QTest::newRow("right/up corner") << 0x0990 << 0x0510 << "Pan(right) :170 Tilt(Up) :90";
-        QTest::newRow("left/down corner") << 0xF66F << 0xFE4F << "Pan(Left) :170 Tilt(Down) :30";
-        QTest::newRow("centre") << 0x0000 << 0x0000 << "Pan(right) :0 Tilt(Up) :0";
         QTest::newRow("just left and down") << 0xFFFF << 0xFFFF << "Pan(Left) :0 Tilt(Down) :0";
     }
     void labelsFollowStatus()

@@ -60,18 +60,6 @@ private slots:
         child("mem4")->click();
         QCOMPARE(cam()->calls, QStringList{"callPreset(4)"});
     }
-    void downloadedSnapshotBecomesTheButtonImage()
-    {
-        const QString thumb = Storage::snapshotPath(kId, 3);
-        connectTo(0);
-        const QImage before = child("mem3")->grab().toImage();
-        QVERIFY(QDir().mkpath(QFileInfo(thumb).absolutePath()));
-        QImage picture(64, 36, QImage::Format_RGB32);
-        picture.fill(Qt::red);
-        QVERIFY(picture.save(thumb, "JPG"));
-        emit cam()->clientFinishDownload(3);
-        QTRY_VERIFY(child("mem3")->grab().toImage() != before);
-    }
     // Presets above 6 have no snapshot.
     void storeExposureKeepsPanelValues()
     {
@@ -117,7 +105,6 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::newRow("before a letter") << QStringLiteral("R&D");
         QTest::newRow("doubled") << QStringLiteral("A && B");
-        QTest::newRow("trailing") << QStringLiteral("Stage &");
     }
     // A name with "&" shows that "&" and creates no Alt shortcut, whether it
     // comes from settings, the web API or the name dialog; the name stored is the
