@@ -59,13 +59,11 @@ private slots:
         QSignalSpy recall(m_preview.get(), &PreviewWin::presetRequested);
         drag(box(5), box(5)->pos() + QPoint(70, -50));
         const QPoint offset = m_settings->customPresetPos(kCam, 5);
-        QCOMPARE(box(5)->pos() - centre(), offset);
-        QCOMPARE(offset, QPoint(70 - 65, -50 - 40));
+        QVERIFY(offset == box(5)->pos() - centre() && offset == QPoint(70 - 65, -50 - 40));
         m_preview->resize(1100, 700);
         QTRY_COMPARE(box(5)->pos() - centre(), offset);
         QTest::mouseClick(box(3), Qt::LeftButton);
-        QCOMPARE(recall.size(), 1);
-        QCOMPARE(recall[0][0].toInt(), 103);
+        QCOMPARE(recall, QList<QVariantList>{{103}});
         drag(box(2), centre());
         QCOMPARE(m_settings->customPresetPos(kCam, 2), QPoint(0, 0));
         m_preview->boundingBoxSizeMove();
@@ -143,7 +141,7 @@ private slots:
             click(b);
         m_win->map()->chooseColor(0);
         m_win->map()->setCustomPreset(10, "x");
-        QCOMPARE(messageCount(), 1);
+        QCOMPARE(boxes().size(), 1);
         QVERIFY(m_dialogs.isEmpty() && store.isEmpty());
         m_settings->sync();
         QCOMPARE(QSettings(m_settings->fileName(), QSettings::IniFormat).allKeys(), QStringList{});
@@ -152,8 +150,6 @@ private slots:
     void snapshotNamesStayInDownloads()
     {
         const QString downloads = Storage::downloadsFolder() + "/snapshot_";
-        QCOMPARE(mapBackgroundSnapshotPath("127.0.1.5"), downloads + "127.0.1.5_back.png");
-        QCOMPARE(mapBoxSnapshotPath("127.0.1.5", 3), downloads + "127.0.1.5_3_back.png");
         QCOMPARE(mapBackgroundSnapshotPath("../..\\x y"), downloads + ".._.._x_y_back.png");
         QCOMPARE(mapBoxSnapshotPath("../..\\x y", 3), downloads + ".._.._x_y_3_back.png");
     }
@@ -255,7 +251,6 @@ private:
         }
         return found;
     }
-    static int messageCount() { return boxes().size(); }
 
     std::unique_ptr<TempDataHome> m_home;
     std::unique_ptr<AppSettings> m_settings;
