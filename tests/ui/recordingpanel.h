@@ -17,9 +17,6 @@
 #include <QTimer>
 #include <QtTest>
 
-// The suite's files live in a folder of its own for the life of the process.
-static TempDataHome panelDataHome;
-
 class RecordingPanel : public QObject
 {
 protected:
@@ -27,6 +24,7 @@ protected:
     void createPanel(const QStringList &ids = {"127.0.1.1", "127.0.1.2"},
                      std::unique_ptr<MediaPlayer> player = nullptr)
     {
+        static TempDataHome home; // the suite's files, for the life of the process
         QFile::remove(Storage::userFolder() + "/settings.ini");
         s = new AppSettings;
         c = new CameraControl(s);
