@@ -48,43 +48,30 @@ private slots:
 void TestUntrustedJson::parse_data()
 {
     QTest::addColumn<QByteArray>("text");
-    QTest::addColumn<bool>("valid");
-    QTest::addColumn<QByteArray>("expected"); // compact Qt rendering
-
-    QTest::newRow("object") << QByteArray(R"({"x":1,"y":[true,null,"s"]})") << true
+    QTest::addColumn<QByteArray>("expected"); // compact Qt rendering; empty: refused
+    const QByteArray deep =
+        QByteArray(UntrustedJson::kMaxDepth, '[') + QByteArray(UntrustedJson::kMaxDepth, ']');
+    QTest::newRow("object") << QByteArray(R"({"x":1,"y":[true,null,"s"]})")
                             << QByteArray(R"({"x":1,"y":[true,null,"s"]})");
     QTest::newRow("repeated key keeps the last")
-        << QByteArray(R"({"t":[1],"t":{"u":2},"t":[3]})") << true << QByteArray(R"({"t":[3]})");
+        << QByteArray(R"({"t":[1],"t":{"u":2},"t":[3]})") << QByteArray(R"({"t":[3]})");
     QTest::newRow("escaped key repeats")
-        << QByteArray(R"({"a":1,"\u0061":2})") << true << QByteArray(R"({"a":2})");
-    QTest::newRow("non-BMP escape") << QByteArray(R"(["\ud83d\ude00 \u00e4"])") << true
+        << QByteArray(R"({"a":1,"\u0061":2})") << QByteArray(R"({"a":2})");
+    QTest::newRow("non-BMP escape") << QByteArray(R"(["\ud83d\ude00 \u00e4"])")
                                     << QByteArray("[\"\xf0\x9f\x98\x80 \xc3\xa4\"]");
-    QTest::newRow("numbers") << QByteArray("[-0.5,1e3,42]") << true << QByteArray("[-0.5,1000,42]");
-    QTest::newRow("nested at the limit")
-        << QByteArray(UntrustedJson::kMaxDepth, '[') + QByteArray(UntrustedJson::kMaxDepth, ']')
-        << true
-        << QByteArray(UntrustedJson::kMaxDepth, '[') + QByteArray(UntrustedJson::kMaxDepth, ']');
-    QTest::newRow("nested beyond the limit") << QByteArray(UntrustedJson::kMaxDepth + 1, '[') +
-                                                    QByteArray(UntrustedJson::kMaxDepth + 1, ']')
-                                             << false << QByteArray();
-    QTest::newRow("unclosed deep nesting") << QByteArray(200000, '[') << false << QByteArray();
-    QTest::newRow("truncated") << QByteArray(R"({"a":[1)") << false << QByteArray();
-    QTest::newRow("trailing garbage") << QByteArray("[1] x") << false << QByteArray();
-    QTest::newRow("scalar document") << QByteArray("42") << false << QByteArray();
-    QTest::newRow("invalid UTF-8") << QByteArray("[\"\xff\"]") << false << QByteArray();
-    QTest::newRow("number overflow") << QByteArray("[1e999]") << false << QByteArray();
-    QTest::newRow("empty") << QByteArray() << false << QByteArray();
+    QTest::newRow("numbers") << QByteArray("[-0.5,1e3,42]") << QByteArray("[-0.5,1000,42]");
+    QTest::newRow("nested at the limit") << deep << deep;
+    QTest::newRow("nested beyond the limit") << "[" + deep + "]" << QByteArray();
+    QTest::newRow("unclosed deep nesting") << QByteArray(200000, '[') << QByteArray();
+    for (const char *bad : {"{\"a\":[1", "[1] x", "42", "[\"\xff\"]", "[1e999]", ""})
+        QTest::newRow(bad) << QByteArray(bad) << QByteArray();
 }
 
 void TestUntrustedJson::parse()
 {
     QFETCH(QByteArray, text);
-    QFETCH(bool, valid);
-    QFETCH(QByteArray, expected);
     const std::optional<QJsonDocument> doc = UntrustedJson::parse(text);
-    QCOMPARE(doc.has_value(), valid);
-    if (valid)
-        QCOMPARE(doc->toJson(QJsonDocument::Compact), expected);
+    QTEST(doc ? doc->toJson(QJsonDocument::Compact) : QByteArray(), "expected");
 }
 
 void TestUntrustedJson::repeatedKeysCostNoMemory_data()

@@ -1,6 +1,6 @@
-// A show's worth of preview restarts against a real RTSP server
-// (rtspserver.py on 127.0.0.1, free port): every Stop must release its whole
-// pipeline, so the process's open descriptors return to where they were.
+// A show's worth of preview restarts against a real RTSP server on loopback:
+// every Stop releases its whole pipeline, so the process's open descriptors
+// return to where they were.
 #include "mediaplayer.h"
 #include "rtspserverprocess.h"
 
@@ -8,75 +8,46 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-#include <memory>
-
-namespace {
-
-int openDescriptors()
-{
-    return QDir(QStringLiteral("/proc/self/fd"))
-        .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System)
-        .size();
-}
-
-} // namespace
-
 class TestPreviewRestarts : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void restartsReturnDescriptorsToStart();
-
-private:
-    // Starts stream /stream and waits for its first picture.
-    void playUntilFrame(MediaPlayer &player, int stream);
-
-    RtspServerProcess m_server;
-};
-
-void TestPreviewRestarts::initTestCase()
-{
-    // A key frame every 5 frames: each start shows a picture within ~0.2 s.
-    // The server keeps its streams running, so a start never meets the shared
-    // stream being torn down after the previous stop.
-    const QString why = m_server.start("127.0.0.1", {"1=160x120@30:5", "2=96x64@30:5"}, 0, true);
-    QVERIFY2(why.isEmpty(), qPrintable(why));
-}
-
-void TestPreviewRestarts::playUntilFrame(MediaPlayer &player, int stream)
-{
-    QSignalSpy frames(&player, &MediaPlayer::frameReady);
-    QSignalSpy failed(&player, &MediaPlayer::failed);
-    MediaSource source;
-    source.location = QStringLiteral("rtsp://127.0.0.1:%1/%2").arg(m_server.port()).arg(stream);
-    QVERIFY(player.start(source));
-    QTRY_VERIFY_WITH_TIMEOUT(!frames.isEmpty() || !failed.isEmpty(), 20000);
-    QVERIFY2(failed.isEmpty(), qPrintable(failed.value(0).value(0).toString()));
-}
-
-void TestPreviewRestarts::restartsReturnDescriptorsToStart()
-{
-    // GStreamer's process-wide state (registry, clock, thread pools) is made
-    // by the first playbacks and kept; the count starts after them.
+    void restartsReturnDescriptorsToStart()
     {
-        auto warmUp = createDefaultMediaPlayer();
+        // A key frame every 5 frames: each start shows a picture at once. The
+        // streams keep running, so a start never meets one being torn down.
+        RtspServerProcess server;
+        const QString why = server.start("127.0.0.1", {"1=160x120@30:5", "2=96x64@30:5"}, 0, true);
+        QVERIFY2(why.isEmpty(), qPrintable(why));
+        const auto playUntilFrame = [&](MediaPlayer &player, int i) {
+            QSignalSpy frames(&player, &MediaPlayer::frameReady);
+            QSignalSpy failed(&player, &MediaPlayer::failed);
+            MediaSource source;
+            source.location = QString("rtsp://127.0.0.1:%1/%2").arg(server.port()).arg(1 + i % 2);
+            QVERIFY(player.start(source));
+            QTRY_VERIFY_WITH_TIMEOUT(!frames.isEmpty() || !failed.isEmpty(), 20000);
+            QVERIFY2(failed.isEmpty(), qPrintable(failed.value(0).value(0).toString()));
+        };
+        const auto openDescriptors = [] {
+            return QDir("/proc/self/fd")
+                .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System)
+                .size();
+        };
+        // GStreamer's process-wide state (registry, clock, thread pools) is
+        // made by the first playbacks and kept; the count starts after them.
         for (int i = 0; i < 3; ++i)
-            playUntilFrame(*warmUp, 1 + i % 2);
-    } // joins its control thread: every stop has run
-    const int start = openDescriptors();
-
-    auto player = createDefaultMediaPlayer();
-    for (int i = 0; i < 100; ++i) {
-        playUntilFrame(*player, 1 + i % 2);
-        if (QTest::currentTestFailed())
-            return;
-        player->stop();
+            playUntilFrame(*createDefaultMediaPlayer(), i); // each joins its control thread
+        const int start = openDescriptors();
+        auto player = createDefaultMediaPlayer();
+        for (int i = 0; i < 100 && !QTest::currentTestFailed(); ++i) {
+            playUntilFrame(*player, i);
+            player->stop();
+        }
+        player.reset();
+        // Streaming threads may close their last sockets just after the join.
+        QTRY_COMPARE_WITH_TIMEOUT(openDescriptors(), start, 20000);
     }
-    player.reset();
-    // Streaming threads may close their last sockets just after the join.
-    QTRY_COMPARE_WITH_TIMEOUT(openDescriptors(), start, 20000);
-}
+};
 
 QTEST_GUILESS_MAIN(TestPreviewRestarts)
 #include "tst_previewrestarts.moc"

@@ -1,6 +1,7 @@
-#include "absback.h"
+// The preview window over a recording player: what it plays for which source,
+// the non-modal box for what cannot play, snapshots, and that every way out
+// stops the player.
 #include "fakemediaplayer.h"
-#include "mediaplayer.h"
 #include "previewwin.h"
 #include "storagepaths.h"
 
@@ -11,283 +12,208 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <memory>
-
 class TestPreviewWin : public QObject
 {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
-    void startGuardsAndSource_data();
-    void startGuardsAndSource();
-    void streamChangeReopens();
-    void cameraStreamAddresses_data();
-    void cameraStreamAddresses();
-    void unusableSourceShowsBoxAndStaysIdle_data();
-    void unusableSourceShowsBoxAndStaysIdle();
-    void failureEndsPlaybackWithOneBox();
-    void actionsNeedPlayback();
-    void losingTheCameraStops_data();
-    void losingTheCameraStops();
-    void snapshotFolder_data();
-    void snapshotFolder();
-    void resizeRefreshesLayers();
-    void closeAndDestroyStopFirst();
+    void init()
+    {
+        m_log = std::make_shared<QStringList>();
+        auto player = std::make_unique<FakePlayer>(m_log);
+        m_player = player.get();
+        m_win = std::make_unique<PreviewWin>(std::move(player));
+        m_win->setCaptureDeviceLookup(
+            [](const QString &id) { return id == "Cam A" ? "/dev/video7" : ""; });
+        m_win->show();
+    }
+    void cleanup()
+    {
+        m_win.reset();
+        qDeleteAll(errorBoxes());
+    }
+
+    void start_data()
+    {
+        QTest::addColumn<int>("type"); // -1: no camera
+        QTest::addColumn<QString>("id");
+        QTest::addColumn<QString>("second"); // the camera's own second stream
+        QTest::addColumn<QString>("calls");
+        QTest::addColumn<int>("boxes"); // "Can not open your live stream."
+        QTest::newRow("no camera") << -1 << "127.0.1.5"
+                                   << ""
+                                   << "" << 0;
+        QTest::newRow("network camera") << 0 << "127.0.1.5"
+                                        << ""
+                                        << "start rtsp://127.0.1.5/2" << 0;
+        QTest::newRow("USB camera") << 1 << "Cam A"
+                                    << ""
+                                    << "start /dev/video7" << 0;
+        QTest::newRow("player cannot start") << 0 << "127.0.1.5"
+                                             << ""
+                                             << "start rtsp://127.0.1.5/2" << 1;
+        QTest::newRow("USB camera not attached") << 1 << "Cam B"
+                                                 << ""
+                                                 << "" << 1;
+        QTest::newRow("id with a path and query") << 0 << "127.0.1.5/x?y=1"
+                                                  << ""
+                                                  << "" << 1;
+        QTest::newRow("id with a space") << 0 << "10.0.0 .5"
+                                         << ""
+                                         << "" << 1;
+        QTest::newRow("empty id") << 0 << ""
+                                  << ""
+                                  << "" << 1;
+        QTest::newRow("own address") << 0 << "/dev/ttyUSB0"
+                                     << "rtsp://127.0.1.6:8554/l?p=2"
+                                     << "start rtsp://127.0.1.6:8554/l?p=2" << 0;
+        QTest::newRow("own address, not rtsp") << 0 << "/dev/ttyUSB0"
+                                               << "file:///etc/passwd"
+                                               << "" << 1;
+    }
+    void start()
+    {
+        QFETCH(int, type);
+        QFETCH(QString, id);
+        QFETCH(QString, second);
+        QFETCH(int, boxes);
+        m_player->refuse = QTest::currentDataTag() == QLatin1String("player cannot start");
+        m_win->setSource(type, id);
+        if (!second.isEmpty())
+            m_win->setStreamAddresses("rtsp://127.0.1.6/main", second);
+        m_win->onStartBtnClicked(); // not connected yet
+        m_win->setConnected(true);
+        m_win->onStartBtnClicked();
+        QTEST(m_log->join('|'), "calls");
+        QCOMPARE(m_win->isPlaying(), !m_log->isEmpty() && !boxes);
+        QCOMPARE(errorBoxes().size(), boxes);
+        QVERIFY(!boxes || !errorBoxes()[0]->isModal());
+        if (!boxes) // no stream choice for a USB camera
+            QCOMPARE(m_win->findChild<QRadioButton *>("firstStream")->isVisible(), type != 1);
+    }
+
+    // Start while playing does nothing; another stream reopens; a failure ends
+    // playback with one box and Start retries; a new source forgets the old
+    // one's own addresses.
+    void restartsAndFailure()
+    {
+        m_win->setSource(0, "/dev/ttyUSB0");
+        m_win->setStreamAddresses("rtsp://127.0.1.6/1", "rtsp://127.0.1.6/2");
+        m_win->setSource(0, "127.0.1.5");
+        startPlaying();
+        m_win->onStartBtnClicked();
+        m_win->findChild<QRadioButton *>("firstStream")->click();
+        emit m_player->frameReady(QImage(64, 36, QImage::Format_RGB32));
+        emit m_player->failed("not found");
+        emit m_player->failed("not found");
+        QVERIFY(!m_win->isPlaying() && m_win->currentFrame().isNull());
+        QCOMPARE(errorBoxes().size(), 1);
+        m_win->onStartBtnClicked();
+        QCOMPARE(*m_log,
+                 (QStringList{"stop", "start rtsp://127.0.1.5/1", "start rtsp://127.0.1.5/1"}));
+    }
+
+    // Home, presets (100 + n) and snapshots only while playing.
+    void actionsNeedPlayback()
+    {
+        QSignalSpy home(m_win.get(), &PreviewWin::homeRequested);
+        QSignalSpy preset(m_win.get(), &PreviewWin::presetRequested);
+        QSignalSpy saved(m_win.get(), &PreviewWin::snapshotSaved);
+        for (bool playing : {false, true}) {
+            if (playing) {
+                startPlaying();
+            } else {
+                m_win->onTakeSnapShotClicked();
+                QVERIFY(!m_win->takeSnapShot(m_home.filePath("x.png")));
+            }
+            m_win->onHomeBtnClicked();
+            m_win->onPresetCalled(3);
+        }
+        QCoreApplication::processEvents();
+        QVERIFY(saved.isEmpty());
+        QCOMPARE(home.size(), 1);
+        QCOMPARE(preset.value(0).value(0).toInt(), 103);
+    }
+
+    // Disconnected or another camera: stopped; the same camera again plays on.
+    void losingTheCameraStops()
+    {
+        for (int how = 0; how < 3; ++how) {
+            startPlaying();
+            how == 0 ? m_win->setConnected(false)
+                     : m_win->setSource(0, how == 1 ? "127.0.1.6" : "127.0.1.5");
+            QCOMPARE(m_win->isPlaying(), how == 2);
+            QCOMPARE(*m_log, how == 2 ? QStringList{} : QStringList{"stop"});
+        }
+    }
+
+    void snapshotFolder_data()
+    {
+        QTest::addColumn<QString>("setting");
+        QTest::newRow("chosen folder") << "<temp>";
+        QTest::newRow("unset: downloads") << "";
+        QTest::newRow("relative: downloads") << "snaps";
+    }
+    // The current frame as a PNG named by local time to the millisecond.
+    void snapshotFolder()
+    {
+        QFETCH(QString, setting);
+        if (setting == "<temp>")
+            setting = m_home.path();
+        m_win->setSnapshotFolderSource([setting] { return setting; });
+        startPlaying();
+        QImage frame(64, 36, QImage::Format_RGB32);
+        frame.fill(Qt::green);
+        emit m_player->frameReady(frame);
+        QSignalSpy saved(m_win.get(), &PreviewWin::snapshotSaved);
+        m_win->onTakeSnapShotClicked();
+        QVERIFY(saved.wait() && saved[0][1].toBool());
+        const QFileInfo file(saved[0][0].toString());
+        QCOMPARE(file.absolutePath(),
+                 setting == m_home.path() ? setting : Storage::downloadsFolder());
+        QVERIFY(QRegularExpression("^\\d\\d-\\d\\d-\\d{4}(-\\d\\d){3}-\\d{3}\\.png$")
+                    .match(file.fileName())
+                    .hasMatch());
+        QCOMPARE(QImage(file.filePath(), "png").pixelColor(10, 10), QColor(Qt::green));
+        QFile::remove(file.filePath());
+    }
+
+    // Closing stops; destruction stops first.
+    void closeAndDestroyStopFirst()
+    {
+        startPlaying();
+        QSignalSpy closed(m_win.get(), &PreviewWin::closed);
+        m_win->close();
+        QVERIFY(closed.size() == 1 && !m_win->isPlaying());
+        m_win->onStartBtnClicked();
+        m_log->clear();
+        m_win.reset();
+        QCOMPARE(*m_log, (QStringList{"stop", "destroyed"}));
+    }
 
 private:
-    QList<QMessageBox *> errorBoxes() const;
-    void startPlaying(const QString &id = "127.0.1.5");
+    static QList<QMessageBox *> errorBoxes()
+    {
+        QList<QMessageBox *> boxes;
+        for (QWidget *w : QApplication::topLevelWidgets()) {
+            if (auto *box = qobject_cast<QMessageBox *>(w))
+                boxes << box;
+        }
+        return boxes;
+    }
+    void startPlaying()
+    {
+        m_win->setSource(0, "127.0.1.5");
+        m_win->setConnected(true);
+        m_win->onStartBtnClicked();
+        QVERIFY(m_win->isPlaying());
+        m_log->clear();
+    }
 
+    QTemporaryDir m_home;
     std::shared_ptr<QStringList> m_log;
     FakePlayer *m_player = nullptr;
     std::unique_ptr<PreviewWin> m_win;
 };
-
-void TestPreviewWin::init()
-{
-    m_log = std::make_shared<QStringList>();
-    auto player = std::make_unique<FakePlayer>(m_log);
-    m_player = player.get();
-    m_win = std::make_unique<PreviewWin>(std::move(player));
-    m_win->setOverlayRefreshDelay(0);
-    m_win->setCaptureDeviceLookup(
-        [](const QString &id) { return id == "Cam A" ? "/dev/video7" : QString(); });
-}
-
-void TestPreviewWin::cleanup()
-{
-    m_win.reset();
-    qDeleteAll(errorBoxes());
-}
-
-QList<QMessageBox *> TestPreviewWin::errorBoxes() const
-{
-    QList<QMessageBox *> boxes;
-    for (QWidget *w : QApplication::topLevelWidgets()) {
-        if (auto *box = qobject_cast<QMessageBox *>(w))
-            boxes << box;
-    }
-    return boxes;
-}
-
-void TestPreviewWin::startPlaying(const QString &id)
-{
-    m_win->setSource(0, id);
-    m_win->setConnected(true);
-    m_win->onStartBtnClicked();
-    QVERIFY(m_win->isPlaying());
-    m_log->clear();
-}
-
-void TestPreviewWin::startGuardsAndSource_data()
-{
-    QTest::addColumn<bool>("connected");
-    QTest::addColumn<int>("type");
-    QTest::addColumn<QString>("id");
-    QTest::addColumn<QStringList>("calls");
-    QTest::newRow("not connected") << false << 0 << "127.0.1.5" << QStringList{};
-    QTest::newRow("no camera") << true << -1 << "127.0.1.5" << QStringList{};
-    QTest::newRow("network: second stream; Start again does nothing")
-        << true << 0 << "127.0.1.5" << QStringList{"start rtsp://127.0.1.5/2"};
-    QTest::newRow("USB: its device, no stream choice")
-        << true << 1 << "Cam A" << QStringList{"start /dev/video7"};
-}
-
-void TestPreviewWin::startGuardsAndSource()
-{
-    QFETCH(bool, connected);
-    QFETCH(int, type);
-    QFETCH(QString, id);
-    m_win->show();
-    m_win->setSource(type, id);
-    m_win->setConnected(connected);
-    m_win->onStartBtnClicked();
-    m_win->onStartBtnClicked();
-    QTEST(*m_log, "calls");
-    QCOMPARE(m_win->isPlaying(), !m_log->isEmpty());
-    QCOMPARE(m_win->findChild<QRadioButton *>("firstStream")->isVisible(), type != 1);
-}
-
-void TestPreviewWin::streamChangeReopens()
-{
-    startPlaying();
-    m_win->findChild<QRadioButton *>("firstStream")->click();
-    QCOMPARE(*m_log, (QStringList{"stop", "start rtsp://127.0.1.5/1"}));
-}
-
-void TestPreviewWin::cameraStreamAddresses_data()
-{
-    QTest::addColumn<QString>("second");
-    QTest::addColumn<QStringList>("calls");
-    QTest::addColumn<int>("boxes");
-    QTest::newRow("its own address")
-        << "rtsp://127.0.1.6:8554/live?profile=2"
-        << QStringList{"start rtsp://127.0.1.6:8554/live?profile=2"} << 0;
-    QTest::newRow("none: nothing plays, no box") << "" << QStringList{} << 0;
-    QTest::newRow("not rtsp") << "file:///etc/passwd" << QStringList{} << 1;
-}
-
-void TestPreviewWin::cameraStreamAddresses()
-{
-    QFETCH(QString, second);
-    m_win->setSource(0, "/dev/ttyUSB0");
-    m_win->setStreamAddresses("rtsp://127.0.1.6/main", second);
-    m_win->setConnected(true);
-    m_win->onStartBtnClicked(); // stream 2 is the one chosen at first
-    QTEST(*m_log, "calls");
-    QTEST(int(errorBoxes().size()), "boxes");
-    // A new source forgets the addresses of the old one.
-    m_win->onStopBtnClicked();
-    m_log->clear();
-    m_win->setSource(0, "127.0.1.7");
-    m_win->onStartBtnClicked();
-    QCOMPARE(*m_log, QStringList{"start rtsp://127.0.1.7/2"});
-}
-
-void TestPreviewWin::unusableSourceShowsBoxAndStaysIdle_data()
-{
-    QTest::addColumn<int>("type");
-    QTest::addColumn<QString>("id");
-    QTest::newRow("player cannot start") << 0 << "127.0.1.5";
-    QTest::newRow("USB camera not attached") << 1 << "Cam B";
-    QTest::newRow("id with a path and query") << 0 << "127.0.1.5/x?y=1";
-    QTest::newRow("id with a space") << 0 << "10.0.0 .5";
-    QTest::newRow("empty id") << 0 << "";
-}
-
-void TestPreviewWin::unusableSourceShowsBoxAndStaysIdle()
-{
-    QFETCH(int, type);
-    QFETCH(QString, id);
-    m_player->refuse = QTest::currentDataTag() == QLatin1String("player cannot start");
-    m_win->setSource(type, id);
-    m_win->setConnected(true);
-    m_win->onStartBtnClicked();
-    QCOMPARE(errorBoxes().size(), 1);
-    QMessageBox *box = errorBoxes().first();
-    QVERIFY(box->isVisible() && !box->isModal());
-    QCOMPARE(box->windowTitle() + "|" + box->text(),
-             QString("Corvanta|Can not open your live stream."));
-    QVERIFY(!m_win->isPlaying());
-}
-
-void TestPreviewWin::failureEndsPlaybackWithOneBox()
-{
-    startPlaying();
-    emit m_player->frameReady(QImage(64, 36, QImage::Format_RGB32));
-    emit m_player->failed("not found");
-    emit m_player->failed("not found");
-    QVERIFY(!m_win->isPlaying());
-    QVERIFY(m_win->currentFrame().isNull());
-    QCOMPARE(errorBoxes().size(), 1);
-    m_win->onStartBtnClicked(); // retries at once
-    QCOMPARE(*m_log, QStringList{"start rtsp://127.0.1.5/2"});
-}
-
-void TestPreviewWin::actionsNeedPlayback()
-{
-    QSignalSpy home(m_win.get(), &PreviewWin::homeRequested);
-    QSignalSpy preset(m_win.get(), &PreviewWin::presetRequested);
-    QSignalSpy saved(m_win.get(), &PreviewWin::snapshotSaved);
-    QTemporaryDir folder;
-    m_win->setSnapshotFolderSource([&folder] { return folder.path(); });
-    m_win->setSource(0, "127.0.1.5");
-    m_win->setConnected(true);
-    m_win->onHomeBtnClicked();
-    m_win->onPresetCalled(3);
-    m_win->onTakeSnapShotClicked();
-    QVERIFY(!m_win->takeSnapShot(folder.filePath("x.png")));
-    QCoreApplication::processEvents();
-    QVERIFY(home.isEmpty() && preset.isEmpty() && saved.isEmpty());
-    QVERIFY(QDir(folder.path()).isEmpty());
-
-    startPlaying();
-    m_win->onHomeBtnClicked();
-    m_win->onPresetCalled(3);
-    QCOMPARE(home.count(), 1);
-    QCOMPARE(preset.value(0).value(0).toInt(), 103);
-}
-
-void TestPreviewWin::losingTheCameraStops_data()
-{
-    QTest::addColumn<int>("how");
-    QTest::newRow("disconnected") << 0;
-    QTest::newRow("other camera") << 1;
-    QTest::newRow("same camera again keeps playing") << 2;
-}
-
-void TestPreviewWin::losingTheCameraStops()
-{
-    QFETCH(int, how);
-    startPlaying();
-    if (how == 0)
-        m_win->setConnected(false);
-    else
-        m_win->setSource(0, how == 1 ? "127.0.1.6" : "127.0.1.5");
-    QCOMPARE(m_win->isPlaying(), how == 2);
-    QCOMPARE(*m_log, how == 2 ? QStringList{} : QStringList{"stop"});
-}
-
-void TestPreviewWin::snapshotFolder_data()
-{
-    QTest::addColumn<QString>("setting");
-    QTest::newRow("chosen folder") << "<temp>";
-    QTest::newRow("unset: downloads") << "";
-    QTest::newRow("relative: downloads") << "snaps";
-}
-
-void TestPreviewWin::snapshotFolder()
-{
-    QFETCH(QString, setting);
-    QTemporaryDir temp;
-    if (setting == "<temp>")
-        setting = temp.path();
-    m_win->setSnapshotFolderSource([setting] { return setting; });
-    startPlaying();
-    QImage frame(64, 36, QImage::Format_RGB32);
-    frame.fill(Qt::green);
-    emit m_player->frameReady(frame);
-    QSignalSpy saved(m_win.get(), &PreviewWin::snapshotSaved);
-    m_win->onTakeSnapShotClicked();
-    QVERIFY(saved.wait());
-    QVERIFY(saved.at(0).at(1).toBool());
-    const QFileInfo file(saved.at(0).at(0).toString());
-    QCOMPARE(file.absolutePath(),
-             setting == temp.path() ? temp.path() : Storage::downloadsFolder());
-    QVERIFY2(QRegularExpression("^\\d\\d-\\d\\d-\\d{4}-\\d\\d-\\d\\d-\\d\\d-\\d{3}\\.png$")
-                 .match(file.fileName())
-                 .hasMatch(),
-             qPrintable(file.fileName()));
-    QCOMPARE(QImage(file.filePath(), "png").pixelColor(10, 10), QColor(Qt::green));
-    QFile::remove(file.filePath());
-}
-
-void TestPreviewWin::resizeRefreshesLayers()
-{
-    m_win->show();
-    startPlaying();
-    auto *area = m_win->findChild<QWidget *>("playerWrapper");
-    auto *video = m_win->findChildren<AbsBack *>().value(0);
-    QTRY_COMPARE(video->size(), area->size());
-    m_win->resize(900, 700);
-    QTRY_COMPARE(video->size(), area->size());
-    QCOMPARE(video->pos(), QPoint(0, 0));
-}
-
-void TestPreviewWin::closeAndDestroyStopFirst()
-{
-    m_win->show();
-    startPlaying();
-    QSignalSpy closed(m_win.get(), &PreviewWin::closed);
-    m_win->close();
-    QCOMPARE(closed.count(), 1);
-    QVERIFY(!m_win->isPlaying());
-    m_win->onStartBtnClicked(); // playing again: destruction must stop first
-    m_log->clear();
-    m_win.reset();
-    QCOMPARE(*m_log, (QStringList{"stop", "destroyed"}));
-}
 
 QTEST_MAIN(TestPreviewWin)
 #include "tst_previewwin.moc"

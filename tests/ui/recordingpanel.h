@@ -6,31 +6,31 @@
 #include "appsettings.h"
 #include "cameracontrol.h"
 #include "mainwindow.h"
+#include "mediaplayer.h"
 #include "recordingcamera.h"
 #include "storagepaths.h"
 #include "tempdatahome.h"
 
 #include <QApplication>
-#include <QInputDialog>
 #include <QLabel>
-#include <QSettings>
+#include <QPushButton>
 #include <QTimer>
 #include <QtTest>
 
 class RecordingPanel : public QObject
 {
 protected:
-    // Cameras 1..ids.size() with these ids.
-    void createPanel(const QStringList &ids = {"127.0.1.1", "127.0.1.2"})
+    // Cameras 1..ids.size() with these ids; `player` plays the preview.
+    void createPanel(const QStringList &ids = {"127.0.1.1", "127.0.1.2"},
+                     std::unique_ptr<MediaPlayer> player = nullptr)
     {
+        static TempDataHome home; // the suite's files, for the life of the process
         QFile::remove(Storage::userFolder() + "/settings.ini");
         s = new AppSettings;
         c = new CameraControl(s);
-        QList<CameraWrapper *> list;
         for (const QString &id : ids)
-            list << new RecordingCamera(id);
-        c->setCameras(list);
-        w = new MainWindow(s, c);
+            c->setCameras({new RecordingCamera(id)});
+        w = new MainWindow(s, c, nullptr, nullptr, std::move(player));
     }
     void destroyPanel()
     {
@@ -40,7 +40,7 @@ protected:
     }
 
     RecordingCamera *cam(int i = 0) const { return static_cast<RecordingCamera *>(c->cameraAt(i)); }
-    template <typename T> T *child(const char *name) const
+    template <typename T = QPushButton> T *child(const char *name) const
     {
         T *found = w->findChild<T *>(QLatin1String(name));
         if (!found)
@@ -48,13 +48,6 @@ protected:
         return found;
     }
     QString statusText(const char *name) const { return child<QLabel>(name)->text(); }
-    // A key straight from settings.ini after pending writes reached it.
-    QVariant storedValue(const QString &key) const
-    {
-        s->sync();
-        return QSettings(s->fileName(), QSettings::IniFormat).value(key);
-    }
-
     // One poll cycle of camera i: its status is copied into the widgets once
     // after a connection.
     void pollCycle(int i = 0)
@@ -73,45 +66,21 @@ protected:
         for (int k = 0; k < c->cameraCount(); ++k)
             cam(k)->calls.clear();
     }
+    // Runs `answer` on the next modal dialog of type T once it is open.
+    template <typename T> void onNextModal(std::function<void(T *)> answer)
+    {
+        auto *timer = new QTimer;
+        QObject::connect(timer, &QTimer::timeout, [=] {
+            if (auto *dlg = qobject_cast<T *>(QApplication::activeModalWidget())) {
+                timer->deleteLater();
+                timer->stop();
+                answer(dlg);
+            }
+        });
+        timer->start(10);
+    }
 
     AppSettings *s = nullptr;
     CameraControl *c = nullptr;
     MainWindow *w = nullptr;
 };
-
-// What the name dialog showed before it was answered.
-struct NameDialogSeen
-{
-    QString label;
-    QString text;
-};
-
-// Answers the next modal text input dialog: accepts it with `text`, or
-// rejects it when `accept` is false.
-inline void answerNameDialog(NameDialogSeen *seen, bool accept, const QString &text = QString())
-{
-    auto *timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [=] {
-        auto *dlg = qobject_cast<QInputDialog *>(QApplication::activeModalWidget());
-        if (!dlg)
-            return;
-        timer->stop();
-        timer->deleteLater();
-        seen->label = dlg->labelText();
-        seen->text = dlg->textValue();
-        if (accept)
-            dlg->setTextValue(text);
-        accept ? dlg->accept() : dlg->reject();
-    });
-    timer->start();
-}
-
-#define RECORDING_PANEL_MAIN(TestClass)                                                            \
-    int main(int argc, char **argv)                                                                \
-    {                                                                                              \
-        TempDataHome home;                                                                         \
-        QApplication app(argc, argv);                                                              \
-        TestClass tc;                                                                              \
-        return QTest::qExec(&tc, argc, argv);                                                      \
-    }

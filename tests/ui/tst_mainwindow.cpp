@@ -1,514 +1,279 @@
-#include "appsettings.h"
-#include "cameracontrol.h"
-#include "cameralist.h"
-#include "camerasimulator.h"
+// The control panel over recording cameras and a fake preview player: what its
+// buttons, menus, preview and map give the layer; that a held move stops when
+// a box opens or the camera changes; that the preview follows the selection.
+#include "boundingboxsettings.h"
 #include "corvantaapp.h"
-#include "helpwindows.h"
-#include "ipcamera.h"
-#include "mainwindow.h"
+#include "fakemediaplayer.h"
 #include "messagepresenter.h"
+#include "multicameras.h"
 #include "pantiltlimitdlg.h"
-#include "recordingcamera.h"
-#include "storagepaths.h"
-#include "tempdatahome.h"
+#include "presetsettingdlg.h"
+#include "previewwin.h"
+#include "recordingpanel.h"
+#include "resources.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDialog>
-#include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
-#include <QPushButton>
-#include <QSettings>
-#include <QStatusBar>
 #include <QTemporaryDir>
-#include <QTimer>
-#include <QtTest>
 
-#include <cstdio>
-#include <memory>
-
-// The control panel over recording cameras (a fresh window, layer and
-// settings per case), plus one end-to-end pass against camera simulators on
-// loopback.
-class TestMainWindow : public QObject
+class TestMainWindow : public RecordingPanel
 {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
+    void initTestCase() { Resources::init(); }
+    void init()
+    {
+        log = std::make_shared<QStringList>();
+        // Loopback ids: a rebuilt camera list holds real network cameras.
+        createPanel({"127.0.0.1", "127.0.0.2"}, std::make_unique<FakePlayer>(log));
+        cam(0)->reportsDisconnect = cam(1)->reportsDisconnect = true;
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        preview = w->previewWindow();
+    }
+    void cleanup() { destroyPanel(); }
 
-    void nothingSentBeforeAConnection();
-    void speedWidgetsFollowTheLayer();
-    void buttonsDriveTheSelectedCamera_data();
-    void buttonsDriveTheSelectedCamera();
-    void errorBoxOverAHeldButtonStopsTheCamera();
-    void releaseAfterASwitchStopsTheFirstCamera();
-    void switchResetsStatusReadouts();
-    void statusTexts_data();
-    void statusTexts();
-    void rebuildUnderOpenLimitDialogClosesIt();
-    void limitDialogWithoutCameraShowsMessage();
-    void boxesAreReadableInTheTheme();
-    void compactViewShrinksToItsContent();
-    void cancelledSnapshotFolderStoresStart();
-    void helpLinksPointAtTheShippedReadme();
-    void rebuildLeavesNoCameraSelected();
-    void switchCameraFromController();
-    void autoReconnectStoredAndApplied();
-    void staleRepliesShownForTheSelectedCamera();
-    void exitWritesPendingSettings();
+    void speedWidgetsFollowTheLayer()
+    {
+        s->setPanSpeedIndex("127.0.0.1", 9);
+        s->setPanTiltLocked("127.0.0.1", false);
+        connectTo(0);
+        QCOMPARE(child<QComboBox>("panSpeed")->currentIndex(), 9);
+        child<QCheckBox>("panTiltLock")->click();
+        QCOMPARE(child<QComboBox>("tiltSpeed")->currentIndex(), 6);
+        child<QComboBox>("zoomSpeed")->setCurrentIndex(2);
+        QCOMPARE(c->speed(CameraControl::Zoom), 3);
+    }
+    void buttonsDriveTheSelectedCamera()
+    {
+        connectTo(0);
+        for (const char *button : {"MoveTop", "angleDownRight", "MoveHome", "ZoomOut"}) {
+            press(button);
+            release(button);
+        }
+        QCOMPARE(cam(0)->calls,
+                 (QStringList{"moveUp(0,8)", "moveStop(0,0)", "moveDownRight(8,8)", "moveStop(0,0)",
+                              "moveHome", "zoomOut(6)", "zoomStop"}));
+    }
+    // A box opens while a move button is held; the release goes to the box.
+    void boxOverAHeldButtonStopsTheCamera()
+    {
+        connectTo(0);
+        press("MoveLeft");
+        w->messages()->show(QStringLiteral("Operation canceled"));
+        QVERIFY(!w->messages()->currentBox()); // never inside the caller
+        QTRY_VERIFY(w->messages()->currentBox());
+        QCOMPARE(cam(0)->calls, (QStringList{"moveLeft(8,0)", "moveStop(0,0)"}));
+        w->messages()->currentBox()->done(0);
+    }
+    // Move Left held on camera 1 while a switcher selects camera 2: camera 1 gets
+    // its stop before its disconnect. The switcher reaches cameras 1-4 only.
+    void releaseAfterASwitchStopsTheFirstCamera()
+    {
+        connectTo(0);
+        press("MoveLeft");
+        w->onSwitchCamera(5);
+        QCOMPARE(w->currentCamera(), cam(0));
+        w->onSwitchCamera(2);
+        release("MoveLeft");
+        QCOMPARE(cam(0)->calls,
+                 (QStringList{"moveLeft(8,0)", "moveStop(0,0)", "disconnectCamera"}));
+        QCOMPARE(cam(1)->calls, (QStringList{"connectCamera", "moveStop(0,0)"}));
+    }
+    // Bytes outside a nibble are printed whole, without padding.
+    void statusTexts()
+    {
+        connectTo(0);
+        const auto shown = [this](const char *hex) {
+            memcpy(cam(0)->status().panTiltPos, QByteArray::fromHex(hex).constData(), 8);
+            w->updateStatus();
+            return statusText("panStatus") + ' ' + statusText("tiltStatus");
+        };
+        QCOMPARE(shown("000a030f00000001"), QStringLiteral("Pan:0a3f Tilt:0001"));
+        QCOMPARE(shown("10000000000000ff"), QStringLiteral("Pan:10000 Tilt:000ff"));
+        cam(1)->connectsAtOnce = false; // a switch resets the readouts
+        w->selectCamera(1);
+        emit cam(0)->clientStatusUpdated(); // the old camera is not shown again
+        QCoreApplication::processEvents();
+        QCOMPARE(statusText("panStatus") + statusText("deviceNameStatus"), "PanDevice Name");
+    }
+    // The camera list is rebuilt while the limit dialog runs its own event loop:
+    // the dialog closes and never touches the released camera.
+    void rebuildUnderOpenLimitDialogClosesIt()
+    {
+        connectTo(0);
+        QPointer<PanTiltLimitDlg> seen;
+        onNextModal<PanTiltLimitDlg>([&](PanTiltLimitDlg *dlg) {
+            seen = dlg;
+            c->rebuildCameras();
+            dlg->applyDownLeftLimit();
+            dlg->moveUp();
+        });
+        action("actionPanTiltLimitSetting")->trigger(); // returns when closed
+        QVERIFY(!seen);
+        QVERIFY(!w->currentCamera());
+    }
+    // Without a camera: a non-modal box, dark under the theme's white text.
+    void limitDialogWithoutCameraShowsReadableBox()
+    {
+        action("actionPanTiltLimitSetting")->trigger();
+        QVERIFY(!QApplication::activeModalWidget());
+        QTRY_VERIFY(w->messages()->currentBox());
+        QMessageBox *box = w->messages()->currentBox();
+        QCOMPARE(box->text(), QStringLiteral("No camera connected"));
+        QVERIFY(QTest::qWaitForWindowExposed(box));
+        QVERIFY(box->grab().toImage().pixelColor(2, 2).lightness() < 80);
+        box->done(0);
+    }
+    void autoReconnectStoredAndApplied()
+    {
+        child<QAction>("actionAutoReconnect")->trigger();
+        QVERIFY(s->autoReconnect() && cam(0)->autoReconnect && cam(1)->autoReconnect);
+        c->setAutoReconnect(false);
+        delete w; // start-up: a window applies the stored setting
+        w = new MainWindow(s, c);
+        QVERIFY(child<QAction>("actionAutoReconnect")->isChecked() && cam(1)->autoReconnect);
+        child<QAction>("actionAutoReconnect")->trigger();
+        QVERIFY(!s->autoReconnect() && !cam(0)->autoReconnect);
+    }
+    void staleRepliesShownForTheSelectedCamera()
+    {
+        connectTo(0);
+        const QString connected = statusText("connectionStatus");
+        cam(0)->setStale(true);
+        QTRY_COMPARE(statusText("connectionStatus"), QStringLiteral("Not Responding"));
+        connectTo(1); // switching away from a stale camera clears the text
+        QTRY_COMPARE(statusText("connectionStatus"), connected);
+        cam(0)->setStale(true); // not selected: not shown
+        QCoreApplication::processEvents();
+        QCOMPARE(statusText("connectionStatus"), connected);
+    }
+    // "Exit" ends the process at once; what the settings store still holds in its
+    // deferred write-back reaches the file first (this executable as a child).
+    void exitWritesPendingSettings()
+    {
+        QTemporaryDir home;
+        QProcess child;
+        child.start(QCoreApplication::applicationFilePath(), {"--exit-child", home.path()});
+        QVERIFY(child.waitForFinished(60000));
+        QCOMPARE(child.exitCode(), 0);
+        QSettings written(home.path() + "/tst_mainwindow/corvanta-controller/settings.ini",
+                          QSettings::IniFormat);
+        QCOMPARE(written.value("snapshotpath").toString(), QStringLiteral("/pending/path"));
+    }
 
-    void endToEndAgainstSimulators();
+    void previewFollowsTheSelection_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QStringList>("player");
+        QTest::newRow("switch") << "switch" << QStringList{"stop", "start rtsp://127.0.0.2/1"};
+        QTest::newRow("rebuild") << "rebuild" << QStringList{"stop"};
+        QTest::newRow("disconnect") << "disconnect" << QStringList{"stop"};
+    }
+    // Closed, the preview stays closed on a connection; opened, it plays the
+    // connected camera and follows the selection; a camera that goes away stops
+    // it. The on-screen menu is drawn on stream 1 only.
+    void previewFollowsTheSelection()
+    {
+        QFETCH(QString, change);
+        QFETCH(QStringList, player);
+        connectTo(0);
+        QVERIFY(log->isEmpty() && !preview->isVisible());
+        openPreview();
+        w->onOsdMenuClicked();
+        QCOMPARE(*log,
+                 (QStringList{"start rtsp://127.0.0.1/2", "stop", "start rtsp://127.0.0.1/1"}));
+        log->clear();
+        if (change == "switch")
+            w->selectCamera(1);
+        else if (change == "rebuild")
+            w->rebuildCameraList();
+        else
+            cam(0)->disconnectCamera();
+        QCoreApplication::processEvents();
+        QCOMPARE(*log, player);
+        QCOMPARE(preview->isPlaying(), change == "switch");
+    }
+    void previewOnLaunchOpensWithTheFirstConnection()
+    {
+        s->setPreviewOnLaunch(true);
+        delete w;
+        w = new MainWindow(s, c, nullptr, nullptr, std::make_unique<FakePlayer>(log));
+        QVERIFY(!w->previewWindow()->isVisible());
+        connectTo(0);
+        QVERIFY(w->previewWindow()->isVisible() && w->previewWindow()->isPlaying());
+    }
+    // Boxes recall preset 100 + n and store it through the layer; Home goes to the
+    // selected camera.
+    void mapAndPreviewActionsReachTheCamera()
+    {
+        BoundingBoxSettings *map = w->boundingBoxWindow();
+        openPreview();
+        child<QAction>("actionBoundingBoxSetting")->trigger();
+        connectTo(1);
+        preview->onPresetCalled(3);
+        preview->onHomeBtnClicked();
+        map->selectCustomPreset4();
+        map->findChild<QLineEdit *>("presetTitleLabel")->setText("Wide");
+        map->setCustomPreset();
+        QCOMPARE(cam(1)->calls, (QStringList{"callPreset(103)", "moveHome", "setPreset(104)"}));
+    }
+    void cameraDialogRebuildsUnderAMovingCamera_data()
+    {
+        QTest::addColumn<bool>("accept");
+        QTest::newRow("OK") << true;
+        QTest::newRow("Cancel") << false;
+    }
+    // Settings -> Multi Cameras Setting while the selected camera moves and the
+    // preview plays: the camera is stopped before the dialog; OK rebuilds the list
+    // (the old objects stopped, disconnected and released, the windows let go),
+    // Cancel keeps it.
+    void cameraDialogRebuildsUnderAMovingCamera()
+    {
+        QFETCH(bool, accept);
+        openPreview();
+        connectTo(0);
+        QPointer<RecordingCamera> old = cam(0);
+        w->onMoveTop();
+        onNextModal<MultiCameras>([&](MultiCameras *dialog) {
+            dialog->findChild<QLineEdit *>("camName1")->setText("Studio left");
+            dialog->findChild<QPushButton *>(accept ? "multiDlgOK" : "multiDlgCancel")->click();
+        });
+        child<QAction>("actionMultiCameras")->trigger();
+        QCOMPARE(old->calls.mid(1, 1), QStringList{"moveStop(0,0)"});
+        QCOMPARE(preview->isPlaying(), !accept);
+        if (!accept)
+            return;
+        QCOMPARE(old->calls.mid(2), QStringList{"disconnectCamera"});
+        QVERIFY(!w->currentCamera() && w->presetSettingDialog()->cameraId().isEmpty());
+        QCOMPARE(child("connectCam1")->text(), QStringLiteral("Studio lef"));
+        QTRY_VERIFY(!old);
+    }
 
 private:
-    RecordingCamera *cam(int i) const { return static_cast<RecordingCamera *>(c->cameraAt(i)); }
-    template <typename T> T *child(const char *name) const
-    {
-        T *found = w->findChild<T *>(QLatin1String(name));
-        if (!found)
-            qFatal("no child %s", name);
-        return found;
-    }
-    QString statusText(const char *name) const { return child<QLabel>(name)->text(); }
-    // Camera i selected and connected; call logs cleared.
-    void connectTo(int i)
-    {
-        w->selectCamera(i);
-        QVERIFY(c->canDrive());
-        QCoreApplication::processEvents(); // the queued connection handling
-        for (int k = 0; k < c->cameraCount(); ++k)
-            cam(k)->calls.clear();
-    }
-    // Closes every modal dialog that opens while it runs and keeps its class
-    // name and title.
-    void closeModalsFor(QStringList *seen)
-    {
-        auto *timer = new QTimer(w);
-        connect(timer, &QTimer::timeout, this, [seen] {
-            if (auto *d = qobject_cast<QDialog *>(QApplication::activeModalWidget())) {
-                *seen << QStringLiteral("%1 %2").arg(d->metaObject()->className(),
-                                                     d->windowTitle());
-                d->reject();
-            }
-        });
-        timer->start(10);
-    }
+    void openPreview() { child<QAction>("actionPreviewWindow")->trigger(); }
 
-    AppSettings *s = nullptr;
-    CameraControl *c = nullptr;
-    MainWindow *w = nullptr;
+    std::shared_ptr<QStringList> log;
+    PreviewWin *preview = nullptr;
+    void press(const char *button) { QTest::mousePress(child(button), Qt::LeftButton); }
+    void release(const char *button) { QTest::mouseRelease(child(button), Qt::LeftButton); }
+    QAction *action(const char *name) const { return child<QAction>(name); }
 };
-
-void TestMainWindow::init()
-{
-    QFile::remove(Storage::userFolder() + "/settings.ini");
-    s = new AppSettings;
-    c = new CameraControl(s);
-    QList<CameraWrapper *> list;
-    for (int i = 0; i < 8; ++i)
-        list << new RecordingCamera(QStringLiteral("127.0.1.%1").arg(i + 1),
-                                    QStringLiteral("Recording camera %1").arg(i + 1));
-    c->setCameras(list);
-    w = new MainWindow(s, c);
-    w->show();
-    QVERIFY(QTest::qWaitForWindowExposed(w));
-}
-
-void TestMainWindow::cleanup()
-{
-    delete w;
-    delete c;
-    delete s;
-}
-
-void TestMainWindow::nothingSentBeforeAConnection()
-{
-    QTest::mousePress(child<QPushButton>("MoveTop"), Qt::LeftButton);
-    QTest::mouseRelease(child<QPushButton>("MoveTop"), Qt::LeftButton);
-    QVERIFY(cam(0)->calls.isEmpty());
-}
-
-void TestMainWindow::speedWidgetsFollowTheLayer()
-{
-    s->setPanSpeedIndex("127.0.1.1", 9);
-    s->setTiltSpeedIndex("127.0.1.1", 3);
-    s->setPanTiltLocked("127.0.1.1", false);
-    connectTo(0);
-    QComboBox *pan = child<QComboBox>("panSpeed");
-    QComboBox *tilt = child<QComboBox>("tiltSpeed");
-    QCOMPARE(pan->count(), 24);
-    QCOMPARE(pan->currentText(), QStringLiteral("10"));
-    QCOMPARE(tilt->currentText(), QStringLiteral("4"));
-    QVERIFY(!child<QCheckBox>("panTiltLock")->isChecked());
-
-    child<QCheckBox>("panTiltLock")->click(); // on: both at index 6
-    QCOMPARE(pan->currentIndex(), 6);
-    QCOMPARE(tilt->currentIndex(), 6);
-    pan->setCurrentIndex(22); // shared index clamps to 19
-    QCOMPARE(pan->currentIndex(), 19);
-    QCOMPARE(tilt->currentIndex(), 19);
-    QCOMPARE(s->tiltSpeedIndex("127.0.1.1"), 19);
-    child<QComboBox>("zoomSpeed")->setCurrentIndex(2);
-    QCOMPARE(c->speed(CameraControl::Zoom), 3);
-}
-
-void TestMainWindow::buttonsDriveTheSelectedCamera_data()
-{
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<QStringList>("calls");
-    // Default speed indices: pan and tilt 7 ("8"), zoom and focus 5 ("6").
-    QTest::newRow("up") << "MoveTop" << QStringList{"moveUp(0,8)", "moveStop(0,0)"};
-    QTest::newRow("left") << "MoveLeft" << QStringList{"moveLeft(8,0)", "moveStop(0,0)"};
-    QTest::newRow("down-right") << "angleDownRight"
-                                << QStringList{"moveDownRight(8,8)", "moveStop(0,0)"};
-    QTest::newRow("home: no release") << "MoveHome" << QStringList{"moveHome"};
-    QTest::newRow("zoom") << "ZoomOut" << QStringList{"zoomOut(6)", "zoomStop"};
-}
-
-void TestMainWindow::buttonsDriveTheSelectedCamera()
-{
-    QFETCH(QString, button);
-    QFETCH(QStringList, calls);
-    connectTo(0);
-    QPushButton *b = child<QPushButton>(button.toLatin1());
-    QTest::mousePress(b, Qt::LeftButton);
-    QTest::mouseRelease(b, Qt::LeftButton);
-    QCOMPARE(cam(0)->calls, calls);
-}
-
-// A box opens (a camera error) while a move button is held; the release goes
-// to the box. The camera must not keep moving.
-void TestMainWindow::errorBoxOverAHeldButtonStopsTheCamera()
-{
-    connectTo(0);
-    QTest::mousePress(child<QPushButton>("MoveLeft"), Qt::LeftButton);
-    w->messages()->show(QStringLiteral("Operation canceled"));
-    QVERIFY(!w->messages()->currentBox()); // never inside the caller
-    QTRY_VERIFY(w->messages()->currentBox());
-    QCOMPARE(cam(0)->calls, (QStringList{"moveLeft(8,0)", "moveStop(0,0)"}));
-    w->messages()->currentBox()->done(0);
-}
-
-// The operator holds Move Left on camera 1 and a controller switches to
-// camera 2: camera 1 gets its stop before its disconnect, the release stops
-// nothing on camera 2.
-void TestMainWindow::releaseAfterASwitchStopsTheFirstCamera()
-{
-    connectTo(0);
-    QTest::mousePress(child<QPushButton>("MoveLeft"), Qt::LeftButton);
-    w->onSwitchCamera(2);
-    QTest::mouseRelease(child<QPushButton>("MoveLeft"), Qt::LeftButton);
-    QCOMPARE(cam(0)->calls, (QStringList{"moveLeft(8,0)", "moveStop(0,0)", "disconnectCamera"}));
-    // Without a move of its own the release reaches the (connected) new
-    // camera as a plain stop, as a release always did.
-    QCOMPARE(cam(1)->calls, (QStringList{"connectCamera", "moveStop(0,0)"}));
-}
-
-void TestMainWindow::switchResetsStatusReadouts()
-{
-    cam(0)->status().panTiltPos[3] = 0xa;
-    connectTo(0);
-    emit cam(0)->clientStatusUpdated();
-    QTRY_COMPARE(statusText("panStatus"), QStringLiteral("Pan:000a"));
-    QCOMPARE(statusText("deviceNameStatus"), QStringLiteral("rec-device"));
-    cam(1)->connectsAtOnce = false; // a camera that does not answer
-    w->selectCamera(1);
-    QCOMPARE(statusText("panStatus"), QStringLiteral("Pan"));
-    QCOMPARE(statusText("deviceNameStatus"), QStringLiteral("Device Name"));
-    QCOMPARE(statusText("serialNumberStatus"), QStringLiteral("Serial Number"));
-    QCOMPARE(statusText("connectionStatus"), QStringLiteral("Unconnected"));
-    emit cam(0)->clientStatusUpdated(); // the old camera is not shown again
-    QCoreApplication::processEvents();
-    QCOMPARE(statusText("panStatus"), QStringLiteral("Pan"));
-}
-
-void TestMainWindow::statusTexts_data()
-{
-    QTest::addColumn<QByteArray>("digits");
-    QTest::addColumn<QString>("texts"); // pan, tilt
-    QTest::newRow("mixed digits") << QByteArray::fromHex("000a030f00000001")
-                                  << "Pan:0a3f Tilt:0001";
-    // Bytes outside a nibble are printed whole, without padding.
-    QTest::newRow("wide byte") << QByteArray::fromHex("10000000000000ff") << "Pan:10000 Tilt:000ff";
-}
-
-void TestMainWindow::statusTexts()
-{
-    QFETCH(QByteArray, digits);
-    QFETCH(QString, texts);
-    connectTo(0);
-    for (int i = 0; i < 8; ++i)
-        cam(0)->status().panTiltPos[i] = uint8_t(digits[i]);
-    w->updateStatus();
-    QCOMPARE(statusText("panStatus") + ' ' + statusText("tiltStatus"), texts);
-}
-
-// The camera list is rebuilt (configuration dialog, web API) while the
-// pan/tilt limit dialog runs its own event loop: the dialog closes and never
-// touches the released camera.
-void TestMainWindow::rebuildUnderOpenLimitDialogClosesIt()
-{
-    connectTo(0);
-    QPointer<PanTiltLimitDlg> seen;
-    QTimer::singleShot(0, this, [&] {
-        seen = qobject_cast<PanTiltLimitDlg *>(QApplication::activeModalWidget());
-        QVERIFY(seen);
-        c->rebuildCameras();
-        // What the operator could still press once the list is rebuilt.
-        seen->applyDownLeftLimit();
-        seen->moveUp();
-    });
-    child<QAction>("actionPanTiltLimitSetting")->trigger(); // returns when closed
-    QVERIFY(!seen);
-    QVERIFY(!w->currentCamera());
-    QCOMPARE(statusText("connectionStatus"), QStringLiteral("Unconnected"));
-}
-
-void TestMainWindow::limitDialogWithoutCameraShowsMessage()
-{
-    QStringList modals;
-    closeModalsFor(&modals);
-    child<QAction>("actionPanTiltLimitSetting")->trigger();
-    QTRY_VERIFY(w->messages()->currentBox());
-    QCOMPARE(w->messages()->currentBox()->text(), QStringLiteral("No camera connected"));
-    QVERIFY(modals.isEmpty());
-    w->messages()->currentBox()->done(0);
-}
-
-// White label text of the theme needs the dark background on every box and
-// dialog opened over the window.
-void TestMainWindow::boxesAreReadableInTheTheme()
-{
-    w->messages()->show(QStringLiteral("Readable"));
-    QTRY_VERIFY(w->messages()->currentBox());
-    QMessageBox *box = w->messages()->currentBox();
-    QVERIFY(QTest::qWaitForWindowExposed(box));
-    const QImage image = box->grab().toImage();
-    QVERIFY2(image.pixelColor(2, 2).lightness() < 80, qPrintable(image.pixelColor(2, 2).name()));
-    box->done(0);
-}
-
-void TestMainWindow::compactViewShrinksToItsContent()
-{
-    const int compact = w->width();
-    child<QAction>("actionAdvancedMode")->trigger();
-    QTRY_VERIFY(w->width() > compact);
-    child<QAction>("actionCompactMode")->trigger();
-    QTRY_COMPARE(w->width(), compact);
-    connectTo(0); // wider speed lists in the (hidden) right panel
-    child<QAction>("actionAdvancedMode")->trigger();
-    child<QAction>("actionCompactMode")->trigger();
-    QTRY_COMPARE(w->width(), compact);
-}
-
-void TestMainWindow::cancelledSnapshotFolderStoresStart()
-{
-    QStringList modals;
-    closeModalsFor(&modals);
-    child<QAction>("actionSnapshotPath")->trigger();
-    QCOMPARE(modals.size(), 1);
-    QVERIFY2(modals.first().startsWith("QFileDialog Choose a path to save snapshot"),
-             qPrintable(modals.first()));
-    QCOMPARE(s->snapshotPath(), Storage::downloadsFolder());
-    s->setSnapshotPath("/srv/stills");
-    child<QAction>("actionSnapshotPath")->trigger();
-    QCOMPARE(s->snapshotPath(), QStringLiteral("/srv/stills"));
-}
-
-void TestMainWindow::helpLinksPointAtTheShippedReadme()
-{
-    QTemporaryDir dir;
-    QVERIFY(QDir(dir.path()).mkpath("bin"));
-    QVERIFY(QDir(dir.path()).mkpath("share/doc/corvanta"));
-    const QString bin = dir.path() + "/bin";
-    // Nothing shipped yet: beside the program.
-    QCOMPARE(HelpWin::readmeFile(bin), bin + "/README.md");
-    QFile installed(dir.path() + "/share/doc/corvanta/README.md");
-    QVERIFY(installed.open(QIODevice::WriteOnly));
-    installed.close();
-    QCOMPARE(HelpWin::readmeFile(bin), installed.fileName());
-    QFile beside(bin + "/README.md");
-    QVERIFY(beside.open(QIODevice::WriteOnly));
-    beside.close();
-    QCOMPARE(HelpWin::readmeFile(bin), beside.fileName());
-    QCOMPARE(HelpWin::readmeUrl("asking-for-help").fragment(), QStringLiteral("asking-for-help"));
-    QCOMPARE(QFileInfo(HelpWin::readmeUrl(QString()).toLocalFile()).absolutePath(),
-             QCoreApplication::applicationDirPath());
-}
-
-void TestMainWindow::rebuildLeavesNoCameraSelected()
-{
-    connectTo(1);
-    QPointer<RecordingCamera> old = cam(1);
-    {
-        RecordingCamera one("127.0.2.1", "Renamed first camera");
-        saveCameraList(*s, {&one});
-    }
-    w->rebuildCameraList();
-    QCOMPARE(old->calls, QStringList{"disconnectCamera"});
-    QVERIFY(!w->currentCamera());
-    QVERIFY(!w->cameraConnected());
-    QCOMPARE(child<QPushButton>("connectCam1")->text(), QStringLiteral("Renamed fi"));
-    QCOMPARE(child<QPushButton>("connectCam2")->text(), QStringLiteral("Camera2"));
-    QVERIFY(child<QPushButton>("connectCam2")
-                ->styleSheet()
-                .startsWith("QPushButton{background : grey;"));
-    QTRY_VERIFY(!old);
-}
-
-void TestMainWindow::autoReconnectStoredAndApplied()
-{
-    const auto allOn = [this](bool on) {
-        for (int k = 0; k < c->cameraCount(); ++k) {
-            auto *ip = qobject_cast<IPCamera *>(c->cameraAt(k));
-            if ((ip ? ip->autoReconnect() : cam(k)->autoReconnect) != on)
-                return false;
-        }
-        return true;
-    };
-    QVERIFY(allOn(false));
-    child<QAction>("actionAutoReconnect")->trigger();
-    QVERIFY(s->autoReconnect());
-    QVERIFY(allOn(true));
-    c->rebuildCameras(); // network cameras from the stored list
-    QVERIFY(qobject_cast<IPCamera *>(c->cameraAt(0)));
-    QVERIFY(allOn(true));
-    // Start-up: a window reads the stored setting and applies it.
-    c->setAutoReconnect(false);
-    delete w;
-    w = new MainWindow(s, c);
-    QVERIFY(child<QAction>("actionAutoReconnect")->isChecked());
-    QVERIFY(allOn(true));
-    child<QAction>("actionAutoReconnect")->trigger();
-    QVERIFY(!s->autoReconnect());
-    QVERIFY(allOn(false));
-}
-
-void TestMainWindow::staleRepliesShownForTheSelectedCamera()
-{
-    connectTo(0);
-    const QString connected = statusText("connectionStatus");
-    cam(1)->setStale(true); // not selected
-    QCoreApplication::processEvents();
-    QCOMPARE(statusText("connectionStatus"), connected);
-    cam(0)->setStale(true);
-    QTRY_COMPARE(statusText("connectionStatus"), QStringLiteral("Not Responding"));
-    cam(0)->setStale(false);
-    QTRY_COMPARE(statusText("connectionStatus"), connected);
-    // Switching away from a stale camera clears the text.
-    cam(1)->setStale(false);
-    cam(0)->setStale(true);
-    QTRY_COMPARE(statusText("connectionStatus"), QStringLiteral("Not Responding"));
-    connectTo(1);
-    QTRY_COMPARE(statusText("connectionStatus"), connected);
-    cam(1)->setStale(true);
-    QTRY_COMPARE(statusText("connectionStatus"), QStringLiteral("Not Responding"));
-}
-
-void TestMainWindow::switchCameraFromController()
-{
-    w->onSwitchCamera(5);
-    QVERIFY(!w->currentCamera());
-    w->onSwitchCamera(2);
-    QCOMPARE(w->currentCamera(), cam(1));
-    QVERIFY(child<QPushButton>("connectCam2")
-                ->styleSheet()
-                .startsWith("QPushButton{background : #4f4f4f;"));
-}
-
-// "Exit" ends the process at once; what the settings store still holds in its
-// deferred write-back reaches the file first. Runs this executable again as a
-// child process (see main()).
-void TestMainWindow::exitWritesPendingSettings()
-{
-    QTemporaryDir home;
-    QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_DATA_HOME", home.path());
-    child.setProcessEnvironment(env);
-    child.start(QCoreApplication::applicationFilePath(), {"--exit-child"});
-    QVERIFY(child.waitForFinished(60000));
-    QCOMPARE(child.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(child.exitCode(), 0);
-    QVERIFY2(!child.readAllStandardOutput().contains("not exited"), "Exit returned");
-    QSettings written(home.path() + "/tst_mainwindow/corvanta-controller/settings.ini",
-                      QSettings::IniFormat);
-    QCOMPARE(written.value("snapshotpath").toString(), QStringLiteral("/pending/path"));
-}
-
-// Network cameras on 127.0.0.1 and 127.0.0.2 against simulators: connect,
-// speeds, wire bytes of a press and release, positions, the one-time copy,
-// a dropped connection reopened while an error box is on screen, the switch.
-void TestMainWindow::endToEndAgainstSimulators()
-{
-    CameraSimulator sims[2];
-    c->releaseCameras();
-    QList<CameraWrapper *> list;
-    for (int i = 0; i < 2; ++i) {
-        const QString ip = QStringLiteral("127.0.0.%1").arg(i + 1);
-        QVERIFY(sims[i].listen(QHostAddress(ip), 0, 0));
-        auto *ipCam = new IPCamera(ip, QStringLiteral("Sim%1").arg(i + 1), "dev");
-        ipCam->setViscaPort(sims[i].viscaPort());
-        ipCam->setHttpPort(sims[i].httpPort());
-        ipCam->setPollInterval(10);
-        list << ipCam;
-    }
-    c->setCameras(list);
-    connect(c, &CameraControl::cameraError, w->messages(), &MessagePresenter::show,
-            Qt::QueuedConnection);
-
-    s->setPanTiltLocked("127.0.0.1", false);
-    sims[0].setPosition(2447, -1, 0x1234, 0x2000);
-    w->selectCamera(0);
-    QTRY_VERIFY_WITH_TIMEOUT(w->cameraConnected(), 5000);
-    QCOMPARE(child<QComboBox>("tiltSpeed")->count(), 20);
-    QTRY_COMPARE_WITH_TIMEOUT(statusText("panStatus"), QStringLiteral("Pan:098f"), 5000);
-    QTRY_COMPARE_WITH_TIMEOUT(statusText("deviceNameStatus"), sims[0].name(), 5000);
-    // Copied once from the camera after its first poll cycle.
-    QTRY_VERIFY_WITH_TIMEOUT(child<QCheckBox>("autoFocus")->isChecked(), 5000);
-    QCOMPARE(w->uiSyncState, 2);
-
-    QSignalSpy commands(&sims[0], &CameraSimulator::commandReceived);
-    QTest::mousePress(child<QPushButton>("MoveTop"), Qt::LeftButton);
-    QTest::mouseRelease(child<QPushButton>("MoveTop"), Qt::LeftButton);
-    QTRY_COMPARE_WITH_TIMEOUT(commands.size(), 2, 5000);
-    QCOMPARE(commands[0].first().toByteArray(), QByteArray::fromHex("8101060100080301ff"));
-    QCOMPARE(commands[1].first().toByteArray(), QByteArray::fromHex("8101060100000303ff"));
-
-    // The camera reopens a dropped connection by itself while the error box
-    // stays on screen: nothing waits for the operator.
-    const int accepted = sims[0].acceptedConnections();
-    sims[0].dropConnections();
-    QTRY_VERIFY_WITH_TIMEOUT(sims[0].acceptedConnections() > accepted, 5000);
-    QVERIFY(!QApplication::activeModalWidget());
-
-    QSignalSpy dropped(&sims[0], &CameraSimulator::clientDisconnected);
-    w->selectCamera(1);
-    QVERIFY(dropped.wait(5000));
-    QTRY_VERIFY_WITH_TIMEOUT(w->cameraConnected() && w->currentCamera() == c->cameraAt(1), 5000);
-    if (w->messages()->currentBox())
-        w->messages()->currentBox()->done(0);
-    c->releaseCameras();
-}
-
-// Child process of exitWritesPendingSettings: one settings change still
-// pending, then "Exit".
-static int exitChild(int argc, char **argv)
-{
-    CorvantaApp app(argc, argv);
-    app.settings()->setSnapshotPath("/pending/path");
-    app.mainWindow()->findChild<QAction *>("actionExit")->trigger();
-    std::printf("not exited\n");
-    return 3;
-}
 
 int main(int argc, char **argv)
 {
-    if (argc > 1 && qstrcmp(argv[argc - 1], "--exit-child") == 0)
-        return exitChild(argc - 1, argv);
-    TempDataHome home;
+    if (argc == 3 && qstrcmp(argv[1], "--exit-child") == 0) {
+        // One settings change still pending, then "Exit".
+        qputenv("XDG_DATA_HOME", argv[2]);
+        CorvantaApp app(argc = 1, argv);
+        app.settings()->setSnapshotPath("/pending/path");
+        app.mainWindow()->findChild<QAction *>("actionExit")->trigger();
+        return 3;
+    }
     QApplication app(argc, argv);
     TestMainWindow tc;
     return QTest::qExec(&tc, argc, argv);
