@@ -39,18 +39,14 @@ public:
     QStringList tally = QVector<QString>(8, "idle").toList();
     QStringList camNames = {"Wide Shot", "Pulpit", "Choir", "Stage",
                             "Cam 5",     "Cam 6",  "Cam 7", "Cam 8"};
-    QJsonArray obsSources =
-        QJsonArray{QJsonObject{{"name", "Mic/Aux"}, {"volume", -6.0}, {"muted", false}},
-                   QJsonObject{{"name", "Desktop Audio"}, {"volume", 0.0}, {"muted", true}}};
+    QJsonArray obsSources = array(R"([{"name": "Mic/Aux", "volume": -6.0, "muted": false},
+                                       {"name": "Desktop Audio", "volume": 0.0, "muted": true}])");
     QJsonArray obsTransitions = QJsonArray{"Fade", "Cut", "Stinger"};
-    QJsonArray vmixInputs = QJsonArray{QJsonObject{{"inputName", "Camera 1"},
-                                                   {"inputKey", "key-1"},
-                                                   {"inputVolume", "100"},
-                                                   {"inputVolumeMuted", false}},
-                                       QJsonObject{{"inputName", "Intro Video"},
-                                                   {"inputKey", "key-2"},
-                                                   {"inputVolume", ""},
-                                                   {"inputVolumeMuted", true}}};
+    QJsonArray vmixInputs = array(
+        R"([{"inputName": "Camera 1", "inputKey": "key-1", "inputVolume": "100",
+              "inputVolumeMuted": false},
+            {"inputName": "Intro Video", "inputKey": "key-2", "inputVolume": "",
+              "inputVolumeMuted": true}])");
 
     QList<Entry> log;
 
@@ -113,6 +109,8 @@ public:
     }
 
 private:
+    static QJsonArray array(const char *json) { return QJsonDocument::fromJson(json).array(); }
+
     // A signal spy that hands every emission on as it arrives.
     class Hook : public QSignalSpy
     {

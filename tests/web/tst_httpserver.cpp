@@ -230,18 +230,9 @@ void TestHttpServer::parserErrors_data()
     const QByteArray big(int(HttpLimits::kMaxHeadBytes), 'a');
     const QByteArray tooMuch = QByteArray::number(qulonglong(HttpLimits::kMaxBodyBytes) + 1);
     QTest::newRow("garbage") << QByteArray("HELLO\r\n\r\n") << 400;
-    QTest::newRow("bad version") << QByteArray("GET / HTTP/x.1\r\n\r\n") << 400;
-    QTest::newRow("tls hello") << QByteArray("\x16\x03\x01\x02\x00\x01\x00\x01\xfc\x03\x03", 11)
-                               << 400;
-    QTest::newRow("length and chunked") << QByteArray("POST / HTTP/1.1\r\nContent-Length: 3\r\n"
-                                                      "Transfer-Encoding: chunked\r\n\r\n")
-                                        << 400;
     QTest::newRow("space before a colon")
         << QByteArray("POST / HTTP/1.1\r\nContent-Length : 3\r\n\r\nabc") << 400;
-    QTest::newRow("tab before a colon") << QByteArray("GET / HTTP/1.1\r\nHost\t: a\r\n\r\n") << 400;
-    QTest::newRow("space inside a name") << QByteArray("GET / HTTP/1.1\r\nX Y: 1\r\n\r\n") << 400;
     QTest::newRow("head too large") << "GET / HTTP/1.1\r\nX-Pad: " + big + "\r\n\r\n" << 431;
-    QTest::newRow("url too large") << "GET /" + big << 431;
     QTest::newRow("declared body too large")
         << "POST / HTTP/1.1\r\nContent-Length: " + tooMuch + "\r\n\r\n"
         << 413;
@@ -358,14 +349,8 @@ void TestHttpServer::conversation_data()
     QTest::newRow("HEAD") << Script{S::send("HEAD /h HTTP/1.1\r\n\r\n" + getRequest("/g")),
                                     {S::ExpectHead, k200},
                                     S::expect("1 /g")};
-    // A body length the client and the server would read differently.
-    QTest::newRow("space before a colon")
-        << Script{S::send("GET /a HTTP/1.1\r\nContent-Length : 5\r\n\r\nGET /b"), S::last(k400)};
     QTest::newRow("garbage after a good request") << Script{
         S::send(getRequest("/ok") + "NOT HTTP AT ALL\r\n\r\n"), S::expect("1 /ok"), S::last(k400)};
-    QTest::newRow("oversized head")
-        << Script{S::send(getRequest("/", "X-Pad: " + QByteArray(17 * 1024, 'p') + "\r\n")),
-                  S::last("HTTP/1.1 431 Request Header Fields Too Large")};
     QTest::newRow("body at the cap is discarded")
         << Script{S::send("POST /post HTTP/1.1\r\nContent-Length: " + maxBody + "\r\n\r\n" +
                           QByteArray(int(HttpLimits::kMaxBodyBytes), 'z') + getRequest("/after")),
@@ -379,10 +364,6 @@ void TestHttpServer::conversation_data()
     QTest::newRow("trickling head") << expiresAfter(
         {S::send("GET /slow HTTP/1.1\r\n"), S::advance(4000), S::send("X-A: 1\r\n")},
         requestMs - 4000);
-    QTest::newRow("trickling body")
-        << expiresAfter({S::send("POST /slow HTTP/1.1\r\nContent-Length: 1000\r\n\r\nb"),
-                         S::advance(5000), S::send("b")},
-                        requestMs - 5000);
     QTest::newRow("idle keep-alive")
         << expiresAfter({S::send(getRequest("/i")), S::expect("1 /i")}, HttpLimits::kIdleTimeoutMs);
     QTest::newRow("no deadline while a handler owes the answer")
