@@ -36,15 +36,17 @@ struct FakePanel : CameraApiPanel
     void showAutoFocus(bool on) override { calls << QStringLiteral("autofocus %1").arg(on); }
 };
 
-// "/cam/saveSettings" with a list of entries network cameras; escaped: its
+// "/cam/saveSettings" with a list of entries cameras, the eighth a USB one,
+// the others network cameras; escaped: its
 // brackets, colons and commas sent as %5B, %5D, %3A and %2C text.
 QByteArray camList(int entries, bool escaped = false)
 {
     QJsonArray a;
     for (int i = 0; i < entries; ++i)
-        a.append(QJsonObject{{"camId", QStringLiteral("127.0.0.%1").arg(i + 2)},
-                             {"isUsb", false},
-                             {"name", QStringLiteral("New%1").arg(i + 1)}});
+        a.append(
+            QJsonObject{{"camId", i == 7 ? "usb-cam-b" : QStringLiteral("127.0.0.%1").arg(i + 2)},
+                        {"isUsb", i == 7},
+                        {"name", QStringLiteral("New%1").arg(i + 1)}});
     QByteArray json = QJsonDocument(a).toJson(QJsonDocument::Compact);
     if (escaped)
         json.replace('[', "%5B").replace(']', "%5D").replace(':', "%3A").replace(',', "%2C");
@@ -255,6 +257,7 @@ void TestCameraApi::setPresetStoresAndReportsDownloadOnce()
     getJson("/cam/setPreset?presetNum=3&presetName=Stage+left");
     QCOMPARE(nextCommand(), Visca::setPreset(3).toHex(' '));
     QCOMPARE(r->panel.calls, (QStringList{"text 3 Stage left", "save 3 Stage left"}));
+    QCOMPARE(getJson("/cam/getCurrentCamInfo").value("presets").toArray().size(), 9);
     QTRY_VERIFY_WITH_TIMEOUT(!downloads.isEmpty() || !errors.isEmpty(), 10000);
     QVERIFY2(errors.isEmpty(), qPrintable(errors.value(0).value(0).toString()));
     QCOMPARE(getJson("/cam/checkImg").value("downloaded").toBool(), true);
@@ -354,7 +357,9 @@ void TestCameraApi::saveWhileSelectedThenControl()
           "/cam/focusAuto?focusAuto=true", "/cam/checkImg"})
         QCOMPARE(getJson(t).value("status").toString(), QString("OK"));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QCOMPARE(getJson("/cam/settings").value("camList")[0]["camName"], QJsonValue("New1"));
+    const QJsonValue list = getJson("/cam/settings").value("camList");
+    QCOMPARE(list[0]["camName"], QJsonValue("New1"));
+    QCOMPARE(list[7]["isUsbCam"], QJsonValue(true));
 }
 
 QTEST_MAIN(TestCameraApi)

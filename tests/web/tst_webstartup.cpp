@@ -81,7 +81,6 @@ private slots:
     void busyPortAtStartUpShowsTheBoxOnce();
     void startHttpServerAfterThePortIsFree();
     void webServerSettingsOpensFromTheMenu();
-    void stopHttpServer();
     void startFailureShowsTheBox_data();
     void startFailureShowsTheBox();
 };
@@ -108,6 +107,9 @@ void TestWebStartup::startHttpServerAfterThePortIsFree()
     QCOMPARE(getJson("/vmix/settings").value("vmixPort").toInt(), 8088);
     QVERIFY(!app->vmixClient()->isPolling()); // not enabled
     QVERIFY(!app->obsClient()->isPolling());
+    QVERIFY(app->stopHttpServer());
+    QVERIFY(app->stopHttpServer()); // stopping twice is harmless
+    QVERIFY(!app->httpServer()->server()->isListening());
 }
 
 void TestWebStartup::webServerSettingsOpensFromTheMenu()
@@ -117,14 +119,6 @@ void TestWebStartup::webServerSettingsOpensFromTheMenu()
     QDialog *dialog = window->findChild<QDialog *>("webserversettings");
     QVERIFY(dialog && dialog->isVisible());
     dialog->close(); // deleted on close
-}
-
-void TestWebStartup::stopHttpServer()
-{
-    CorvantaApp *app = CorvantaApp::instance();
-    QVERIFY(app->stopHttpServer());
-    QVERIFY(!app->httpServer()->server()->isListening());
-    QVERIFY(app->stopHttpServer()); // stopping twice is harmless
 }
 
 void TestWebStartup::startFailureShowsTheBox_data()
