@@ -41,21 +41,21 @@ public:
         if (!m_profile.isValid())
             return fail("no temporary profile folder");
         m_process.setProgram(QString::fromLatin1(kBinary));
+        // Every page polls as if in front (several pages at once keep their
+        // 500 ms timers). 127.0.0.2 serves "another site"; rebound.test is a
+        // name an attacker has pointed at the panel's address.
         m_process.setArguments(
-            {"--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-             "--disable-background-networking", "--disable-component-update", "--disable-sync",
-             "--disable-extensions", "--disable-default-apps", "--no-default-browser-check",
-             "--disable-crash-reporter", "--mute-audio", "--disable-dev-shm-usage", "--log-level=3",
-             // Every page polls as if in front: several pages at once keep
-             // their 500 ms timers.
-             "--disable-background-timer-throttling", "--disable-renderer-backgrounding",
-             "--disable-backgrounding-occluded-windows",
-             // 127.0.0.2 serves "another site"; rebound.test is a name an
-             // attacker has pointed at the panel's address.
-             "--host-resolver-rules=MAP rebound.test 127.0.0.1, MAP * ~NOTFOUND, "
-             "EXCLUDE 127.0.0.1, EXCLUDE 127.0.0.2",
-             "--user-data-dir=" + m_profile.path(), "--remote-debugging-address=127.0.0.1",
-             "--remote-debugging-port=0", "about:blank"});
+            QString("--headless --no-sandbox --disable-gpu --disable-quic --no-first-run "
+                    "--disable-background-networking --disable-component-update --disable-sync "
+                    "--disable-extensions --disable-default-apps --no-default-browser-check "
+                    "--disable-crash-reporter --mute-audio --disable-dev-shm-usage --log-level=3 "
+                    "--disable-background-timer-throttling --disable-renderer-backgrounding "
+                    "--disable-backgrounding-occluded-windows --remote-debugging-port=0 "
+                    "--remote-debugging-address=127.0.0.1 about:blank")
+                .split(' ')
+            << "--host-resolver-rules=MAP rebound.test 127.0.0.1, MAP * ~NOTFOUND, "
+               "EXCLUDE 127.0.0.1, EXCLUDE 127.0.0.2"
+            << "--user-data-dir=" + m_profile.path());
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_process.start();
         if (!m_process.waitForStarted(kTimeoutMs))

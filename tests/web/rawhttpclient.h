@@ -42,8 +42,7 @@ public:
         startConnect(port);
         if (!QTest::qWaitFor([&] { return isOpen(); }, 5000))
             return false;
-        if (!firstBytes.isEmpty())
-            send(firstBytes);
+        send(firstBytes);
         return true;
     }
 
@@ -57,35 +56,20 @@ public:
     // response that does not arrive within 5 s reads as status 0, no bytes.
     RawResponse next(bool headRequest = false)
     {
-        const int timeoutMs = 5000;
-        int headEnd = -1;
-        const bool gotHead = QTest::qWaitFor(
-            [&] {
-                pull();
-                headEnd = m_buffer.indexOf("\r\n\r\n");
-                return headEnd >= 0;
-            },
-            timeoutMs);
         RawResponse r;
-        if (!gotHead)
+        int headEnd = -1;
+        if (!QTest::qWaitFor([&] { return (headEnd = pending().indexOf("\r\n\r\n")) >= 0; }, 5000))
             return r;
         const QList<QByteArray> lines = m_buffer.left(headEnd).split('\n');
         r.statusLine = lines.value(0).trimmed();
         r.status = r.statusLine.split(' ').value(1).toInt();
-        for (int i = 1; i < lines.size(); ++i) {
-            const QByteArray line = lines.at(i).trimmed();
+        for (const QByteArray &line : lines.mid(1)) {
             const int colon = line.indexOf(':');
             if (colon > 0)
                 r.headers.append({line.left(colon), line.mid(colon + 1).trimmed()});
         }
-        const int length = headRequest ? 0 : r.header("Content-Length").toInt();
-        const int total = headEnd + 4 + length;
-        if (!QTest::qWaitFor(
-                [&] {
-                    pull();
-                    return m_buffer.size() >= total;
-                },
-                timeoutMs))
+        const int total = headEnd + 4 + (headRequest ? 0 : r.header("Content-Length").toInt());
+        if (!QTest::qWaitFor([&] { return pending().size() >= total; }, 5000))
             return RawResponse();
         r.raw = m_buffer.left(total);
         r.body = r.raw.mid(headEnd + 4);
@@ -97,25 +81,15 @@ public:
     bool waitClosed()
     {
         return QTest::qWaitFor(
-            [&] {
-                pull();
-                return m_socket.state() == QAbstractSocket::UnconnectedState;
-            },
-            5000);
+            [&] { return pending(), m_socket.state() == QAbstractSocket::UnconnectedState; }, 5000);
     }
 
     bool isOpen() { return m_socket.state() == QAbstractSocket::ConnectedState; }
     // Bytes received but not yet taken as a response.
-    QByteArray pending()
-    {
-        pull();
-        return m_buffer;
-    }
+    QByteArray pending() { return m_buffer += m_socket.readAll(); }
     QTcpSocket &socket() { return m_socket; }
 
 private:
-    void pull() { m_buffer += m_socket.readAll(); }
-
     QTcpSocket m_socket;
     QByteArray m_buffer;
 };

@@ -9,12 +9,14 @@
 #include <QtTest>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <vector>
 
 using qhttp::server::QHttpRequest;
 using qhttp::server::QHttpResponse;
 using qhttp::server::QHttpServer;
+using Event = HttpRequestParser::Event;
 
 // The HTTP layer on its own: parser byte vectors, and a server on 127.0.0.1
 // whose handler answers with "<method> <path>?<query>"; conversations are
@@ -25,12 +27,11 @@ class TestHttpServer : public QObject
     Q_OBJECT
 private slots:
     void init();
-    void cleanup();
+    void cleanup() { m_server.reset(); }
 
     void parserRequestHead_data();
     void parserRequestHead();
-    void parserTakesPipelinedRequestsOneByOne();
-    void parserAcceptsByteByByte();
+    void parserIncremental();
     void parserSplitsRequests_data();
     void parserSplitsRequests();
     void parserErrors_data();
@@ -45,21 +46,24 @@ private slots:
     void clientDisconnectsMidRequest_data();
     void clientDisconnectsMidRequest();
     void responseEndedAfterClientLeft();
-    void stopListeningClosesConnections();
+    void stopListening();
     void handlerWithNestedEventLoop();
-    void handlerStopsTheServer();
     void clientLeavesDuringNestedEventLoop();
-    void listenFailures();
 
 private:
     void answer(QHttpRequest *req, QHttpResponse *resp);
-    bool listenAnswering();
+    bool listenAnswering()
+    {
+        return m_server->listen(
+            QHostAddress::LocalHost, 0,
+            [this](QHttpRequest *req, QHttpResponse *resp) { answer(req, resp); });
+    }
     std::unique_ptr<QHttpServer> m_server;
     quint16 m_port = 0;
-    // When set, requests for "/later" are kept here instead of being answered.
+    // Requests for "/later" are kept here instead of being answered.
     std::vector<QPointer<QHttpResponse>> m_held;
-    // Aborted from inside the "/nested" handler when set.
-    QTcpSocket *m_abortDuringHandler = nullptr;
+    // Called inside the "/nested" handler before its nested event loop.
+    std::function<void()> m_inHandler;
     // Served for "/file" ("/file?missing": a path that does not exist).
     QString m_filePath;
     int m_bigAnswered = 0;
@@ -67,77 +71,59 @@ private:
 
 void TestHttpServer::answer(QHttpRequest *req, QHttpResponse *resp)
 {
-    if (req->url().path() == QLatin1String("/later")) {
+    const QString path = req->url().path();
+    if (path == "/later") {
         m_held.push_back(resp);
-        return;
-    }
-    if (req->url().path() == QLatin1String("/nested")) {
+    } else if (path == "/nested") {
         // A receiver that opens a modal dialog runs a nested event loop.
-        if (m_abortDuringHandler)
-            m_abortDuringHandler->abort();
+        if (m_inHandler)
+            m_inHandler();
         QEventLoop loop;
         QTimer::singleShot(150, &loop, &QEventLoop::quit);
         loop.exec();
         resp->end("nested");
-        return;
-    }
-    if (req->url().path() == QLatin1String("/stop")) {
+    } else if (path == "/stop") {
         m_server->stopListening();
         resp->end("stopped");
-        return;
-    }
-    if (req->url().path() == QLatin1String("/big")) {
+    } else if (path == "/big") {
         ++m_bigAnswered;
         resp->end(QByteArray(256 * 1024, 'B'));
-        return;
-    }
-    if (req->url().path() == QLatin1String("/file")) {
+    } else if (path == "/file") {
         if (!resp->endWithFile(req->url().hasQuery() ? m_filePath + "-missing" : m_filePath)) {
             resp->setStatusCode(qhttp::ESTATUS_NOT_FOUND);
             resp->end();
         }
-        return;
+    } else {
+        resp->addHeader("Content-Type", "text/plain");
+        resp->end(QByteArray::number(req->method()) + ' ' + req->url().toEncoded());
     }
-    resp->addHeader("Content-Type", "text/plain");
-    resp->end(QByteArray::number(req->method()) + ' ' + req->url().toEncoded());
-}
-
-bool TestHttpServer::listenAnswering()
-{
-    return m_server->listen(QHostAddress::LocalHost, 0,
-                            [this](QHttpRequest *req, QHttpResponse *resp) { answer(req, resp); });
 }
 
 void TestHttpServer::init()
 {
     m_held.clear();
     m_bigAnswered = 0;
+    m_inHandler = nullptr;
     m_server.reset(new QHttpServer);
     QVERIFY(listenAnswering());
     m_port = m_server->serverPort();
-    QVERIFY(m_port != 0);
-}
-
-void TestHttpServer::cleanup()
-{
-    m_server.reset();
 }
 
 // --- parser ---
 
 static std::vector<HttpRequestHead> parseAll(const QByteArray &bytes, HttpRequestParser &p,
-                                             HttpRequestParser::Event *last = nullptr)
+                                             Event *last = nullptr)
 {
     std::vector<HttpRequestHead> out;
     std::size_t pos = 0;
-    HttpRequestParser::Event ev = HttpRequestParser::Event::NeedMore;
+    Event ev = Event::NeedMore;
     while (pos < std::size_t(bytes.size())) {
         std::size_t used = 0;
         ev = p.feed(bytes.constData() + pos, std::size_t(bytes.size()) - pos, &used);
         pos += used;
-        if (ev == HttpRequestParser::Event::Request)
+        if (ev == Event::Request)
             out.push_back(p.takeRequest());
-        else if (ev == HttpRequestParser::Event::Error || used == 0)
+        else if (ev == Event::Error || used == 0)
             break;
     }
     if (last)
@@ -150,20 +136,16 @@ void TestHttpServer::parserRequestHead_data()
     QTest::addColumn<QByteArray>("request");
     QTest::addColumn<int>("method");
     QTest::addColumn<bool>("keepAlive");
-    const QByteArray host("Host: a\r\n\r\n");
-    QTest::newRow("DELETE") << "DELETE /x HTTP/1.1\r\n" + host << 0 << true;
-    QTest::newRow("GET") << "GET /x HTTP/1.1\r\n" + host << 1 << true;
-    QTest::newRow("HEAD") << "HEAD /x HTTP/1.1\r\n" + host << 2 << true;
-    QTest::newRow("POST") << "POST /x HTTP/1.1\r\n" + host << 3 << true;
-    QTest::newRow("PUT") << "PUT /x HTTP/1.1\r\n" + host << 4 << true;
-    QTest::newRow("1.1 close") << QByteArray("GET /x HTTP/1.1\r\nConnection: close\r\n\r\n") << 1
+    QTest::newRow("GET") << QByteArray("GET /x HTTP/1.1\r\nHost: a\r\n\r\n") << 1 << true;
+    QTest::newRow("HEAD") << QByteArray("HEAD /x HTTP/1.1\r\n\r\n") << 2 << true;
+    QTest::newRow("1.1 close") << QByteArray("PUT /x HTTP/1.1\r\nConnection: close\r\n\r\n") << 4
                                << false;
     QTest::newRow("1.0") << QByteArray("GET /x HTTP/1.0\r\n\r\n") << 1 << false;
     QTest::newRow("1.0 keep-alive")
         << QByteArray("GET /x HTTP/1.0\r\nConnection: keep-alive\r\n\r\n") << 1 << true;
-    QTest::newRow("upgrade") << QByteArray("GET /x HTTP/1.1\r\nConnection: Upgrade\r\n"
-                                           "Upgrade: websocket\r\n\r\n")
-                             << 1 << false;
+    QTest::newRow("upgrade")
+        << QByteArray("GET /x HTTP/1.1\r\nConnection: Upgrade\r\nUpgrade: websocket\r\n\r\n") << 1
+        << false;
 }
 
 void TestHttpServer::parserRequestHead()
@@ -180,45 +162,39 @@ void TestHttpServer::parserRequestHead()
     QCOMPARE(p.finished(), !keepAlive);
 }
 
-void TestHttpServer::parserTakesPipelinedRequestsOneByOne()
+// Byte by byte: each byte is taken, the state follows the request, and each
+// request completes at its last byte. Given both at once, feed() stops after
+// the first.
+void TestHttpServer::parserIncremental()
 {
+    const QByteArray post("POST /a?x=1 HTTP/1.1\r\nContent-Length: 3\r\n\r\nabc");
+    const QByteArray get = getRequest("/b", "X-Thing: Yes\r\n");
+    const QByteArray both = post + get;
     HttpRequestParser p;
-    const QByteArray two = getRequest("/a?x=1") + getRequest("/b", "X-Thing: Yes\r\n");
-    std::size_t used = 0;
-    QCOMPARE(p.feed(two.constData(), std::size_t(two.size()), &used),
-             HttpRequestParser::Event::Request);
-    QCOMPARE(int(used), getRequest("/a?x=1").size());
-    QCOMPARE(p.takeRequest().target, QByteArray("/a?x=1"));
-    std::size_t used2 = 0;
-    QCOMPARE(p.feed(two.constData() + used, std::size_t(two.size()) - used, &used2),
-             HttpRequestParser::Event::Request);
-    QCOMPARE(used + used2, std::size_t(two.size()));
-    const HttpRequestHead b = p.takeRequest();
-    QCOMPARE(b.target, QByteArray("/b"));
-    QCOMPARE(b.headers.size(), 2);
-    QCOMPARE(b.headers.at(1).first, QByteArray("x-thing"));
-    QCOMPARE(b.headers.at(1).second, QByteArray("Yes"));
-}
-
-void TestHttpServer::parserAcceptsByteByByte()
-{
-    HttpRequestParser p;
-    const QByteArray req = getRequest("/cam/control?panSpeed=3");
-    int requests = 0;
-    for (int i = 0; i < req.size(); ++i) {
+    QByteArrayList targets;
+    for (int i = 0; i < both.size(); ++i) {
         std::size_t used = 0;
-        const auto ev = p.feed(req.constData() + i, 1, &used);
+        const Event ev = p.feed(both.constData() + i, 1, &used);
         QCOMPARE(int(used), 1);
-        if (i < 3)
-            QVERIFY(p.inRequest());
-        if (ev == HttpRequestParser::Event::Request) {
-            ++requests;
-            QCOMPARE(i, req.size() - 1);
-            QCOMPARE(p.takeRequest().target, QByteArray("/cam/control?panSpeed=3"));
-        }
+        const int end = i < post.size() ? post.size() - 1 : both.size() - 1;
+        QCOMPARE(ev, i == end ? Event::Request : Event::NeedMore);
+        QCOMPARE(p.inRequest(), i != end);
+        // Head complete from its blank line until the request ends.
+        QCOMPARE(p.headComplete(), i >= post.indexOf("\r\n\r\n") + 3 && i < post.size() - 1);
+        if (ev == Event::Request)
+            targets << p.takeRequest().target;
     }
-    QCOMPARE(requests, 1);
-    QVERIFY(!p.inRequest());
+    QCOMPARE(targets, (QByteArrayList{"/a?x=1", "/b"}));
+
+    HttpRequestParser q;
+    std::size_t used = 0;
+    QCOMPARE(q.feed(both.constData(), std::size_t(both.size()), &used), Event::Request);
+    QCOMPARE(int(used), post.size());
+    q.takeRequest();
+    QCOMPARE(q.feed(get.constData(), std::size_t(get.size()), &used), Event::Request);
+    const HttpRequestHead b = q.takeRequest();
+    QCOMPARE(b.headers.size(), 2);
+    QCOMPARE(b.headers.at(1), (QPair<QByteArray, QByteArray>("x-thing", "Yes")));
 }
 
 void TestHttpServer::parserSplitsRequests_data()
@@ -233,7 +209,6 @@ void TestHttpServer::parserSplitsRequests_data()
     // The head bound applies per request, not per connection.
     QByteArray head = "GET / HTTP/1.1\r\nX-Pad: ";
     head += QByteArray(int(HttpLimits::kMaxHeadBytes) - head.size() - 64, 'a') + "\r\n\r\n";
-    QVERIFY(head.size() < int(HttpLimits::kMaxHeadBytes));
     QTest::newRow("heads just under the bound") << head + head << QByteArrayList{"/", "/"};
 }
 
@@ -252,27 +227,14 @@ void TestHttpServer::parserErrors_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<int>("status");
-    const QByteArray bigHead =
-        "GET / HTTP/1.1\r\nX-Pad: " + QByteArray(int(HttpLimits::kMaxHeadBytes), 'a') + "\r\n\r\n";
+    const QByteArray big(int(HttpLimits::kMaxHeadBytes), 'a');
+    const QByteArray tooMuch = QByteArray::number(qulonglong(HttpLimits::kMaxBodyBytes) + 1);
     QTest::newRow("garbage") << QByteArray("HELLO\r\n\r\n") << 400;
-    QTest::newRow("bad version") << QByteArray("GET / HTTP/x.1\r\n\r\n") << 400;
-    QTest::newRow("tls hello") << QByteArray("\x16\x03\x01\x02\x00\x01\x00\x01\xfc\x03\x03", 11)
-                               << 400;
-    QTest::newRow("length and chunked") << QByteArray("POST / HTTP/1.1\r\nContent-Length: 3\r\n"
-                                                      "Transfer-Encoding: chunked\r\n\r\n")
-                                        << 400;
     QTest::newRow("space before a colon")
         << QByteArray("POST / HTTP/1.1\r\nContent-Length : 3\r\n\r\nabc") << 400;
-    QTest::newRow("tab before a colon")
-        << QByteArray("GET / HTTP/1.1\r\nHost\t: 127.0.0.1\r\n\r\n") << 400;
-    QTest::newRow("space inside a name")
-        << QByteArray("GET / HTTP/1.1\r\nX Forwarded: 1\r\n\r\n") << 400;
-    QTest::newRow("head too large") << bigHead << 431;
-    QTest::newRow("url too large")
-        << "GET /" + QByteArray(int(HttpLimits::kMaxHeadBytes), 'u') << 431;
+    QTest::newRow("head too large") << "GET / HTTP/1.1\r\nX-Pad: " + big + "\r\n\r\n" << 431;
     QTest::newRow("declared body too large")
-        << "POST / HTTP/1.1\r\nContent-Length: " +
-               QByteArray::number(qulonglong(HttpLimits::kMaxBodyBytes) + 1) + "\r\n\r\n"
+        << "POST / HTTP/1.1\r\nContent-Length: " + tooMuch + "\r\n\r\n"
         << 413;
     QTest::newRow("chunked body too large")
         << "POST / HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n" +
@@ -286,13 +248,12 @@ void TestHttpServer::parserErrors()
     QFETCH(QByteArray, bytes);
     QFETCH(int, status);
     HttpRequestParser p;
-    HttpRequestParser::Event last;
-    const auto reqs = parseAll(bytes, p, &last);
-    QCOMPARE(int(reqs.size()), 0);
-    QCOMPARE(last, HttpRequestParser::Event::Error);
+    Event last;
+    QCOMPARE(int(parseAll(bytes, p, &last).size()), 0);
+    QCOMPARE(last, Event::Error);
     QCOMPARE(p.errorStatus(), status);
     std::size_t used = 1;
-    QCOMPARE(p.feed("GET / HTTP/1.1\r\n\r\n", 18, &used), HttpRequestParser::Event::Error);
+    QCOMPARE(p.feed("GET / HTTP/1.1\r\n\r\n", 18, &used), Event::Error);
     QCOMPARE(int(used), 0);
 }
 
@@ -331,10 +292,10 @@ struct Step
     enum Op
     {
         Send,       // write bytes
-        Expect,     // the next response has this status line and body
+        Expect,     // the next response has status line bytes and this body
         ExpectHead, // the same for a HEAD response (no body on the wire)
         Last,       // Expect, marked "Connection: close", then the server closes
-        Advance,    // the server clock moves on by ms, deadlines are checked
+        Advance,    // the server clock moves on by n ms, deadlines are checked
         Open,       // the server still holds the connection
         Closed,     // the server has closed the connection
         Held,       // the "/later" handler holds n responses
@@ -342,49 +303,28 @@ struct Step
     } op;
     QByteArray bytes;
     QByteArray body;
-    int n = 0;
+    int n;
+    Step(Op o, const QByteArray &b = {}, const QByteArray &d = {}, int n = 0)
+        : op(o), bytes(b), body(d), n(n)
+    {
+    }
+
+    static Step send(const QByteArray &b) { return {Send, b, {}}; }
+    static Step expect(const QByteArray &body) { return {Expect, "HTTP/1.1 200 OK", body}; }
+    static Step last(const QByteArray &status, const QByteArray &body = {})
+    {
+        return {Last, status, body};
+    }
+    static Step advance(int ms) { return {Advance, {}, {}, ms}; }
 };
 using Script = QVector<Step>;
+using S = Step;
 
-Step send(const QByteArray &b)
+// The steps after which a deadline of ms closes the connection, not earlier.
+Script expiresAfter(Script script, int ms)
 {
-    return {Step::Send, b, {}};
+    return script << S::advance(ms - 1) << S{S::Open} << S::advance(1) << S{S::Closed};
 }
-Step expect(const QByteArray &status, const QByteArray &body)
-{
-    return {Step::Expect, status, body};
-}
-Step expectHead(const QByteArray &status)
-{
-    return {Step::ExpectHead, status, {}};
-}
-Step last(const QByteArray &status, const QByteArray &body = {})
-{
-    return {Step::Last, status, body};
-}
-Step advance(int ms)
-{
-    return {Step::Advance, {}, {}, ms};
-}
-Step open()
-{
-    return {Step::Open, {}, {}};
-}
-Step closed()
-{
-    return {Step::Closed, {}, {}};
-}
-Step held(int n)
-{
-    return {Step::Held, {}, {}, n};
-}
-Step endHeld(const QByteArray &body)
-{
-    return {Step::EndHeld, {}, body};
-}
-
-const QByteArray k200("HTTP/1.1 200 OK");
-const QByteArray k400("HTTP/1.1 400 Bad Request");
 
 } // namespace
 
@@ -394,73 +334,46 @@ void TestHttpServer::conversation_data()
 {
     QTest::addColumn<Script>("script");
     const int requestMs = HttpLimits::kRequestTimeoutMs;
-    const int idleMs = HttpLimits::kIdleTimeoutMs;
+    const QByteArray maxBody = QByteArray::number(qulonglong(HttpLimits::kMaxBodyBytes));
+    const QByteArray k200("HTTP/1.1 200 OK"), k400("HTTP/1.1 400 Bad Request");
 
-    QTest::newRow("keep-alive") << Script{send(getRequest("/a?i=1")), expect(k200, "1 /a?i=1"),
-                                          send(getRequest("/b")), expect(k200, "1 /b"), open()};
-    Script pipelined{send(QByteArray())};
+    Script pipelined{S::send(QByteArray())};
     for (int i = 0; i < 40; ++i) {
         pipelined[0].bytes += getRequest("/p" + QByteArray::number(i));
-        pipelined << expect(k200, "1 /p" + QByteArray::number(i));
+        pipelined << S::expect("1 /p" + QByteArray::number(i));
     }
-    QTest::newRow("pipelined") << (pipelined << open());
-    QTest::newRow("1.0") << Script{send("GET /x HTTP/1.0\r\n\r\n"), last(k200, "1 /x")};
-    QTest::newRow("close then more") << Script{
-        send(getRequest("/x", "Connection: close\r\n") + getRequest("/y")), last(k200, "1 /x")};
-    QTest::newRow("HEAD") << Script{send("HEAD /h HTTP/1.1\r\n\r\n" + getRequest("/g")),
-                                    expectHead(k200), expect(k200, "1 /g")};
-    QTest::newRow("malformed") << Script{send("GET / HTTP/1.1\r\nBad Header\r\n\r\n"), last(k400)};
-    // A body length the client and the server would read differently.
-    QTest::newRow("space before a colon")
-        << Script{send("GET /a HTTP/1.1\r\nContent-Length : 5\r\n\r\nGET /b"), last(k400)};
+    QTest::newRow("pipelined keep-alive") << (pipelined << S{S::Open});
+    QTest::newRow("close then more")
+        << Script{S::send(getRequest("/x", "Connection: close\r\n") + getRequest("/y")),
+                  S::last(k200, "1 /x")};
+    QTest::newRow("HEAD") << Script{S::send("HEAD /h HTTP/1.1\r\n\r\n" + getRequest("/g")),
+                                    {S::ExpectHead, k200},
+                                    S::expect("1 /g")};
     QTest::newRow("garbage after a good request") << Script{
-        send(getRequest("/ok") + "NOT HTTP AT ALL\r\n\r\n"), expect(k200, "1 /ok"), last(k400)};
-    QTest::newRow("oversized head")
-        << Script{send(getRequest("/", "X-Pad: " + QByteArray(17 * 1024, 'p') + "\r\n")),
-                  last("HTTP/1.1 431 Request Header Fields Too Large")};
-    const QByteArray maxBody = QByteArray::number(qulonglong(HttpLimits::kMaxBodyBytes));
+        S::send(getRequest("/ok") + "NOT HTTP AT ALL\r\n\r\n"), S::expect("1 /ok"), S::last(k400)};
     QTest::newRow("body at the cap is discarded")
-        << Script{send("POST /post HTTP/1.1\r\nContent-Length: " + maxBody + "\r\n\r\n" +
-                       QByteArray(int(HttpLimits::kMaxBodyBytes), 'z') + getRequest("/after")),
-                  expect(k200, "3 /post"), expect(k200, "1 /after")};
+        << Script{S::send("POST /post HTTP/1.1\r\nContent-Length: " + maxBody + "\r\n\r\n" +
+                          QByteArray(int(HttpLimits::kMaxBodyBytes), 'z') + getRequest("/after")),
+                  S::expect("3 /post"), S::expect("1 /after")};
     QTest::newRow("body over the cap")
-        << Script{send("POST / HTTP/1.1\r\nContent-Length: " +
-                       QByteArray::number(qulonglong(HttpLimits::kMaxBodyBytes) + 1) + "\r\n\r\n"),
-                  last("HTTP/1.1 413 Payload Too Large")};
+        << Script{S::send("POST / HTTP/1.1\r\nContent-Length: 1" + maxBody + "\r\n\r\n"),
+                  S::last("HTTP/1.1 413 Payload Too Large")};
 
-    // Deadlines on the server's own clock.
-    QTest::newRow("silent client") << Script{advance(requestMs - 1), open(), advance(1), closed()};
-    QTest::newRow("trickling head") << Script{send("GET /slow HTTP/1.1\r\n"),
-                                              advance(4000),
-                                              send("X-A: 1\r\n"),
-                                              advance(4000),
-                                              send("X-B: 2\r\n"),
-                                              advance(requestMs - 8001),
-                                              open(),
-                                              advance(1),
-                                              closed()};
-    QTest::newRow("trickling body")
-        << Script{send("POST /slow HTTP/1.1\r\nContent-Length: 1000\r\n\r\nb"),
-                  advance(5000),
-                  send("b"),
-                  advance(requestMs - 5001),
-                  open(),
-                  advance(1),
-                  closed()};
-    QTest::newRow("idle keep-alive") << Script{send(getRequest("/i")),
-                                               expect(k200, "1 /i"),
-                                               advance(idleMs - 1),
-                                               open(),
-                                               advance(1),
-                                               closed()};
+    // Deadlines on the server's own clock; progress does not extend them.
+    QTest::newRow("silent client") << expiresAfter({}, requestMs);
+    QTest::newRow("trickling head") << expiresAfter(
+        {S::send("GET /slow HTTP/1.1\r\n"), S::advance(4000), S::send("X-A: 1\r\n")},
+        requestMs - 4000);
+    QTest::newRow("idle keep-alive")
+        << expiresAfter({S::send(getRequest("/i")), S::expect("1 /i")}, HttpLimits::kIdleTimeoutMs);
     QTest::newRow("no deadline while a handler owes the answer")
-        << Script{send(getRequest("/later") + getRequest("/now")),
-                  held(1),
-                  advance(10 * idleMs),
-                  open(),
-                  endHeld("first"),
-                  expect(k200, "first"),
-                  expect(k200, "1 /now")};
+        << Script{S::send(getRequest("/later") + getRequest("/now")),
+                  {S::Held, {}, {}, 1},
+                  S::advance(10 * HttpLimits::kIdleTimeoutMs),
+                  {S::Open},
+                  {S::EndHeld, {}, "first"},
+                  S::expect("first"),
+                  S::expect("1 /now")};
 }
 
 void TestHttpServer::conversation()
@@ -482,9 +395,8 @@ void TestHttpServer::conversation()
             const RawResponse r = c.next(s.op == Step::ExpectHead);
             QCOMPARE(r.statusLine, s.bytes);
             QCOMPARE(r.body, s.body);
-            QCOMPARE(r.header("Connection").isNull(), s.op != Step::Last);
+            QCOMPARE(r.header("Connection"), s.op == Step::Last ? "close" : QByteArray());
             if (s.op == Step::Last) {
-                QCOMPARE(r.header("Connection"), QByteArray("close"));
                 QVERIFY(c.waitClosed());
                 QVERIFY(c.pending().isEmpty());
                 QTRY_COMPARE(m_server->connectionCount(), 0);
@@ -496,11 +408,9 @@ void TestHttpServer::conversation()
             m_server->checkDeadlines();
             break;
         case Step::Open:
-            QCOMPARE(m_server->connectionCount(), 1);
-            break;
         case Step::Closed:
-            QCOMPARE(m_server->connectionCount(), 0);
-            QVERIFY(c.waitClosed());
+            QCOMPARE(m_server->connectionCount(), s.op == Step::Open ? 1 : 0);
+            QVERIFY(s.op == Step::Open || c.waitClosed());
             break;
         case Step::Held:
             QTRY_COMPARE(int(m_held.size()), s.n);
@@ -522,19 +432,14 @@ void TestHttpServer::fileAnswers()
     for (int i = 0; i < content.size(); ++i)
         content[i] = char(i * 7 + i / 4096);
     QTemporaryFile file;
-    QVERIFY(file.open());
-    file.write(content);
-    file.flush();
+    QVERIFY(file.open() && file.write(content) == content.size() && file.flush());
     m_filePath = file.fileName();
 
     RawHttpClient c;
     QVERIFY(c.connectTo(m_port, getRequest("/file") + "HEAD /file HTTP/1.1\r\n\r\n" +
                                     getRequest("/file?missing") + getRequest("/file")));
-    RawResponse r = c.next();
-    QCOMPARE(r.status, 200);
-    QVERIFY(r.body == content);
-    r = c.next(true);
-    QCOMPARE(r.header("Content-Length"), QByteArray::number(content.size()));
+    QVERIFY(c.next().body == content);
+    QCOMPARE(c.next(true).header("Content-Length"), QByteArray::number(content.size()));
     QCOMPARE(c.next().status, 404);
     QVERIFY(c.next().body == content);
     QVERIFY(c.isOpen());
@@ -578,18 +483,16 @@ void TestHttpServer::connectionShare()
 {
     const int cap = 6;
     m_server->setMaxConnections(cap);
-    std::vector<std::unique_ptr<RawHttpClient>> crowd;
+    std::vector<std::unique_ptr<RawHttpClient>> crowd, others;
     for (int i = 0; i < cap; ++i) {
         crowd.emplace_back(new RawHttpClient);
         QVERIFY(crowd.back()->connectTo(m_port));
     }
     QTRY_COMPARE(m_server->connectionCount(), cap);
-
     RawHttpClient extra;
     QVERIFY(extra.connectTo(m_port));
     QVERIFY(extra.waitClosed());
 
-    std::vector<std::unique_ptr<RawHttpClient>> others;
     for (int i = 0; i < 2; ++i) {
         others.emplace_back(new RawHttpClient);
         RawHttpClient &other = *others.back();
@@ -612,9 +515,7 @@ void TestHttpServer::clientDisconnectsMidRequest_data()
 {
     QTest::addColumn<QByteArray>("partial");
     QTest::addColumn<bool>("reset"); // else an orderly close
-    QTest::newRow("in the head") << QByteArray(
-                                        "GET /half HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Partial: ab")
-                                 << true;
+    QTest::newRow("in the head") << QByteArray("GET /half HTTP/1.1\r\nX-Partial: ab") << true;
     QTest::newRow("in the body") << "POST /body HTTP/1.1\r\nContent-Length: 60000\r\n\r\n" +
                                         QByteArray(5000, 'x')
                                  << false;
@@ -628,10 +529,7 @@ void TestHttpServer::clientDisconnectsMidRequest()
         RawHttpClient c;
         QVERIFY(c.connectTo(m_port, partial));
         QTRY_COMPARE(m_server->connectionCount(), 1);
-        if (reset)
-            c.socket().abort();
-        else
-            c.socket().close();
+        reset ? c.socket().abort() : c.socket().close();
         QTRY_COMPARE(m_server->connectionCount(), 0);
     }
     QCOMPARE(fetch(m_port, "/fine").body, QByteArray("1 /fine"));
@@ -644,7 +542,7 @@ void TestHttpServer::responseEndedAfterClientLeft()
     QTRY_COMPARE(int(m_held.size()), 1);
     c.socket().abort();
     QTRY_COMPARE(m_server->connectionCount(), 0);
-    QTest::qWait(20); // let the connection's deferred deletion run
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QVERIFY(m_held[0]);
     m_held[0]->addHeader("X-Late", "1");
     m_held[0]->end("late");
@@ -652,67 +550,58 @@ void TestHttpServer::responseEndedAfterClientLeft()
     QTRY_VERIFY(!m_held[0]); // released after end
 }
 
-void TestHttpServer::stopListeningClosesConnections()
+// Stopped from outside or from a handler: every connection closes, the port
+// refuses, and the server can listen again; listening twice or on a taken
+// port fails.
+void TestHttpServer::stopListening()
 {
-    RawHttpClient c;
-    QVERIFY(c.connectTo(m_port, getRequest("/x")));
-    QCOMPARE(c.next().status, 200);
-    m_server->stopListening();
+    QVERIFY(!m_server->listen(QHostAddress::LocalHost, 0)); // already listening
+    QHttpServer other;
+    QVERIFY(!other.listen(QHostAddress::LocalHost, m_port)); // port in use
+    QVERIFY(!other.listen(QHostAddress(QStringLiteral("not an address")), 0));
+    QVERIFY(!other.isListening());
+
+    RawHttpClient a, b;
+    QVERIFY(a.connectTo(m_port) && b.connectTo(m_port));
+    a.send(getRequest("/stop") + getRequest("/x"));
+    QVERIFY(a.waitClosed() && b.waitClosed());
     QVERIFY(!m_server->isListening());
-    QVERIFY(c.waitClosed());
+    QTRY_COMPARE(m_server->connectionCount(), 0);
     RawHttpClient refused;
     refused.startConnect(m_port);
     QVERIFY(refused.waitClosed());
-    QVERIFY(m_server->listen(QHostAddress::LocalHost, 0));
+    QVERIFY(listenAnswering());
+    QCOMPARE(fetch(m_server->serverPort(), "/again").body, QByteArray("1 /again"));
+    m_server->stopListening();
+    QVERIFY(!m_server->isListening());
 }
 
+// A handler that runs a nested event loop: the other connections are served
+// meanwhile, and its own next request waits for its answer.
 void TestHttpServer::handlerWithNestedEventLoop()
 {
     RawHttpClient a, b;
-    QVERIFY(a.connectTo(m_port));
-    QVERIFY(b.connectTo(m_port));
+    QVERIFY(a.connectTo(m_port) && b.connectTo(m_port));
+    m_inHandler = [&] {
+        a.send(getRequest("/after"));
+    };
     a.send(getRequest("/nested"));
     b.send(getRequest("/b"));
-    QTest::qWait(30);
-    a.send(getRequest("/after")); // arrives while the first is still in its handler
     QCOMPARE(a.next().body, QByteArray("nested"));
     QCOMPARE(a.next().body, QByteArray("1 /after"));
     QCOMPARE(b.next().body, QByteArray("1 /b"));
-}
-
-void TestHttpServer::handlerStopsTheServer()
-{
-    RawHttpClient a, b;
-    QVERIFY(a.connectTo(m_port));
-    QVERIFY(b.connectTo(m_port));
-    a.send(getRequest("/stop") + getRequest("/x"));
-    QVERIFY(a.waitClosed());
-    QVERIFY(b.waitClosed());
-    QVERIFY(!m_server->isListening());
-    QTRY_COMPARE(m_server->connectionCount(), 0);
-    QVERIFY(listenAnswering());
-    QCOMPARE(fetch(m_server->serverPort(), "/again").body, QByteArray("1 /again"));
 }
 
 void TestHttpServer::clientLeavesDuringNestedEventLoop()
 {
     RawHttpClient a;
     QVERIFY(a.connectTo(m_port));
-    m_abortDuringHandler = &a.socket();
+    m_inHandler = [&] {
+        a.socket().abort();
+    };
     a.send(getRequest("/nested") + getRequest("/x"));
     QTRY_COMPARE(m_server->connectionCount(), 0);
-    m_abortDuringHandler = nullptr;
     QCOMPARE(fetch(m_port, "/fine").body, QByteArray("1 /fine"));
-}
-
-void TestHttpServer::listenFailures()
-{
-    QVERIFY(!m_server->listen(QHostAddress::LocalHost, 0)); // already listening
-    QHttpServer other;
-    QVERIFY(!other.listen(QHostAddress::LocalHost, m_port)); // port in use
-    QVERIFY(!other.isListening());
-    QVERIFY(!other.listen(QHostAddress(QStringLiteral("not an address")), 0));
-    QVERIFY(other.listen(QHostAddress::LocalHost, 0));
 }
 
 QTEST_GUILESS_MAIN(TestHttpServer)
