@@ -66,6 +66,8 @@ private slots:
         QVERIFY(!c->panTiltLocked());
         c->setSpeedIndex(CameraControl::Tilt, 11); // unlocked: independent
         QCOMPARE(c->speedIndex(CameraControl::Pan), 9);
+        c->setSpeedIndex(CameraControl::Focus, 99);
+        QCOMPARE(c->speedIndex(CameraControl::Focus), 6);
 
         // Ticking the lock selects index 6 on both and stores it.
         c->setPanTiltLocked(true);
@@ -121,6 +123,8 @@ private slots:
         QVERIFY(!c->stopMove());
         QVERIFY(!c->zoomIn());
         QVERIFY(!c->recallPreset(1));
+        QVERIFY(!c->recallPresetPosition(1));
+        QVERIFY(!c->clearPreset(1));
         QVERIFY(!c->send([](CameraWrapper &w) { w.moveHome(); }));
         QCOMPARE(cam(0)->calls, QStringList{"connectCamera"});
         QVERIFY(!c->selectCamera(8));
@@ -394,8 +398,10 @@ private slots:
         connectTo(0);
         QSignalSpy due(c, &CameraControl::exposureStageDue);
         QVERIFY(c->recallPreset(1)); // store-exposure off: no replay
-        QCOMPARE(due.size(), 0);
         c->setStoreExposure(true);
+        QVERIFY(c->recallPresetPosition(1)); // the position alone
+        QCOMPARE(due.size(), 0);
+        QCOMPARE(cam(0)->calls, (QStringList{"callPreset(1)", "callPreset(1)"}));
         c->recallPreset(1);
         QCOMPARE(c->runningReplays(), 1);
         c->stopExposureReplay();
@@ -403,6 +409,10 @@ private slots:
         c->recallPreset(1);
         c->selectCamera(1);
         QCOMPARE(c->runningReplays(), 0);
+        c->recallPreset(1);
+        emit cam(1)->clientDisconnected();
+        QCOMPARE(c->runningReplays(), 0);
+        QVERIFY(c->selectCamera(1));
 
         c->recallPreset(1);
         emit cam(1)->clientStateChanged("Connected");
