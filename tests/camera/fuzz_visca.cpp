@@ -37,17 +37,11 @@ void check(bool ok)
         std::abort();
 }
 
-void checkFrame(const QByteArray &frame)
-{
-    check(frame.size() >= 2 && frame.size() <= Visca::kMaxFrameLength);
-    check(static_cast<uint8_t>(frame.front()) == 0x90);
-    check(static_cast<uint8_t>(frame.back()) == 0xFF);
-    check(frame.indexOf('\xFF') == frame.size() - 1); // every 0xFF closes a frame
-}
-
 void handleFrame(Visca::InquiryLink &link, const QByteArray &frame, CameraStatus &status)
 {
-    checkFrame(frame);
+    // Every 0xFF closes a frame.
+    check(frame.size() >= 2 && frame.size() <= Visca::kMaxFrameLength);
+    check(uint8_t(frame.front()) == 0x90 && frame.indexOf('\xFF') == frame.size() - 1);
     const CameraStatus before = status;
     const bool resyncing = link.resyncing();
     const bool inFlight = link.inFlight();

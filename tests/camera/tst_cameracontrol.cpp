@@ -5,7 +5,6 @@
 #include "storagepaths.h"
 #include "tempdatahome.h"
 
-#include <QSignalSpy>
 #include <QtTest>
 
 // The control layer against recording cameras: speeds and the pan/tilt lock,

@@ -9,15 +9,9 @@
 #include "tempdatahome.h"
 #include "visca.h"
 
-#include <QDir>
-#include <QFile>
-#include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QtTest>
-
-#include <memory>
-#include <vector>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -118,59 +112,30 @@ private slots:
         m_home.reset();
     }
 
-    void connectsAndReportsStates()
-    {
-        auto cam = makeCamera(kNoPoll);
-        QSignalSpy states(cam.get(), &CameraWrapper::clientStateChanged);
-        QSignalSpy errors(cam.get(), &CameraWrapper::clientError);
-        QVERIFY(connectAndWait(*cam));
-        QCOMPARE(cam->socketState(), QAbstractSocket::ConnectedState);
-        const QStringList seen = seenStates(states);
-        QVERIFY2(seen.contains(QStringLiteral("Connecting")), qPrintable(seen.join(',')));
-        QCOMPARE(seen.last(), QStringLiteral("Connected"));
-        QTRY_COMPARE_WITH_TIMEOUT(m_sim->openConnections(), 1, kWait);
-        QVERIFY(errors.isEmpty());
-        // Connecting again while connected only reports the state.
-        states.clear();
-        cam->connectCamera();
-        QCOMPARE(seenStates(states), QStringList{"Connected"});
-        QTest::qWait(50);
-        QCOMPARE(m_sim->acceptedConnections(), 1);
-    }
-
-    // Inquiries go out in poll order; a cycle ends with the white-balance
-    // answer and fills every status field.
-    void pollCycleFillsStatus()
+    // Connecting reports Connecting, then Connected; connecting again while
+    // connected only reports the state. Polls ask the twelve kinds in order,
+    // a cycle ending with the white-balance answer, and store the answers.
+    void connectsAndPolls()
     {
         m_sim->setPosition(-16, 0x123, 0x2A5F, 0x1B3C);
         auto cam = makeCamera(10);
-        cam->status().autoFocus = true;
+        QSignalSpy states(cam.get(), &CameraWrapper::clientStateChanged);
         QSignalSpy inquiries(m_sim.get(), &CameraSimulator::inquiryReceived);
-        QSignalSpy commands(m_sim.get(), &CameraSimulator::commandReceived);
         QSignalSpy cycle(cam.get(), &CameraWrapper::clientReadOneCycle);
         QVERIFY(connectAndWait(*cam));
-        cam->setShutter(9); // shutter 10
-        cam->setIris(12);
-        cam->setBright(17);
-        cam->setLuminance(0x0C);
-        cam->setContrast(0x09);
-        cam->setHue(0x03);
-        cam->setAeMode(2); // 0x0A
-        cam->setWBMode(3);
-        cam->setAutoFocus(false);
-        QTRY_COMPARE_WITH_TIMEOUT(commands.count(), 9, kWait);
-        const int cycles = cycle.count();
-        QTRY_VERIFY_WITH_TIMEOUT(cycle.count() >= cycles + 2, kWait); // one whole cycle after
-        const CameraStatus &s = cam->status();
-        QCOMPARE(digits(s.panTiltPos, 8), QByteArray("0f0f0f0000010203"));
-        QCOMPARE(digits(s.zoomPos, 4), QByteArray("020a050f"));
-        QCOMPARE(digits(s.focusPos, 4), QByteArray("010b030c"));
-        QCOMPARE(s.autoFocus, false);
-        QCOMPARE(QList<int>({s.shutter, s.iris, s.bright, s.luminance, s.contrast, s.hue, s.aeMode,
-                             s.wbMode}),
-                 QList<int>({10, 12, 17, 0x0C, 0x09, 0x03, 0x0A, 0x03}));
+        QVERIFY2(seenStates(states).contains("Connecting"),
+                 qPrintable(seenStates(states).join(',')));
+        QCOMPARE(seenStates(states).last(), QStringLiteral("Connected"));
+        states.clear();
+        cam->connectCamera();
+        QCOMPARE(seenStates(states), QStringList{"Connected"});
+        QTRY_VERIFY_WITH_TIMEOUT(cycle.count() >= 2, kWait);
+        QCOMPARE(digits(cam->status().panTiltPos, 8), QByteArray("0f0f0f0000010203"));
+        QCOMPARE(digits(cam->status().zoomPos, 4), QByteArray("020a050f"));
+        QCOMPARE(digits(cam->status().focusPos, 4), QByteArray("010b030c"));
         cam->disconnectCamera();
         QTRY_COMPARE_WITH_TIMEOUT(m_sim->openConnections(), 0, kWait);
+        QCOMPARE(m_sim->acceptedConnections(), 1);
         for (int i = 0; i < inquiries.count(); ++i)
             QCOMPARE(inquiries.at(i).at(0).toByteArray(), Visca::inquiry(3 + i % 12));
         QVERIFY(cycle.count() == inquiries.count() / 12 ||

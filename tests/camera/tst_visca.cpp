@@ -5,14 +5,9 @@
 #include "ipcamera.h"
 #include "visca.h"
 
-#include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QtTest>
-
-#include <cstring>
-#include <functional>
-#include <memory>
 
 using CameraCall = std::function<void(CameraWrapper &)>;
 using C = CameraWrapper &;
@@ -216,7 +211,6 @@ private slots:
             << Chunks{hex("905000"), hex("000aff")} << Chunks{hex("905000000aff")};
         QTest::newRow("leading bytes skipped")
             << Chunks{hex("00129050 03ff")} << Chunks{hex("905003ff")};
-        QTest::newRow("error reply") << Chunks{hex("906002ff")} << Chunks{hex("906002ff")};
         QTest::newRow("trailing bytes after ff")
             << Chunks{hex("905002ff0012")} << Chunks{hex("905002ff")};
         QTest::newRow("ff always closes") << Chunks{hex("9050ff00ff")} << Chunks{hex("9050ff")};
@@ -230,7 +224,6 @@ private slots:
         QTest::newRow("nothing but garbage") << Chunks{hex("00ff12ff")} << Chunks{};
         QTest::newRow("90 inside frame is data")
             << Chunks{hex("90509090ff")} << Chunks{hex("90509090ff")};
-        QTest::newRow("90 ff") << Chunks{hex("90ff")} << Chunks{hex("90ff")};
         QTest::newRow("byte by byte") << byteByByte("00905002ff") << Chunks{hex("905002ff")};
     }
     void assembler()
@@ -292,11 +285,8 @@ private slots:
         row("focus mode auto", 5, "905002ff", "a", [](CameraStatus &s) { s.autoFocus = true; });
         row("focus mode manual", 5, "905003ff", "a", [](CameraStatus &s) { s.autoFocus = false; });
         row("ack", 5, "9041ff", "c", none);
-        row("completion", 14, "9051ff", "c", none);
         row("error, no socket", 9, "906002ff", "ea", none);
-        row("error on socket 0", 3, "906041ff", "ea", none);
         row("command error, socket 1", 6, "906141ff", "ec", none);
-        row("command error, socket 2", 6, "906241ff", "ec", none);
         row("zoom", 3, "9050010203 04ff", "a", [](CameraStatus &s) {
             s.zoomPos[0] = 1, s.zoomPos[1] = 2, s.zoomPos[2] = 3, s.zoomPos[3] = 4;
         });
@@ -319,7 +309,6 @@ private slots:
         });
         row("pan tilt too short", 9, "90500f0f0f00ff", "m", none);
         row("pan tilt reply to zoom", 3, "90500f0f0f00 00010203ff", "m", none);
-        row("luminance 4 bytes", 10, "905009ff", "a", [](CameraStatus &s) { s.luminance = 9; });
         row("luminance 7 bytes", 10, "90500000011cff", "a",
             [](CameraStatus &s) { s.luminance = 0x1C; });
         row("contrast 7 bytes", 11, "9050000000 0eff", "a",

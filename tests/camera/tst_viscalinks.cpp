@@ -12,13 +12,8 @@
 #include "viscaserial.h"
 #include "viscaudp.h"
 
-#include <QDir>
-#include <QFile>
 #include <QImage>
 #include <QNetworkDatagram>
-#include <QSignalSpy>
-#include <QSocketNotifier>
-#include <QTemporaryDir>
 #include <QUdpSocket>
 #include <QtTest>
 
@@ -393,32 +388,26 @@ private slots:
                                   kWait);
         cam.disconnectCamera();
     }
+    // Without HTTP, a snapshot is the preview's frame, when there is one.
     void snapshotsWithoutHttpComeFromTheFrameSource()
     {
         TempDataHome home;
         QVERIFY(QDir().mkpath(Storage::downloadsFolder()));
-        IPCamera cam(QStringLiteral("127.0.0.10"), QStringLiteral("Cam"),
-                     QStringLiteral("127.0.0.10"));
+        IPCamera cam("127.0.0.10", "Cam", "127.0.0.10");
         CameraLinkConfig link;
         link.protocol = CameraLinkConfig::Udp;
         cam.setLinkConfig(link);
         QSignalSpy finished(&cam, &CameraWrapper::clientFinishDownload);
         QSignalSpy errors(&cam, &CameraWrapper::clientError);
-
-        cam.downloadSnapshot(3); // no preview: no thumbnail, no error
+        cam.downloadSnapshot(3); // no preview
         QImage frame;
         cam.setFrameSource([&frame] { return frame; });
         cam.downloadSnapshot(3); // preview not playing
         QCOMPARE(finished.size(), 0);
-        QVERIFY(!QFile::exists(Storage::snapshotPath(cam.getCameraId(), 3)));
-
         frame = QImage(64, 36, QImage::Format_RGB32);
-        frame.fill(Qt::red);
         cam.downloadSnapshot(3);
         QCOMPARE(finished.size(), 1);
-        QCOMPARE(finished.at(0).at(0).toInt(), 3);
-        const QImage stored(Storage::snapshotPath(cam.getCameraId(), 3));
-        QCOMPARE(stored.size(), frame.size());
+        QCOMPARE(QImage(Storage::snapshotPath(cam.getCameraId(), 3)).size(), frame.size());
         QCOMPARE(errors.size(), 0);
     }
     void cameraOverSimulator_data()
