@@ -34,27 +34,19 @@ Chunks byteByByte(const char *text)
     return out;
 }
 
+// CameraStatus holds bytes only: its raw bytes are its value.
 QByteArray dump(const CameraStatus &s)
 {
-    QByteArray out(reinterpret_cast<const char *>(s.panTiltPos), 8);
-    out += QByteArray(reinterpret_cast<const char *>(s.zoomPos), 4);
-    out += QByteArray(reinterpret_cast<const char *>(s.focusPos), 4);
-    for (int v : {int(s.autoFocus), int(s.iris), int(s.shutter), int(s.bright), int(s.aeMode),
-                  int(s.luminance), int(s.contrast), int(s.hue), int(s.wbMode)})
-        out += char(v);
-    return out.toHex(' ');
+    return QByteArray(reinterpret_cast<const char *>(&s), sizeof s).toHex(' ');
 }
 
 // A status with every field set to a recognisable value.
 CameraStatus seeded()
 {
     CameraStatus s;
-    for (int i = 0; i < 8; ++i)
-        s.panTiltPos[i] = uint8_t(0xA0 + i), s.zoomPos[i % 4] = uint8_t(0xB0 + i % 4),
-        s.focusPos[i % 4] = uint8_t(0xC0 + i % 4);
+    for (size_t i = 0; i < sizeof s; ++i)
+        reinterpret_cast<uint8_t *>(&s)[i] = uint8_t(0xA0 + i);
     s.autoFocus = true;
-    s.iris = 0x41, s.shutter = 0x42, s.bright = 0x43, s.aeMode = 0x44, s.luminance = 0x45;
-    s.contrast = 0x46, s.hue = 0x47, s.wbMode = 0x48;
     return s;
 }
 
