@@ -11,10 +11,8 @@
 
 using CameraCall = std::function<void(CameraWrapper &)>;
 using C = CameraWrapper &;
-using StatusChange = std::function<void(CameraStatus &)>;
 using Chunks = QList<QByteArray>;
 Q_DECLARE_METATYPE(CameraCall)
-Q_DECLARE_METATYPE(StatusChange)
 
 namespace {
 
@@ -37,7 +35,7 @@ Chunks byteByByte(const char *text)
 // CameraStatus holds bytes only: its raw bytes are its value.
 QByteArray dump(const CameraStatus &s)
 {
-    return QByteArray(reinterpret_cast<const char *>(&s), sizeof s).toHex(' ');
+    return QByteArray(reinterpret_cast<const char *>(&s), sizeof s);
 }
 
 // A status with every field set to a recognisable value.
@@ -261,69 +259,62 @@ private slots:
             QCOMPARE(Visca::parseCustomCommand(Visca::formatCommand(parsed)), parsed);
     }
 
+    // Effects: e error, c command reply, a advance, m misfit, 1 cycle end.
+    // `stored`: the bytes the frame writes into the status at offset `at`.
     void parser_data()
     {
         QTest::addColumn<int>("kind");
         QTest::addColumn<QByteArray>("frame");
-        QTest::addColumn<QByteArray>(
-            "effect"); // e error, c command reply, a advance, m misfit, 1 cycle
-        QTest::addColumn<StatusChange>("change");
-        const StatusChange none = [](CameraStatus &) {
+        QTest::addColumn<QByteArray>("effect");
+        QTest::addColumn<int>("at");
+        QTest::addColumn<QByteArray>("stored");
+        auto row = [](const char *name, int kind, const char *frame, const char *effect, int at = 0,
+                      const char *stored = "") {
+            QTest::newRow(name) << kind << hex(frame) << QByteArray(effect) << at << hex(stored);
         };
-        auto row = [](const char *name, int kind, const char *frame, const char *effect,
-                      StatusChange change) {
-            QTest::newRow(name) << kind << hex(frame) << QByteArray(effect) << change;
-        };
-        row("focus mode auto", 5, "905002ff", "a", [](CameraStatus &s) { s.autoFocus = true; });
-        row("focus mode manual", 5, "905003ff", "a", [](CameraStatus &s) { s.autoFocus = false; });
-        row("ack", 5, "9041ff", "c", none);
-        row("error, no socket", 9, "906002ff", "ea", none);
-        row("command error, socket 1", 6, "906141ff", "ec", none);
-        row("zoom", 3, "9050010203 04ff", "a", [](CameraStatus &s) {
-            s.zoomPos[0] = 1, s.zoomPos[1] = 2, s.zoomPos[2] = 3, s.zoomPos[3] = 4;
-        });
-        row("zoom too short", 3, "90500102ff", "m", none);
-        row("zoom digit out of range", 3, "9050100203 04ff", "m", none);
-        row("focus", 4, "90500f0e0d0cff", "a", [](CameraStatus &s) {
-            s.focusPos[0] = 0xF, s.focusPos[1] = 0xE, s.focusPos[2] = 0xD, s.focusPos[3] = 0xC;
-        });
-        row("shutter 4 bytes", 6, "905011ff", "a", [](CameraStatus &s) { s.shutter = 0x11; });
-        row("shutter 7 bytes", 6, "905000000101ff", "a", [](CameraStatus &s) { s.shutter = 17; });
-        row("shutter 5 bytes", 6, "90500101ff", "m", none);
-        row("iris 7 bytes", 7, "905000000a0cff", "a", [](CameraStatus &s) { s.iris = 0xAC; });
-        row("iris 7 bytes wraps", 7, "905000001f0fff", "a",
-            [](CameraStatus &s) { s.iris = uint8_t(0x1F * 16 + 0x0F); });
-        row("bright", 8, "90500cff", "a", [](CameraStatus &s) { s.bright = 0x0C; });
-        row("bright 6 bytes", 8, "90500c0000ff", "m", none);
-        row("pan tilt", 9, "90500f0f0f00 00010203ff", "a", [](CameraStatus &s) {
-            const uint8_t v[8] = {0xF, 0xF, 0xF, 0, 0, 1, 2, 3};
-            memcpy(s.panTiltPos, v, 8);
-        });
-        row("pan tilt too short", 9, "90500f0f0f00ff", "m", none);
-        row("pan tilt reply to zoom", 3, "90500f0f0f00 00010203ff", "m", none);
-        row("luminance 7 bytes", 10, "90500000011cff", "a",
-            [](CameraStatus &s) { s.luminance = 0x1C; });
-        row("contrast 7 bytes", 11, "9050000000 0eff", "a",
-            [](CameraStatus &s) { s.contrast = 0x0E; });
-        row("hue 6 bytes", 12, "9050000007ff", "m", none);
-        row("hue 4 bytes", 12, "905007ff", "a", [](CameraStatus &s) { s.hue = 7; });
-        row("ae mode", 13, "90500dff", "a", [](CameraStatus &s) { s.aeMode = 0x0D; });
-        row("ae mode 7 bytes", 13, "905000000d00ff", "m", none);
-        row("wb mode ends cycle", 14, "905005ff", "a1", [](CameraStatus &s) { s.wbMode = 5; });
-        row("not a completion", 14, "904105ff", "m", none);
-        row("no inquiry in flight", 0, "905002ff", "", none);
-        row("kind out of range", 15, "905002ff", "", none);
-        row("two-byte frame", 5, "90ff", "m", none);
+#define AT(field) int(offsetof(CameraStatus, field))
+        row("focus mode auto", 5, "905002ff", "a", AT(autoFocus), "01");
+        row("focus mode manual", 5, "905003ff", "a", AT(autoFocus), "00");
+        row("ack", 5, "9041ff", "c");
+        row("error, no socket", 9, "906002ff", "ea");
+        row("command error, socket 1", 6, "906141ff", "ec");
+        row("zoom", 3, "905001020304ff", "a", AT(zoomPos), "01020304");
+        row("zoom too short", 3, "90500102ff", "m");
+        row("zoom digit out of range", 3, "905010020304ff", "m");
+        row("focus", 4, "90500f0e0d0cff", "a", AT(focusPos), "0f0e0d0c");
+        row("shutter 4 bytes", 6, "905011ff", "a", AT(shutter), "11");
+        row("shutter 7 bytes", 6, "905000000101ff", "a", AT(shutter), "11");
+        row("shutter 5 bytes", 6, "90500101ff", "m");
+        row("iris 7 bytes", 7, "905000000a0cff", "a", AT(iris), "ac");
+        row("iris 7 bytes wraps", 7, "905000001f0fff", "a", AT(iris), "ff");
+        row("bright", 8, "90500cff", "a", AT(bright), "0c");
+        row("bright 6 bytes", 8, "90500c0000ff", "m");
+        row("pan tilt", 9, "90500f0f0f0000010203ff", "a", AT(panTiltPos), "0f0f0f0000010203");
+        row("pan tilt too short", 9, "90500f0f0f00ff", "m");
+        row("pan tilt reply to zoom", 3, "90500f0f0f0000010203ff", "m");
+        row("luminance 7 bytes", 10, "90500000011cff", "a", AT(luminance), "1c");
+        row("contrast 7 bytes", 11, "90500000000eff", "a", AT(contrast), "0e");
+        row("hue 6 bytes", 12, "9050000007ff", "m");
+        row("hue 4 bytes", 12, "905007ff", "a", AT(hue), "07");
+        row("ae mode", 13, "90500dff", "a", AT(aeMode), "0d");
+        row("ae mode 7 bytes", 13, "905000000d00ff", "m");
+        row("wb mode ends cycle", 14, "905005ff", "a1", AT(wbMode), "05");
+        row("not a completion", 14, "904105ff", "m");
+        row("no inquiry in flight", 0, "905002ff", "");
+        row("kind out of range", 15, "905002ff", "");
+        row("two-byte frame", 5, "90ff", "m");
+#undef AT
     }
     void parser()
     {
         QFETCH(int, kind);
         QFETCH(QByteArray, frame);
         QFETCH(QByteArray, effect);
-        QFETCH(StatusChange, change);
+        QFETCH(int, at);
+        QFETCH(QByteArray, stored);
         CameraStatus status = seeded();
-        CameraStatus expected = seeded();
-        change(expected);
+        QByteArray expected = dump(seeded());
+        expected.replace(at, stored.size(), stored);
         const Visca::ReplyEffect e = Visca::parseReply(frame, kind, status);
         QByteArray got;
         got += e.error ? "e" : "";
@@ -333,7 +324,7 @@ private slots:
         got += e.readOneCycle ? "1" : "";
         QCOMPARE(got, effect);
         QCOMPARE(e.statusUpdated, !e.error);
-        QCOMPARE(dump(status), dump(expected));
+        QCOMPARE(dump(status).toHex(' '), expected.toHex(' '));
     }
     // The queue sends one inquiry at a time; a time-out resynchronises: nothing is
     // sent and late answers are discarded until the line has been quiet.
