@@ -57,30 +57,18 @@ private slots:
         s->setZoomSpeedIndex("127.0.1.1", 99); // untrusted: nearest entry
         connectTo(0);
         QCOMPARE(c->speedValues(CameraControl::Pan).size(), 24);
-        QCOMPARE(c->speed(CameraControl::Pan), 10);
-        QCOMPARE(c->speed(CameraControl::Tilt), 4);
-        QCOMPARE(c->speed(CameraControl::Zoom), 7);
-        QCOMPARE(c->speed(CameraControl::Focus), 6); // default index 5
-        QCOMPARE(s->zoomSpeedIndex("127.0.1.1"), 6);
-        QVERIFY(!c->panTiltLocked());
-        c->setSpeedIndex(CameraControl::Tilt, 11); // unlocked: independent
-        QCOMPARE(c->speedIndex(CameraControl::Pan), 9);
+        QCOMPARE(indices(), QStringLiteral("9 3 6 5 / 9 3 6 5")); // focus: default index 5
+        c->setSpeedIndex(CameraControl::Tilt, 11);                // unlocked: independent
         c->setSpeedIndex(CameraControl::Focus, 99);
-        QCOMPARE(c->speedIndex(CameraControl::Focus), 6);
-
-        // Ticking the lock selects index 6 on both and stores it.
-        c->setPanTiltLocked(true);
-        QCOMPARE(c->speedIndex(CameraControl::Tilt), 6);
-        QVERIFY(s->panTiltLocked("127.0.1.1"));
-        QCOMPARE(s->panSpeedIndex("127.0.1.1"), 6);
-        // Locked: one shared index, clamped to the 20-entry tilt list.
-        c->setSpeedIndex(CameraControl::Pan, 22);
-        QCOMPARE(c->speedIndex(CameraControl::Tilt), 19);
-        QCOMPARE(s->tiltSpeedIndex("127.0.1.1"), 19);
+        QCOMPARE(indices(), QStringLiteral("9 11 6 6 / 9 11 6 6"));
+        c->setPanTiltLocked(true); // both take index 6
+        QCOMPARE(indices(), QStringLiteral("6 6 6 6 L / 6 6 6 6 L"));
+        c->setSpeedIndex(CameraControl::Pan, 22); // shared, within the 20-entry tilt list
+        QCOMPARE(indices(), QStringLiteral("19 19 6 6 L / 19 19 6 6 L"));
         c->move(CameraControl::Up);
         QCOMPARE(cam(0)->calls, QStringList{"moveUp(0,20)"});
         c->setPanTiltLocked(false);
-        QVERIFY(!s->panTiltLocked("127.0.1.1"));
+        QCOMPARE(indices(), QStringLiteral("19 19 6 6 / 19 19 6 6"));
 
         // Without a settings store a camera starts locked; the shared index may
         // be 0; axes outside the four are ignored.
@@ -101,14 +89,11 @@ private slots:
         cam(0)->setRanges({1, 4, 2}, {1, 12, 5});
         s->setPanTiltLocked("127.0.1.1", true);
         s->setPanSpeedIndex("127.0.1.1", 2);
-        s->setTiltSpeedIndex("127.0.1.1", 9);
+        s->setTiltSpeedIndex("127.0.1.1", 9); // beyond the four-entry pan list
         connectTo(0);
-        // The stored tilt index 9 does not exist in the four-entry pan list.
-        QCOMPARE(c->speedIndex(CameraControl::Pan), 3);
-        QCOMPARE(c->speedIndex(CameraControl::Tilt), 3);
+        QCOMPARE(indices(), QStringLiteral("3 3 5 5 L / 3 3 5 5 L"));
         c->setSpeedIndex(CameraControl::Tilt, 10);
-        QCOMPARE(c->speedIndex(CameraControl::Tilt), 3);
-        QCOMPARE(s->tiltSpeedIndex("127.0.1.1"), 3);
+        QCOMPARE(indices(), QStringLiteral("3 3 5 5 L / 3 3 5 5 L"));
         c->setPanTiltLocked(false);
         c->setPanTiltLocked(true); // index 6 is beyond the pan list
         QCOMPARE(c->speed(CameraControl::Pan), 4);
@@ -415,6 +400,21 @@ private slots:
     }
 
 private:
+    // Selected speed indices (pan tilt zoom focus, L when locked) / the stored
+    // ones of the first camera.
+    QString indices() const
+    {
+        const QString id = QStringLiteral("127.0.1.1");
+        const auto text = [](int p, int t, int z, int f, bool locked) {
+            return QStringLiteral("%1 %2 %3 %4").arg(p).arg(t).arg(z).arg(f) + (locked ? " L" : "");
+        };
+        return text(c->speedIndex(CameraControl::Pan), c->speedIndex(CameraControl::Tilt),
+                    c->speedIndex(CameraControl::Zoom), c->speedIndex(CameraControl::Focus),
+                    c->panTiltLocked()) +
+               " / " +
+               text(s->panSpeedIndex(id), s->tiltSpeedIndex(id), s->zoomSpeedIndex(id),
+                    s->focusSpeedIndex(id), s->panTiltLocked(id));
+    }
     RecordingCamera *cam(int i) const { return static_cast<RecordingCamera *>(c->cameraAt(i)); }
     // Connected to camera i with call logs cleared.
     void connectTo(int i)
