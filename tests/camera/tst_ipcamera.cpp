@@ -225,6 +225,8 @@ private slots:
         auto cam = makeCamera(kNoPoll);
         cam->setInquiryTimeout(50);
         cam->setResyncQuietInterval(1000); // longer than the late answer takes to arrive
+        cam->setRepliesStaleInterval(20);
+        QSignalSpy stale(cam.get(), &CameraWrapper::repliesStaleChanged);
         QTcpSocket *peer = connectToRawPeer(*cam, raw);
         QVERIFY(peer);
         QSignalSpy updates(cam.get(), &CameraWrapper::clientStatusUpdated);
@@ -240,24 +242,10 @@ private slots:
         QCOMPARE(updates.count(), 1);
         QCOMPARE(cam->queuedInquiries(), 0);
         QCOMPARE(cam->currentKind(), int(Visca::Luminance));
-    }
-
-    void repliesGoStaleAndRecover()
-    {
-        QTcpServer raw;
-        auto cam = makeCamera(kNoPoll);
-        cam->setInquiryTimeout(kNoPoll);
-        cam->setRepliesStaleInterval(50);
-        QSignalSpy stale(cam.get(), &CameraWrapper::repliesStaleChanged);
-        QTcpSocket *peer = connectToRawPeer(*cam, raw);
-        QVERIFY(peer);
-        cam->queryZoomPos();
-        QVERIFY(expectInquiry(peer, Visca::ZoomPos));
-        QVERIFY(stale.count() == 1 || stale.wait(kWait));
+        // Stale while nothing answered (the late answer does not count),
+        // fresh again with the answer.
+        QCOMPARE(stale.count(), 2);
         QCOMPARE(stale.at(0).at(0).toBool(), true);
-        peer->write(hex("905001020304ff"));
-        QTRY_VERIFY_WITH_TIMEOUT(stale.count() >= 2, kWait);
-        QCOMPARE(stale.at(1).at(0).toBool(), false);
     }
 
     void pendingConnectEnds_data()
