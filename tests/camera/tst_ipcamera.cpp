@@ -114,11 +114,13 @@ private slots:
 
     // Connecting reports Connecting, then Connected; connecting again while
     // connected only reports the state. Polls ask the twelve kinds in order,
-    // a cycle ending with the white-balance answer, and store the answers.
+    // a cycle ending with the white-balance answer, and store the simulator's
+    // answers.
     void connectsAndPolls()
     {
         m_sim->setPosition(-16, 0x123, 0x2A5F, 0x1B3C);
         auto cam = makeCamera(10);
+        cam->status().autoFocus = true; // the answer turns it off
         QSignalSpy states(cam.get(), &CameraWrapper::clientStateChanged);
         QSignalSpy inquiries(m_sim.get(), &CameraSimulator::inquiryReceived);
         QSignalSpy cycle(cam.get(), &CameraWrapper::clientReadOneCycle);
@@ -129,7 +131,23 @@ private slots:
         states.clear();
         cam->connectCamera();
         QCOMPARE(seenStates(states), QStringList{"Connected"});
-        QTRY_VERIFY_WITH_TIMEOUT(cycle.count() >= 2, kWait);
+        QSignalSpy commands(m_sim.get(), &CameraSimulator::commandReceived);
+        cam->setShutter(9); // shutter 10
+        cam->setIris(12);
+        cam->setBright(17);
+        cam->setLuminance(0x0C);
+        cam->setContrast(0x09);
+        cam->setHue(0x03);
+        cam->setAeMode(2); // 0x0A
+        cam->setWBMode(3);
+        cam->setAutoFocus(false);
+        QTRY_COMPARE_WITH_TIMEOUT(commands.count(), 9, kWait);
+        const int cycles = cycle.count();
+        QTRY_VERIFY_WITH_TIMEOUT(cycle.count() >= cycles + 2, kWait); // a whole cycle after
+        const CameraStatus &s = cam->status();
+        QCOMPARE(QList<int>({s.autoFocus, s.shutter, s.iris, s.bright, s.luminance, s.contrast,
+                             s.hue, s.aeMode, s.wbMode}),
+                 QList<int>({0, 10, 12, 17, 0x0C, 0x09, 0x03, 0x0A, 0x03}));
         QCOMPARE(digits(cam->status().panTiltPos, 8), QByteArray("0f0f0f0000010203"));
         QCOMPARE(digits(cam->status().zoomPos, 4), QByteArray("020a050f"));
         QCOMPARE(digits(cam->status().focusPos, 4), QByteArray("010b030c"));
@@ -221,21 +239,26 @@ private slots:
     // answer is discarded and the next inquiry waits for a quiet line.
     void lateReplyIsDiscarded()
     {
-        QTcpServer raw;
+        QTcpServer raw; // a peer played by the test
+        QVERIFY(raw.listen(QHostAddress::LocalHost, 0));
         auto cam = makeCamera(kNoPoll);
         cam->setInquiryTimeout(50);
         cam->setResyncQuietInterval(1000); // longer than the late answer takes to arrive
         cam->setRepliesStaleInterval(20);
         QSignalSpy stale(cam.get(), &CameraWrapper::repliesStaleChanged);
-        QTcpSocket *peer = connectToRawPeer(*cam, raw);
-        QVERIFY(peer);
+        cam->setViscaPort(raw.serverPort());
+        QVERIFY(connectAndWait(*cam));
+        QVERIFY(raw.hasPendingConnections() || raw.waitForNewConnection(kWait));
+        QTcpSocket *peer = raw.nextPendingConnection();
         QSignalSpy updates(cam.get(), &CameraWrapper::clientStatusUpdated);
         cam->queryIris();
         cam->queryLuminance();
-        QVERIFY(expectInquiry(peer, Visca::Iris));
+        QTRY_COMPARE_WITH_TIMEOUT(peer->bytesAvailable(), qint64(5), kWait);
+        QCOMPARE(peer->read(5), Visca::inquiry(Visca::Iris));
         QTRY_VERIFY_WITH_TIMEOUT(cam->resynchronising(), kWait);
         peer->write(hex("905000000005ff")); // iris 5, after the time-out
-        QVERIFY(expectInquiry(peer, Visca::Luminance));
+        QTRY_COMPARE_WITH_TIMEOUT(peer->bytesAvailable(), qint64(5), kWait);
+        QCOMPARE(peer->read(5), Visca::inquiry(Visca::Luminance));
         peer->write(hex("90500000000aff"));
         QTRY_COMPARE_WITH_TIMEOUT(int(cam->status().luminance), 10, kWait);
         QCOMPARE(int(cam->status().iris), 0);
@@ -424,32 +447,6 @@ private:
         cam.connectCamera();
         return connected.count() > 0 || connected.wait(kWait);
     }
-    // Connects cam's VISCA side to server (a raw loopback peer) instead of the
-    // simulator and returns the peer's socket; null on failure.
-    QTcpSocket *connectToRawPeer(IPCamera &cam, QTcpServer &server)
-    {
-        if (!server.listen(QHostAddress::LocalHost, 0))
-            return nullptr;
-        cam.setViscaPort(server.serverPort());
-        if (!connectAndWait(cam))
-            return nullptr;
-        if (!server.hasPendingConnections() && !server.waitForNewConnection(kWait))
-            return nullptr;
-        return server.nextPendingConnection();
-    }
-    // Reads the next message from peer and checks it is the inquiry of kind.
-    bool expectInquiry(QTcpSocket *peer, int kind)
-    {
-        QElapsedTimer t;
-        t.start();
-        while (peer->bytesAvailable() < 5 && t.elapsed() < kWait)
-            QTest::qWait(5);
-        const QByteArray got = peer->read(5);
-        if (got != Visca::inquiry(kind))
-            qWarning() << "expected inquiry" << kind << "got" << got.toHex(' ');
-        return got == Visca::inquiry(kind);
-    }
-
     std::unique_ptr<TempDataHome> m_home;
     std::unique_ptr<CameraSimulator> m_sim;
 };
