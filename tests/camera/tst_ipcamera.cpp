@@ -256,6 +256,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(peer->bytesAvailable(), qint64(5), kWait);
         QCOMPARE(peer->read(5), Visca::inquiry(Visca::Iris));
         QTRY_VERIFY_WITH_TIMEOUT(cam->resynchronising(), kWait);
+        cam->setInquiryTimeout(kNoPoll);    // the next inquiry waits for its answer
         peer->write(hex("905000000005ff")); // iris 5, after the time-out
         QTRY_COMPARE_WITH_TIMEOUT(peer->bytesAvailable(), qint64(5), kWait);
         QCOMPARE(peer->read(5), Visca::inquiry(Visca::Luminance));
@@ -267,8 +268,9 @@ private slots:
         QCOMPARE(cam->currentKind(), int(Visca::Luminance));
         // Stale while nothing answered (the late answer does not count),
         // fresh again with the answer.
-        QCOMPARE(stale.count(), 2);
+        QVERIFY(stale.count() >= 2);
         QCOMPARE(stale.at(0).at(0).toBool(), true);
+        QCOMPARE(stale.at(1).at(0).toBool(), false);
     }
 
     void pendingConnectEnds_data()
