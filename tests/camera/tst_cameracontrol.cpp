@@ -337,8 +337,9 @@ private slots:
         QVERIFY(c->recallPreset(1)); // store-exposure off: no replay
         c->setStoreExposure(true);
         QVERIFY(c->recallPresetPosition(1)); // the position alone
+        QVERIFY(c->clearPreset(1));
         QCOMPARE(due.size(), 0);
-        QCOMPARE(cam(0)->calls, (QStringList{"callPreset(1)", "callPreset(1)"}));
+        QCOMPARE(cam(0)->calls, (QStringList{"callPreset(1)", "callPreset(1)", "clearPreset(1)"}));
         c->recallPreset(1);
         QCOMPARE(c->runningReplays(), 1);
         c->stopExposureReplay();
