@@ -71,46 +71,6 @@ public:
         if (reportsDisconnect)
             emit clientDisconnected();
     }
-    void moveUp(int p, int t) override { rec("moveUp", p, t); }
-    void moveLeft(int p, int t) override { rec("moveLeft", p, t); }
-    void moveDown(int p, int t) override { rec("moveDown", p, t); }
-    void moveRight(int p, int t) override { rec("moveRight", p, t); }
-    void moveUpLeft(int p, int t) override { rec("moveUpLeft", p, t); }
-    void moveUpRight(int p, int t) override { rec("moveUpRight", p, t); }
-    void moveDownLeft(int p, int t) override { rec("moveDownLeft", p, t); }
-    void moveDownRight(int p, int t) override { rec("moveDownRight", p, t); }
-    void moveStop(int p, int t) override { rec("moveStop", p, t); }
-    void moveHome() override { log(QStringLiteral("moveHome")); }
-    void zoomIn(int s) override { rec("zoomIn", s); }
-    void zoomOut(int s) override { rec("zoomOut", s); }
-    void zoomStop() override { log(QStringLiteral("zoomStop")); }
-    void focusIn(int s) override { rec("focusIn", s); }
-    void focusOut(int s) override { rec("focusOut", s); }
-    void focusStop() override { log(QStringLiteral("focusStop")); }
-    void setPreset(int n) override { rec("setPreset", n); }
-    void callPreset(int n) override { rec("callPreset", n); }
-    void clearPreset(int n) override { rec("clearPreset", n); }
-    void downloadSnapshot(int n) override { rec("downloadSnapshot", n); }
-    void setAeMode(int i) override { rec("setAeMode", i); }
-    void setShutter(int i) override { rec("setShutter", i); }
-    void setIris(int i) override { rec("setIris", i); }
-    void setBright(int i) override { rec("setBright", i); }
-    void setWBMode(int i) override { rec("setWBMode", i); }
-    void setLuminance(int v) override { rec("setLuminance", v); }
-    void setContrast(int v) override { rec("setContrast", v); }
-    void setHue(int v) override { rec("setHue", v); }
-    void brightUp() override { log(QStringLiteral("brightUp")); }
-    void brightDown() override { log(QStringLiteral("brightDown")); }
-    void onePushTrigger() override { log(QStringLiteral("onePushTrigger")); }
-    void osdMenu() override { log(QStringLiteral("osdMenu")); }
-    void osdEnter() override { log(QStringLiteral("osdEnter")); }
-    void osdBack() override { log(QStringLiteral("osdBack")); }
-    void setImageFlip(bool on) override { rec("setImageFlip", on); }
-    void setImageMirror(bool on) override { rec("setImageMirror", on); }
-    void setMotionSync(bool on) override { rec("setMotionSync", on); }
-    void setPresetSpeed(int i) override { rec("setPresetSpeed", i); }
-    void setUpRightLimit(int t, int p) override { rec("setUpRightLimit", t, p); }
-    void setDownLeftLimit(int t, int p) override { rec("setDownLeftLimit", t, p); }
 
 private:
     void log(const QString &call) { calls << (linkUp ? call : QStringLiteral("lost:") + call); }
@@ -119,4 +79,25 @@ private:
     {
         log(QStringLiteral("%1(%2,%3)").arg(QLatin1String(op)).arg(a).arg(b));
     }
+
+public:
+    // Operations, recorded as "op(a,b)", "op(a)" or "op".
+    // clang-format off
+#define REC2(op) void op(int a, int b) override { rec(#op, a, b); }
+#define REC1(op, T) void op(T a) override { rec(#op, int(a)); }
+#define REC0(op) void op() override { log(QLatin1String(#op)); }
+    REC2(moveUp) REC2(moveLeft) REC2(moveDown) REC2(moveRight) REC2(moveUpLeft) REC2(moveUpRight)
+    REC2(moveDownLeft) REC2(moveDownRight) REC2(moveStop) REC0(moveHome)
+    REC1(zoomIn, int) REC1(zoomOut, int) REC0(zoomStop)
+    REC1(focusIn, int) REC1(focusOut, int) REC0(focusStop)
+    REC1(setPreset, int) REC1(callPreset, int) REC1(clearPreset, int) REC1(downloadSnapshot, int)
+    REC1(setAeMode, int) REC1(setShutter, int) REC1(setIris, int) REC1(setBright, int)
+    REC1(setWBMode, int) REC1(setLuminance, int) REC1(setContrast, int) REC1(setHue, int)
+    REC0(brightUp) REC0(brightDown) REC0(onePushTrigger) REC0(osdMenu) REC0(osdEnter) REC0(osdBack)
+    REC1(setImageFlip, bool) REC1(setImageMirror, bool) REC1(setMotionSync, bool)
+    REC1(setPresetSpeed, int) REC2(setUpRightLimit) REC2(setDownLeftLimit)
+#undef REC2
+#undef REC1
+#undef REC0
 };
+// clang-format on
