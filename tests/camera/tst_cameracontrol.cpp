@@ -1,6 +1,8 @@
+#include "applog.h"
 #include "appsettings.h"
 #include "cameracontrol.h"
 #include "recordingcamera.h"
+#include "storagepaths.h"
 #include "tempdatahome.h"
 
 #include <QtTest>
@@ -48,6 +50,7 @@ private slots:
         c->setAutoReconnect(false);
         QVERIFY(!late->autoReconnect);
 
+        QCOMPARE(c->speedValues(CameraControl::Pan), QList<int>{0});
         s->setPanSpeedIndex("127.0.1.1", 9);
         s->setTiltSpeedIndex("127.0.1.1", 3);
         s->setPanTiltLocked("127.0.1.1", false);
@@ -144,24 +147,31 @@ private slots:
         QCOMPARE(cam(1)->calls, QStringList{"connectCamera"});
         QCOMPARE(changed.size(), 1);
         QCOMPARE(changed.first().at(1).toInt(), 1);
+        QCOMPARE(c->camera(), cam(1));
         // Selecting the current camera again only asks it to connect.
         QSignalSpy connected(c, &CameraControl::connected);
         QVERIFY(c->selectCamera(1));
         QCOMPARE(cam(1)->calls, (QStringList{"connectCamera", "connectCamera"}));
         QCOMPARE(connected.size(), 1);
     }
-    void signalsOfOtherCameras()
+    void signalsOfOtherCamerasAndLog()
     {
+        const QString log = Storage::userFolder() + "/app.log";
+        QFile::remove(log);
         connectTo(0);
         c->move(CameraControl::Down);
         QSignalSpy connected(c, &CameraControl::connected);
         QSignalSpy disconnected(c, &CameraControl::disconnected);
         QSignalSpy changed(c, &CameraControl::currentCameraChanged);
-        emit cam(1)->clientDisconnected(); // not selected: the selection stays
-        emit cam(2)->clientConnected();    // late, not selected: refused
+        emit cam(1)->clientDisconnected(); // not selected: logged, selection stays
+        emit cam(2)->clientConnected();    // late, not selected: refused, not logged
         QCOMPARE(cam(2)->calls, QStringList{"disconnectCamera"});
         QCOMPARE(connected.size() + disconnected.size() + changed.size(), 0);
         QVERIFY(c->canDrive());
+        QFile f(log);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(),
+                 (AppLog::connectedLine() + "\n" + AppLog::disconnectedLine() + "\n").toUtf8());
 
         emit cam(0)->clientDisconnected();
         QCOMPARE(disconnected.size(), 1);
@@ -185,6 +195,7 @@ private slots:
         QCOMPARE(seenAtRelease,
                  (QStringList{"moveRight(8,0)", "moveStop(0,0)", "disconnectCamera"}));
         QCOMPARE(changed.size(), 1);
+        QVERIFY(!c->camera());
         QCOMPARE(c->cameraCount(), 0);
         QVERIFY(!c->move(CameraControl::Left));
         QVERIFY(first); // released with deleteLater
@@ -193,6 +204,17 @@ private slots:
         c->rebuildCameras(); // from the (empty) store: eight network cameras
         QCOMPARE(c->cameras().size(), 8);
         QCOMPARE(c->cameras().at(2)->getCameraName(), QStringLiteral("Camera3"));
+    }
+    void destroyedCameraIsNeverDriven()
+    {
+        connectTo(1);
+        delete cam(1);
+        QVERIFY(!c->camera());
+        QVERIFY(!c->canDrive());
+        QCOMPARE(c->currentIndex(), -1);
+        QVERIFY(!c->move(CameraControl::Up));
+        QVERIFY(!c->stopMove());
+        QVERIFY(!c->selectCamera(1));
     }
     void everyStartedMotionGetsItsStop_data()
     {
@@ -296,6 +318,8 @@ private slots:
         QCOMPARE(c->owedStops(cam(0)), 0);
         QCOMPARE(cam(0)->calls,
                  (QStringList{"moveLeft(8,0)", "zoomOut(3)", "moveStop(2,2)", "zoomStop"}));
+        QVERIFY(!c->isMoving());
+        QVERIFY(!c->isZooming());
     }
     void stagePlan_data()
     {
@@ -357,6 +381,23 @@ private slots:
         QCOMPARE(c->runningReplays(), 1);
         emit cam(1)->clientStateChanged("Unconnected");
         QCOMPARE(c->runningReplays(), 0);
+    }
+    // Stored values round-trip through the replay (stagePlan); clearing
+    // empties the name and every value.
+    void storeAndClearPresetSettings()
+    {
+        connectTo(0);
+        QVERIFY(c->storePresetPosition(3, true));
+        QVERIFY(c->storePresetPosition(8, false));
+        const PresetExposure v{1, 2, 3, 4, 5, 6, 7, 1};
+        c->savePresetSettings("127.0.1.1", 3, "Desk", &v);
+        QCOMPARE(s->presetName("127.0.1.1", 3), QStringLiteral("Desk"));
+        QVERIFY(c->clearPreset(3));
+        QCOMPARE(cam(0)->calls, (QStringList{"downloadSnapshot(3)", "setPreset(3)", "setPreset(8)",
+                                             "clearPreset(3)"}));
+        QCOMPARE(s->presetName("127.0.1.1", 3), QString());
+        QCOMPARE(c->storedExposure("127.0.1.1", 3).luminance, 0);
+        QCOMPARE(c->storedExposure("127.0.1.1", 3).wbMode, 0);
     }
 
 private:

@@ -5,6 +5,7 @@
 
 #include "camerasimulator.h"
 #include "ipcamera.h"
+#include "storagepaths.h"
 #include "tempdatahome.h"
 #include "visca.h"
 
@@ -58,6 +59,7 @@ private slots:
     void init()
     {
         m_home = std::make_unique<TempDataHome>();
+        QVERIFY(QDir().mkpath(Storage::downloadsFolder()));
         m_sim = std::make_unique<CameraSimulator>();
         QVERIFY2(m_sim->listen(QHostAddress::LocalHost, 0, 0), qPrintable(m_sim->errorString()));
     }
@@ -69,11 +71,13 @@ private slots:
 
     // Connecting reports Connecting, then Connected; connecting again while
     // connected only reports the state. Polls ask the twelve kinds in order,
-    // a cycle ending with the white-balance answer, and store the answers.
+    // a cycle ending with the white-balance answer, and store the simulator's
+    // answers.
     void connectsAndPolls()
     {
         m_sim->setPosition(-16, 0x123, 0x2A5F, 0x1B3C);
         auto cam = makeCamera(10);
+        cam->status().autoFocus = true; // the answer turns it off
         QSignalSpy states(cam.get(), &CameraWrapper::clientStateChanged);
         QSignalSpy inquiries(m_sim.get(), &CameraSimulator::inquiryReceived);
         QSignalSpy cycle(cam.get(), &CameraWrapper::clientReadOneCycle);
@@ -84,7 +88,23 @@ private slots:
         states.clear();
         cam->connectCamera();
         QCOMPARE(seenStates(states), QStringList{"Connected"});
-        QTRY_VERIFY_WITH_TIMEOUT(cycle.count() >= 2, kWait);
+        QSignalSpy commands(m_sim.get(), &CameraSimulator::commandReceived);
+        cam->setShutter(9); // shutter 10
+        cam->setIris(12);
+        cam->setBright(17);
+        cam->setLuminance(0x0C);
+        cam->setContrast(0x09);
+        cam->setHue(0x03);
+        cam->setAeMode(2); // 0x0A
+        cam->setWBMode(3);
+        cam->setAutoFocus(false);
+        QTRY_COMPARE_WITH_TIMEOUT(commands.count(), 9, kWait);
+        const int cycles = cycle.count();
+        QTRY_VERIFY_WITH_TIMEOUT(cycle.count() >= cycles + 2, kWait); // a whole cycle after
+        const CameraStatus &s = cam->status();
+        QCOMPARE(QList<int>({s.autoFocus, s.shutter, s.iris, s.bright, s.luminance, s.contrast,
+                             s.hue, s.aeMode, s.wbMode}),
+                 QList<int>({0, 10, 12, 17, 0x0C, 0x09, 0x03, 0x0A, 0x03}));
         QCOMPARE(digits(cam->status().panTiltPos, 8), QByteArray("0f0f0f0000010203"));
         QCOMPARE(digits(cam->status().zoomPos, 4), QByteArray("020a050f"));
         QCOMPARE(digits(cam->status().focusPos, 4), QByteArray("010b030c"));
@@ -209,6 +229,7 @@ private slots:
         QCOMPARE(stale.at(0).at(0).toBool(), true);
         QCOMPARE(stale.at(1).at(0).toBool(), false);
     }
+
     void autoReconnectBacksOff()
     {
         const quint16 port = closedPort();
@@ -238,6 +259,103 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(cam->socketState(), QAbstractSocket::UnconnectedState, kWait);
         QCOMPARE(cam->retryInterval(), -1);
         QCOMPARE(connected.count(), 2);
+    }
+
+    // The device page read after each connection; an empty error means a
+    // reply is expected.
+    void deviceConf_data()
+    {
+        QTest::addColumn<QString>("peer");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("serial");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("generated") << "sim" << QByteArray() << "Sim Stage Left"
+                                   << "SN12345678" << QString();
+        QTest::newRow("second '=' cuts")
+            << "sim" << QByteArray("devname=\"a=b\"\n1\n2\n3\n4\nserial=\"S1\"\n") << "a"
+            << "S1" << QString();
+        QTest::newRow("body over the limit")
+            << "sim"
+            << "devname=\"Big\"\n" + QByteArray(int(IPCamera::kMaxDeviceConfBytes) * 2, 'x')
+            << "0.0.0.0"
+            << "xx00000000"
+            << "Camera reply too large";
+        QTest::newRow("refused") << "refused" << QByteArray() << "0.0.0.0"
+                                 << "xx00000000"
+                                 << "Connection refused";
+        QTest::newRow("no answer")
+            << "silent" << QByteArray() << "0.0.0.0"
+            << "xx00000000"
+            << "The camera 127.0.0.1 did not answer its web page within 0.2 s.";
+    }
+    void deviceConf()
+    {
+        QFETCH(QString, peer);
+        QFETCH(QByteArray, body);
+        QFETCH(QString, name);
+        QFETCH(QString, serial);
+        QFETCH(QString, error);
+        m_sim->setName(QStringLiteral("Sim Stage Left"));
+        m_sim->setSerialNumber(QStringLiteral("SN12345678"));
+        m_sim->setDeviceConfBody(body);
+        auto cam = makeCamera(kNoPoll);
+        QTcpServer silent; // accepts and never answers
+        if (peer == QLatin1String("silent")) {
+            QVERIFY(silent.listen(QHostAddress::LocalHost, 0));
+            cam->setHttpPort(silent.serverPort());
+            cam->setHttpTimeout(200);
+        } else if (peer == QLatin1String("refused")) {
+            cam->setHttpPort(closedPort());
+        }
+        QSignalSpy errors(cam.get(), &CameraWrapper::clientError);
+        QSignalSpy got(cam.get(), &CameraWrapper::clientFinishGetName);
+        QSignalSpy requests(m_sim.get(), &CameraSimulator::httpRequestReceived);
+        QVERIFY(connectAndWait(*cam));
+        QVERIFY(error.isEmpty() ? got.wait(kWait) : errors.wait(kWait));
+        if (peer == QLatin1String("sim"))
+            QCOMPARE(requests.at(0).at(0).toString(),
+                     QStringLiteral("/cgi-bin/param.cgi?get_device_conf"));
+        QCOMPARE(errors.value(0).value(0).toString(), error);
+        QCOMPARE(got.count(), error.isEmpty() ? 1 : 0);
+        QCOMPARE(cam->getDeviceName(), name);
+        QCOMPARE(cam->getSerialNumber(), serial);
+    }
+
+    // Answers arrive in reverse order; a new thumbnail replaces the old file
+    // whole: whoever has the old one open still reads it complete, and
+    // nothing else is left in the folder.
+    void snapshots()
+    {
+        const QString path3 = Storage::snapshotPath(QStringLiteral("127.0.0.1"), 3);
+        const QString path4 = Storage::snapshotPath(QStringLiteral("127.0.0.1"), 4);
+        QFile old(path3);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("old thumbnail");
+        old.close();
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        auto cam = makeCamera(kNoPoll);
+        m_sim->setSnapshotDelays({600, 0});
+        QSignalSpy finished(cam.get(), &CameraWrapper::clientFinishDownload);
+        QSignalSpy errors(cam.get(), &CameraWrapper::clientError);
+        cam->downloadSnapshot(3);
+        cam->downloadSnapshot(4);
+        QVERIFY(finished.wait(kWait));
+        QCOMPARE(finished.at(0).at(0).toInt(), 4);
+        QVERIFY(QFile::exists(path4));
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 2, kWait);
+        QCOMPARE(finished.at(1).at(0).toInt(), 3);
+        QCOMPARE(old.readAll(), QByteArray("old thumbnail"));
+        QCOMPARE(QImage(path3, "JPG").size(), QSize(640, 360));
+        QCOMPARE(QDir(Storage::downloadsFolder()).entryList(QDir::Files),
+                 (QStringList{QFileInfo(path3).fileName(), QFileInfo(path4).fileName()}));
+        QVERIFY(errors.isEmpty());
+
+        cam->setHttpPort(closedPort());
+        cam->downloadSnapshot(2);
+        QVERIFY(errors.wait(kWait));
+        QCOMPARE(finished.count(), 2);
+        QVERIFY(!QFile::exists(Storage::snapshotPath(QStringLiteral("127.0.0.1"), 2)));
     }
 
 private:

@@ -6,10 +6,13 @@
 
 #include "camerasimulator.h"
 #include "ipcamera.h"
+#include "storagepaths.h"
+#include "tempdatahome.h"
 #include "visca.h"
 #include "viscaserial.h"
 #include "viscaudp.h"
 
+#include <QImage>
 #include <QNetworkDatagram>
 #include <QUdpSocket>
 #include <QtTest>
@@ -103,11 +106,15 @@ struct Pty
     {
         QVERIFY(::write(master, bytes, bytes.size()) == bytes.size());
     }
-    ~Pty()
+    void closeAll()
     {
-        ::close(slave);
-        ::close(master);
+        for (int fd : {slave, master}) {
+            if (fd >= 0)
+                ::close(fd);
+        }
+        master = slave = -1;
     }
+    ~Pty() { closeAll(); }
 };
 
 } // namespace
@@ -116,6 +123,22 @@ class TestViscaLinks : public QObject
 {
     Q_OBJECT
 private slots:
+    void decodeRejects_data()
+    {
+        QTest::addColumn<QByteArray>("datagram");
+        QTest::newRow("header only") << hex("0111000000000001");
+        QTest::newRow("length short") << hex("01110003000000019041ffff");
+        QTest::newRow("length long") << hex("01110004000000019041ff");
+        QTest::newRow("payload over 16")
+            << hex("01110011000000010102030405060708090a0b0c0d0e0f1011");
+        QTest::newRow("empty") << QByteArray();
+    }
+    void decodeRejects()
+    {
+        QFETCH(QByteArray, datagram);
+        QVERIFY(!ViscaIp::decode(datagram));
+    }
+
     void udpRetransmitsUnansweredMessageTwice()
     {
         FakeUdpCamera peer;
@@ -211,6 +234,7 @@ private slots:
         QCOMPARE(disconnected.size(), 1);
         QCOMPARE(link.state(), QAbstractSocket::UnconnectedState);
     }
+
     void serialFrames_data()
     {
         QTest::addColumn<QByteArray>("input");
@@ -269,9 +293,53 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(pty.read().toHex(), QByteArray("8201060104ff"), kWait);
         QCOMPARE(two.state(), QAbstractSocket::ConnectedState);
     }
+    // The camera opens a path that the test points at one pseudo-terminal,
+    // then, after that one vanished, at another: the retries find it.
+    void serialVanishedPortDisconnectsAndReconnects()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("ttyCAM"));
+        auto pty = std::make_unique<Pty>();
+        QVERIFY(pty->open());
+        QVERIFY(QFile::link(pty->path, path));
+        IPCamera cam(path, QStringLiteral("Cam"), path);
+        CameraLinkConfig link;
+        link.protocol = CameraLinkConfig::Serial;
+        link.address = 2;
+        cam.setLinkConfig(link);
+        cam.setPollInterval(100000);
+        cam.setAutoReconnect(true);
+        cam.setReconnectBaseInterval(20);
+        QSignalSpy connected(&cam, &CameraWrapper::clientConnected);
+        QSignalSpy states(&cam, &CameraWrapper::clientStateChanged);
+        QSignalSpy errors(&cam, &CameraWrapper::clientError);
+        for (int plugged = 1; plugged <= 2; ++plugged) {
+            if (plugged == 1)
+                cam.connectCamera();
+            QTRY_COMPARE_WITH_TIMEOUT(connected.size(), plugged, kWait);
+            cam.moveHome();
+            QTRY_COMPARE_WITH_TIMEOUT(pty->read().toHex(),
+                                      QByteArray("883001ff88010001ff82010604ff"), kWait);
+            if (plugged == 2)
+                break;
+            states.clear();
+            pty->closeAll(); // unplugged
+            QVERIFY(errors.wait(kWait));
+            QCOMPARE(states.first().at(0).toString(), QStringLiteral("Unconnected"));
+            QVERIFY2(errors.at(0).at(0).toString().contains(path),
+                     qPrintable(errors.at(0).at(0).toString()));
+            pty = std::make_unique<Pty>();
+            QVERIFY(pty->open());
+            QFile::remove(path);
+            QVERIFY(QFile::link(pty->path, path));
+        }
+        QCOMPARE(errors.size(), 1);
+        cam.disconnectCamera();
+    }
+
     // IPCamera on UDP: commands and inquiries reach the simulator as the same
     // bytes as over TCP, and its answers fill the status. No HTTP side
-    // channel: no device-name request.
+    // channel: no device-name request. (Serial: see the unplug case.)
     void cameraOverSimulator()
     {
         const QHostAddress host(QStringLiteral("127.0.0.11"));
