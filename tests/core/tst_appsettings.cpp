@@ -308,8 +308,6 @@ void TestAppSettings::namesRoundTrip_data()
 {
     QTest::addColumn<QString>("name");
     QTest::newRow("emoji") << QString::fromUtf8("\U0001F600 emoji \U0001F3A5");
-    QTest::newRow("umlauts") << QString::fromUtf8("B\u00fchne S\u00fcd \u00c4\u00d6\u00dc\u00df");
-    QTest::newRow("CJK") << QString::fromUtf8("\u821e\u53f0 \u30ab\u30e1\u30e9");
     QTest::newRow("right-to-left")
         << QString::fromUtf8("\u05d1\u05de\u05d4 \u0645\u0633\u0631\u062d");
     QTest::newRow("INI specials") << QStringLiteral(";#=\"\\[],% x");
