@@ -185,7 +185,7 @@ private slots:
     }
     // Settings -> Multi Cameras Setting while the selected camera moves and the
     // preview plays: the camera is stopped before the dialog; OK rebuilds the list
-    // (the old objects stopped, disconnected and released, the windows let go),
+    // (the windows let go of the old objects; their release: tst_cameracontrol),
     // Cancel keeps it.
     void cameraDialogRebuildsUnderAMovingCamera()
     {
@@ -203,10 +203,8 @@ private slots:
         QCOMPARE(preview->isPlaying(), !accept);
         if (!accept)
             return;
-        QCOMPARE(old->calls.mid(2), QStringList{"disconnectCamera"});
         QVERIFY(!w->currentCamera() && w->presetSettingDialog()->cameraId().isEmpty());
         QCOMPARE(child("connectCam1")->text(), QStringLiteral("Studio lef"));
-        QTRY_VERIFY(!old);
     }
 
 private:

@@ -45,7 +45,6 @@ private slots:
         QTest::newRow("Q") << int(Qt::Key_Q) << "zoomIn(6)/zoomStop";
         QTest::newRow("E") << int(Qt::Key_E) << "zoomOut(6)/zoomStop";
         QTest::newRow("F3") << int(Qt::Key_F3) << "/callPreset(3)";
-        QTest::newRow("Z") << int(Qt::Key_Z) << "/";
     }
     // The combo box sees none of the hotkeys (it would select an AE mode).
     void hotkeysThroughAFocusedComboBox()
