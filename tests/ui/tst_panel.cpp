@@ -8,20 +8,10 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QInputDialog>
-#include <QKeySequence>
 #include <QRadioButton>
 #include <QSlider>
 
-namespace {
-// What a button shows of its text: "&&" is one "&", a single "&" only marks
-// the next letter as the Alt shortcut.
-QString shownText(QString text)
-{
-    return text.replace(QRegularExpression("&(.?)"), "\\1");
-}
-
-const QString kId = QStringLiteral("127.0.1.1");
-} // namespace
+static const QString kId = QStringLiteral("127.0.1.1");
 
 class TestPanel : public RecordingPanel
 {
@@ -54,7 +44,7 @@ private slots:
         connectTo(0);
         QCOMPARE(storeNamed(4, entered, accept), QStringLiteral("Podium"));
         QCOMPARE(child("mem4")->text(), expected);
-        QCOMPARE(storedValue("mem4" + kId).toString(), expected);
+        QCOMPARE(s->presetName(kId, 4), expected);
         // The position is stored either way, and the window is back in recall mode.
         QCOMPARE(cam()->calls, (QStringList{"downloadSnapshot(4)", "setPreset(4)"}));
         QVERIFY(!w->presetMode && child<QRadioButton>("recallMode")->isChecked());
@@ -70,18 +60,17 @@ private slots:
         const QList<int> values{1, 6, 5, 11, 9, 4, 13, 2};
         int k = 0;
         for (const char *name : {"aeModeSelect", "shutterCombo", "irisCombo", "brightCombo"})
-            child<QComboBox>(name)->setCurrentIndex(values[k++]);
+            combo(name, values[k++]);
         for (const char *name : {"luminanceSlider", "contrastSlider", "hueSlider"})
             child<QSlider>(name)->setValue(values[k++]);
-        child<QComboBox>("wbCombo")->setCurrentIndex(values[k]);
+        combo("wbCombo", values[k]);
         cam()->calls.clear();
         storeNamed(7, QStringLiteral("Stage left"));
         QCOMPARE(cam()->calls, QStringList{"setPreset(7)"});
-        QList<int> stored;
-        for (const char *key : {"aemode", "shutterspeed", "iris", "brightness", "luminance",
-                                "contrast", "hue", "wbmode"})
-            stored << storedValue(kId + "_7_" + key).toInt();
-        QCOMPARE(stored, values);
+        const PresetExposure e = c->storedExposure(kId, 7);
+        QCOMPARE(QList<int>({e.aeMode, e.shutter, e.iris, e.bright, e.luminance, e.contrast, e.hue,
+                             e.wbMode}),
+                 values);
     }
     void clearPresetAndImage()
     {
@@ -117,17 +106,14 @@ private slots:
         s->setPresetName(kId, 1, name);
         connectTo(0);
         w->setMemoryButtonText(2, name); // the web API's path
-        const auto literal = [&](const char *b) {
-            QCOMPARE(shownText(child(b)->text()), name);
-            QVERIFY2(QKeySequence::mnemonic(child(b)->text()).isEmpty(), b);
-        };
-        literal("mem2");
+        const QString shown = QString(name).replace('&', "&&");
+        QCOMPARE(child("mem2")->text(), shown);
         QCOMPARE(storeNamed(1, QString()), name);
-        QCOMPARE(storedValue("mem1" + kId).toString(), name);
-        literal("mem1");
+        QCOMPARE(s->presetName(kId, 1), name);
+        QCOMPARE(child("mem1")->text(), shown);
         s->saveCameraSlots({{0, kId, name, QStringLiteral("0.0.0.0"), std::nullopt}});
         c->rebuildCameras();
-        literal("connectCam1");
+        QCOMPARE(child("connectCam1")->text(), shown);
     }
 
     void exposureReplay_data()
@@ -152,21 +138,6 @@ private slots:
         child("mem3")->click();
         QTRY_COMPARE(c->runningReplays(), 0);
         QTEST(cam()->calls, "calls");
-    }
-    // The camera reopens a dropped socket by itself while the window keeps
-    // its connected flag: the replay ends with the old connection.
-    void replayEndsWhenTheConnectionIsReopened()
-    {
-        replayReady({1, 8, 4, 3, 2, 2, 2, 1});
-        w->setExposureReplayInterval(60 * 1000);
-        child("mem3")->click();
-        QCOMPARE(c->runningReplays(), 1);
-        emit cam()->clientStateChanged("Connecting");
-        emit cam()->clientStateChanged("Connected");
-        QVERIFY(w->cameraConnected());
-        QCoreApplication::processEvents();
-        QCOMPARE(c->runningReplays(), 0);
-        QCOMPARE(cam()->calls, (QStringList{"callPreset(3)", "setAeMode(1)"}));
     }
 
     void aeModeEnablingAndCalls_data()
@@ -219,16 +190,7 @@ private slots:
         QTEST(cam()->calls, "calls");
     }
     // A scene sends only what changes.
-    void scenes()
-    {
-        connectTo();
-        for (const char *scene : {"lowLightBtn", "lowLightBtn", "sportsDayBtn", "sportsNightBtn"})
-            child(scene)->click();
-        QCOMPARE(cam()->calls,
-                 (QStringList{"setAeMode(1)", "setShutter(1)", "setIris(12)", "setShutter(6)",
-                              "setIris(5)", "setShutter(4)", "setIris(12)"}));
-    }
-    void buttonsAndSliders()
+    void buttonsSlidersAndScenes()
     {
         connectTo();
         auto *onePush = child("onePushTriggerBtn");
@@ -238,31 +200,25 @@ private slots:
         combo("wbCombo", 4);
         QVERIFY(!onePush->isEnabled());
         for (const char *name : {"osdMenuBtn", "osdEnterBtn", "osdBackBtn", "imgFlipBtn",
-                                 "imgFlipBtn", "imgMirrorBtn", "syncOnBtn", "syncOffBtn"})
+                                 "imgFlipBtn", "imgMirrorBtn", "syncOnBtn", "syncOffBtn",
+                                 "lowLightBtn", "lowLightBtn", "sportsDayBtn", "sportsNightBtn"})
             child(name)->click();
         child<QSlider>("luminanceSlider")->setValue(14);
         child<QSlider>("contrastSlider")->setValue(3);
         child<QSlider>("hueSlider")->setValue(200); // clamped to 14
         QCOMPARE(cam()->calls,
-                 (QStringList{"setWBMode(3)", "onePushTrigger", "setWBMode(4)", "osdMenu",
-                              "osdEnter", "osdBack", "setImageFlip(1)", "setImageFlip(0)",
-                              "setImageMirror(1)", "setMotionSync(1)", "setMotionSync(0)",
-                              "setLuminance(14)", "setContrast(3)", "setHue(14)"}));
+                 (QStringList{"setWBMode(3)",     "onePushTrigger",   "setWBMode(4)",
+                              "osdMenu",          "osdEnter",         "osdBack",
+                              "setImageFlip(1)",  "setImageFlip(0)",  "setImageMirror(1)",
+                              "setMotionSync(1)", "setMotionSync(0)", "setAeMode(1)",
+                              "setShutter(1)",    "setIris(12)",      "setShutter(6)",
+                              "setIris(5)",       "setShutter(4)",    "setIris(12)",
+                              "setLuminance(14)", "setContrast(3)",   "setHue(14)"}));
     }
-    void joystickSteps_data()
-    {
-        // 'L'/'l' luminance up/down, 'C'/'c' contrast, 'H'/'h' hue.
-        QTest::addColumn<QString>("steps");
-        QTest::addColumn<QStringList>("calls");
-        QTest::newRow("three steps move once") << "LLL" << QStringList{"setLuminance(8)"};
-        QTest::newRow("six move twice")
-            << "LLLLLL" << QStringList{"setLuminance(8)", "setLuminance(9)"};
-        QTest::newRow("two do nothing") << "LL" << QStringList();
-        QTest::newRow("counter shared across sliders, down") << "LCh" << QStringList{"setHue(6)"};
-    }
+    // Every third step of any slider moves the slider of that step: 'L'/'l'
+    // luminance up/down, 'C'/'c' contrast, 'H'/'h' hue.
     void joystickSteps()
     {
-        QFETCH(QString, steps);
         connectTo();
         for (const char *name : {"luminanceSlider", "contrastSlider", "hueSlider"})
             child<QSlider>(name)->setValue(7);
@@ -271,36 +227,23 @@ private slots:
         const QHash<QChar, Step> step = {{'l', &MainWindow::onLuminanceChangeTriggered},
                                          {'c', &MainWindow::onContrastChangeTriggered},
                                          {'h', &MainWindow::onHueChangeTriggered}};
-        for (QChar ch : steps)
+        for (QChar ch : QStringLiteral("LLLLLLLCh"))
             (w->*step.value(ch.toLower()))(ch.isUpper());
-        QTEST(cam()->calls, "calls");
-    }
-    void syncFromCamera_data()
-    {
-        // The camera's AE mode byte, shutter, iris, white-balance byte and
-        // luminance; the panel starts from shutter 5, iris 3, white balance 2,
-        // luminance 7. Values outside a list leave that widget as it is.
-        QTest::addColumn<QList<int>>("state");
-        QTest::addColumn<QList<int>>("shown"); // AE mode, shutter, iris, WB index, luminance
-        QTest::newRow("in the lists")
-            << QList<int>{0x0B, 7, 9, 0x05, 5} << QList<int>{3, 6, 9, 4, 5};
-        QTest::newRow("outside the lists")
-            << QList<int>{0x04, 20, 15, 0x04, 4} << QList<int>{0, 5, 3, 2, 4};
+        QCOMPARE(cam()->calls, (QStringList{"setLuminance(8)", "setLuminance(9)", "setHue(6)"}));
     }
     // Once per connection, and nothing is sent back; later changes of the
-    // camera show in the status texts only.
+    // camera show in the status texts only. Values outside a list (shutter 20,
+    // white balance byte 4) leave that widget as it is.
     void syncFromCamera()
     {
-        QFETCH(QList<int>, state);
         combo("shutterCombo", 5);
-        combo("irisCombo", 3);
         combo("wbCombo", 2);
         CameraStatus &st = cam()->status();
-        st.aeMode = uint8_t(state[0]);
-        st.shutter = uint8_t(state[1]);
-        st.iris = uint8_t(state[2]);
-        st.wbMode = uint8_t(state[3]);
-        st.luminance = uint8_t(state[4]);
+        st.aeMode = 0x0B;
+        st.shutter = 20;
+        st.iris = 9;
+        st.wbMode = 0x04;
+        st.luminance = 5;
         w->selectCamera(0);
         QCoreApplication::processEvents();
         cam()->calls.clear();
@@ -309,7 +252,8 @@ private slots:
             QList<int> shown;
             for (const char *name : {"aeModeSelect", "shutterCombo", "irisCombo", "wbCombo"})
                 shown << child<QComboBox>(name)->currentIndex();
-            QTEST(shown << child<QSlider>("luminanceSlider")->value(), "shown");
+            QCOMPARE(shown << child<QSlider>("luminanceSlider")->value(),
+                     (QList<int>{3, 5, 9, 2, 5}));
             st.iris = 12;
             st.luminance = 9;
         }
@@ -327,12 +271,6 @@ private:
         cam()->status().luminance = cam()->status().contrast = cam()->status().hue = 7;
         connectTo(0);
         child<QCheckBox>("storeExposure")->setChecked(true);
-    }
-    // A key straight from settings.ini after pending writes reached it.
-    QVariant storedValue(const QString &key) const
-    {
-        s->sync();
-        return QSettings(s->fileName(), QSettings::IniFormat).value(key);
     }
     // Stores preset n in set mode, answering the name dialog with `name`
     // (rejecting it when `accept` is false); returns the text it offered.
