@@ -141,16 +141,13 @@ private slots:
         QCOMPARE(TallyModel::refusal(2, " Pulpit ", TallyModel::State(state), level, recall), text);
     }
 
-    // One signal per changed slot, with its new state; a new mapping applies to
-    // what the switchers have now; vMix's program wins over OBS's preview only
-    // while vMix has it.
+    // The model follows the vMix client's polls; a failed poll and the stop of
+    // polling put it all out.
     void vmixFeed()
     {
         FakeVMixServer fake;
-        fake.body =
-            "<vmix><inputs><input key=\"k-1\" title=\"Wide\"/><input key=\"k-2\" title=\"B\"/>"
-            "<input key=\"k-3\" "
-            "title=\"C\"/></inputs><active>1</active><preview>3</preview></vmix>";
+        fake.body = R"(<vmix><inputs><input title="Wide"/><input/><input key="k-3"/></inputs>)"
+                    "<active>1</active><preview>3</preview></vmix>";
         VMixWrapper vmix("127.0.0.1", fake.port(), "admin", QString());
         vmix.setPollInterval(20);
         TallyModel model;
