@@ -24,7 +24,6 @@ class TestObsWrapper : public QObject
 private slots:
     void protocol();
     void init();
-    void authentication_data();
     void authentication();
     void pollSequence();
     void sendBacklogIsBounded();
@@ -93,25 +92,18 @@ void TestObsWrapper::fillPicture()
 
 // Required by the peer: the right password is accepted, a wrong one leaves
 // the picture empty. (Not required: every other test.)
-void TestObsWrapper::authentication_data()
-{
-    QTest::addColumn<QString>("password");
-    QTest::addColumn<bool>("accepted");
-    QTest::newRow("right password") << FakeObsServer::kPassword << true;
-    QTest::newRow("wrong password") << "supersecretpassword2" << false;
-}
-
 void TestObsWrapper::authentication()
 {
-    QFETCH(QString, password);
-    QFETCH(bool, accepted);
-    fake->authRequired = true;
-    connectClient(password);
-    obs->onOBSTimer();
-    QTRY_VERIFY_WITH_TIMEOUT(fake->types.contains("GetStreamingStatus"), kWait);
-    QTRY_VERIFY_WITH_TIMEOUT(settled(), kWait);
-    QCOMPARE(obs->getSourcesJson().size(), accepted ? 2 : 0);
-    QCOMPARE(obs->isStreaming(), accepted);
+    for (const bool right : {true, false}) {
+        init();
+        fake->authRequired = true;
+        connectClient(right ? FakeObsServer::kPassword : "supersecretpassword2");
+        obs->onOBSTimer();
+        QTRY_VERIFY_WITH_TIMEOUT(fake->types.contains("GetStreamingStatus"), kWait);
+        QTRY_VERIFY_WITH_TIMEOUT(settled(), kWait);
+        QCOMPARE(obs->getSourcesJson().size(), right ? 2 : 0);
+        QCOMPARE(obs->isStreaming(), right);
+    }
 }
 
 void TestObsWrapper::pollSequence()

@@ -39,10 +39,7 @@ private slots:
     void stopsAreNeverRefused();
 
 private:
-    int count(int i, const QByteArray &message)
-    {
-        return sims[i]->receivedMessages().count(message);
-    }
+    int count(int i, const QByteArray &m) { return sims[i]->receivedMessages().count(m); }
     // Two recording cameras, slot 1 selected; the guard refuses refusedKind
     // on slot 0 with "no 0".
     void startGuarded();
@@ -114,22 +111,16 @@ void TestTallyActions::guardedOperations_data()
     QTest::addColumn<Op>("op");
     QTest::addColumn<int>("kind");
     QTest::addColumn<QString>("sent");
-    const auto row = [](const char *name, Op op, int kind, const char *sent) {
+    const auto row = [](const char *name, int kind, const char *sent, Op op) {
         QTest::newRow(name) << op << kind << QString(sent);
     };
     const int recall = CameraControl::GuardedRecall, move = CameraControl::GuardedMove;
-    row(
-        "recall", [](auto &c) { return c.recallPreset(3); }, recall, "callPreset(3)");
-    row(
-        "map box", [](auto &c) { return c.recallPresetPosition(9); }, recall, "callPreset(9)");
-    row(
-        "move", [](auto &c) { return c.move(CameraControl::Up, 0, 5); }, move, "moveUp(0,5)");
-    row(
-        "home", [](auto &c) { return c.moveHome(); }, move, "moveHome");
-    row(
-        "zoom", [](auto &c) { return c.zoomIn(3); }, move, "zoomIn(3)");
-    row(
-        "focus", [](auto &c) { return c.focusOut(); }, move, "focusOut(1)");
+    row("recall", recall, "callPreset(3)", [](auto &c) { return c.recallPreset(3); });
+    row("map box", recall, "callPreset(9)", [](auto &c) { return c.recallPresetPosition(9); });
+    row("move", move, "moveUp(0,5)", [](auto &c) { return c.move(CameraControl::Up, 0, 5); });
+    row("home", move, "moveHome", [](auto &c) { return c.moveHome(); });
+    row("zoom", move, "zoomIn(3)", [](auto &c) { return c.zoomIn(3); });
+    row("focus", move, "focusOut(1)", [](auto &c) { return c.focusOut(); });
 }
 
 void TestTallyActions::guardedOperations()
