@@ -3,9 +3,7 @@
 // stops the player.
 #include "fakemediaplayer.h"
 #include "previewwin.h"
-#include "storagepaths.h"
 
-#include <QDir>
 #include <QMessageBox>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -39,36 +37,22 @@ private slots:
         QTest::addColumn<QString>("second"); // the camera's own second stream
         QTest::addColumn<QString>("calls");
         QTest::addColumn<int>("boxes"); // "Can not open your live stream."
-        QTest::newRow("no camera") << -1 << "127.0.1.5"
-                                   << ""
-                                   << "" << 0;
-        QTest::newRow("network camera") << 0 << "127.0.1.5"
-                                        << ""
-                                        << "start rtsp://127.0.1.5/2" << 0;
-        QTest::newRow("USB camera") << 1 << "Cam A"
-                                    << ""
-                                    << "start /dev/video7" << 0;
-        QTest::newRow("player cannot start") << 0 << "127.0.1.5"
-                                             << ""
-                                             << "start rtsp://127.0.1.5/2" << 1;
-        QTest::newRow("USB camera not attached") << 1 << "Cam B"
-                                                 << ""
-                                                 << "" << 1;
-        QTest::newRow("id with a path and query") << 0 << "127.0.1.5/x?y=1"
-                                                  << ""
-                                                  << "" << 1;
-        QTest::newRow("id with a space") << 0 << "10.0.0 .5"
-                                         << ""
-                                         << "" << 1;
-        QTest::newRow("empty id") << 0 << ""
-                                  << ""
-                                  << "" << 1;
-        QTest::newRow("own address") << 0 << "/dev/ttyUSB0"
-                                     << "rtsp://127.0.1.6:8554/l?p=2"
-                                     << "start rtsp://127.0.1.6:8554/l?p=2" << 0;
-        QTest::newRow("own address, not rtsp") << 0 << "/dev/ttyUSB0"
-                                               << "file:///etc/passwd"
-                                               << "" << 1;
+        const auto row = [](const char *name, int type, const char *id, const char *second,
+                            const char *calls, int boxes) {
+            QTest::newRow(name) << type << QString(id) << QString(second) << QString(calls)
+                                << boxes;
+        };
+        row("no camera", -1, "127.0.1.5", "", "", 0);
+        row("network camera", 0, "127.0.1.5", "", "start rtsp://127.0.1.5/2", 0);
+        row("USB camera", 1, "Cam A", "", "start /dev/video7", 0);
+        row("player cannot start", 0, "127.0.1.5", "", "start rtsp://127.0.1.5/2", 1);
+        row("USB camera not attached", 1, "Cam B", "", "", 1);
+        row("id with a path and query", 0, "127.0.1.5/x?y=1", "", "", 1);
+        row("id with a space", 0, "10.0.0 .5", "", "", 1);
+        row("empty id", 0, "", "", "", 1);
+        row("own address", 0, "/dev/ttyUSB0", "rtsp://127.0.1.6:8554/l?p=2",
+            "start rtsp://127.0.1.6:8554/l?p=2", 0);
+        row("own address, not rtsp", 0, "/dev/ttyUSB0", "file:///etc/passwd", "", 1);
     }
     void start()
     {
@@ -144,37 +128,6 @@ private slots:
             QCOMPARE(m_win->isPlaying(), how == 2);
             QCOMPARE(*m_log, how == 2 ? QStringList{} : QStringList{"stop"});
         }
-    }
-
-    void snapshotFolder_data()
-    {
-        QTest::addColumn<QString>("setting");
-        QTest::newRow("chosen folder") << "<temp>";
-        QTest::newRow("unset: downloads") << "";
-        QTest::newRow("relative: downloads") << "snaps";
-    }
-    // The current frame as a PNG named by local time to the millisecond.
-    void snapshotFolder()
-    {
-        QFETCH(QString, setting);
-        if (setting == "<temp>")
-            setting = m_home.path();
-        m_win->setSnapshotFolderSource([setting] { return setting; });
-        startPlaying();
-        QImage frame(64, 36, QImage::Format_RGB32);
-        frame.fill(Qt::green);
-        emit m_player->frameReady(frame);
-        QSignalSpy saved(m_win.get(), &PreviewWin::snapshotSaved);
-        m_win->onTakeSnapShotClicked();
-        QVERIFY(saved.wait() && saved[0][1].toBool());
-        const QFileInfo file(saved[0][0].toString());
-        QCOMPARE(file.absolutePath(),
-                 setting == m_home.path() ? setting : Storage::downloadsFolder());
-        QVERIFY(QRegularExpression("^\\d\\d-\\d\\d-\\d{4}(-\\d\\d){3}-\\d{3}\\.png$")
-                    .match(file.fileName())
-                    .hasMatch());
-        QCOMPARE(QImage(file.filePath(), "png").pixelColor(10, 10), QColor(Qt::green));
-        QFile::remove(file.filePath());
     }
 
     // Closing stops; destruction stops first.

@@ -64,7 +64,6 @@ public:
     QString currentTransition;
     bool streaming = false;
     QString currentScene;
-    QJsonArray scenes;
     bool studioMode = false;
     QString previewScene;
 
@@ -93,7 +92,7 @@ private:
               {"volume", volume["volume"]},
               {"muted", volume["muted"]}}},
             {"GetStreamingStatus", {{"streaming", streaming}, {"recording", false}}},
-            {"GetSceneList", {{"current-scene", currentScene}, {"scenes", scenes}}},
+            {"GetSceneList", {{"current-scene", currentScene}, {"scenes", QJsonArray()}}},
             {"GetStudioModeStatus", {{"studio-mode", studioMode}}},
             {"GetPreviewScene", {{"name", previewScene}}},
             {"GetTransitionList",

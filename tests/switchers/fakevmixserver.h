@@ -1,7 +1,7 @@
 #pragma once
 
 // A vMix stand-in on 127.0.0.1: answers every GET according to its mode and
-// records each request target and Authorization header. One request per
+// records each request target. One request per
 // connection ("Connection: close"), bodies end with the connection (no
 // Content-Length: a reader learns the size only by reading it).
 
@@ -18,14 +18,8 @@ public:
         Answer,    // 200; body for the status document ("/api")
         Http500,   // 500 with a short body
         Stall,     // read the request, never answer
-        Challenge, // 401 Basic unless the Authorization header is expectedAuth
+        Challenge, // 401 Basic, whatever the credentials
     };
-    struct Request
-    {
-        QByteArray target;
-        QByteArray authorization;
-    };
-
     FakeVMixServer()
     {
         server.listen(QHostAddress::LocalHost, 0);
@@ -43,17 +37,15 @@ public:
     QList<QByteArray> functionTargets() const
     {
         QList<QByteArray> out;
-        for (const Request &r : requests) {
-            if (r.target.startsWith("/api/?"))
-                out << r.target;
-        }
+        for (const QByteArray &target : requests)
+            if (target.startsWith("/api/?"))
+                out << target;
         return out;
     }
 
     Mode mode = Answer;
     QByteArray body;
-    QByteArray expectedAuth;
-    QList<Request> requests;
+    QList<QByteArray> requests; // targets
 
 private:
     void onRead(QTcpSocket *socket)
@@ -63,21 +55,16 @@ private:
         const int end = buffer.indexOf("\r\n\r\n");
         if (end < 0)
             return;
-        const QList<QByteArray> lines = buffer.left(end).split('\n');
-        Request request{lines.value(0).split(' ').value(1), {}};
-        for (const QByteArray &line : lines) {
-            if (line.toLower().startsWith("authorization:"))
-                request.authorization = line.mid(14).trimmed();
-        }
+        const QByteArray target = buffer.left(end).split(' ').value(1);
         buffers.remove(socket);
-        requests << request;
+        requests << target;
         if (mode == Stall)
             return;
-        const bool denied = mode == Challenge && request.authorization != expectedAuth;
         const QByteArray status = mode == Http500 ? "500 Internal Server Error"
-                                  : denied ? "401 Unauthorized\r\nWWW-Authenticate: Basic realm=x"
-                                           : "200 OK\r\nContent-Type: text/xml";
-        const bool function = request.target.startsWith("/api/?");
+                                  : mode == Challenge
+                                      ? "401 Unauthorized\r\nWWW-Authenticate: Basic realm=x"
+                                      : "200 OK\r\nContent-Type: text/xml";
+        const bool function = target.startsWith("/api/?");
         const QByteArray content = !status.startsWith("200") ? "no"
                                    : function                ? "Function completed successfully."
                                                              : body;
