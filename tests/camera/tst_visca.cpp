@@ -80,30 +80,21 @@ private slots:
         auto row = [](const char *name, const char *bytes, CameraCall call, int kind = 0) {
             QTest::newRow(name) << call << hex(bytes) << kind;
         };
-        row(
-            "zoom", "81090447ff", [](C c) { c.queryZoomPos(); }, 3);
-        row(
-            "focus", "81090448ff", [](C c) { c.queryFocusPos(); }, 4);
-        row(
-            "focusMode", "81090438ff", [](C c) { c.queryFocusMode(); }, 5);
-        row(
-            "shutter", "8109044aff", [](C c) { c.queryShutter(); }, 6);
-        row(
-            "iris", "8109044bff", [](C c) { c.queryIris(); }, 7);
-        row(
-            "bright", "8109044dff", [](C c) { c.queryBright(); }, 8);
-        row(
-            "panTilt", "81090612ff", [](C c) { c.queryPanTiltPos(); }, 9);
-        row(
-            "luminance", "810904a1ff", [](C c) { c.queryLuminance(); }, 10);
-        row(
-            "contrast", "810904a2ff", [](C c) { c.queryContrast(); }, 11);
-        row(
-            "hue", "8109044fff", [](C c) { c.queryHue(); }, 12);
-        row(
-            "aeMode", "81090439ff", [](C c) { c.queryAeMode(); }, 13);
-        row(
-            "wbMode", "81090435ff", [](C c) { c.queryWBMode(); }, 14);
+        auto inq = [&](int kind, const char *bytes, CameraCall call) {
+            row(bytes, bytes, call, kind);
+        };
+        inq(3, "81090447ff", [](C c) { c.queryZoomPos(); });
+        inq(4, "81090448ff", [](C c) { c.queryFocusPos(); });
+        inq(5, "81090438ff", [](C c) { c.queryFocusMode(); });
+        inq(6, "8109044aff", [](C c) { c.queryShutter(); });
+        inq(7, "8109044bff", [](C c) { c.queryIris(); });
+        inq(8, "8109044dff", [](C c) { c.queryBright(); });
+        inq(9, "81090612ff", [](C c) { c.queryPanTiltPos(); });
+        inq(10, "810904a1ff", [](C c) { c.queryLuminance(); });
+        inq(11, "810904a2ff", [](C c) { c.queryContrast(); });
+        inq(12, "8109044fff", [](C c) { c.queryHue(); });
+        inq(13, "81090439ff", [](C c) { c.queryAeMode(); });
+        inq(14, "81090435ff", [](C c) { c.queryWBMode(); });
         row("moveUp", "8101060100070301ff", [](C c) { c.moveUp(0, 7); });
         row("moveDown", "8101060103140302ff", [](C c) { c.moveDown(3, 20); });
         row("moveLeft", "8101060118000103ff", [](C c) { c.moveLeft(24, 0); });
