@@ -3,7 +3,7 @@
 // nothing.
 
 #include "appsettings.h"
-#include "fakeusbbackend.h"
+#include "fakev4l2io.h"
 #include "ipcamera.h"
 #include "multicameras.h"
 #include "tempdatahome.h"
@@ -25,8 +25,7 @@ private slots:
     {
         home = std::make_unique<TempDataHome>();
         settings = std::make_unique<AppSettings>();
-        backend.state = {};
-        backend.state.devices = QStringList{"Cam A", "Cam B"};
+        io->devices = {{"/dev/video0", "Cam A"}, {"/dev/video1", "Cam B"}};
     }
     void cleanup()
     {
@@ -132,7 +131,8 @@ private:
 
     std::unique_ptr<TempDataHome> home;
     std::unique_ptr<AppSettings> settings;
-    FakeUsbBackend backend;
+    std::shared_ptr<FakeIo> io = std::make_shared<FakeIo>();
+    V4l2Backend backend{io};
     QList<CameraWrapper *> cameras;
 };
 
