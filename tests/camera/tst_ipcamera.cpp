@@ -1,7 +1,7 @@
 // IPCamera against the camera simulator and scripted raw peers on loopback:
 // connection, reconnect and its automatic retries, pending connects, polling,
 // reply attribution (late replies, command errors), stale replies, device
-// configuration, snapshots.
+// configuration, snapshots and the snapshot path of a hostile camera id.
 
 #include "camerasimulator.h"
 #include "ipcamera.h"
@@ -342,6 +342,34 @@ private slots:
         QVERIFY(errors.wait(kWait));
         QCOMPARE(finished.count(), 2);
         QVERIFY(!QFile::exists(Storage::snapshotPath(QStringLiteral("127.0.0.1"), 2)));
+    }
+
+    // A camera id never leads a snapshot path out of the downloads folder.
+    void snapshotPathStaysInDownloads_data()
+    {
+        QTest::addColumn<QString>("id");
+        QTest::addColumn<QString>("fileName");
+        QTest::newRow("ip") << "127.0.0.1"
+                            << "snapshot_127.0.0.13.jpg";
+        QTest::newRow("host") << "cam-1.studio"
+                              << "snapshot_cam-1.studio3.jpg";
+        QTest::newRow("parent") << "/../../victim"
+                                << "snapshot__.._.._victim3.jpg";
+        QTest::newRow("backslash") << "..\\..\\x"
+                                   << "snapshot_.._.._x3.jpg";
+        QTest::newRow("nul") << QString("a") + QChar(0) + "b"
+                             << "snapshot_a_b3.jpg";
+        QTest::newRow("dots only") << ".."
+                                   << "snapshot_..3.jpg";
+    }
+    void snapshotPathStaysInDownloads()
+    {
+        QFETCH(QString, id);
+        QFETCH(QString, fileName);
+        const QString path = QDir::cleanPath(Storage::snapshotPath(id, 3));
+        QCOMPARE(QFileInfo(path).absolutePath(), QDir::cleanPath(Storage::downloadsFolder()));
+        QVERIFY(path.startsWith(Storage::appDataFolder() + "/corvanta-controller/downloads/"));
+        QCOMPARE(QFileInfo(path).fileName(), fileName);
     }
 
 private:
