@@ -95,12 +95,10 @@ private slots:
     }
 
 private:
+    // A missing widget crashes the test: a failure all the same.
     template <typename T> T *child(MultiCameras &dlg, const QString &name)
     {
-        T *w = dlg.findChild<T *>(name);
-        if (!w)
-            qFatal("no widget %s", qPrintable(name));
-        return w;
+        return dlg.findChild<T *>(name);
     }
     void click(MultiCameras &dlg, const char *name)
     {
@@ -119,10 +117,9 @@ private:
             for (const char *key : {"cameratype", "cameraid", "cameraname", "devicename"})
                 row << raw.value(key).toString();
             row << "|";
-            for (const QString &key : raw.childKeys()) {
+            for (const QString &key : raw.childKeys())
                 if (!key.startsWith("camera") && key != "devicename")
                     row << key + '=' + raw.value(key).toString();
-            }
             rows << row.join(' ');
         }
         raw.endArray();

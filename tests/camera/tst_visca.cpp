@@ -23,15 +23,6 @@ QByteArray hex(const char *text)
     return QByteArray::fromHex(text);
 }
 
-// The text's bytes, each a chunk of its own.
-Chunks byteByByte(const char *text)
-{
-    Chunks out;
-    for (char c : hex(text))
-        out << QByteArray(1, c);
-    return out;
-}
-
 // CameraStatus holds bytes only: its raw bytes are its value.
 QByteArray dump(const CameraStatus &s)
 {
@@ -199,7 +190,9 @@ private slots:
             << Chunks{hex("9051ff")};
         QTest::newRow("90 inside frame is data")
             << Chunks{hex("90509090ff")} << Chunks{hex("90509090ff")};
-        QTest::newRow("byte by byte") << byteByByte("00905002ff") << Chunks{hex("905002ff")};
+        QTest::newRow("byte by byte")
+            << Chunks{hex("00"), hex("90"), hex("50"), hex("02"), hex("ff")}
+            << Chunks{hex("905002ff")};
     }
     void assembler()
     {
