@@ -136,9 +136,9 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(cam->socketState(), QAbstractSocket::UnconnectedState, kWait);
         QTRY_COMPARE_WITH_TIMEOUT(m_sim->openConnections(), 0, kWait);
         QTest::qWait(100);
-        QCOMPARE(connected.count(), 0);
-        QCOMPARE(m_sim->acceptedConnections(), 1);
-        QCOMPARE(cam->queuedInquiries(), 0);
+        QCOMPARE(
+            QList<int>({connected.count(), m_sim->acceptedConnections(), cam->queuedInquiries()}),
+            QList<int>({0, 1, 0}));
         // The request was used up by that disconnection: a later loss
         // reconnects, once, reported by state only.
         QVERIFY(connectAndWait(*cam));
@@ -148,9 +148,9 @@ private slots:
         m_sim->dropConnections();
         QVERIFY(connected.wait(kWait));
         QTest::qWait(100);
-        QCOMPARE(connected.count(), 2);
-        QCOMPARE(m_sim->acceptedConnections(), 3);
-        QVERIFY(disconnected.isEmpty());
+        QCOMPARE(
+            QList<int>({connected.count(), m_sim->acceptedConnections(), disconnected.count()}),
+            QList<int>({2, 3, 0}));
         QVERIFY(seenStates(states).contains(QStringLiteral("Unconnected")));
     }
 

@@ -41,12 +41,8 @@ public:
     {
         QVERIFY(m_socket.bind(kPeerHost, 0));
         connect(&m_socket, &QUdpSocket::readyRead, this, [this] {
-            while (m_socket.hasPendingDatagrams()) {
-                const QNetworkDatagram d = m_socket.receiveDatagram();
-                m_from = d.senderAddress();
-                m_fromPort = quint16(d.senderPort());
-                received.append(d.data());
-            }
+            while (m_socket.hasPendingDatagrams())
+                received.append((m_last = m_socket.receiveDatagram()).data());
         });
     }
     quint16 port() const { return m_socket.localPort(); }
@@ -55,14 +51,16 @@ public:
     {
         send(ViscaIp::encode(type, sequence, payload));
     }
-    void send(const QByteArray &datagram) { m_socket.writeDatagram(datagram, m_from, m_fromPort); }
+    void send(const QByteArray &datagram)
+    {
+        m_socket.writeDatagram(datagram, m_last.senderAddress(), quint16(m_last.senderPort()));
+    }
 
     QList<QByteArray> received;
 
 private:
     QUdpSocket m_socket;
-    QHostAddress m_from;
-    quint16 m_fromPort = 0;
+    QNetworkDatagram m_last;
 };
 
 QByteArrayList payloads(const QSignalSpy &spy)
