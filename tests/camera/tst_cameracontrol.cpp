@@ -74,8 +74,7 @@ private slots:
         // be 0; axes outside the four are ignored.
         CameraControl bare(nullptr);
         bare.setCameras({new RecordingCamera(QStringLiteral("127.0.1.7"))});
-        QVERIFY(bare.selectCamera(0));
-        QVERIFY(bare.panTiltLocked());
+        QVERIFY(bare.selectCamera(0) && bare.panTiltLocked());
         bare.setSpeedIndex(CameraControl::Pan, 5);
         bare.setSpeedIndex(CameraControl::Pan, 0);
         QCOMPARE(bare.speedIndex(CameraControl::Tilt), 0);
@@ -117,9 +116,7 @@ private slots:
         // One after the other on the same camera: no stop in between.
         for (int d = CameraControl::Up; d <= CameraControl::DownRight; ++d)
             QVERIFY(c->move(CameraControl::Direction(d)));
-        QVERIFY(c->isMoving());
-        QVERIFY(c->stopMove());
-        QVERIFY(!c->isMoving());
+        QVERIFY(c->isMoving() && c->stopMove() && !c->isMoving());
         QCOMPARE(cam(0)->calls,
                  (QStringList{"moveUp(0,4)", "moveDown(0,4)", "moveLeft(10,0)", "moveRight(10,0)",
                               "moveUpLeft(10,4)", "moveUpRight(10,4)", "moveDownLeft(10,4)",
@@ -372,8 +369,7 @@ private slots:
     void storeAndClearPresetSettings()
     {
         connectTo(0);
-        QVERIFY(c->storePresetPosition(3, true));
-        QVERIFY(c->storePresetPosition(8, false));
+        QVERIFY(c->storePresetPosition(3, true) && c->storePresetPosition(8, false));
         const PresetExposure v{1, 2, 3, 4, 5, 6, 7, 1};
         c->savePresetSettings("127.0.1.1", 3, "Desk", &v);
         QCOMPARE(s->presetName("127.0.1.1", 3), QStringLiteral("Desk"));

@@ -35,8 +35,7 @@ private slots:
         QList<CameraWrapper *> loaded;
         QCOMPARE(loadCameraList(settings, loaded), 0);
         QCOMPARE(loaded.size(), 3);
-        QVERIFY(qobject_cast<IPCamera *>(loaded[0]));
-        QVERIFY(qobject_cast<USBCamera *>(loaded[2]));
+        QVERIFY(qobject_cast<IPCamera *>(loaded[0]) && qobject_cast<USBCamera *>(loaded[2]));
         const auto row = [](CameraWrapper *c) {
             return QStringList{QString::number(c->getCameraType()), c->getCameraId(),
                                c->getCameraName(), c->getDeviceName()};

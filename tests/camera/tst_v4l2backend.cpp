@@ -121,8 +121,8 @@ private slots:
         auto first = backend->createDevice(), dev = backend->createDevice();
         QVERIFY(first->connectDevice("HD Cam") && dev->connectDevice("HD Cam (2)"));
         io->unplug(1);
-        QVERIFY(!dev->getPan() && dev->deviceLost() && dev->movePanOneLeft(3) < 0);
-        QVERIFY(!dev->reopenDevice());
+        QVERIFY(!dev->getPan() && dev->deviceLost() && dev->movePanOneLeft(3) < 0 &&
+                !dev->reopenDevice());
         QCOMPARE(io->openCount, 1);
         // Back on another node, listed first: found by its USB port, not as "HD Cam (2)".
         io->devices[1].path = "/dev/video4";
