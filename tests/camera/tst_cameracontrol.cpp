@@ -207,21 +207,19 @@ private slots:
         // pad, limit dialog, controller, web); zoom; focus.
         const char *paths[] = {"panel move", "explicit move", "zoom", "focus"};
         // "box": the application lost the focus, or a box opened.
-        const struct
-        {
-            const char *name, *script;
-        } cases[] = {{"release", "release"},
-                     {"box", "stopAll"},
-                     {"switch", "select1"},
-                     {"rebuild", "rebuild"},
-                     {"unplug", "unplug"},
-                     {"drop, box, return", "drop stopAll return"},
-                     {"drop, release, return", "drop release return"},
-                     {"drop, switch, back", "drop select1 select0"},
-                     {"drop, rebuild", "drop rebuild"}};
+        const std::pair<const char *, const char *> cases[] = {
+            {"release", "release"},
+            {"box", "stopAll"},
+            {"switch", "select1"},
+            {"rebuild", "rebuild"},
+            {"unplug", "unplug"},
+            {"drop, box, return", "drop stopAll return"},
+            {"drop, release, return", "drop release return"},
+            {"drop, switch, back", "drop select1 select0"},
+            {"drop, rebuild", "drop rebuild"}};
         for (int p = 0; p < 4; ++p) {
             for (const auto &i : cases)
-                QTest::addRow("%s / %s", paths[p], i.name) << p << QString(i.script);
+                QTest::addRow("%s / %s", paths[p], i.first) << p << QString(i.second);
         }
     }
     void everyStartedMotionGetsItsStop()

@@ -23,11 +23,6 @@ QByteArray hex(const char *text)
     return QByteArray::fromHex(text);
 }
 
-// Position digit bytes as hexadecimal text.
-QByteArray digits(const uint8_t *bytes, int count)
-{
-    return QByteArray(reinterpret_cast<const char *>(bytes), count).toHex();
-}
 // The state names a clientStateChanged spy recorded, oldest first.
 QStringList seenStates(const QSignalSpy &spy)
 {
@@ -103,7 +98,8 @@ private slots:
         QCOMPARE(QList<int>({s.autoFocus, s.shutter, s.iris, s.bright, s.luminance, s.contrast,
                              s.hue, s.aeMode, s.wbMode}),
                  QList<int>({0, 10, 12, 17, 0x0C, 0x09, 0x03, 0x0A, 0x03}));
-        QCOMPARE(digits(s.panTiltPos, 8) + digits(s.zoomPos, 4) + digits(s.focusPos, 4),
+        // Pan/tilt, zoom and focus digits: 16 bytes in a row.
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(s.panTiltPos), 16).toHex(),
                  QByteArray("0f0f0f0000010203020a050f010b030c"));
         cam->disconnectCamera();
         QTRY_COMPARE_WITH_TIMEOUT(m_sim->openConnections(), 0, kWait);
@@ -264,19 +260,18 @@ private slots:
         QTest::newRow("second '=' cuts")
             << "sim" << QByteArray("devname=\"a=b\"\n1\n2\n3\n4\nserial=\"S1\"\n") << "a"
             << "S1" << QString();
-        QTest::newRow("body over the limit")
-            << "sim"
-            << "devname=\"Big\"\n" + QByteArray(int(IPCamera::kMaxDeviceConfBytes) * 2, 'x')
-            << "0.0.0.0"
-            << "xx00000000"
-            << "Camera reply too large";
-        QTest::newRow("refused") << "refused" << QByteArray() << "0.0.0.0"
-                                 << "xx00000000"
-                                 << "Connection refused";
-        QTest::newRow("no answer")
-            << "silent" << QByteArray() << "0.0.0.0"
-            << "xx00000000"
-            << "The camera 127.0.0.1 did not answer its web page within 0.2 s.";
+        // Failures keep the stored device name and serial number.
+        const auto fail = [](const char *row, const char *peer, const QByteArray &body,
+                             const char *error) {
+            QTest::newRow(row) << peer << body << "0.0.0.0"
+                               << "xx00000000" << error;
+        };
+        fail("body over the limit", "sim",
+             "devname=\"Big\"\n" + QByteArray(int(IPCamera::kMaxDeviceConfBytes) * 2, 'x'),
+             "Camera reply too large");
+        fail("refused", "refused", {}, "Connection refused");
+        fail("no answer", "silent", {},
+             "The camera 127.0.0.1 did not answer its web page within 0.2 s.");
     }
     void deviceConf()
     {
