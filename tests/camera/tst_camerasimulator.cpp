@@ -59,11 +59,10 @@ private slots:
             return s.downLeftLimit().pan == -0x990 && s.downLeftLimit().tilt == s.kTiltMin;
         });
         const QByteArray on = Visca::tallyLamp(true), ask = Visca::tallyLampInquiry();
-        QTest::newRow("tally lamp")
-            << ask + on + on + ask + Visca::tallyLamp(false) + ask
-            << QByteArray::fromHex("905003ff") + kDone + kDone + QByteArray::fromHex("905002ff") +
-                   kDone + QByteArray::fromHex("905003ff")
-            << SimCheck();
+        const QByteArray off = QByteArray::fromHex("905003ff"),
+                         lit = QByteArray::fromHex("905002ff");
+        QTest::newRow("tally lamp") << ask + on + on + ask + Visca::tallyLamp(false) + ask
+                                    << off + kDone + kDone + lit + kDone + off << SimCheck();
         for (const char *bad : {"81017e010a0004ff", "8101049902ff", "8101043804ff",
                                 "8101060105050403ff", "81090002ff", "82010604ff", "8101043901ff"})
             QTest::newRow(bad) << QByteArray::fromHex(bad) << kError << SimCheck();

@@ -215,8 +215,7 @@ private slots:
         QTest::newRow("address 8") << "88 01 00 01 FF" << hex("88010001ff");
         QTest::newRow("shortest") << "81 01 FF" << hex("8101ff");
         QTest::newRow("16 bytes") << "81" + QString("00").repeated(14) + "FF"
-                                  << QByteArray::fromHex("81" + QByteArray("00").repeated(14) +
-                                                         "ff");
+                                  << "\x81" + QByteArray(14, 0) + "\xff";
         QTest::newRow("17 bytes") << "81" + QString("00").repeated(15) + "FF" << QByteArray();
         QTest::newRow("no terminator") << "81 01 04 00 02" << QByteArray();
         QTest::newRow("wrong header") << "90 01 02 FF" << QByteArray();
