@@ -46,6 +46,7 @@ private slots:
         c->setAutoReconnect(true); // reaches every camera, also of later lists
         auto *late = new RecordingCamera(QStringLiteral("127.0.1.1"));
         c->setCameras({late});
+        QCOMPARE(c->cameras().indexOf(late), 3); // appended
         QVERIFY(late->autoReconnect);
         c->setAutoReconnect(false);
         QVERIFY(!late->autoReconnect);
