@@ -100,15 +100,9 @@ struct Pty
             in.append(buffer, int(n));
         return in;
     }
-    void write(const QByteArray &bytes)
-    {
-        QVERIFY(::write(master, bytes, bytes.size()) == bytes.size());
-    }
-    void closeAll()
-    {
-        ::close(slave), ::close(master); // -1: EBADF, harmless
-        master = slave = -1;
-    }
+    void write(const QByteArray &b) { QVERIFY(::write(master, b, b.size()) == b.size()); }
+    // Closing -1 fails with EBADF, harmless.
+    void closeAll() { ::close(slave), ::close(master), master = slave = -1; }
     ~Pty() { closeAll(); }
 };
 
