@@ -123,8 +123,7 @@ private:
             {V4L2_CID_PAN_SPEED, "pan_speed"},        {V4L2_CID_TILT_SPEED, "tilt_speed"},
             {V4L2_CID_ZOOM_CONTINUOUS, "zoom_speed"}, {V4L2_CID_PAN_ABSOLUTE, "pan"},
             {V4L2_CID_TILT_ABSOLUTE, "tilt"},         {V4L2_CID_ZOOM_ABSOLUTE, "zoom"},
-            {V4L2_CID_PAN_RESET, "pan_reset"},        {V4L2_CID_TILT_RESET, "tilt_reset"},
-            {V4L2_CID_FOCUS_ABSOLUTE, "focus"},       {V4L2_CID_FOCUS_AUTO, "focus_auto"}};
+            {V4L2_CID_PAN_RESET, "pan_reset"},        {V4L2_CID_TILT_RESET, "tilt_reset"}};
         return names.value(id);
     }
     QMap<int, QPair<int, int>> m_handles; // fd: node index, generation

@@ -21,12 +21,6 @@ namespace {
 
 constexpr int kMaxQueued = 4;
 
-// CameraStatus holds bytes only: its raw bytes are its value.
-bool sameStatus(const CameraStatus &a, const CameraStatus &b)
-{
-    return std::memcmp(&a, &b, sizeof a) == 0;
-}
-
 void check(bool ok)
 {
     if (!ok)
@@ -38,13 +32,13 @@ void handleFrame(Visca::InquiryLink &link, const QByteArray &frame, CameraStatus
     // Every 0xFF closes a frame.
     check(frame.size() >= 2 && frame.size() <= Visca::kMaxFrameLength);
     check(uint8_t(frame.front()) == 0x90 && frame.indexOf('\xFF') == frame.size() - 1);
-    const CameraStatus before = status;
+    const CameraStatus before = status; // bytes only: its raw bytes are its value
     const bool attributable = !link.resyncing() && link.inFlight();
     const int queued = link.queued();
     const Visca::InquiryLink::Outcome out = link.onFrame(frame, status);
     // Nothing is stored or answered unless an inquiry is in flight and the
     // line is in step; an answer takes exactly the head off the queue.
-    check(attributable || (sameStatus(before, status) && !out.answered));
+    check(attributable || (std::memcmp(&before, &status, sizeof status) == 0 && !out.answered));
     check(!out.answered || (link.queued() == queued - 1 && !link.inFlight()));
     check(!out.effect.misfit || !attributable || link.resyncing());
 }
@@ -57,33 +51,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     Visca::InquiryLink link(kMaxQueued);
     CameraStatus status;
     QVector<QByteArray> frames;
-    size_t at = 0;
-    while (at < size) {
+    Visca::CameraCommand command;
+    for (size_t at = 0; at < size;) {
         const int op = data[at++] % 6;
-        switch (op) {
-        case 0:
-            if (at < size) {
-                const bool hadRoom = link.queued() < kMaxQueued;
-                check(link.enqueue(data[at++] % 16) == hadRoom);
-            }
-            break;
-        case 1: {
-            Visca::CameraCommand command;
+        if (op == 0 && at < size) {
+            const bool hadRoom = link.queued() < kMaxQueued;
+            check(link.enqueue(data[at++] % 16) == hadRoom);
+        } else if (op == 1) {
             const bool blocked = link.inFlight() || link.resyncing() || link.queued() == 0;
             check(link.takeNextToSend(command) == !blocked);
-            break;
-        }
-        case 2: {
+        } else if (op == 2) {
             const bool inFlight = link.inFlight();
             check(link.inquiryTimedOut() == inFlight);
-            break;
-        }
-        case 3:
+        } else if (op == 3) {
             link.quietElapsed();
-            break;
-        case 4: {
-            if (at >= size)
-                break;
+        } else if (op == 4 && at < size) {
             const size_t wanted = data[at++];
             const size_t n = qMin(wanted, size - at);
             frames.clear();
@@ -91,13 +73,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             at += n;
             for (const QByteArray &frame : frames)
                 handleFrame(link, frame, status);
-            break;
-        }
-        default:
+        } else if (op == 5) {
             link.clear();
             assembler.reset();
             check(link.queued() == 0 && !link.inFlight() && !link.resyncing());
-            break;
         }
         check(link.queued() <= kMaxQueued);
         check(!link.inFlight() || link.queued() > 0);

@@ -46,6 +46,7 @@ private slots:
         c->setAutoReconnect(true); // reaches every camera, also of later lists
         auto *late = new RecordingCamera(QStringLiteral("127.0.1.1"));
         c->setCameras({late});
+        QCOMPARE(c->cameras().indexOf(late), 3); // appended
         QVERIFY(late->autoReconnect);
         c->setAutoReconnect(false);
         QVERIFY(!late->autoReconnect);
@@ -74,8 +75,7 @@ private slots:
         // be 0; axes outside the four are ignored.
         CameraControl bare(nullptr);
         bare.setCameras({new RecordingCamera(QStringLiteral("127.0.1.7"))});
-        QVERIFY(bare.selectCamera(0));
-        QVERIFY(bare.panTiltLocked());
+        QVERIFY(bare.selectCamera(0) && bare.panTiltLocked());
         bare.setSpeedIndex(CameraControl::Pan, 5);
         bare.setSpeedIndex(CameraControl::Pan, 0);
         QCOMPARE(bare.speedIndex(CameraControl::Tilt), 0);
@@ -102,17 +102,11 @@ private slots:
     {
         cam(0)->connectsAtOnce = false;
         QVERIFY(c->selectCamera(0));
-        QVERIFY(!c->canDrive());
-        QVERIFY(!c->move(CameraControl::Left));
-        QVERIFY(!c->stopMove());
-        QVERIFY(!c->zoomIn());
-        QVERIFY(!c->recallPreset(1));
-        QVERIFY(!c->recallPresetPosition(1));
-        QVERIFY(!c->clearPreset(1));
-        QVERIFY(!c->send([](CameraWrapper &w) { w.moveHome(); }));
+        QVERIFY(!c->canDrive() && !c->move(CameraControl::Left) && !c->stopMove() && !c->zoomIn() &&
+                !c->recallPreset(1) && !c->recallPresetPosition(1) && !c->clearPreset(1) &&
+                !c->send([](CameraWrapper &w) { w.moveHome(); }));
         QCOMPARE(cam(0)->calls, QStringList{"connectCamera"});
-        QVERIFY(!c->selectCamera(8));
-        QVERIFY(!c->selectCamera(-1));
+        QVERIFY(!c->selectCamera(8) && !c->selectCamera(-1));
     }
     void movesUseSelectedSpeeds()
     {
@@ -123,9 +117,7 @@ private slots:
         // One after the other on the same camera: no stop in between.
         for (int d = CameraControl::Up; d <= CameraControl::DownRight; ++d)
             QVERIFY(c->move(CameraControl::Direction(d)));
-        QVERIFY(c->isMoving());
-        QVERIFY(c->stopMove());
-        QVERIFY(!c->isMoving());
+        QVERIFY(c->isMoving() && c->stopMove() && !c->isMoving());
         QCOMPARE(cam(0)->calls,
                  (QStringList{"moveUp(0,4)", "moveDown(0,4)", "moveLeft(10,0)", "moveRight(10,0)",
                               "moveUpLeft(10,4)", "moveUpRight(10,4)", "moveDownLeft(10,4)",
@@ -145,8 +137,7 @@ private slots:
                  (QStringList{"moveLeft(8,0)", "zoomIn(3)", "focusOut(2)", "moveStop(0,0)",
                               "zoomStop", "focusStop", "disconnectCamera"}));
         QCOMPARE(cam(1)->calls, QStringList{"connectCamera"});
-        QCOMPARE(changed.size(), 1);
-        QCOMPARE(changed.first().at(1).toInt(), 1);
+        QCOMPARE(changed.value(0).value(1), QVariant(1));
         QCOMPARE(c->camera(), cam(1));
         // Selecting the current camera again only asks it to connect.
         QSignalSpy connected(c, &CameraControl::connected);
@@ -174,12 +165,10 @@ private slots:
                  (AppLog::connectedLine() + "\n" + AppLog::disconnectedLine() + "\n").toUtf8());
 
         emit cam(0)->clientDisconnected();
-        QCOMPARE(disconnected.size(), 1);
-        QCOMPARE(changed.size(), 1);
-        QCOMPARE(changed.first().at(1).toInt(), -1);
-        QVERIFY(!c->camera());
+        QCOMPARE(QList<int>({disconnected.size(), changed.size()}), QList<int>({1, 1}));
+        QCOMPARE(changed.value(0).value(1), QVariant(-1));
         QCOMPARE(c->currentIndex(), -1);
-        QVERIFY(!c->canDrive());
+        QVERIFY(!c->camera() && !c->canDrive());
         QCOMPARE(cam(0)->calls.last(), QStringLiteral("moveStop(0,0)"));
     }
     void releaseStopsDisconnectsAndLetsGo()
@@ -194,27 +183,18 @@ private slots:
         c->releaseCameras();
         QCOMPARE(seenAtRelease,
                  (QStringList{"moveRight(8,0)", "moveStop(0,0)", "disconnectCamera"}));
-        QCOMPARE(changed.size(), 1);
-        QVERIFY(!c->camera());
-        QCOMPARE(c->cameraCount(), 0);
-        QVERIFY(!c->move(CameraControl::Left));
+        QCOMPARE(QList<int>({changed.size(), c->cameraCount()}), QList<int>({1, 0}));
+        QVERIFY(!c->camera() && !c->move(CameraControl::Left));
         QVERIFY(first); // released with deleteLater
         QTRY_VERIFY(!first);
-
-        c->rebuildCameras(); // from the (empty) store: eight network cameras
-        QCOMPARE(c->cameras().size(), 8);
-        QCOMPARE(c->cameras().at(2)->getCameraName(), QStringLiteral("Camera3"));
     }
     void destroyedCameraIsNeverDriven()
     {
         connectTo(1);
         delete cam(1);
-        QVERIFY(!c->camera());
-        QVERIFY(!c->canDrive());
         QCOMPARE(c->currentIndex(), -1);
-        QVERIFY(!c->move(CameraControl::Up));
-        QVERIFY(!c->stopMove());
-        QVERIFY(!c->selectCamera(1));
+        QVERIFY(!c->camera() && !c->canDrive() && !c->move(CameraControl::Up) && !c->stopMove() &&
+                !c->selectCamera(1));
     }
     void everyStartedMotionGetsItsStop_data()
     {
@@ -224,21 +204,19 @@ private slots:
         // pad, limit dialog, controller, web); zoom; focus.
         const char *paths[] = {"panel move", "explicit move", "zoom", "focus"};
         // "box": the application lost the focus, or a box opened.
-        const struct
-        {
-            const char *name, *script;
-        } cases[] = {{"release", "release"},
-                     {"box", "stopAll"},
-                     {"switch", "select1"},
-                     {"rebuild", "rebuild"},
-                     {"unplug", "unplug"},
-                     {"drop, box, return", "drop stopAll return"},
-                     {"drop, release, return", "drop release return"},
-                     {"drop, switch, back", "drop select1 select0"},
-                     {"drop, rebuild", "drop rebuild"}};
+        const std::pair<const char *, const char *> cases[] = {
+            {"release", "release"},
+            {"box", "stopAll"},
+            {"switch", "select1"},
+            {"rebuild", "rebuild"},
+            {"unplug", "unplug"},
+            {"drop, box, return", "drop stopAll return"},
+            {"drop, release, return", "drop release return"},
+            {"drop, switch, back", "drop select1 select0"},
+            {"drop, rebuild", "drop rebuild"}};
         for (int p = 0; p < 4; ++p) {
             for (const auto &i : cases)
-                QTest::addRow("%s / %s", paths[p], i.name) << p << QString(i.script);
+                QTest::addRow("%s / %s", paths[p], i.first) << p << QString(i.second);
         }
     }
     void everyStartedMotionGetsItsStop()
@@ -318,8 +296,7 @@ private slots:
         QCOMPARE(c->owedStops(cam(0)), 0);
         QCOMPARE(cam(0)->calls,
                  (QStringList{"moveLeft(8,0)", "zoomOut(3)", "moveStop(2,2)", "zoomStop"}));
-        QVERIFY(!c->isMoving());
-        QVERIFY(!c->isZooming());
+        QVERIFY(!c->isMoving() && !c->isZooming());
     }
     void stagePlan_data()
     {
@@ -351,8 +328,8 @@ private slots:
         for (int stage : stages)
             expected << QVariantList{stage, stage == 0 ? aeMode : 10 + stage};
         QCOMPARE(QList<QVariantList>(due), expected);
-        QVERIFY(!CameraControl::exposureStageValue(v, 8, nullptr));
-        QVERIFY(!CameraControl::exposureStageValue(v, -1, nullptr));
+        QVERIFY(!CameraControl::exposureStageValue(v, 8, nullptr) &&
+                !CameraControl::exposureStageValue(v, -1, nullptr));
     }
     void replayEndsOnSwitchAndOnLostConnection()
     {
@@ -387,8 +364,7 @@ private slots:
     void storeAndClearPresetSettings()
     {
         connectTo(0);
-        QVERIFY(c->storePresetPosition(3, true));
-        QVERIFY(c->storePresetPosition(8, false));
+        QVERIFY(c->storePresetPosition(3, true) && c->storePresetPosition(8, false));
         const PresetExposure v{1, 2, 3, 4, 5, 6, 7, 1};
         c->savePresetSettings("127.0.1.1", 3, "Desk", &v);
         QCOMPARE(s->presetName("127.0.1.1", 3), QStringLiteral("Desk"));
@@ -396,8 +372,8 @@ private slots:
         QCOMPARE(cam(0)->calls, (QStringList{"downloadSnapshot(3)", "setPreset(3)", "setPreset(8)",
                                              "clearPreset(3)"}));
         QCOMPARE(s->presetName("127.0.1.1", 3), QString());
-        QCOMPARE(c->storedExposure("127.0.1.1", 3).luminance, 0);
-        QCOMPARE(c->storedExposure("127.0.1.1", 3).wbMode, 0);
+        const PresetExposure cleared = c->storedExposure("127.0.1.1", 3);
+        QCOMPARE(cleared.luminance + cleared.wbMode, 0);
     }
 
 private:

@@ -3,7 +3,7 @@
 // nothing.
 
 #include "appsettings.h"
-#include "fakeusbbackend.h"
+#include "fakev4l2io.h"
 #include "ipcamera.h"
 #include "multicameras.h"
 #include "tempdatahome.h"
@@ -25,8 +25,7 @@ private slots:
     {
         home = std::make_unique<TempDataHome>();
         settings = std::make_unique<AppSettings>();
-        backend.state = {};
-        backend.state.devices = QStringList{"Cam A", "Cam B"};
+        io->devices = {{"/dev/video0", "Cam A"}, {"/dev/video1", "Cam B"}};
     }
     void cleanup()
     {
@@ -38,10 +37,9 @@ private slots:
 
     void okWritesEveryRow()
     {
-        CameraLinkConfig udp;
-        udp.protocol = CameraLinkConfig::Udp;
-        udp.port = 52390;
-        udp.stream1 = QStringLiteral("rtsp://127.0.0.51/main");
+        // protocol, port, HTTP port, address, baud, first stream
+        const CameraLinkConfig udp{
+            CameraLinkConfig::Udp, 52390, 0, 1, 9600, QStringLiteral("rtsp://127.0.0.51/main")};
         CameraLinkConfig withStream;
         withStream.stream2 = QStringLiteral("rtsp://127.0.0.53/sub");
         cameras = {new IPCamera("127.0.0.51", "One", "Name read over HTTP"),
@@ -96,12 +94,10 @@ private slots:
     }
 
 private:
+    // A missing widget crashes the test: a failure all the same.
     template <typename T> T *child(MultiCameras &dlg, const QString &name)
     {
-        T *w = dlg.findChild<T *>(name);
-        if (!w)
-            qFatal("no widget %s", qPrintable(name));
-        return w;
+        return dlg.findChild<T *>(name);
     }
     void click(MultiCameras &dlg, const char *name)
     {
@@ -120,10 +116,9 @@ private:
             for (const char *key : {"cameratype", "cameraid", "cameraname", "devicename"})
                 row << raw.value(key).toString();
             row << "|";
-            for (const QString &key : raw.childKeys()) {
+            for (const QString &key : raw.childKeys())
                 if (!key.startsWith("camera") && key != "devicename")
                     row << key + '=' + raw.value(key).toString();
-            }
             rows << row.join(' ');
         }
         raw.endArray();
@@ -132,7 +127,8 @@ private:
 
     std::unique_ptr<TempDataHome> home;
     std::unique_ptr<AppSettings> settings;
-    FakeUsbBackend backend;
+    std::shared_ptr<FakeIo> io = std::make_shared<FakeIo>();
+    V4l2Backend backend{io};
     QList<CameraWrapper *> cameras;
 };
 

@@ -14,8 +14,6 @@ public:
         qputenv("XDG_DATA_HOME", m_dir.path().toUtf8());
     }
     ~TempDataHome() { qputenv("XDG_DATA_HOME", m_old); }
-    TempDataHome(const TempDataHome &) = delete;
-    TempDataHome &operator=(const TempDataHome &) = delete;
 
     QString path() const { return m_dir.path(); }
     bool isValid() const { return m_dir.isValid(); }
