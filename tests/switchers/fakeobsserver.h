@@ -64,6 +64,7 @@ public:
     QString currentTransition;
     bool streaming = false;
     QString currentScene;
+    QJsonArray scenes; // {"name": ...} objects
     bool studioMode = false;
     QString previewScene;
 
@@ -92,7 +93,7 @@ private:
               {"volume", volume["volume"]},
               {"muted", volume["muted"]}}},
             {"GetStreamingStatus", {{"streaming", streaming}, {"recording", false}}},
-            {"GetSceneList", {{"current-scene", currentScene}, {"scenes", QJsonArray()}}},
+            {"GetSceneList", {{"current-scene", currentScene}, {"scenes", scenes}}},
             {"GetStudioModeStatus", {{"studio-mode", studioMode}}},
             {"GetPreviewScene", {{"name", previewScene}}},
             {"GetTransitionList",
