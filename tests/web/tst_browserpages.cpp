@@ -213,7 +213,11 @@ void TestBrowserPages::presetsAndSwitcherControls()
         s.sort();
         return s;
     };
-    QTRY_COMPARE_WITH_TIMEOUT(sent(), QStringList(), CdpBrowser::kTimeoutMs);
+    QTRY_COMPARE_WITH_TIMEOUT(sent(),
+                              (QStringList{"obsSetTransition|Fade", "obsToggleRecording",
+                                           "setObsSourceMuted|Desktop Audio",
+                                           "vmixApplyTransition|6", "vmixToggleStreaming"}),
+                              CdpBrowser::kTimeoutMs);
     QVERIFY(r->api.count("vmixSetPreview|key-2"));
     QVERIFY2(problems().isEmpty(), qPrintable(problems()));
 }
