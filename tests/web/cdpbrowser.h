@@ -42,8 +42,7 @@ public:
             return fail("no temporary profile folder");
         m_process.setProgram(QString::fromLatin1(kBinary));
         // Every page polls as if in front (several pages at once keep their
-        // 500 ms timers). 127.0.0.2 serves "another site"; rebound.test is a
-        // name an attacker has pointed at the panel's address.
+        // 500 ms timers); no name resolves.
         m_process.setArguments(
             QString("--headless --no-sandbox --disable-gpu --disable-quic --no-first-run "
                     "--disable-background-networking --disable-component-update --disable-sync "
@@ -53,8 +52,7 @@ public:
                     "--disable-backgrounding-occluded-windows --remote-debugging-port=0 "
                     "--remote-debugging-address=127.0.0.1 about:blank")
                 .split(' ')
-            << "--host-resolver-rules=MAP rebound.test 127.0.0.1, MAP * ~NOTFOUND, "
-               "EXCLUDE 127.0.0.1, EXCLUDE 127.0.0.2"
+            << "--host-resolver-rules=MAP * ~NOTFOUND, EXCLUDE 127.0.0.1"
             << "--user-data-dir=" + m_profile.path());
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_process.start();
@@ -84,16 +82,12 @@ public:
 
     void close()
     {
-        if (m_process.state() == QProcess::NotRunning)
-            return;
         if (m_socket.state() == QAbstractSocket::ConnectedState) {
             send("Browser.close", {}, {});
             m_socket.flush();
         }
-        if (!m_process.waitForFinished(15000)) {
+        if (!m_process.waitForFinished(15000))
             m_process.kill();
-            m_process.waitForFinished(5000);
-        }
     }
 
     QString error() const { return m_error; }

@@ -19,8 +19,8 @@
 // keeps a log of every request the pages made: one line per request, the
 // signal name then its typed parameters separated by "|", with the time it
 // arrived. Setting a preset renames it and reports one finished download.
-// With answerCamera (answerSwitchers) false the "/cam/" ("/obs/", "/vmix/")
-// requests are only logged: a real handler on the same server answers them.
+// With answerCamera false the "/cam/" requests are only logged: a real
+// handler on the same server answers them.
 class PagesFakeApi
 {
 public:
@@ -50,8 +50,7 @@ public:
 
     QList<Entry> log;
 
-    explicit PagesFakeApi(HttpServerWrapper *web, bool answerCamera = true,
-                          bool answerSwitchers = true)
+    explicit PagesFakeApi(HttpServerWrapper *web, bool answerCamera = true)
     {
         m_clock.start();
         const QMetaObject *mo = web->metaObject();
@@ -63,7 +62,7 @@ public:
             const bool switcher = name.contains("obs", Qt::CaseInsensitive) ||
                                   name.contains("vmix", Qt::CaseInsensitive);
             // The camera API handler has no tally: always answered here.
-            const bool answer = name == "getTally" || (switcher ? answerSwitchers : answerCamera);
+            const bool answer = name == "getTally" || switcher || answerCamera;
             m_hooks.emplace_back(new Hook(web, m, [this, name, answer](QList<QVariant> args) {
                 auto *r = qvariant_cast<qhttp::server::QHttpResponse *>(args.takeFirst());
                 QStringList parts{name};

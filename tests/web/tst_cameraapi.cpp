@@ -65,7 +65,6 @@ private slots:
     void init();
     void cleanup() { r.reset(); }
     void answersWithoutCamera();
-    void cameraSettingsList();
     void controlSendsClampedVisca_data();
     void controlSendsClampedVisca();
     void stopControlTable_data();
@@ -123,10 +122,7 @@ void TestCameraApi::init()
 
 QJsonObject TestCameraApi::getJson(const QByteArray &target)
 {
-    const RawResponse a = fetch(m_port, target);
-    if (a.status != 200 || a.header("Content-Type") != "application/json")
-        qWarning() << "unexpected answer" << a.status << a.raw;
-    return QJsonDocument::fromJson(a.body).object();
+    return QJsonDocument::fromJson(fetch(m_port, target).body).object();
 }
 
 void TestCameraApi::connectCamera0()
@@ -162,16 +158,6 @@ void TestCameraApi::answersWithoutCamera()
     QCOMPARE(r->control.currentIndex(), -1);
     QVERIFY(r->commands.isEmpty());
     QVERIFY(r->panel.calls.isEmpty());
-}
-
-void TestCameraApi::cameraSettingsList()
-{
-    const QJsonObject o = getJson("/cam/settings");
-    QCOMPARE(o.value("usbDevices").toArray(), (QJsonArray{"usb-cam-a", "usb-cam-b"}));
-    const QJsonArray list = o.value("camList").toArray();
-    QCOMPARE(list.size(), 8);
-    QCOMPARE(list.at(7).toObject(),
-             (QJsonObject{{"isUsbCam", false}, {"camId", "127.0.0.1"}, {"camName", "Cam8"}}));
 }
 
 void TestCameraApi::controlSendsClampedVisca_data()
@@ -357,9 +343,11 @@ void TestCameraApi::saveWhileSelectedThenControl()
           "/cam/focusAuto?focusAuto=true", "/cam/checkImg"})
         QCOMPARE(getJson(t).value("status").toString(), QString("OK"));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    const QJsonValue list = getJson("/cam/settings").value("camList");
-    QCOMPARE(list[0]["camName"], QJsonValue("New1"));
-    QCOMPARE(list[7]["isUsbCam"], QJsonValue(true));
+    const QJsonObject o = getJson("/cam/settings");
+    QCOMPARE(o.value("usbDevices").toArray(), (QJsonArray{"usb-cam-a", "usb-cam-b"}));
+    QCOMPARE(o.value("camList")[0].toObject(),
+             (QJsonObject{{"isUsbCam", false}, {"camId", "127.0.0.2"}, {"camName", "New1"}}));
+    QCOMPARE(o.value("camList")[7]["isUsbCam"], QJsonValue(true));
 }
 
 QTEST_MAIN(TestCameraApi)

@@ -31,18 +31,10 @@ private slots:
     void pagesFollowAndStoreTheTheme();
     void staticFiles_data();
     void staticFiles();
-    void presetImageOrThemeDefault();
-    void assetNamesCannotLeaveTheirFolder_data();
-    void assetNamesCannotLeaveTheirFolder();
     void responseLeftOpenIsAnswered500_data();
     void responseLeftOpenIsAnswered500();
-    void startAndStop();
     void guard_data();
     void guard();
-    void accessKey_data();
-    void accessKey();
-    void loginSetsTheCookie();
-    void conditionalRequests_data();
     void conditionalRequests();
 
 private:
@@ -106,7 +98,7 @@ void TestHttpServerWrapper::routesEmitTypedParameters_data()
     auto row = [](const char *target, const char *emitted) {
         QTest::newRow(target) << QByteArray(target) << QString::fromUtf8(emitted);
     };
-    row("/vmix/settings", "getVMixSettings");
+    // Routes a handler suite drives end to end are left to it.
     row("/vmix/saveReconnect?vmixIp=127.0.0.5&vmixId=Stage+Mgr&vmixPwd=p%26w%3Dx&vmixPort=8099",
         "vmixSaveReconnect|127.0.0.5|8099|Stage Mgr|p&w=x");
     row("/vmix/sourceVolume?sourceName=Mic+%26+Aux&volume=0.75",
@@ -114,36 +106,14 @@ void TestHttpServerWrapper::routesEmitTypedParameters_data()
     row("/vmix/sourceMuted?sourceName=A%2BB", "setVMixSourceMuted|A+B");
     // Not a number: NaN (never 0, full volume in dB).
     row("/vmix/masterVolume?volume=loud", "setVMixMasterVolume|nan");
-    row("/vmix/masterMuted", "setVMixMasterMuted");
-    row("/vmix/toggleStreaming", "vmixToggleStreaming");
-    row("/vmix/toggleRecording", "vmixToggleRecording");
-    row("/vmix/togglePlayList", "vmixTogglePlayList");
-    row("/vmix/transition?transition=3", "vmixApplyTransition|3");
     row("/vmix/setPreview?sourceName=Cam%201", "vmixSetPreview|Cam 1");
-    row("/obs/status", "getObsStatus");
-    row("/obs/sourceVolume?volume=-3.5&sourceName=Desk", "setObsSourceVolume|Desk|-3.5");
-    row("/obs/sourceMuted?sourceName=Mic+%26+Aux", "setObsSourceMuted|Mic & Aux");
-    row("/obs/toggleStreaming", "obsToggleStreaming");
     row("/obs/transition?transition=Fade+Slow", "obsSetTransition|Fade Slow");
-    row("/obs/saveReconnect?obsIp=127.0.0.6&obsPort=4455&obsPwd=",
-        "obsSaveReconnect|127.0.0.6|4455|");
     row("/cam/settings?junk", "getCameraSettings");
     row("/cam/tally", "getTally");
-    row("/cam/saveSettings?camList=%5B%7B%22cameraname%22%3A%22Studio+A%22%7D%5D",
-        "saveCameraSettings|[{\"cameraname\":\"Studio A\"}]");
     // Never uploads, whatever is asked.
     row("/cam/setPreset?presetNum=3&presetName=Wide&isUploadImage=true", "setPreset|Wide|3|false");
-    row("/cam/recallPreset?presetNum=4&callSpeed=12", "recallPreset|4|12");
-    row("/cam/connect?camNum=5", "connectCam|5");
-    row("/cam/connect?camNum=x", "connectCam|-1");
-    row("/cam/control?controlMethod=2&panSpeed=0&tiltSpeed=9&zoomSpeed=0&focusSpeed=0",
-        "controlCam|2|0|9|0|0");
     row("/cam/control?controlMethod=1&panSpeed=4&tiltSpeed=5&zoomSpeed=6&focusSpeed=7&a=b=c",
         "controlCam|1|4|5|6|7");
-    row("/cam/stopControl?controlMethod=2", "stopControl|2");
-    row("/cam/focusAuto?focusAuto=true", "focusAuto|true");
-    row("/cam/focusAuto?focusAuto=True", "focusAuto|false");
-    row("/cam/checkImg", "checkImageDownloaded");
 }
 
 void TestHttpServerWrapper::routesEmitTypedParameters()
@@ -175,12 +145,20 @@ void TestHttpServerWrapper::fixedAnswers_data()
     QTest::newRow("page query without theme") << QByteArray("/?x=1") << notFound;
     QTest::newRow("theme capitalised") << QByteArray("/switcher?theme=Dark") << notFound;
     QTest::newRow("theme empty") << QByteArray("/?theme=") << notFound;
+    // Asset names cannot leave their folder.
+    for (const char *t :
+         {"preset&_name=..%2F..%2Fsettings.ini", "preset&_name=x/../../settings.ini",
+          "preset&_name=a%5Cb.jpg", "preset&_name=a.jpg%00.png", "preset&_name=..",
+          "img&_name=..%2Fdark%2Fdark-both.html", "css&_name=%2Fetc%2Fpasswd", "js&_name=...js"})
+        QTest::newRow(t) << "/assets?_type=" + QByteArray(t) << notFound;
 }
 
 void TestHttpServerWrapper::fixedAnswers()
 {
     QFETCH(QByteArray, target);
     QFETCH(QByteArray, statusAndBody);
+    // A file the asset names would reach if joined unchecked.
+    writeFile(Storage::userFolder() + "/settings.ini", "[General]\nsecret=1\n");
     const QByteArray body = statusAndBody.mid(statusAndBody.indexOf('|') + 1);
     QCOMPARE(get(target).raw, "HTTP/1.1 " + statusAndBody.left(statusAndBody.indexOf('|')) +
                                   "\r\n" + kGuardLines +
@@ -221,7 +199,6 @@ void TestHttpServerWrapper::pagesFollowAndStoreTheTheme()
     QCOMPARE(AppSettings().useDarkTheme(), false); // written to the store
     QCOMPARE(get("/").body, resource(html.arg("light", "both")));
     QCOMPARE(get("/switcher?theme=dark").body, resource(html.arg("dark", "switcher")));
-    QCOMPARE(get("/camera").body, resource(html.arg("dark", "camera")));
 
     // Asking again for the stored theme leaves the settings file untouched,
     // the operator's comments included.
@@ -248,6 +225,9 @@ void TestHttpServerWrapper::staticFiles_data()
                          << QByteArray("image/apng") << "assets/favicon.png";
     QTest::newRow("empty img name")
         << QByteArray("/assets?_type=img&_name=") << QByteArray("image/apng") << QString();
+    QTest::newRow("preset without a snapshot: the theme's picture")
+        << QByteArray("/assets?_type=preset&_name=127.0.0.233.jpg&_time=5")
+        << QByteArray("image/apng") << "assets/default.png";
 }
 
 void TestHttpServerWrapper::staticFiles()
@@ -259,36 +239,6 @@ void TestHttpServerWrapper::staticFiles()
     QCOMPARE(r.status, file.isEmpty() ? 404 : 200);
     QCOMPARE(r.header("Content-Type"), contentType);
     QCOMPARE(r.body, file.isEmpty() ? QByteArray() : resource(":/corvanta-assets/html/" + file));
-}
-
-void TestHttpServerWrapper::presetImageOrThemeDefault()
-{
-    const QByteArray target("/assets?_type=preset&_name=127.0.0.233.jpg&_time=5");
-    const RawResponse r = get(target);
-    QCOMPARE(r.header("Content-Type"), QByteArray("image/apng"));
-    QCOMPARE(r.body, resource(":/corvanta-assets/html/assets/default.png"));
-    m_settings->setUseDarkTheme(false);
-    QCOMPARE(get(target).body, resource(":/corvanta-assets/html/assets/default-light.png"));
-    writeFile(Storage::snapshotPath(QStringLiteral("127.0.0.23"), 3), "\xff\xd8jpeg\xff\xd9");
-    QCOMPARE(get(target).body, QByteArray("\xff\xd8jpeg\xff\xd9"));
-}
-
-void TestHttpServerWrapper::assetNamesCannotLeaveTheirFolder_data()
-{
-    QTest::addColumn<QByteArray>("target");
-    for (const char *t :
-         {"preset&_name=..%2F..%2Fsettings.ini", "preset&_name=x/../../settings.ini",
-          "preset&_name=a%5Cb.jpg", "preset&_name=a.jpg%00.png", "preset&_name=..",
-          "img&_name=..%2Fdark%2Fdark-both.html", "css&_name=%2Fetc%2Fpasswd", "js&_name=...js"})
-        QTest::newRow(t) << "/assets?_type=" + QByteArray(t);
-}
-
-void TestHttpServerWrapper::assetNamesCannotLeaveTheirFolder()
-{
-    QFETCH(QByteArray, target);
-    // A file the names above would reach if joined unchecked.
-    writeFile(Storage::userFolder() + "/settings.ini", "[General]\nsecret=1\n");
-    QCOMPARE(get(target).raw, get("/nothing").raw); // the fixed 404 answer
 }
 
 void TestHttpServerWrapper::responseLeftOpenIsAnswered500_data()
@@ -317,37 +267,23 @@ void TestHttpServerWrapper::responseLeftOpenIsAnswered500()
     QCOMPARE(c.next().status, 200); // the connection carries on
 }
 
-// A second start keeps the first server; a failed start leaves the server
-// stopped and able to start later; stop frees the port.
-void TestHttpServerWrapper::startAndStop()
-{
-    QVERIFY(!m_web->startServer(QStringLiteral("127.0.0.2"), 0));
-    QCOMPARE(m_web->server()->serverPort(), m_port);
-    HttpServerWrapper other(m_settings.get());
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("cannot listen"));
-    QVERIFY(!other.startServer(QStringLiteral("127.0.0.1"), m_port)); // port in use
-    m_web->stopServer();
-    m_web->stopServer(); // not listening: nothing happens
-    QVERIFY(other.startServer(QStringLiteral("127.0.0.1"), m_port));
-}
-
 void TestHttpServerWrapper::guard_data()
 {
     QTest::addColumn<QByteArray>("target");
     QTest::addColumn<QByteArray>("headers");
     QTest::addColumn<int>("status");
+    QTest::addColumn<int>("keyed"); // 1: key "k3y-Abc_123" required, 2: required, none stored
     const QByteArray drive(
         "/cam/control?controlMethod=0&panSpeed=24&tiltSpeed=20&zoomSpeed=1&focusSpeed=1");
     const QByteArray local("Host: 127.0.0.1:PORT\r\n");
     const QByteArray link("Sec-Fetch-Site: cross-site\r\nSec-Fetch-Mode: navigate\r\n"
                           "Sec-Fetch-Dest: document\r\n");
-    auto row = [](const char *name, const QByteArray &target, const QByteArray &headers,
-                  int status) {
-        QTest::newRow(name) << target << headers << status;
+    auto row = [](const char *name, const QByteArray &target, const QByteArray &headers, int status,
+                  int keyed = 0) {
+        QTest::newRow(name) << target << headers << status << keyed;
     };
     // Host names: literals, localhost, this machine, the operator's names.
     row("no host at all", drive, "", 200);
-    row("ipv4 with port", drive, local, 200);
     row("ipv6 literal", drive, "Host: [::1]:PORT\r\n", 200);
     row("localhost", drive, "Host: LocalHost:PORT\r\n", 200);
     row("own name", drive, "Host: Studio-PC\r\n", 200);
@@ -379,158 +315,92 @@ void TestHttpServerWrapper::guard_data()
     row("link that drives", drive, local + link, 403);
     row("page in a foreign frame", "/",
         local + QByteArray(link).replace("Dest: document", "Dest: iframe"), 403);
+    const QByteArray cam("/cam/connect?camNum=3");
+    row("key: bearer", cam, local + "Authorization: Bearer k3y-Abc_123\r\n", 200, 1);
+    row("key: bearer wrong", cam, local + "Authorization: Bearer k3y-Abc_12\r\n", 401, 1);
+    row("key: basic is not bearer", cam, local + "Authorization: Basic k3y-Abc_123\r\n", 401, 1);
+    row("key: query last", cam + "&key=k3y-Abc_123", local, 200, 1);
+    row("key: query wrong", cam + "&key=nope", local, 401, 1);
+    row("key: query empty", cam + "&key=", local, 401, 1);
+    row("key: cookie", cam, local + "Cookie: a=1; corvanta_key=k3y-Abc_123; b=2\r\n", 200, 1);
+    row("key: missing", cam, local, 401, 1);
+    row("key: missing on a page", "/", local, 401, 1);
+    row("key: page with the key in the query", "/camera?key=k3y-Abc_123", local, 200, 1);
+    row("key: login wrong", "/login?key=wrong", local, 401, 1);
+    row("key: login", "/login?key=k3y-Abc_123", local, 303, 1);
+    row("key: none stored, empty query", "/cam/checkImg?key=", local, 401, 2);
+    row("key: none stored, empty cookie", "/cam/checkImg", local + "Cookie: corvanta_key=\r\n", 401,
+        2);
+    row("key off: not taken out", "/cam/connect?key=x&camNum=2", local, 200, 0);
 }
 
+// Keys and key-like values never reach the log.
 void TestHttpServerWrapper::guard()
 {
     QFETCH(QByteArray, target);
     QFETCH(QByteArray, headers);
     QFETCH(int, status);
+    QFETCH(int, keyed);
     m_web->setLocalHostName("studio-pc");
     m_settings->setServerHostNames({"Panel.Studio.LAN", " ptz-desk "});
-    const RawResponse r = send(target, headers);
-    QCOMPARE(r.status, status);
-    QVERIFY(r.raw.contains(kGuardLines));
-    QCOMPARE(m_api->log.size(), status == 200 && target.startsWith("/cam/") ? 1 : 0);
-    QVERIFY(m_settings->useDarkTheme());
-}
-
-void TestHttpServerWrapper::accessKey_data()
-{
-    QTest::addColumn<QByteArray>("target");
-    QTest::addColumn<QByteArray>("headers");
-    QTest::addColumn<int>("status");
-    const QByteArray cam("/cam/connect?camNum=3");
-    auto row = [](const char *name, const QByteArray &target, const QByteArray &headers,
-                  int status) {
-        QTest::newRow(name) << target << headers << status;
-    };
-    row("bearer", cam, "Authorization: Bearer k3y-Abc_123\r\n", 200);
-    row("bearer wrong", cam, "Authorization: Bearer k3y-Abc_12\r\n", 401);
-    row("basic is not bearer", cam, "Authorization: Basic k3y-Abc_123\r\n", 401);
-    row("query last", cam + "&key=k3y-Abc_123", "", 200);
-    row("query wrong", cam + "&key=nope", "", 401);
-    row("query empty", cam + "&key=", "", 401);
-    row("cookie", cam, "Cookie: a=1; corvanta_key=k3y-Abc_123; b=2\r\n", 200);
-    row("missing", cam, "", 401);
-    row("missing on a page", "/", "", 401);
-    row("page with the key in the query", "/camera?key=k3y-Abc_123", "", 200);
-}
-
-void TestHttpServerWrapper::accessKey()
-{
-    QFETCH(QByteArray, target);
-    QFETCH(QByteArray, headers);
-    QFETCH(int, status);
-    m_settings->setAccessKey("k3y-Abc_123");
-    m_settings->setRequireAccessKey(true);
+    m_settings->setAccessKey(keyed == 2 ? QString() : "k3y-Abc_123");
+    m_settings->setRequireAccessKey(keyed);
     static QStringList logged;
     logged.clear();
     const QtMessageHandler previous = qInstallMessageHandler(
         [](QtMsgType, const QMessageLogContext &, const QString &msg) { logged << msg; });
-    const RawResponse r = send(target, "Host: 127.0.0.1\r\n" + headers);
+    const RawResponse r = send(target, headers);
     qInstallMessageHandler(previous);
 
     QCOMPARE(r.status, status);
-    if (status == 401) {
-        QVERIFY(r.body.contains("<a href=\"/login\">"));
-        QCOMPARE(m_api->log.size(), 0);
-    } else if (target.startsWith("/cam/")) {
-        // The key is taken out of the query; the route reads the rest.
+    QVERIFY(r.raw.contains(kGuardLines));
+    QVERIFY(m_settings->useDarkTheme());
+    QCOMPARE(m_api->log.size(), status == 200 && target.startsWith("/cam/") ? 1 : 0);
+    if (status == 401)
+        QVERIFY(r.body.contains("\"/login\"") && !r.hasHeader("Set-Cookie"));
+    else if (keyed && target.startsWith("/cam/")) // the key is taken out of the query
         QCOMPARE(m_api->actions(), QStringList{"connectCam|3"});
-    } else {
-        QCOMPARE(r.header("Content-Type"), QByteArray("text/html"));
-        QVERIFY(r.header("Set-Cookie").startsWith("corvanta_key=k3y-Abc_123;"));
+    else if (keyed) {
+        const QByteArray cookie = r.header("Set-Cookie");
+        QVERIFY(cookie.startsWith("corvanta_key=k3y-Abc_123; Path=/;"));
+        QVERIFY(cookie.endsWith("; HttpOnly; SameSite=Strict"));
+        QCOMPARE(r.header("Location"), status == 303 ? QByteArray("/") : QByteArray());
     }
     for (const QString &line : logged)
         QVERIFY2(!line.contains("k3y", Qt::CaseInsensitive) && !line.contains("nope"),
                  qPrintable(line));
 }
 
-void TestHttpServerWrapper::loginSetsTheCookie()
-{
-    m_settings->setAccessKey("s3cret");
-    // Off: the key is neither asked for nor taken out of a query.
-    QCOMPARE(get("/cam/connect?key=x&camNum=2").status, 200);
-    QCOMPARE(get("/login").status, 303);
-
-    m_settings->setRequireAccessKey(true);
-    RawResponse r = get("/login");
-    QCOMPARE(r.status, 200);
-    QVERIFY(r.body.contains("<form method=\"get\" action=\"/login\">"));
-    r = get("/login?key=wrong");
-    QCOMPARE(r.status, 401);
-    QVERIFY(r.body.contains("name=\"key\"") && !r.hasHeader("Set-Cookie"));
-
-    r = get("/login?key=s3cret");
-    QCOMPARE(r.status, 303);
-    QCOMPARE(r.header("Location"), QByteArray("/"));
-    const QByteArray cookie = r.header("Set-Cookie");
-    QVERIFY(cookie.startsWith("corvanta_key=s3cret;"));
-    for (const char *attribute : {"; HttpOnly", "; SameSite=Strict", "; Path=/"})
-        QVERIFY2(cookie.contains(attribute), attribute);
-    QCOMPARE(
-        send("/", "Host: 127.0.0.1\r\nCookie: " + cookie.left(cookie.indexOf(';')) + "\r\n").status,
-        200);
-
-    // Required without a stored key: nothing gets in, not even an empty key.
-    m_settings->setAccessKey(QString());
-    QCOMPARE(get("/cam/checkImg?key=").status, 401);
-    QCOMPARE(send("/cam/checkImg", "Cookie: corvanta_key=\r\n").status, 401);
-}
-
-void TestHttpServerWrapper::conditionalRequests_data()
-{
-    QTest::addColumn<QByteArray>("target");
-    QTest::addColumn<QByteArray>("cacheControl");
-    const QByteArray revalidate("no-cache"), immutable("max-age=31536000, immutable");
-    QTest::newRow("page") << QByteArray("/camera") << revalidate;
-    QTest::newRow("script") << QByteArray("/assets?_type=js&_name=script.js&_time=1") << revalidate;
-    QTest::newRow("font with its version")
-        << QByteArray("/assets?_type=img&_name=fontawesome-webfont.woff2&v=4.7.0") << immutable;
-    QTest::newRow("preset with a version is still revalidated")
-        << QByteArray("/assets?_type=preset&_name=127.0.0.91.jpg&v=1.2.3") << revalidate;
-}
-
+// Preset pictures are revalidated, also with a version in the query; a new
+// snapshot under the same name is a new entity.
 void TestHttpServerWrapper::conditionalRequests()
 {
-    QFETCH(QByteArray, target);
-    QFETCH(QByteArray, cacheControl);
+    const QByteArray target("/assets?_type=preset&_name=127.0.0.91.jpg&v=1.2.3");
     const QString snapshot = Storage::snapshotPath(QStringLiteral("127.0.0.9"), 1);
     writeFile(snapshot, "\xff\xd8"
                         "first\xff\xd9");
     const RawResponse full = get(target);
-    QCOMPARE(full.status, 200);
-    const QByteArray tag = full.header("ETag");
-    const QByteArray modified = full.header("Last-Modified");
-    QVERIFY(tag.startsWith('"') && tag.endsWith('"') && tag.size() > 2); // strong
-    QVERIFY(QLocale::c()
-                .toDateTime(QString::fromLatin1(modified), "ddd, dd MMM yyyy hh:mm:ss 'GMT'")
-                .isValid());
-    QCOMPARE(full.header("Cache-Control"), cacheControl);
-
+    QCOMPARE(full.body, QByteArray("\xff\xd8"
+                                   "first\xff\xd9"));
+    QCOMPARE(full.header("Cache-Control"), QByteArray("no-cache"));
+    const QByteArray tag = full.header("ETag"), modified = full.header("Last-Modified");
     auto conditional = [&](const QByteArray &line) {
         return send(target, "Host: 127.0.0.1\r\n" + line + "\r\n");
     };
-    RawResponse r = conditional("If-None-Match: \"x\", " + tag);
+    const RawResponse r = conditional("If-None-Match: \"x\", " + tag);
     QCOMPARE(r.status, 304);
     QVERIFY(r.raw.endsWith("\r\n\r\n") && !r.hasHeader("Content-Length"));
-    QCOMPARE(r.header("ETag"), tag);
-    QCOMPARE(r.header("Cache-Control"), cacheControl);
-    QCOMPARE(conditional("If-None-Match: W/" + tag).status, 304);
-    QCOMPARE(conditional("If-None-Match: \"other\"").body, full.body);
     QCOMPARE(conditional("If-Modified-Since: " + modified).status, 304);
-    QCOMPARE(conditional("If-Modified-Since: Sat, 01 Jan 2000 00:00:00 GMT").body, full.body);
     // If-None-Match decides when both are sent.
     QCOMPARE(conditional("If-None-Match: \"other\"\r\nIf-Modified-Since: " + modified).status, 200);
     QCOMPARE(conditional("If-Modified-Since: garbage").status, 200);
-
-    if (target.contains("preset")) {
-        // A new snapshot under the same name is a new entity.
-        writeFile(snapshot, "\xff\xd8second, longer\xff\xd9");
-        QCOMPARE(conditional("If-None-Match: " + tag).body,
-                 QByteArray("\xff\xd8second, longer\xff\xd9"));
-    }
+    writeFile(snapshot, "\xff\xd8second, longer\xff\xd9");
+    QCOMPARE(conditional("If-None-Match: " + tag).body,
+             QByteArray("\xff\xd8second, longer\xff\xd9"));
+    // Versioned fonts are kept.
+    QCOMPARE(
+        get("/assets?_type=img&_name=fontawesome-webfont.woff2&v=4.7.0").header("Cache-Control"),
+        QByteArray("max-age=31536000, immutable"));
 }
 
 QTEST_GUILESS_MAIN(TestHttpServerWrapper)
