@@ -2,27 +2,51 @@
 #include "cameralist.h"
 #include "camerawrapper.h"
 #include "corvantaapp.h"
+#include "httpserverwrapper.h"
 #include "ipcamera.h"
 #include "mainwindow.h"
 #include "messagepresenter.h"
+#include "obswrapper.h"
+#include "qhttpserver.h"
+#include "rawhttpclient.h"
 #include "storagepaths.h"
 #include "storedcameralist.h"
 #include "tempdatahome.h"
 #include "usbcamera.h"
+#include "vmixwrapper.h"
 
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QMessageBox>
 #include <QPointer>
+#include <QSettings>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
 
+namespace {
+// Holds the configured web server port (g_port) on 127.0.0.1 while the
+// program starts.
+QTcpServer *g_blocker = nullptr;
+quint16 g_port = 0;
+const QString kNoServer("Can not turn on Http Server. Please check NIC and port number settings.");
+
+QJsonObject getJson(const QByteArray &target)
+{
+    return QJsonDocument::fromJson(fetch(g_port, target).body).object();
+}
+} // namespace
+
 // Runs against one CorvantaApp built in main() on a throw-away data folder
-// that already holds a list of three cameras.
+// that already holds a list of three cameras, with `startuponlaunch` set and
+// the configured web server port already taken.
 class TestCorvantaApp : public QObject
 {
     Q_OBJECT
 private slots:
+    void busyPortAtStartUpShowsTheBoxThenStarts();
     void storedCamerasAreFilledUpToEight();
     void cameraErrorsAreShownWithoutBlocking();
     void rebuiltListReleasesOldCamerasLater();
@@ -43,6 +67,34 @@ void TestCorvantaApp::checkFilledUp(int stored)
         QCOMPARE(cams[i]->getCameraName(), QStringLiteral("Camera%1").arg(i + 1));
         QCOMPARE(cams[i]->getCameraId(), QStringLiteral("0.0.0.0"));
     }
+}
+
+// The box is shown without blocking start-up; once the port is free the
+// server starts and its API routes reach the application's handlers.
+void TestCorvantaApp::busyPortAtStartUpShowsTheBoxThenStarts()
+{
+    CorvantaApp *app = CorvantaApp::instance();
+    QTRY_VERIFY(app->messages()->currentBox());
+    QCOMPARE(app->messages()->currentBox()->text(), kNoServer);
+    app->messages()->currentBox()->done(0);
+    QVERIFY(!app->httpServer()->server()->isListening());
+    g_blocker->close();
+    QVERIFY(app->startHttpServer());
+    QCOMPARE(app->httpServer()->server()->serverPort(), g_port);
+    QCOMPARE(getJson("/cam/getCurrentCamInfo").value("camIndex").toInt(), -1);
+    QCOMPARE(getJson("/obs/settings").value("obsPort").toInt(), 4444);
+    QCOMPARE(getJson("/vmix/settings").value("vmixPort").toInt(), 8088);
+    QVERIFY(!app->vmixClient()->isPolling()); // not enabled
+    QVERIFY(!app->obsClient()->isPolling());
+    QVERIFY(app->stopHttpServer());
+    QVERIFY(!app->httpServer()->server()->isListening());
+    // A port out of range is refused with the same box, not wrapped around.
+    app->settings()->setServerPortNum(65536 + 80);
+    QVERIFY(!app->startHttpServer());
+    QTRY_VERIFY(app->messages()->currentBox());
+    QCOMPARE(app->messages()->currentBox()->text(), kNoServer);
+    app->messages()->currentBox()->done(0);
+    QTRY_VERIFY(!app->messages()->currentBox());
 }
 
 void TestCorvantaApp::storedCamerasAreFilledUpToEight()
@@ -138,6 +190,18 @@ int main(int argc, char **argv)
                                             {{0, "127.0.0.2", "Front", "dev"},
                                              {1, "127.0.0.3", "Desk", "dev"},
                                              {0, "127.0.0.4", "Wide", "dev"}});
+    QTcpServer blocker;
+    if (!blocker.listen(QHostAddress::LocalHost, 0))
+        return 1;
+    g_blocker = &blocker;
+    g_port = blocker.serverPort();
+    {
+        QSettings raw(appData + "/settings.ini", QSettings::IniFormat);
+        raw.setValue("startuponlaunch", true);
+        raw.setValue("servernic", "127.0.0.1");
+        raw.setValue("serverportnum", int(blocker.serverPort()));
+    }
+    qputenv("QT_LOGGING_RULES", "corvanta.web.warning=false");
     CorvantaApp app(argc, argv);
     if (Storage::userFolder() != appData) {
         qCritical() << "unexpected data folder" << Storage::userFolder();
