@@ -23,7 +23,6 @@
 #include <QPointer>
 #include <QSettings>
 #include <QTcpServer>
-#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -50,7 +49,6 @@ private slots:
     void storedCamerasAreFilledUpToEight();
     void cameraErrorsAreShownWithoutBlocking();
     void rebuiltListReleasesOldCamerasLater();
-    void vlcPluginPathOnlyWhenFolderExists();
     void settingsThatCannotBeSavedAreShownOnce();
 
 private:
@@ -146,18 +144,6 @@ void TestCorvantaApp::rebuiltListReleasesOldCamerasLater()
     saveCameraList(*app->settings(), {});
     app->createCameras();
     checkFilledUp(0);
-}
-
-void TestCorvantaApp::vlcPluginPathOnlyWhenFolderExists()
-{
-    QTemporaryDir dir;
-    qunsetenv("VLC_PLUGIN_PATH");
-    CorvantaApp::setupVlcPluginPath(dir.path());
-    QVERIFY(!qEnvironmentVariableIsSet("VLC_PLUGIN_PATH"));
-
-    QVERIFY(QDir(dir.path()).mkdir("plugins"));
-    CorvantaApp::setupVlcPluginPath(dir.path());
-    QCOMPARE(qEnvironmentVariable("VLC_PLUGIN_PATH"), dir.path() + "/plugins");
 }
 
 // A change the settings file refuses opens one box (not one per change),

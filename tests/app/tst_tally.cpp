@@ -14,11 +14,10 @@
 #include "mainwindow.h"
 #include "obswrapper.h"
 #include "qhttpserver.h"
+#include "rawhttpclient.h"
 #include "tempdatahome.h"
 
 #include <QLabel>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QtTest>
@@ -27,19 +26,16 @@ namespace {
 
 constexpr int kWait = 10000;
 const QByteArray kLampOn = QByteArray::fromHex("81017e010a0002ff");
-const QByteArray kLampOff = QByteArray::fromHex("81017e010a0003ff");
 
-// Share of the button's pixels in the tally red (or green).
-double shareOf(QWidget *button, bool red)
+// Share of the button's pixels in the tally red.
+double redShare(QWidget *button)
 {
     const QImage image = button->grab().toImage();
     int hits = 0;
     for (int y = 0; y < image.height(); ++y) {
         for (int x = 0; x < image.width(); ++x) {
             const QColor c = image.pixelColor(x, y);
-            const bool hit = red ? c.red() > 150 && c.green() < 90 && c.blue() < 90
-                                 : c.green() > 90 && c.red() < 90 && c.blue() < 90;
-            hits += hit ? 1 : 0;
+            hits += c.red() > 150 && c.green() < 90 && c.blue() < 90 ? 1 : 0;
         }
     }
     return double(hits) / (image.width() * image.height());
@@ -52,21 +48,7 @@ class TestTally : public QObject
     Q_OBJECT
 private slots:
     void switchedScenesLightLampsAndButtonsAndGuardTheLiveCamera();
-
-private:
-    QByteArray get(QNetworkAccessManager &net, quint16 port, const QString &target);
 };
-
-QByteArray TestTally::get(QNetworkAccessManager &net, quint16 port, const QString &target)
-{
-    QNetworkReply *reply = net.get(
-        QNetworkRequest(QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(port).arg(target))));
-    if (!QTest::qWaitFor([reply] { return reply->isFinished(); }, kWait))
-        return QByteArray();
-    const QByteArray body = reply->readAll();
-    reply->deleteLater();
-    return body;
-}
 
 void TestTally::switchedScenesLightLampsAndButtonsAndGuardTheLiveCamera()
 {
@@ -86,18 +68,14 @@ void TestTally::switchedScenesLightLampsAndButtonsAndGuardTheLiveCamera()
     app->control()->setCameras(list);
 
     // Camera 1 on the scene "Cam 1", camera 2 on "Cam 2", both with the lamp.
-    for (int slot = 1; slot <= 2; ++slot) {
-        TallySlotSetting t;
-        t.obs = QStringLiteral("Cam %1").arg(slot);
-        t.command = 1;
-        app->settings()->setTallySlot(slot, t);
-    }
+    for (int slot = 1; slot <= 2; ++slot)
+        app->settings()->setTallySlot(slot,
+                                      {QStringLiteral("Cam %1").arg(slot), {}, 1, {}, {}, {}});
     app->settings()->setProtectLive(1);
     app->applyTallySettings();
 
     QVERIFY(app->httpServer()->startServer("127.0.0.1", 0));
     const quint16 port = app->httpServer()->server()->serverPort();
-    QNetworkAccessManager net;
 
     FakeObsServer obs;
     obs.currentScene = "Slides";
@@ -112,14 +90,14 @@ void TestTally::switchedScenesLightLampsAndButtonsAndGuardTheLiveCamera()
     const int accepted = sims[0].acceptedConnections();
     QPushButton *button1 = w->findChild<QPushButton *>("connectCam1");
     QPushButton *button2 = w->findChild<QPushButton *>("connectCam2");
-    QCOMPARE(shareOf(button2, true), 0.0);
+    QCOMPARE(redShare(button2), 0.0);
 
     // OBS cuts to camera 2, which is not selected.
     obs.switchScene("Cam 2");
     QTRY_VERIFY_WITH_TIMEOUT(sims[1].tallyLamp(), kWait);
     QCOMPARE(sims[1].receivedMessages().count(kLampOn), 1);
-    QTRY_VERIFY_WITH_TIMEOUT(shareOf(button2, true) > 0.3, kWait);
-    const QByteArray tally = get(net, port, "/cam/tally");
+    QTRY_VERIFY_WITH_TIMEOUT(redShare(button2) > 0.3, kWait);
+    const QByteArray tally = fetch(port, "/cam/tally").body;
     QVERIFY2(tally.contains("\"camNum\": 2,\n            \"state\": \"program\"") &&
                  tally.count("\"idle\"") == 7,
              tally.constData());
@@ -128,8 +106,8 @@ void TestTally::switchedScenesLightLampsAndButtonsAndGuardTheLiveCamera()
     obs.switchScene("Cam 1");
     QTRY_VERIFY_WITH_TIMEOUT(sims[0].tallyLamp(), kWait);
     QTRY_VERIFY_WITH_TIMEOUT(!sims[1].tallyLamp(), kWait);
-    QTRY_VERIFY_WITH_TIMEOUT(shareOf(button1, true) > 0.3, kWait);
-    QTRY_COMPARE_WITH_TIMEOUT(shareOf(button2, true), 0.0, kWait);
+    QTRY_VERIFY_WITH_TIMEOUT(redShare(button1) > 0.3, kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(redShare(button2), 0.0, kWait);
     QCOMPARE(sims[0].acceptedConnections(), accepted);
 
     // Recalls on the live camera: refused from the panel and from the web.
@@ -141,7 +119,7 @@ void TestTally::switchedScenesLightLampsAndButtonsAndGuardTheLiveCamera()
         (message = w->findChild<QLabel *>("statusMessage")) && message->isVisible(), kWait);
     QCOMPARE(message->toolTip(), QStringLiteral("Camera 1 (Pulpit) is on program: recall refused"));
     QVERIFY(!w->statusBar()->isHidden());
-    const QByteArray refused = get(net, port, "/cam/recallPreset?presetNum=2&callSpeed=5");
+    const QByteArray refused = fetch(port, "/cam/recallPreset?presetNum=2&callSpeed=5").body;
     QVERIFY2(refused.contains("\"status\": \"FAILED\"") &&
                  refused.contains("is on program: recall refused"),
              refused.constData());
@@ -150,12 +128,12 @@ void TestTally::switchedScenesLightLampsAndButtonsAndGuardTheLiveCamera()
     // OBS moves on: the same recall runs now.
     obs.switchScene("Cam 2");
     QTRY_VERIFY_WITH_TIMEOUT(!sims[0].tallyLamp(), kWait);
-    QVERIFY(get(net, port, "/cam/recallPreset?presetNum=2&callSpeed=5").contains("\"OK\""));
+    QVERIFY(fetch(port, "/cam/recallPreset?presetNum=2&callSpeed=5").body.contains("\"OK\""));
     QTRY_VERIFY_WITH_TIMEOUT(sims[0].receivedMessages().contains(recall2), kWait);
 
     app->stopObsControl();
     // OBS gone: nothing stays lit.
-    QTRY_COMPARE_WITH_TIMEOUT(shareOf(button2, true), 0.0, kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(redShare(button2), 0.0, kWait);
     app->control()->releaseCameras();
 }
 
