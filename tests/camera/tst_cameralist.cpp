@@ -20,8 +20,13 @@ private slots:
     {
         TempDataHome home;
         // protocol, port, HTTP port, address, baud, first stream
-        const CameraLinkConfig udp{
-            CameraLinkConfig::Udp, 52390, 0, 1, 9600, QStringLiteral("rtsp://127.0.0.5:8554/main")};
+        const CameraLinkConfig udp{CameraLinkConfig::Udp,
+                                   52390,
+                                   0,
+                                   1,
+                                   9600,
+                                   QStringLiteral("rtsp://127.0.0.5:8554/main"),
+                                   {}};
         IPCamera tcp(QStringLiteral("127.0.0.4"), QStringLiteral("A"), QStringLiteral("dev A"));
         IPCamera onUdp(QStringLiteral("127.0.0.5"), QStringLiteral("B"),
                        QStringLiteral("127.0.0.5"));

@@ -39,7 +39,7 @@ private slots:
     {
         // protocol, port, HTTP port, address, baud, first stream
         const CameraLinkConfig udp{
-            CameraLinkConfig::Udp, 52390, 0, 1, 9600, QStringLiteral("rtsp://127.0.0.51/main")};
+            CameraLinkConfig::Udp, 52390, 0, 1, 9600, QStringLiteral("rtsp://127.0.0.51/main"), {}};
         CameraLinkConfig withStream;
         withStream.stream2 = QStringLiteral("rtsp://127.0.0.53/sub");
         cameras = {new IPCamera("127.0.0.51", "One", "Name read over HTTP"),

@@ -236,8 +236,8 @@ void TestAppSettings::unchangedValueLeavesTheFileAlone_data()
         QTest::newRow(name) << w << QString() << QVariant();
     };
     row("text with comma", WRITE(setVmixPwd(QStringLiteral("a, b=c"))));
-    row("cameraslist", WRITE(saveCameraSlots(
-                           {networkSlot("127.0.0.5", "Stage"), {1, "usb-1", "Desk", "Video 1"}})));
+    row("cameraslist", WRITE(saveCameraSlots({networkSlot("127.0.0.5", "Stage"),
+                                              {1, "usb-1", "Desk", "Video 1", {}}})));
 }
 
 // Writing the value a key already holds leaves the file's bytes as they are
