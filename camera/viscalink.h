@@ -16,8 +16,6 @@
 #include <QObject>
 #include <QString>
 
-#include <optional>
-
 class QTcpSocket;
 
 // The device a serial camera's id names: the id up to an optional "#" (the

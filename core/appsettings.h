@@ -165,8 +165,8 @@ public:
     // --- camera list ---
     // The stored `cameraslist` entries, at most kMaxCameras, slot 1 first.
     // An unknown `cameratype` reads as a network camera; network entries
-    // carry their link keys. The camera objects are built from these by the
-    // camera library (cameralist.h).
+    // carry their link keys. The control layer builds the camera objects from
+    // these (cameralist.h).
     QList<CameraSlot> cameraSlots() const;
     // Writes the given entries as `cameraslist`, slot 1 first.
     void saveCameraSlots(const QList<CameraSlot> &entries);
